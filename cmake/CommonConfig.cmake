@@ -1,0 +1,13 @@
+# Settings shared by every target of our own code. Targets link pelmora_options instead of
+# repeating flags, so none of them can forget the warnings or the language level.
+add_library(pelmora_options INTERFACE)
+target_compile_features(pelmora_options INTERFACE cxx_std_20)
+target_compile_options(pelmora_options INTERFACE
+  -Wall -Wextra -Werror -Wnon-virtual-dtor -Wold-style-cast -Wshadow=local)
+
+option(PELMORA_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(PELMORA_SANITIZE)
+  target_compile_options(pelmora_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(pelmora_options INTERFACE -fsanitize=address,undefined)
+endif()

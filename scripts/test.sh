@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds Pelmora with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# Usage: scripts/test.sh [build folder]   (default: build-test beside the sources)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build-test}
+
+"$top/scripts/install-deps.sh"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON \
+  -DPELMORA_BUILD_BENCH=ON
+cmake --build "$build"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The two history lists kept beside the program: "date.dat" (network tasks, seven fields) and
+// "date_f.dat" (local files, three fields), one record per line, fields joined by "|", newest
+// first. Records are addressed by their physical line number, counted from 1 over all lines.
+// Nothing is cached: every operation reads and rewrites the file within the call.
+namespace pelmora::lists {
+
+inline constexpr std::string_view kNetworkList = "date.dat";
+inline constexpr std::string_view kLocalList = "date_f.dat";
+inline constexpr std::string_view kNetworkPage = "c.htm";
+inline constexpr std::string_view kLocalPage = "f.htm";
+
+// Shows a freshly rendered list page: the main window navigates the network list pane to the
+// page of "date.dat" and the local list pane to the page of "date_f.dat".
+class ListPageView {
+ public:
+  virtual ~ListPageView() = default;
+  virtual void show_list_page(std::string_view list_file, const std::string& page_path) = 0;
+};
+
+// Where the lists live and who shows their pages. `view` may be null (nothing is shown).
+struct ListPlace {
+  std::string folder;
+  ListPageView* view = nullptr;
+};
+
+// The page that belongs to a list: "c.htm" for "date.dat", "f.htm" for any other list.
+std::string_view page_for(std::string_view list_file);
+
+// A new network task at the top of "date.dat"; older records with the same identifier go, at
+// most the first 100 existing lines are kept, the page is rendered. `name`, `label` and
+// `address` are stored as given (escaped text). False, with nothing written, when the list file
+// is missing or unreadable, or when a text field holds "|" or a line break (such an entry would
+// corrupt the list, so it is played but not recorded).
+bool add_task(const ListPlace& place, std::int64_t id, std::string_view name,
+              std::string_view label, std::string_view address, std::int64_t v, std::int64_t v1,
+              std::int64_t position);
+
+// A new local file at the top of "date_f.dat"; an older record with the same path (exact,
+// case-sensitive) goes. Same limits and refusals as add_task.
+bool add_local(const ListPlace& place, std::string_view display_name, std::string_view path,
+               std::int64_t position);
+
+// The position field of every network task with this identifier; the page is not rendered.
+// Lines that are not records are dropped by the rewrite.
+bool set_task_pos(const ListPlace& place, std::int64_t id, std::int64_t position);
+
+// The position field of every local record with exactly this path; the page is not rendered.
+bool set_local_pos(const ListPlace& place, std::string_view path, std::int64_t position);
+
+// Removes physical line `line` (counted from 1) of the list and renders its page.
+bool remove_line(const ListPlace& place, std::string_view list_file, std::int64_t line);
+
+// Rewrites an existing list as one empty line and renders its page; a missing list is left
+// missing.
+bool clear_list(const ListPlace& place, std::string_view list_file);
+
+// Creates the list as one empty line (CR LF) when it does not exist; an existing list is left
+// untouched.
+bool ensure_list(const std::string& folder, std::string_view list_file);
+
+}  // namespace pelmora::lists

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Whole-file operations on local files. Every file the program keeps is read whole and
+// rewritten whole within one handler; nothing stays open between events.
+namespace pelmora::platform::files {
+
+// "folder" + "/" + "name", without doubling a "/" that `folder` already ends in.
+std::string join(std::string_view folder, std::string_view name);
+
+bool exists(const std::string& path);         // a file or folder is there
+bool is_regular_file(const std::string& path);
+bool is_directory(const std::string& path);
+
+// The whole content, or nothing when the file cannot be opened or read.
+std::optional<std::string> read(const std::string& path);
+
+// Replaces the file with `content`: writes a temporary file beside it, flushes it to disk,
+// renames it over the old one and flushes the folder, so that after a crash or power cut the
+// file holds the old or the new text, never half of either. On failure (read-only folder, full
+// disk) the old file is left as it was, the temporary file is removed and the result is false.
+bool write_atomic(const std::string& path, std::string_view content);
+
+bool remove(const std::string& path);  // true when the file is gone afterwards
+bool copy(const std::string& from, const std::string& to);  // atomic, as write_atomic
+
+// Names of the ordinary files of a folder whose names do not begin with "." (hidden), in the
+// order the file system returns them. Empty for a missing or unreadable folder.
+std::vector<std::string> list_regular_files(const std::string& folder);
+
+// True when the folder exists and the current user may create files in it.
+bool is_writable_directory(const std::string& folder);
+
+bool make_directories(const std::string& folder);
+
+}  // namespace pelmora::platform::files

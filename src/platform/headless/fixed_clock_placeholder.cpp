@@ -1,0 +1,2 @@
+// Replaced by the headless backend's sources as they land.
+namespace pelmora::headless {}

@@ -1,0 +1,1 @@
+#error "The core does not use libcurl; fetch through platform::HttpFetch."

@@ -1,0 +1,1 @@
+#error "The core does not use libmpv; play through platform::PlayerControl."

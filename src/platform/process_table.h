@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pelmora::platform {
+
+// One running process of the current user.
+struct ProcessInfo {
+  int pid = 0;
+  std::string exe_name;  // base name of the executable, e.g. "QvodTerminal.exe"
+  std::string exe_path;  // full path of the executable; empty when it cannot be read
+};
+
+// The running processes, as the engine housekeeping sees them. Only processes of the current
+// user are listed or ended. Called on the user-interface thread; never re-enters the program.
+class ProcessTable {
+ public:
+  virtual ~ProcessTable() = default;
+  // A snapshot, in ascending process-identifier order.
+  virtual std::vector<ProcessInfo> list() = 0;
+  // Asks the process to end and makes sure it does (SIGTERM, then SIGKILL after 2 s on Linux).
+  // False when there is no such process of this user or it could not be ended.
+  virtual bool terminate(int pid) = 0;
+};
+
+}  // namespace pelmora::platform
