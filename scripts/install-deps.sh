@@ -9,11 +9,12 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),
-# "window-tests" (Xvfb and friends).
+# "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks).
 for group in "$@"; do
   case "$group" in
     desktop) packages+=(qt6-base-dev qt6-webengine-dev libmpv-dev libgl-dev) ;;
     media) packages+=(ffmpeg) ;;
+    browser) packages+=(chromium) ;;
     window-tests) packages+=(xvfb xauth xdotool imagemagick trayer) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
