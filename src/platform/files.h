@@ -12,7 +12,7 @@ namespace pelmora::platform::files {
 // "folder" + "/" + "name", without doubling a "/" that `folder` already ends in.
 std::string join(std::string_view folder, std::string_view name);
 
-bool exists(const std::string& path);         // a file or folder is there
+bool exists(const std::string& path);  // a file or folder is there
 bool is_regular_file(const std::string& path);
 bool is_directory(const std::string& path);
 
@@ -25,7 +25,7 @@ std::optional<std::string> read(const std::string& path);
 // disk) the old file is left as it was, the temporary file is removed and the result is false.
 bool write_atomic(const std::string& path, std::string_view content);
 
-bool remove(const std::string& path);  // true when the file is gone afterwards
+bool remove(const std::string& path);                       // true when the file is gone afterwards
 bool copy(const std::string& from, const std::string& to);  // atomic, as write_atomic
 
 // Names of the ordinary files of a folder whose names do not begin with "." (hidden), in the

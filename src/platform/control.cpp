@@ -1,0 +1,111 @@
+#include "platform/control.h"
+
+#include "platform/form.h"
+
+namespace pelmora::platform {
+
+Control::Control(Form* form, std::string name, int index)
+    : form_(form), name_(std::move(name)), index_(index), container_(form) {
+  if (form_ != nullptr) form_->register_control(this);
+}
+
+void Control::set_container(Control* container) {
+  container_ = container;
+  notify(Property::kGeometry);
+}
+
+void Control::move(int left, int top, int width, int height) {
+  // A negative size is clamped, as the toolkit refuses it.
+  const Rect rect{left, top, width < 0 ? 0 : width, height < 0 ? 0 : height};
+  if (rect == rect_) return;
+  rect_ = rect;
+  notify(Property::kGeometry);
+}
+
+void Control::set_visible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  notify(Property::kVisible);
+}
+
+void Control::set_enabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  notify(Property::kEnabled);
+}
+
+void Control::set_caption(std::string_view caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  notify(Property::kCaption);
+}
+
+void Control::set_tool_tip(std::string_view tip) {
+  if (tool_tip_ == tip) return;
+  tool_tip_ = tip;
+  notify(Property::kToolTip);
+}
+
+void Control::set_fore_color(Color color) {
+  if (fore_color_ == color) return;
+  fore_color_ = color;
+  notify(Property::kColors);
+}
+
+void Control::set_back_color(Color color) {
+  if (back_color_ == color) return;
+  back_color_ = color;
+  notify(Property::kColors);
+}
+
+void Control::set_cursor(Cursor cursor) {
+  if (cursor_ == cursor) return;
+  cursor_ = cursor;
+  notify(Property::kCursor);
+}
+
+void Control::set_capture() {
+  if (form_ != nullptr) form_->capture_changed(this, true);
+  captured_ = true;
+  notify(Property::kCapture);
+}
+
+void Control::release_capture() {
+  if (!captured_) return;
+  captured_ = false;
+  if (form_ != nullptr) form_->capture_changed(this, false);
+  notify(Property::kCapture);
+}
+
+void Control::bring_to_front() {
+  notify(Property::kZOrder);
+}
+void Control::set_focus() {
+  notify(Property::kFocus);
+}
+
+void Control::raise_click() {
+  if (enabled_ && on_click) on_click();
+}
+
+void Control::raise_dbl_click() {
+  if (enabled_ && on_dbl_click) on_dbl_click();
+}
+
+void Control::raise_mouse_down(const MouseEvent& event) {
+  if (enabled_ && on_mouse_down) on_mouse_down(event);
+}
+
+void Control::raise_mouse_move(const MouseEvent& event) {
+  if (enabled_ && on_mouse_move) on_mouse_move(event);
+}
+
+void Control::raise_mouse_up(const MouseEvent& event) {
+  if (enabled_ && on_mouse_up) on_mouse_up(event);
+}
+
+void Control::notify(Property what) {
+  if (peer_ != nullptr) peer_->changed(*this, what);
+}
+
+}  // namespace pelmora::platform

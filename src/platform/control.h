@@ -1,0 +1,169 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The control model: forms and their controls as plain objects that hold what a window toolkit
+// control holds (position, size, visibility, caption, tip, colours, ...) and raise events
+// through handlers the form sets. The program's own code reads and writes controls only through
+// this model; a backend attaches a peer to each control and mirrors every change on screen. The
+// headless backend keeps the model only, so a test reads `zhun.caption()` exactly as the
+// program does.
+namespace pelmora::platform {
+
+class Form;
+class Control;
+
+// A rectangle in the units of the control's container (pixels; a form's own size is in twips).
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const Rect&) const = default;
+  int right() const { return left + width; }
+  int bottom() const { return top + height; }
+  bool contains(int x, int y) const { return x >= left && x < right() && y >= top && y < bottom(); }
+};
+
+// What changed on a control, so that a peer updates only that.
+enum class Property {
+  kGeometry,
+  kVisible,
+  kEnabled,
+  kCaption,
+  kToolTip,
+  kColors,
+  kText,
+  kValue,
+  kPicture,  // the drawn cells or the loaded picture
+  kCursor,
+  kCapture,  // mouse capture taken or released
+  kZOrder,
+  kFocus,
+  kTimer,        // a timer's interval or enabled state
+  kMenu,         // a menu item's caption, check mark, visibility or enabled state
+  kWindowState,  // a form's minimised / maximised / normal state, top-most or shown state
+  kNavigation,   // a browser pane's address or document
+};
+
+// A backend's mirror of one control. The model calls `changed` after every change; the peer
+// must not change the model from inside it.
+class ControlPeer {
+ public:
+  virtual ~ControlPeer() = default;
+  virtual void changed(Control& control, Property what) = 0;
+};
+
+enum class MouseButton { kNone = 0, kLeft = 1, kRight = 2, kMiddle = 4 };
+
+// Mouse input in the control's own pixels, as the toolkit reports it.
+struct MouseEvent {
+  MouseButton button = MouseButton::kNone;
+  int shift = 0;  // 1 shift, 2 control, 4 alt
+  int x = 0;
+  int y = 0;
+};
+
+// Mouse pointer shapes the program asks for.
+enum class Cursor { kDefault, kArrow, kHand, kSizeWE, kSizeNS, kSizeNWSE, kSizeNESW, kSizeAll };
+
+// Colours as 0x00BBGGRR, the form the program stores them in (5921370 is grey 5A5A5A).
+using Color = std::uint32_t;
+
+class Control {
+ public:
+  // `index` is the control's index in its control array, or -1 for a single control.
+  Control(Form* form, std::string name, int index = -1);
+  virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& name() const { return name_; }
+  int index() const { return index_; }
+  Form* form() const { return form_; }
+
+  // The control that contains this one (a picture box or the form); null for a form.
+  Control* container() const { return container_; }
+  void set_container(Control* container);
+
+  const Rect& rect() const { return rect_; }
+  int left() const { return rect_.left; }
+  int top() const { return rect_.top; }
+  int width() const { return rect_.width; }
+  int height() const { return rect_.height; }
+  // Moves and sizes the control in one step, as the toolkit's Move does.
+  void move(int left, int top, int width, int height);
+  void move(const Rect& rect) { move(rect.left, rect.top, rect.width, rect.height); }
+  void set_left(int left) { move(left, rect_.top, rect_.width, rect_.height); }
+  void set_top(int top) { move(rect_.left, top, rect_.width, rect_.height); }
+  void set_width(int width) { move(rect_.left, rect_.top, width, rect_.height); }
+  void set_height(int height) { move(rect_.left, rect_.top, rect_.width, height); }
+
+  bool visible() const { return visible_; }
+  void set_visible(bool visible);
+  bool enabled() const { return enabled_; }
+  void set_enabled(bool enabled);
+
+  const std::string& caption() const { return caption_; }
+  void set_caption(std::string_view caption);
+  const std::string& tool_tip() const { return tool_tip_; }
+  void set_tool_tip(std::string_view tip);
+
+  Color fore_color() const { return fore_color_; }
+  void set_fore_color(Color color);
+  Color back_color() const { return back_color_; }
+  void set_back_color(Color color);
+
+  Cursor cursor() const { return cursor_; }
+  void set_cursor(Cursor cursor);
+
+  // Mouse capture: while a control holds it, every mouse move of the window goes to it.
+  bool has_capture() const { return captured_; }
+  void set_capture();
+  void release_capture();
+
+  void bring_to_front();  // ZOrder 0
+  void set_focus();
+
+  // The backend's mirror; null in the headless backend.
+  ControlPeer* peer() const { return peer_; }
+  void attach_peer(ControlPeer* peer) { peer_ = peer; }
+
+  // Event handlers, set by the owning form. The backend (or a test) raises them through the
+  // raise_* calls, which do nothing when no handler is set or the control is disabled.
+  std::function<void()> on_click;
+  std::function<void()> on_dbl_click;
+  std::function<void(const MouseEvent&)> on_mouse_down;
+  std::function<void(const MouseEvent&)> on_mouse_move;
+  std::function<void(const MouseEvent&)> on_mouse_up;
+
+  void raise_click();
+  void raise_dbl_click();
+  void raise_mouse_down(const MouseEvent& event);
+  void raise_mouse_move(const MouseEvent& event);
+  void raise_mouse_up(const MouseEvent& event);
+
+ protected:
+  void notify(Property what);
+
+ private:
+  Form* form_;
+  std::string name_;
+  int index_;
+  Control* container_ = nullptr;
+  Rect rect_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::string caption_;
+  std::string tool_tip_;
+  Color fore_color_ = 0x000000;
+  Color back_color_ = 0xFFFFFF;
+  Cursor cursor_ = Cursor::kDefault;
+  bool captured_ = false;
+  ControlPeer* peer_ = nullptr;
+};
+
+}  // namespace pelmora::platform

@@ -1,0 +1,96 @@
+#include "platform/form.h"
+
+#include "platform/backend.h"
+#include "platform/controls.h"
+
+namespace pelmora::platform {
+
+Form::Form(std::string name) : Control(nullptr, std::move(name)) {}
+
+Form::~Form() {
+  if (backend_ != nullptr) backend_->detach(*this);
+}
+
+void Form::register_control(Control* control) {
+  controls_.push_back(control);
+}
+
+Control* Form::find(std::string_view name, int index) const {
+  for (Control* control : controls_) {
+    if (control->name() == name && control->index() == index) return control;
+  }
+  return nullptr;
+}
+
+void Form::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  if (on_load) on_load();
+}
+
+void Form::show() {
+  load();
+  // A form may unload itself while loading (a second start ends inside its load handler).
+  if (!loaded_) return;
+  shown_ = true;
+  set_visible(true);
+  notify(Property::kWindowState);
+}
+
+void Form::hide() {
+  shown_ = false;
+  set_visible(false);
+  notify(Property::kWindowState);
+}
+
+bool Form::unload() {
+  if (!loaded_) return true;
+  if (on_query_unload && on_query_unload()) return false;
+  if (on_unload) on_unload();
+  loaded_ = false;
+  hide();
+  for (Control* control : controls_) {
+    if (auto* timer = dynamic_cast<Timer*>(control)) timer->set_timer_enabled(false);
+  }
+  return true;
+}
+
+void Form::set_window_state(WindowState state) {
+  if (window_state_ == state) return;
+  window_state_ = state;
+  notify(Property::kWindowState);
+}
+
+void Form::set_top_most(bool top_most) {
+  if (top_most_ == top_most) return;
+  top_most_ = top_most;
+  notify(Property::kWindowState);
+}
+
+void Form::popup_menu(MenuItem& menu) {
+  if (backend_ != nullptr) backend_->popup_menu(*this, menu);
+}
+
+void Form::raise_key_down(int key_code, int shift) {
+  if (on_key_down) on_key_down(key_code, shift);
+}
+
+void Form::raise_key_up(int key_code, int shift) {
+  if (on_key_up) on_key_up(key_code, shift);
+}
+
+void Form::raise_resize() {
+  if (on_resize) on_resize();
+}
+
+void Form::capture_changed(Control* control, bool taken) {
+  if (taken) {
+    // Only one control holds the capture; taking it releases the previous holder.
+    if (captured_ != nullptr && captured_ != control) captured_->release_capture();
+    captured_ = control;
+  } else if (captured_ == control) {
+    captured_ = nullptr;
+  }
+}
+
+}  // namespace pelmora::platform

@@ -1,2 +1,0 @@
-// Replaced by the headless backend's sources as they land.
-namespace pelmora::headless {}

@@ -1,0 +1,72 @@
+#include "platform/headless/scripted_player.h"
+
+#include <algorithm>
+
+namespace pelmora::headless {
+
+using platform::PlayState;
+
+namespace {
+std::string flag(bool value) {
+  return value ? "-1" : "0";
+}
+}  // namespace
+
+void ScriptedPlayer::set_media_address(const std::string& value) {
+  address = value;
+  calls.push_back("MediaAddress=" + value);
+}
+
+void ScriptedPlayer::set_mute(bool mute) {
+  muted = mute;
+  calls.push_back("Mute=" + flag(mute));
+}
+
+void ScriptedPlayer::set_full_screen(bool value) {
+  full_screen = value;
+  calls.push_back("FullScreen=" + flag(value));
+}
+
+void ScriptedPlayer::set_volume(int value) {
+  volume_percent = std::clamp(value, 0, 100);
+  calls.push_back("Volume=" + std::to_string(value));
+}
+
+void ScriptedPlayer::set_position(int seconds) {
+  position_s = std::max(seconds, 0);
+  calls.push_back("Position=" + std::to_string(seconds));
+}
+
+void ScriptedPlayer::play() {
+  calls.push_back("Play");
+  if (!address.empty()) state = PlayState::kPlaying;
+}
+
+void ScriptedPlayer::pause() {
+  calls.push_back("Pause");
+  if (state == PlayState::kPlaying) state = PlayState::kPaused;
+}
+
+void ScriptedPlayer::stop() {
+  calls.push_back("Stop");
+  state = PlayState::kStopped;
+}
+
+void ScriptedPlayer::prepare_next(const std::string& value) {
+  prepared.push_back(value);
+  calls.push_back("PrepareNext=" + value);
+}
+
+void ScriptedPlayer::set_ad_page_address(const std::string& value) {
+  ad_page = value;
+  calls.push_back("AdPageAddress=" + value);
+}
+
+std::unique_ptr<platform::PlayerControl> ScriptedPlayerEngine::create() {
+  if (!engine_present) return nullptr;
+  auto player = std::make_unique<ScriptedPlayer>();
+  last_ = player.get();
+  return player;
+}
+
+}  // namespace pelmora::headless

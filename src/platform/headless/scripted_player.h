@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/player_control.h"
+
+namespace pelmora::headless {
+
+// A player whose readings a test sets and whose calls it records. Play, pause and stop move the
+// state as a real player would (playing, paused, stopped); everything else stays as the test
+// set it.
+class ScriptedPlayer final : public platform::PlayerControl {
+ public:
+  // What the test sets.
+  std::string address;
+  platform::PlayState state = platform::PlayState::kReady;
+  int position_s = 0;
+  int duration_s = 0;
+  int transfer_kbs = 0;
+  int stream_kbps = 0;
+  int permille = 0;
+  int volume_percent = 50;
+  bool muted = false;
+  bool full_screen = false;
+  std::string ad_page;
+  std::vector<std::string> prepared;  // every address handed to prepare_next
+  // Every call, in order: "MediaAddress=...", "Play", "Pause", "Stop", "Position=12",
+  // "Volume=60", "Mute=-1", "FullScreen=-1", "PrepareNext=...", "AdPageAddress=...".
+  std::vector<std::string> calls;
+
+  std::string media_address() const override { return address; }
+  void set_media_address(const std::string& value) override;
+  void set_mute(bool mute) override;
+  void set_full_screen(bool value) override;
+  int volume() const override { return volume_percent; }
+  void set_volume(int value) override;
+  int duration() const override { return duration_s; }
+  int transfer_rate() const override { return transfer_kbs; }
+  int position() const override { return position_s; }
+  void set_position(int seconds) override;
+  void play() override;
+  void pause() override;
+  void stop() override;
+  platform::PlayState play_state() const override { return state; }
+  int stream_rate() const override { return stream_kbps; }
+  int download_permille() const override { return permille; }
+  void prepare_next(const std::string& value) override;
+  void set_ad_page_address(const std::string& value) override;
+};
+
+// Makes ScriptedPlayers, or none when the test says the engine is missing.
+class ScriptedPlayerEngine final : public platform::PlayerEngine {
+ public:
+  bool engine_present = true;
+  int probes = 0;
+
+  bool available() override {
+    ++probes;
+    return engine_present;
+  }
+  std::unique_ptr<platform::PlayerControl> create() override;
+  // The player made last (owned by whoever called create); null before.
+  ScriptedPlayer* last_created() const { return last_; }
+
+ private:
+  ScriptedPlayer* last_ = nullptr;
+};
+
+}  // namespace pelmora::headless

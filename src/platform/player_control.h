@@ -1,0 +1,76 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace pelmora::platform {
+
+// State codes of the player, as the status line names them.
+enum class PlayState : int {
+  kReady = 0,  // ready / finished
+  kStopped = 1,
+  kPaused = 2,
+  kPlaying = 3,
+  kBuffering = 4,
+  kWaiting = 5,
+  kEnded = 6,      // playback ended
+  kPreparing = 7,  // preparing to read
+  kReconnecting = 8,
+  kFetchingSeed = 9,  // downloading the BT seed
+  kConnecting = 10,
+  kStopping = 11,
+};
+
+// The embedded video player, placed once on the main window (`QvodC` inside the picture box
+// `qvod`). Every call happens on the user-interface thread and returns at once; none re-enters
+// the program. Times are whole seconds, rates whole numbers. Values that are not known yet read
+// as 0 (or empty).
+class PlayerControl {
+ public:
+  virtual ~PlayerControl() = default;
+
+  // The address to play: a local path, an http address or a "qvod://SIZE|HASH|NAME|" address.
+  // Empty means nothing is loaded. Setting it does not start playback; Play does.
+  virtual std::string media_address() const = 0;
+  virtual void set_media_address(const std::string& address) = 0;
+
+  virtual void set_mute(bool mute) = 0;
+  // Full screen on (true) or off.
+  virtual void set_full_screen(bool full_screen) = 0;
+
+  // 0-100 percent. Writes outside the range are accepted and clamped by the player; the value
+  // read back is what the player uses.
+  virtual int volume() const = 0;
+  virtual void set_volume(int volume) = 0;
+
+  virtual int duration() const = 0;            // length in seconds; 0 until known
+  virtual int transfer_rate() const = 0;       // current transfer rate in KB/s
+  virtual int position() const = 0;            // play position in seconds
+  virtual void set_position(int seconds) = 0;  // seeks
+
+  // Starts the loaded address, or resumes after pause.
+  virtual void play() = 0;
+  virtual void pause() = 0;
+  virtual void stop() = 0;
+
+  virtual PlayState play_state() const = 0;
+  virtual int stream_rate() const = 0;        // bit rate in Kbps
+  virtual int download_permille() const = 0;  // 0-1000 of the media downloaded (1000 local)
+
+  // Hands over the next episode's address so that the engine starts buffering it.
+  virtual void prepare_next(const std::string& address) = 0;
+  // The page the player shows as its advert area; set once when the main window loads.
+  virtual void set_ad_page_address(const std::string& address) = 0;
+};
+
+// Creates the player. The start-up check asks it whether a player can be made at all.
+class PlayerEngine {
+ public:
+  virtual ~PlayerEngine() = default;
+  // True when the player engine can be loaded and created on this machine.
+  virtual bool available() = 0;
+  // A new player, or null when none can be made.
+  virtual std::unique_ptr<PlayerControl> create() = 0;
+};
+
+}  // namespace pelmora::platform
