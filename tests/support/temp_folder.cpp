@@ -15,9 +15,8 @@ TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = fs::temp_directory_path() /
-                         ("pelmora-test-" + std::to_string(stamp) + "-" +
-                          std::to_string(counter.fetch_add(1)));
+    fs::path candidate = fs::temp_directory_path() / ("pelmora-test-" + std::to_string(stamp) +
+                                                      "-" + std::to_string(counter.fetch_add(1)));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       path_ = candidate.string();
@@ -56,6 +55,8 @@ std::string TempFolder::read(std::string_view name) const {
   return text.str();
 }
 
-bool TempFolder::has(std::string_view name) const { return fs::exists(file(name)); }
+bool TempFolder::has(std::string_view name) const {
+  return fs::exists(file(name));
+}
 
 }  // namespace pelmora::testing

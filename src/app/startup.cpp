@@ -1,0 +1,142 @@
+#include "app/startup.h"
+
+#include "app/configuration.h"
+#include "app/settings_store.h"
+#include "lists/list_pages.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/launcher.h"
+#include "platform/player_control.h"
+#include "util/machine_id.h"
+
+namespace pelmora::app {
+
+namespace {
+
+// How start-up repairs a key that breaks its rule.
+enum class Repair {
+  kNone,
+  kIdentifier,    // "0" or empty: a fresh machine identifier
+  kExactVersion,  // anything but exactly the default: the default
+  kOneOrTwo,      // a number other than 1 or 2 (or no number): the default
+  kWhenZero,      // 0 or not a number: the default
+};
+
+struct KeyRule {
+  std::string_view section;
+  std::string_view key;
+  std::string_view first_run;  // empty for the identifier, which is made at start
+  Repair repair;
+};
+
+// Every key start-up writes on the first run, in the order it writes them, with the rule it
+// repairs by on every start (in the same order). "qvodw" is learned later and not listed.
+constexpr KeyRule kKeyTable[] = {
+    {"main", "Name", "Pelmora", Repair::kNone},    {"User", "Name", "", Repair::kIdentifier},
+    {"Ver", "Name", "3.0", Repair::kExactVersion}, {"S_q", "ts", "3", Repair::kOneOrTwo},
+    {"S_q", "quit", "2", Repair::kWhenZero},       {"S_q", "qvodk", "2", Repair::kWhenZero},
+    {"S_q", "s_size", "2", Repair::kWhenZero},     {"S_q", "h_w", "13590", Repair::kWhenZero},
+    {"S_q", "h_h", "8790", Repair::kWhenZero},     {"S_q", "s_h", "2", Repair::kWhenZero},
+    {"S_q", "s_bo", "2", Repair::kWhenZero},       {"S_q", "s_jd", "2", Repair::kWhenZero},
+    {"S_q", "qvodqi", "2", Repair::kWhenZero},     {"S_q", "s_pao", "2", Repair::kWhenZero},
+};
+
+bool breaks_rule(Repair repair, const std::string& value, std::string_view first_run) {
+  switch (repair) {
+    case Repair::kNone:
+      return false;
+    case Repair::kIdentifier:
+      return value == "0" || value.empty();
+    case Repair::kExactVersion:
+      return value != first_run;
+    case Repair::kOneOrTwo: {
+      const long long number = settings::as_number(value);
+      return number != 1 && number != 2;
+    }
+    case Repair::kWhenZero:
+      return settings::as_number(value) == 0;
+  }
+  return false;
+}
+
+// Shows a list page in the main window, loading the window first when this is the first page
+// shown: the window's initialisation runs at that moment, as it always has.
+class LoadingPageView final : public lists::ListPageView {
+ public:
+  explicit LoadingPageView(MainWindowHost& window) : window_(window) {}
+  void show_list_page(std::string_view list_file, const std::string& page_path) override {
+    if (!window_.loaded()) window_.load();
+    window_.show_list_page(list_file, page_path);
+  }
+
+ private:
+  MainWindowHost& window_;
+};
+
+constexpr std::string_view kNoPlayerQuestion =
+    "程序检测到您的电脑未安装快播(Qvod)播放器，是否要下载Qvod播放器？";
+
+}  // namespace
+
+void prepare_settings(const std::string& program_folder, platform::NetworkAdapters& adapters,
+                      const platform::Clock& clock) {
+  const std::string path = settings::settings_path(program_folder);
+  settings::SettingsFile file(path);
+  const auto identifier = [&] { return mac::machine_identifier(adapters, clock); };
+
+  if (!platform::files::exists(path)) {
+    for (const KeyRule& rule : kKeyTable) {
+      file.write(rule.section, rule.key,
+                 rule.repair == Repair::kIdentifier ? identifier() : std::string(rule.first_run));
+    }
+  }
+  for (const KeyRule& rule : kKeyTable) {
+    const std::string value = file.read(rule.section, rule.key);
+    if (!breaks_rule(rule.repair, value, rule.first_run)) continue;
+    file.write(rule.section, rule.key,
+               rule.repair == Repair::kIdentifier ? identifier() : std::string(rule.first_run));
+  }
+  file.save();
+}
+
+StartupResult Main(const StartupContext& context) {
+  const std::string& folder = context.program_folder;
+
+  // The player check. Without an engine, a component beside the program is registered (which
+  // Linux does not need), or the user is asked whether to download the player.
+  if (!context.player_engine.available()) {
+    const std::string component = platform::files::join(folder, "Qvod/QvodInsert.dll");
+    if (platform::files::exists(component)) {
+      context.launcher.register_component(component);
+    } else {
+      const auto answer = context.dialogs.message_box("提示：", std::string(kNoPlayerQuestion),
+                                                      platform::MessageButtons::kYesNo,
+                                                      platform::MessageIcon::kQuestion);
+      if (answer == platform::Answer::kYes) {
+        context.launcher.open_address(context.config.player_download_page);
+      }
+      return StartupResult::kEndedWithoutPlayer;
+    }
+  }
+
+  prepare_settings(folder, context.adapters, context.clock);
+
+  lists::ensure_list(folder, lists::kNetworkList);
+  lists::ensure_list(folder, lists::kLocalList);
+  lists::ensure_page_icon(folder);
+
+  LoadingPageView view(context.main_window);
+  const lists::ListPlace place{folder, &view};
+  if (!platform::files::exists(platform::files::join(folder, lists::kNetworkPage))) {
+    lists::render_list(place, lists::kNetworkList);
+  }
+  if (!platform::files::exists(platform::files::join(folder, lists::kLocalPage))) {
+    lists::render_list(place, lists::kLocalList);
+  }
+
+  if (!context.main_window.loaded()) context.main_window.load();
+  context.main_window.show();
+  return StartupResult::kMainWindowShown;
+}
+
+}  // namespace pelmora::app

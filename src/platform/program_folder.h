@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelmora::platform {
+
+// The folder that holds the program's own files ("config.dll", the lists and their pages):
+// `home_override` when given (created when missing); otherwise the folder of the executable
+// when the user may write there (a self-contained, portable install); otherwise
+// $XDG_DATA_HOME/pelmora, by default ~/.local/share/pelmora (created when missing).
+std::string resolve_program_folder(std::string_view home_override);
+
+// The folder of the running executable; empty when it cannot be found.
+std::string executable_folder();
+
+}  // namespace pelmora::platform

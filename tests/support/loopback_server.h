@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace pelmora::testing {
+
+// A real HTTP service on 127.0.0.1 at a free port, running on its own thread for the life of the
+// object. Each path answers from a handler the test sets; unknown paths get 404.
+class LoopbackServer {
+ public:
+  struct Reply {
+    int status = 200;
+    std::string body;
+    std::string content_type = "text/plain; charset=utf-8";
+    int delay_ms = 0;  // answer only after this long (bounded by the server's stop)
+  };
+  // Receives the path and the raw query string.
+  using Handler = std::function<Reply(const std::string& path, const std::string& query)>;
+
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  void on(const std::string& path, Handler handler);
+  // "http://127.0.0.1:PORT/"
+  std::string base_url() const;
+  int port() const { return port_; }
+  int requests() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  int port_ = 0;
+};
+
+}  // namespace pelmora::testing
