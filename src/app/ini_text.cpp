@@ -115,7 +115,9 @@ std::string with_value(std::string_view text, std::string_view section, std::str
   std::vector<std::string_view> views(lines.begin(), lines.end());
   const SectionSpan span = find_section(views, section);
   if (span.header == std::string_view::npos) {
-    lines.push_back("[" + std::string(section) + "]");
+    std::string header(1, '[');
+    header.append(section).append(1, ']');
+    lines.push_back(std::move(header));
     lines.push_back(entry);
   } else {
     bool replaced = false;

@@ -9,6 +9,11 @@ Control::Control(Form* form, std::string name, int index)
   if (form_ != nullptr) form_->register_control(this);
 }
 
+Control::~Control() {
+  if (peer_ != nullptr) peer_->released(*this);
+  if (form_ != nullptr) form_->unregister_control(this);
+}
+
 void Control::set_container(Control* container) {
   container_ = container;
   notify(Property::kGeometry);

@@ -55,6 +55,8 @@ class ControlPeer {
  public:
   virtual ~ControlPeer() = default;
   virtual void changed(Control& control, Property what) = 0;
+  // The control is being destroyed; the peer must forget it.
+  virtual void released(Control& control) { (void)control; }
 };
 
 enum class MouseButton { kNone = 0, kLeft = 1, kRight = 2, kMiddle = 4 };
@@ -77,7 +79,7 @@ class Control {
  public:
   // `index` is the control's index in its control array, or -1 for a single control.
   Control(Form* form, std::string name, int index = -1);
-  virtual ~Control() = default;
+  virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 

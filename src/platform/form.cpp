@@ -1,5 +1,7 @@
 #include "platform/form.h"
 
+#include <algorithm>
+
 #include "platform/backend.h"
 #include "platform/controls.h"
 
@@ -13,6 +15,11 @@ Form::~Form() {
 
 void Form::register_control(Control* control) {
   controls_.push_back(control);
+}
+
+void Form::unregister_control(Control* control) {
+  std::erase(controls_, control);
+  if (captured_ == control) captured_ = nullptr;
 }
 
 Control* Form::find(std::string_view name, int index) const {

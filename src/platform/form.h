@@ -76,6 +76,7 @@ class Form : public Control {
  private:
   friend class Control;
   void register_control(Control* control);
+  void unregister_control(Control* control);
   void capture_changed(Control* control, bool taken);
 
   std::vector<Control*> controls_;

@@ -48,6 +48,13 @@ void HeadlessBackend::changed(Control& control, Property what) {
   if (auto* timer = dynamic_cast<Timer*>(&control)) schedule(*timer);
 }
 
+void HeadlessBackend::released(Control& control) {
+  // The timer part is already gone here: compare addresses only.
+  std::erase_if(scheduled_, [&](const Scheduled& entry) {
+    return static_cast<Control*>(entry.timer) == &control;
+  });
+}
+
 void HeadlessBackend::schedule(Timer& timer) {
   unschedule(timer);
   if (!timer.timer_enabled() || timer.interval() <= 0) return;

@@ -56,6 +56,7 @@ class HeadlessBackend final : public platform::Backend,
   };
 
   void changed(platform::Control& control, platform::Property what) override;
+  void released(platform::Control& control) override;
   void schedule(platform::Timer& timer);
   void unschedule(platform::Timer& timer);
 

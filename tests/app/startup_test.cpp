@@ -1,0 +1,192 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/configuration.h"
+#include "app/settings_store.h"
+#include "platform/headless/headless_platform.h"
+#include "support/temp_folder.h"
+
+namespace pelmora::app {
+namespace {
+
+using pelmora::testing::TempFolder;
+
+// The main window as start-up sees it: loading and showing are recorded, list pages noted.
+class RecordingWindow final : public MainWindowHost {
+ public:
+  bool is_loaded = false;
+  int loads = 0;
+  int shows = 0;
+  std::vector<std::string> pages;      // "list file -> page path"
+  std::vector<int> loads_before_page;  // how many loads had happened when each page was shown
+
+  bool loaded() const override { return is_loaded; }
+  void load() override {
+    is_loaded = true;
+    ++loads;
+  }
+  void show() override { ++shows; }
+  void show_list_page(std::string_view list_file, const std::string& page_path) override {
+    pages.push_back(std::string(list_file) + " -> " + page_path);
+    loads_before_page.push_back(loads);
+  }
+};
+
+class StartupTest : public ::testing::Test {
+ protected:
+  StartupTest() {
+    headless.adapters.adapters = {{"lo", true, true, true, "00:00:00:00:00:00"},
+                                  {"eth0", true, false, true, "00:1a:2b:3c:4d:5e"}};
+  }
+
+  StartupResult start() {
+    const StartupContext context{folder.path(),          config,
+                                 headless.player_engine, headless.dialogs,
+                                 headless.launcher,      headless.adapters,
+                                 headless.backend,       window};
+    return Main(context);
+  }
+  std::string setting(std::string_view section, std::string_view key) {
+    return settings::read_ini(folder.file("config.dll"), section, key);
+  }
+
+  TempFolder folder;
+  Configuration config =
+      Configuration::load("/nonexistent", [](const char*) -> const char* { return nullptr; });
+  headless::HeadlessPlatform headless;
+  RecordingWindow window;
+};
+
+TEST_F(StartupTest, FirstStartInAnEmptyFolderWritesEveryDefaultAndMakesListsAndPages) {
+  EXPECT_EQ(start(), StartupResult::kMainWindowShown);
+
+  EXPECT_EQ(folder.read("config.dll"),
+            "[main]\r\nName=Pelmora\r\n"
+            "[User]\r\nName=00-1A-2B-3C-4D-5E\r\n"
+            "[Ver]\r\nName=3.0\r\n"
+            "[S_q]\r\nts=3\r\nquit=2\r\nqvodk=2\r\ns_size=2\r\nh_w=13590\r\nh_h=8790\r\n"
+            "s_h=2\r\ns_bo=2\r\ns_jd=2\r\nqvodqi=2\r\ns_pao=2\r\n");
+  EXPECT_EQ(folder.read("date.dat"), "\r\n");
+  EXPECT_EQ(folder.read("date_f.dat"), "\r\n");
+  EXPECT_NE(folder.read("c.htm").find("暂无记录"), std::string::npos);
+  EXPECT_NE(folder.read("f.htm").find("暂无记录"), std::string::npos);
+  EXPECT_TRUE(folder.has("i.gif"));
+
+  // The first page shown loads the window; it is loaded once and shown once.
+  ASSERT_EQ(window.pages.size(), 2u);
+  EXPECT_EQ(window.pages[0], "date.dat -> " + folder.file("c.htm"));
+  EXPECT_EQ(window.pages[1], "date_f.dat -> " + folder.file("f.htm"));
+  EXPECT_EQ(window.loads_before_page[0], 1);
+  EXPECT_EQ(window.loads, 1);
+  EXPECT_EQ(window.shows, 1);
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+}
+
+TEST_F(StartupTest, LaterStartsRepairBrokenKeysAndKeepGoodOnes) {
+  folder.write("config.dll",
+               "[main]\r\nName=Pelmora\r\n[Ver]\r\nName=2.9\r\n[S_q]\r\nts=2\r\nquit=\r\n"
+               "qvodk=word\r\nh_w=0\r\nh_h=9000\r\ns_pao=1\r\nqvodw=/opt/player/\r\n");
+  start();
+  EXPECT_EQ(setting("User", "Name"), "00-1A-2B-3C-4D-5E");  // deleted by hand: made anew
+  EXPECT_EQ(setting("Ver", "Name"), "3.0");
+  EXPECT_EQ(setting("S_q", "ts"), "2");
+  EXPECT_EQ(setting("S_q", "quit"), "2");
+  EXPECT_EQ(setting("S_q", "qvodk"), "2");
+  EXPECT_EQ(setting("S_q", "h_w"), "13590");
+  EXPECT_EQ(setting("S_q", "h_h"), "9000");
+  EXPECT_EQ(setting("S_q", "s_pao"), "1");
+  EXPECT_EQ(setting("S_q", "s_size"), "2");  // absent reads 0 and is repaired
+  EXPECT_EQ(setting("S_q", "qvodw"), "/opt/player/");
+}
+
+TEST_F(StartupTest, CloseQuestionStateSurvivesOnlyAsOneOrTwo) {
+  for (const auto& [stored, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"1", "1"}, {"2", "2"}, {"0", "3"}, {"7", "3"}, {"yes", "3"}, {"", "3"}}) {
+    settings::write_ini(folder.file("config.dll"), "S_q", "ts", stored);
+    start();
+    EXPECT_EQ(setting("S_q", "ts"), expected) << "stored " << stored;
+  }
+}
+
+TEST_F(StartupTest, WithoutAUsableAdapterTheIdentifierIsMadeFromTheTime) {
+  // A placeholder address on the first active adapter wins over a real one later.
+  headless.adapters.adapters = {{"ppp0", true, false, true, "00:53:45:00:00:00"},
+                                {"eth0", true, false, true, "00:1a:2b:3c:4d:5e"}};
+  headless.backend.set_local_time({2026, 12, 7, 0, 36, 38});
+  start();
+  const std::string id = setting("User", "Name");
+  ASSERT_EQ(id.size(), 15u);
+  EXPECT_EQ(id.substr(0, 12), "202612703638");
+}
+
+TEST_F(StartupTest, ExistingListsAndPagesAreKeptAndAMissingPageIsRebuilt) {
+  folder.write("date.dat", "7|%u4E2D|l|a|1|2|30\r\n");
+  folder.write("date_f.dat", "x|/m/x.mp4|0\r\n");
+  folder.write("f.htm", "old page");
+  start();
+  EXPECT_EQ(folder.read("date.dat"), "7|%u4E2D|l|a|1|2|30\r\n");
+  EXPECT_EQ(folder.read("f.htm"), "old page");
+  EXPECT_NE(folder.read("c.htm").find("open://1>中</a>"), std::string::npos);
+  ASSERT_EQ(window.pages.size(), 1u);
+}
+
+TEST_F(StartupTest, WithoutAPlayerTheUserIsAskedAndNothingIsShown) {
+  headless.player_engine.engine_present = false;
+  headless.dialogs.answer_next(platform::Answer::kYes);
+  EXPECT_EQ(start(), StartupResult::kEndedWithoutPlayer);
+  ASSERT_NE(headless.dialogs.last(), nullptr);
+  EXPECT_EQ(headless.dialogs.last()->title, "提示：");
+  EXPECT_EQ(headless.dialogs.last()->text,
+            "程序检测到您的电脑未安装快播(Qvod)播放器，是否要下载Qvod播放器？");
+  EXPECT_EQ(headless.launcher.opened_addresses,
+            std::vector<std::string>{"http://127.0.0.1:8750/player/"});
+  EXPECT_EQ(window.loads, 0);
+  EXPECT_FALSE(folder.has("config.dll"));
+
+  headless.dialogs.answer_next(platform::Answer::kNo);
+  EXPECT_EQ(start(), StartupResult::kEndedWithoutPlayer);
+  EXPECT_EQ(headless.launcher.opened_addresses.size(), 1u);
+}
+
+TEST_F(StartupTest, APlayerComponentBesideTheProgramIsRegisteredWithoutAQuestion) {
+  headless.player_engine.engine_present = false;
+  std::filesystem::create_directory(folder.file("Qvod"));
+  folder.write("Qvod/QvodInsert.dll", "");
+  EXPECT_EQ(start(), StartupResult::kMainWindowShown);
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+  EXPECT_EQ(headless.launcher.registrations,
+            std::vector<std::string>{folder.file("Qvod/QvodInsert.dll")});
+}
+
+TEST_F(StartupTest, AnUnusableProgramFolderStillShowsTheWindow) {
+  // The program folder is a plain file: nothing can be written into it.
+  folder.write("not-a-folder", "x");
+  TempFolder unused;
+  const StartupContext context{folder.file("not-a-folder"),
+                               config,
+                               headless.player_engine,
+                               headless.dialogs,
+                               headless.launcher,
+                               headless.adapters,
+                               headless.backend,
+                               window};
+  EXPECT_EQ(Main(context), StartupResult::kMainWindowShown);
+  EXPECT_EQ(window.loads, 1);
+  EXPECT_EQ(window.shows, 1);
+  EXPECT_EQ(folder.read("not-a-folder"), "x");
+}
+
+TEST_F(StartupTest, AnUnreadableSettingsFileIsNeverReplaced) {
+  // A folder where the settings file should be cannot be read as a file and must not be
+  // overwritten.
+  std::filesystem::create_directory(folder.file("config.dll"));
+  start();
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("config.dll")));
+  EXPECT_EQ(window.shows, 1);
+}
+
+}  // namespace
+}  // namespace pelmora::app
