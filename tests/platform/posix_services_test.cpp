@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/posix/command_power.h"
+#include "platform/posix/ifaddrs_adapters.h"
+#include "platform/posix/proc_process_table.h"
+#include "platform/posix/spawn_launcher.h"
+#include "platform/program_folder.h"
+#include "support/temp_folder.h"
+
+namespace pelmora::platform {
+namespace {
+
+using pelmora::testing::TempFolder;
+
+// Waits up to two seconds for a file that a started program makes.
+bool appears(const std::string& path) {
+  for (int waited = 0; waited < 2000; waited += 20) {
+    if (files::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST(ProcProcessTable, ListsThisProcessByItsExecutableName) {
+  ProcProcessTable table;
+  const auto processes = table.list();
+  const auto me = std::find_if(processes.begin(), processes.end(),
+                               [](const ProcessInfo& p) { return p.pid == ::getpid(); });
+  ASSERT_NE(me, processes.end());
+  EXPECT_EQ(me->exe_name, "platform_tests");
+  EXPECT_TRUE(me->exe_path.ends_with("/platform_tests"));
+}
+
+TEST(ProcProcessTable, EndsAProcessOfThisUserButNeverItself) {
+  ProcProcessTable table;
+  EXPECT_FALSE(table.terminate(::getpid()));
+  EXPECT_FALSE(table.terminate(1));
+  ASSERT_TRUE(spawn_detached({"sleep", "30"}));
+  int pid = 0;
+  for (int tries = 0; tries < 100 && pid == 0; ++tries) {
+    for (const auto& process : table.list()) {
+      if (process.exe_name == "sleep") pid = process.pid;
+    }
+    if (pid == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(pid, 0);
+  EXPECT_TRUE(table.terminate(pid));
+  for (const auto& process : table.list()) EXPECT_NE(process.pid, pid);
+}
+
+TEST(SpawnLauncher, StartsProgramsWithArgumentsAsTheyAreNeverThroughAShell) {
+  TempFolder folder;
+  SpawnLauncher launcher;
+  // A blank and a ";" in the argument stay part of the file name.
+  const std::string odd = folder.file("a b;touch injected $(touch injected)");
+  ASSERT_TRUE(launcher.start_program("/usr/bin/touch", {odd}));
+  EXPECT_TRUE(appears(odd));
+  EXPECT_FALSE(files::exists(folder.file("injected")));
+  EXPECT_FALSE(launcher.start_program(folder.file("no-such-program"), {}));
+  EXPECT_TRUE(launcher.register_component(folder.file("x.dll")));
+}
+
+TEST(CommandPower, RunsTheConfiguredCommandSplitAtBlanks) {
+  TempFolder folder;
+  CommandPower power("touch \"" + folder.file("shut down") + "\"");
+  ASSERT_TRUE(power.shutdown());
+  EXPECT_TRUE(appears(folder.file("shut down")));
+  EXPECT_EQ(split_command("a  \"b c\" d"), (std::vector<std::string>{"a", "b c", "d"}));
+  EXPECT_FALSE(CommandPower("").shutdown());
+}
+
+TEST(IfaddrsAdapters, ListsTheLoopbackInterfaceAsLoopback) {
+  IfaddrsAdapters adapters;
+  const auto list = adapters.list();
+  const auto lo = std::find_if(list.begin(), list.end(),
+                               [](const NetworkAdapter& a) { return a.name == "lo"; });
+  ASSERT_NE(lo, list.end());
+  EXPECT_TRUE(lo->loopback);
+  EXPECT_TRUE(lo->has_address);
+}
+
+TEST(ProgramFolder, AnOverrideIsUsedAndCreated) {
+  TempFolder folder;
+  const std::string home = folder.file("home/pelmora");
+  EXPECT_EQ(resolve_program_folder(home), home);
+  EXPECT_TRUE(files::is_directory(home));
+  EXPECT_FALSE(executable_folder().empty());
+}
+
+}  // namespace
+}  // namespace pelmora::platform
