@@ -1,0 +1,139 @@
+#include "app/main_window.h"
+
+#include "app/settings_store.h"
+#include "platform/files.h"
+#include "platform/screen.h"
+#include "platform/tray.h"
+
+namespace pelmora::app {
+
+namespace {
+
+// The placeholder page of the episode list pane while no network video plays.
+constexpr std::string_view kNoEpisodeListPage =
+    "<html><head><style type=\"text/css\">*{margin:0;padding:0;}body{overflow:auto;"
+    "background:#212121;color:#FFFFFF; text-align:center; font-size:12px;width:100%;}</style>"
+    "</head><body oncontextmenu=\"return false\" ondragstart=\"return false\"><br>"
+    "没有正在播放的网络影片</body></html>";
+
+// The window's design size in twips.
+constexpr int kDesignWidth = 13590;
+constexpr int kDesignHeight = 8790;
+
+}  // namespace
+
+BA1::BA1(const platform::Services& services, const Configuration& config,
+         std::string program_folder, std::string command_line)
+    : Form("BA1"),
+      services_(services),
+      config_(config),
+      program_folder_(std::move(program_folder)),
+      command_line_(std::move(command_line)) {
+  set_caption("Pelmora");
+  move(0, 0, kDesignWidth, kDesignHeight);
+  set_twips_per_pixel(services_.screen.twips_per_pixel_x());
+
+  // The container tree the layout works on.
+  using Children = std::initializer_list<platform::Control*>;
+  const auto place_in = [](platform::Control& container, Children children) {
+    for (platform::Control* child : children) child->set_container(&container);
+  };
+  place_in(*this, {&zz, &zzp, &ying, &yingyong, &xiaoshuo, &soimg, &soso, &soc, &ni_name, &ni_bo1,
+                   &jbi, &tj, &dde, &p1});
+  place_in(zz, {&L1, &l2, &bo_foot, &npc[6]});
+  place_in(L1, {&Pic2, &qvod});
+  place_in(Pic2, {&Web2});
+  place_in(qvod, {&bo_ad, &bo_zt, &gunt, &gunt1, &huan});
+  place_in(bo_zt, {&zhun, &times});
+  place_in(bo_ad, {&adp, &next_s, &ad_huan});
+  place_in(ad_huan, {&Web7});
+  bo_but.for_each([this](platform::PictureBox& button) { button.set_container(&bo_foot); });
+  place_in(bo_foot, {&bo_name, &yin});
+  place_in(yin, {&bo_v, &bo_y});
+  place_in(l2, {&Pic3, &Pic4, &Pic5, &shan, &npc[10], &npc[11], &npc[12], &npc[16]});
+  place_in(Pic3, {&Web3});
+  place_in(Pic4, {&Web4});
+  place_in(Pic5, {&Web5});
+  place_in(shan, {&qk});
+  place_in(zzp, {&Pic1, &wait});
+  place_in(Pic1, {&Web1});
+  place_in(wait, {&jia, &webe});
+  place_in(ying, {&Web9});
+  place_in(yingyong, {&Web10});
+  place_in(xiaoshuo, {&Web11});
+  place_in(tj, {&Web6});
+  place_in(p1, {&bo_tip});
+  ppt.for_each([](platform::PictureBox& strip) { strip.set_visible(false); });
+  for (platform::Control* hidden : Children{&tj, &dde, &p1}) hidden->set_visible(false);
+  // At start the home panel covers the catalogue until it has loaded.
+  wait.set_visible(true);
+  Pic1.set_visible(false);
+
+  QvodC = services_.player_engine.create();
+
+  on_load = [this] { Form_Load(); };
+  wire_web();
+  wire_playback();
+  wire_shell();
+}
+
+BA1::~BA1() = default;
+
+std::string BA1::service_url(std::string_view path) const {
+  return config_.service_url + std::string(path);
+}
+
+std::string BA1::program_file(std::string_view name) const {
+  return platform::files::join(program_folder_, name);
+}
+
+lists::ListPlace BA1::list_place() {
+  return lists::ListPlace{program_folder_, this};
+}
+
+void BA1::show_list_page(std::string_view list_file, const std::string& page_path) {
+  (list_file == lists::kNetworkList ? Web3 : Web4).navigate(page_path);
+}
+
+void BA1::balloon(const std::string& text) {
+  services_.tray.balloon("Pelmora提示:", text);
+}
+
+void BA1::Form_Load() {
+  ini_path = settings::settings_path(program_folder_);
+  skin_loaded = 0;
+  user_id = settings::read_ini(ini_path, "user", "Name");
+  version = settings::read_ini(ini_path, "ver", "Name");
+  const long long saved_width = settings::as_number(settings::read_ini(ini_path, "S_q", "h_w"));
+  const long long saved_height = settings::as_number(settings::read_ini(ini_path, "S_q", "h_h"));
+  if (settings::as_number(settings::read_ini(ini_path, "S_q", "s_size")) == 2) {
+    set_width(static_cast<int>(saved_width));
+    set_height(static_cast<int>(saved_height));
+  }
+  cur_tab = 8;
+  cur_side_tab = 12;
+
+  Web1.navigate(config_.service_url);
+  Web2.navigate("about:blank");
+  Web3.navigate(program_file(lists::kNetworkPage));
+  Web4.navigate(program_file(lists::kLocalPage));
+  Web5.navigate("about:blank");
+  Web5.write_document(kNoEpisodeListPage);
+  Web6.navigate(service_url("tj/tj.asp?id=") + user_id);
+  Web9.navigate("about:blank");
+  Web7.navigate(service_url("js/ads/qvodad.html"));
+  Web11.navigate(config_.novel_site);
+  Web10.navigate(config_.apps_site);
+
+  cur_item = "0";
+  resume_done = 0;
+  web_play = 0;
+  tv_page = 0;
+  home_error = 0;
+  ad_error = 0;
+  exit_recommendation = "0";
+  if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
+  set_key_preview(true);
+}
+
+}  // namespace pelmora::app

@@ -1,0 +1,199 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/configuration.h"
+#include "lists/list_files.h"
+#include "platform/control_array.h"
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/player_control.h"
+#include "platform/services.h"
+#include "platform/web_browser.h"
+
+namespace pelmora::app {
+
+// The main window: the catalogue and the program's own panes, the player with its transport bar,
+// the side panel with the history lists, and the skinned frame. Its controls are members; the
+// handlers of each subsystem are defined in that subsystem's folder (link protocol and episode
+// sequencing in web/, the player's handlers in playback/, the frame, layout, skin and tabs in
+// shell/), all on this one class.
+class BA1 : public platform::Form, public lists::ListPageView {
+ public:
+  BA1(const platform::Services& services, const Configuration& config, std::string program_folder,
+      std::string command_line);
+  ~BA1() override;
+
+  // ---- Controls (container in the comment) --------------------------------------------------
+  // Caption, tab and sub-tab buttons (form; 10, 11, 12, 16 in the side panel l2, 6 in zz).
+  platform::ControlArray<platform::PictureBox> npc{
+      this, "npc", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
+  // Skin sprite strips, hidden (form).
+  platform::ControlArray<platform::PictureBox> ppt =
+      platform::ControlArray<platform::PictureBox>::range(this, "ppt", 21);
+  // Search box (form).
+  platform::PictureBox soimg{this, "soimg"};
+  platform::TextBox soso{this, "soso"};
+  platform::PictureBox soc{this, "soc"};
+  // Titles (form).
+  platform::Label ni_name{this, "ni_name"};
+  platform::Label ni_bo1{this, "ni_bo1"};
+  platform::Label jbi{this, "jbi"};
+  // Panes shown by the tabs (form).
+  platform::PictureBox zz{this, "zz"};              // playback
+  platform::PictureBox zzp{this, "zzp"};            // film library
+  platform::PictureBox ying{this, "ying"};          // TV and music
+  platform::PictureBox yingyong{this, "yingyong"};  // recommendations
+  platform::PictureBox xiaoshuo{this, "xiaoshuo"};  // novels
+  // Playback pane zz: left area, side panel, bottom bar.
+  platform::PictureBox L1{this, "L1"};
+  platform::PictureBox l2{this, "l2"};
+  platform::PictureBox bo_foot{this, "bo_foot"};
+  // L1: web playback surface and the player's picture box, in the same place.
+  platform::PictureBox Pic2{this, "Pic2"};
+  platform::WebBrowser Web2{this, "Web2"};
+  platform::PictureBox qvod{this, "qvod"};
+  // qvod: advert overlay, status bar with status line and time, seek bar.
+  platform::PictureBox bo_ad{this, "bo_ad"};
+  platform::PictureBox bo_zt{this, "bo_zt"};
+  platform::Label zhun{this, "zhun"};
+  platform::Label times{this, "times"};
+  platform::PictureBox gunt{this, "gunt"};
+  platform::PictureBox gunt1{this, "gunt1"};
+  platform::Label huan{this, "huan"};
+  // bo_ad: big play button, next-episode notice, advert pane.
+  platform::PictureBox adp{this, "adp"};
+  platform::Label next_s{this, "next_s"};
+  platform::PictureBox ad_huan{this, "ad_huan"};
+  platform::WebBrowser Web7{this, "Web7"};
+  // bo_foot: transport buttons, title, volume bar.
+  platform::ControlArray<platform::PictureBox> bo_but =
+      platform::ControlArray<platform::PictureBox>::range(this, "bo_but", 9);
+  platform::Label bo_name{this, "bo_name"};
+  platform::PictureBox yin{this, "yin"};
+  platform::PictureBox bo_v{this, "bo_v"};
+  platform::Label bo_y{this, "bo_y"};
+  // l2: list panes and the list label.
+  platform::PictureBox Pic3{this, "Pic3"};
+  platform::WebBrowser Web3{this, "Web3"};
+  platform::PictureBox Pic4{this, "Pic4"};
+  platform::WebBrowser Web4{this, "Web4"};
+  platform::PictureBox Pic5{this, "Pic5"};
+  platform::WebBrowser Web5{this, "Web5"};
+  platform::PictureBox shan{this, "shan"};
+  platform::Label qk{this, "qk"};
+  // zzp: the catalogue pane and the panel that covers it while it is not available.
+  platform::PictureBox Pic1{this, "Pic1"};
+  platform::WebBrowser Web1{this, "Web1"};
+  platform::PictureBox wait{this, "wait"};
+  platform::PictureBox jia{this, "jia"};
+  platform::Label webe{this, "webe"};
+  // ying, yingyong, xiaoshuo.
+  platform::WebBrowser Web9{this, "Web9"};
+  platform::WebBrowser Web10{this, "Web10"};
+  platform::WebBrowser Web11{this, "Web11"};
+  // Hidden: the statistics pane and the channel's control.
+  platform::PictureBox tj{this, "tj"};
+  platform::WebBrowser Web6{this, "Web6"};
+  platform::PictureBox dde{this, "dde"};
+  // The hover label.
+  platform::PictureBox p1{this, "p1"};
+  platform::Label bo_tip{this, "bo_tip"};
+  // Timers.
+  platform::Timer Timer1{this, "Timer1", 1000, true};    // status monitor
+  platform::Timer Timer2{this, "Timer2", 2000, false};   // end of playback
+  platform::Timer Timer3{this, "Timer3", 10, true};      // start-up housekeeping, runs once
+  platform::Timer Timer4{this, "Timer4", 50000, false};  // retry of a failed next-episode fetch
+  platform::Timer Timer5{this, "Timer5", 6000, true};    // update check, runs once
+  platform::Timer Timer8{this, "Timer8", 5000, false};   // floating promotion window
+
+  // The player control `QvodC` inside `qvod`; null when no player could be made.
+  std::unique_ptr<platform::PlayerControl> QvodC;
+
+  // ---- Window-level state -------------------------------------------------------------------
+  // Playback of the current item.
+  int play_state = 0;  // the state code read at the last tick
+  int transfer_rate = 0;
+  int last_position = 0;
+  int resume_pos = 0;           // seconds to seek to once after start, 0 for none
+  int resume_done = 0;          // 0 until that seek has been made
+  std::string next_addr = "0";  // "0" not fetched, "1" none, else the next play address
+  int next_busy = 0;            // 1 while the next episode buffers or a retry waits
+  std::string next_link = "0";  // "0" not fetched, "1" none, "3" failed, else a play link
+  std::string cur_item = "0";   // id, path, or "0": where the position is saved on stop
+  int list_kind = 0;            // 1 network list, 2 local list
+  int web_play = 0;             // 1 while the item plays as a web page in Web2
+  std::string cur_episode = "0";
+  int retry_ticks = 0;
+  std::string player_dir;  // the player engine's folder, ends in "/"
+  // Panes.
+  int home_error = 0;
+  int ad_error = 0;
+  // Frame and tabs.
+  bool topmost = false;
+  int mini_mode = 0;
+  int cur_tab = 8;
+  int cur_side_tab = 12;
+  int tv_page = 0;
+  int skin_loaded = 0;
+  std::string list_link;
+  // Values taken at load.
+  std::string ini_path;
+  std::string user_id;
+  std::string version;
+  std::string exit_recommendation = "0";
+
+  // ---- Main window initialisation and shared helpers (app/) ---------------------------------
+  const platform::Services& services() const { return services_; }
+  platform::PlayerControl* player() const { return QvodC.get(); }
+  const Configuration& config() const { return config_; }
+  const std::string& program_folder() const { return program_folder_; }
+  const std::string& command_line() const { return command_line_; }
+  // The service base URL followed by a relative path.
+  std::string service_url(std::string_view path) const;
+  // A file of the program folder.
+  std::string program_file(std::string_view name) const;
+  // Where the history lists are and who shows their pages (this window).
+  lists::ListPlace list_place();
+  // Shows a freshly rendered list page: Web3 for the network list, Web4 for the local list.
+  void show_list_page(std::string_view list_file, const std::string& page_path) override;
+  // A balloon from the notification-area icon, titled "Pelmora提示:".
+  void balloon(const std::string& text);
+  // True while a player exists; every player call below checks it first.
+  bool has_player() const { return QvodC != nullptr; }
+
+  void Form_Load();
+
+  // ---- Link protocol and episode sequencing (web/) ------------------------------------------
+  void Web1_BeforeNavigate2(const std::string& url, bool& cancel);
+  void Web2_BeforeNavigate2(const std::string& url, bool& cancel);
+  void Web3_BeforeNavigate2(const std::string& url, bool& cancel);
+  void Web4_BeforeNavigate2(const std::string& url, bool& cancel);
+  void Web5_BeforeNavigate2(const std::string& url, bool& cancel);
+
+  // ---- Playback (playback/) -----------------------------------------------------------------
+  void Timer1_Timer();
+  void Timer2_Timer();
+  void Timer3_Timer();
+  void Timer4_Timer();
+  void bo_but_Click(int index);
+
+  // ---- Window shell (shell/) ----------------------------------------------------------------
+  void npc_Click(int index);
+
+ private:
+  // Each subsystem connects its controls' events to its handlers.
+  void wire_web();
+  void wire_playback();
+  void wire_shell();
+
+  platform::Services services_;
+  const Configuration& config_;
+  std::string program_folder_;
+  std::string command_line_;
+};
+
+}  // namespace pelmora::app

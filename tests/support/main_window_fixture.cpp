@@ -1,0 +1,45 @@
+#include "support/main_window_fixture.h"
+
+#include "app/settings_store.h"
+
+namespace pelmora::testing {
+
+MainWindowTest::MainWindowTest() {
+  const std::string base = service.base_url();
+  config = app::Configuration::load(folder.path(), [base](const char* name) -> const char* {
+    static std::string value;
+    if (std::string_view(name) == "PELMORA_SERVICE_URL") {
+      value = base;
+      return value.c_str();
+    }
+    return nullptr;
+  });
+  services = std::make_unique<platform::Services>(headless.services(http));
+  app::prepare_settings(folder.path(), headless.adapters, headless.backend);
+  lists::ensure_list(folder.path(), lists::kNetworkList);
+  lists::ensure_list(folder.path(), lists::kLocalList);
+}
+
+MainWindowTest::~MainWindowTest() = default;
+
+app::BA1& MainWindowTest::open_window(const std::string& command_line) {
+  window = std::make_unique<app::BA1>(*services, config, folder.path(), command_line);
+  headless.backend.attach(*window);
+  window->load();
+  return *window;
+}
+
+headless::ScriptedPlayer& MainWindowTest::player() {
+  return *static_cast<headless::ScriptedPlayer*>(window->player());
+}
+
+std::string MainWindowTest::setting(std::string_view section, std::string_view key) {
+  return settings::read_ini(settings::settings_path(folder.path()), section, key);
+}
+
+void MainWindowTest::set_setting(std::string_view section, std::string_view key,
+                                 std::string_view value) {
+  settings::write_ini(settings::settings_path(folder.path()), section, key, value);
+}
+
+}  // namespace pelmora::testing

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "platform/curl/curl_fetch.h"
+#include "platform/headless/headless_platform.h"
+#include "support/loopback_server.h"
+#include "support/temp_folder.h"
+
+namespace pelmora::testing {
+
+// The main window on the headless backend, in a fresh program folder prepared as start-up
+// prepares it, with the real HTTP fetch pointed at a loopback service the test controls.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest();
+  ~MainWindowTest() override;
+
+  // Makes and loads the window (runs its initialisation). `command_line` as the program got it.
+  app::BA1& open_window(const std::string& command_line = "");
+  headless::ScriptedPlayer& player();
+  // The settings file of the program folder.
+  std::string setting(std::string_view section, std::string_view key);
+  void set_setting(std::string_view section, std::string_view key, std::string_view value);
+
+  TempFolder folder;
+  LoopbackServer service;
+  headless::HeadlessPlatform headless;
+  app::Configuration config;
+  platform::CurlFetch http{1000, 1500};
+  std::unique_ptr<platform::Services> services;
+  std::unique_ptr<app::BA1> window;
+};
+
+}  // namespace pelmora::testing
