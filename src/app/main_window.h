@@ -173,12 +173,16 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Web3_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web4_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web5_BeforeNavigate2(const std::string& url, bool& cancel);
+  // Prepares the next episode of the current network episode (status monitor, retry timer).
+  void fetch_next();
+  // Plays the previous (direction 1) or the next (any other value) episode now.
+  void step_episode(int direction);
+  void Timer4_Timer();  // retry of a failed next-episode fetch
 
   // ---- Playback (playback/) -----------------------------------------------------------------
   void Timer1_Timer();
   void Timer2_Timer();
   void Timer3_Timer();
-  void Timer4_Timer();
   void bo_but_Click(int index);
 
   // ---- Window shell (shell/) ----------------------------------------------------------------
