@@ -13,7 +13,7 @@ packages=(
 for group in "$@"; do
   case "$group" in
     desktop) packages+=(qt6-base-dev qt6-webengine-dev libmpv-dev libgl-dev) ;;
-    media) packages+=(ffmpeg) ;;
+    media) packages+=(ffmpeg fonts-noto-cjk) ;;
     browser) packages+=(chromium) ;;
     window-tests) packages+=(xvfb xauth xdotool imagemagick trayer) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
