@@ -1,0 +1,144 @@
+#include "platform/qt/local_instance_channel.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QProcess>
+#include <memory>
+
+#include "support/temp_folder.h"
+
+namespace pelmora::platform {
+namespace {
+
+using pelmora::testing::TempFolder;
+
+QCoreApplication& application() {
+  static int argc = 1;
+  static char name[] = "platform_qt_tests";
+  static char* argv[] = {name, nullptr};
+  static auto app = std::make_unique<QCoreApplication>(argc, argv);
+  return *app;
+}
+
+// Runs the event loop until `done` holds or five seconds pass.
+template <typename Done>
+bool run_until(Done done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+// A separate process of the probe program.
+class Probe {
+ public:
+  Probe(const std::string& folder, const QStringList& arguments) {
+    process_.start(PELMORA_CHANNEL_PROBE, QStringList{QString::fromStdString(folder)} + arguments);
+    process_.waitForStarted(5000);
+  }
+  ~Probe() {
+    process_.kill();
+    process_.waitForFinished(5000);
+  }
+  int exit_code() {
+    process_.waitForFinished(10000);
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+  }
+  // The next line the probe prints, or empty after five seconds.
+  std::string line() {
+    QElapsedTimer timer;
+    timer.start();
+    while (!process_.canReadLine() && timer.elapsed() < 5000) process_.waitForReadyRead(100);
+    return process_.readLine().trimmed().toStdString();
+  }
+  void crash() {
+    process_.kill();  // SIGKILL: no clean-up runs
+    process_.waitForFinished(5000);
+  }
+
+ private:
+  QProcess process_;
+};
+
+class ChannelTest : public ::testing::Test {
+ protected:
+  ChannelTest() { application(); }
+  TempFolder folder;
+  std::string channel_folder = folder.file("run");
+};
+
+TEST_F(ChannelTest, ASecondStartHandsItsCommandLineToTheFirstAndEnds) {
+  LocalInstanceChannel first("Pelmora|BA1", channel_folder);
+  ASSERT_TRUE(first.claim());
+  std::vector<std::string> received;
+  first.listen([&](const std::string& command) { received.push_back(command); });
+
+  const std::string command = "\"/media/电影 one/a b.rmvb\"";
+  Probe second(channel_folder, {"send", QString::fromStdString(command)});
+  ASSERT_TRUE(run_until([&] { return !received.empty(); }));
+  EXPECT_EQ(received, std::vector<std::string>{command});
+  EXPECT_EQ(second.exit_code(), 0);
+
+  Probe empty(channel_folder, {"send", ""});
+  ASSERT_TRUE(run_until([&] { return received.size() == 2; }));
+  EXPECT_EQ(received[1], "");
+  EXPECT_EQ(empty.exit_code(), 0);
+}
+
+TEST_F(ChannelTest, OnlyOneStartIsTheFirst) {
+  LocalInstanceChannel first("Pelmora|BA1", channel_folder);
+  LocalInstanceChannel second("Pelmora|BA1", channel_folder);
+  EXPECT_TRUE(first.claim());
+  EXPECT_FALSE(second.claim());
+  // A first instance that does not answer: the later start gives up and still ends.
+  Probe late(channel_folder, {"send", "x"});
+  EXPECT_EQ(late.exit_code(), 1);
+}
+
+TEST_F(ChannelTest, AStaleSocketAfterACrashDoesNotBlockTheNextStart) {
+  {
+    Probe crashed(channel_folder, {"serve"});
+    ASSERT_EQ(crashed.line(), "ready");
+    LocalInstanceChannel blocked("Pelmora|BA1", channel_folder);
+    EXPECT_FALSE(blocked.claim());
+    crashed.crash();
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat((channel_folder + "/Pelmora_BA1.socket").c_str(), &info), 0)
+      << "the crashed instance leaves its socket behind";
+
+  Probe next(channel_folder, {"serve"});
+  ASSERT_EQ(next.line(), "ready");
+  Probe sender(channel_folder, {"send", "/media/b.mp4"});
+  EXPECT_EQ(sender.exit_code(), 0);
+  EXPECT_EQ(next.line(), "/media/b.mp4");
+}
+
+TEST_F(ChannelTest, TheSocketIsPrivateToTheUser) {
+  LocalInstanceChannel first("Pelmora|BA1", channel_folder);
+  ASSERT_TRUE(first.claim());
+  first.listen([](const std::string&) {});
+  struct stat folder_info {};
+  struct stat socket_info {};
+  ASSERT_EQ(::stat(channel_folder.c_str(), &folder_info), 0);
+  ASSERT_EQ(::stat(first.socket_path().c_str(), &socket_info), 0);
+  EXPECT_EQ(folder_info.st_mode & 0777, 0700u);
+  EXPECT_EQ(socket_info.st_mode & 077, 0u);
+  EXPECT_TRUE(S_ISSOCK(socket_info.st_mode));
+}
+
+TEST_F(ChannelTest, AnOversizedMessageIsRefused) {
+  LocalInstanceChannel first("Pelmora|BA1", channel_folder);
+  ASSERT_TRUE(first.claim());
+  first.listen([](const std::string&) {});
+  LocalInstanceChannel second("Pelmora|BA1", channel_folder);
+  EXPECT_FALSE(second.send(std::string(kMaxChannelMessage + 1, 'x')));
+}
+
+}  // namespace
+}  // namespace pelmora::platform
