@@ -75,6 +75,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   wire_web();
   wire_playback();
   wire_shell();
+  wire_tray();
 }
 
 BA1::~BA1() = default;

@@ -178,12 +178,68 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Plays the previous (direction 1) or the next (any other value) episode now.
   void step_episode(int direction);
   void Timer4_Timer();  // retry of a failed next-episode fetch
+  // What the panes' handlers carry out for the program's links (the address as it arrived).
+  void search_episode(const std::string& url);     // "razavov://" in Web1
+  void play_episode_link(const std::string& url);  // "eeqvod://" in Web1
+  void open_list_entry(const std::string& url);    // "open://" in Web3
+  void delete_list_entry(const std::string& url);  // "delk://" in Web3
+  void end_of_item();                              // the end-of-playback marker in Web2
+  // The history list on view in the side panel: the local list while the list label names it.
+  std::string_view list_on_view() const;
+  // The resource service's reply for one episode; the empty text when the request failed.
+  std::string fetch_resource(std::string_view id, std::string_view v, std::string_view episode);
+  // Whether the player engine's terminal program runs, and starting it from `player_dir`.
+  bool terminal_running();
+  void start_terminal();
 
   // ---- Playback (playback/) -----------------------------------------------------------------
+  // The player's picture inside `qvod`: shown only while the player plays, with the advert
+  // panel `bo_ad` in its place otherwise. The backend mirrors its visibility and geometry onto
+  // the video surface of `QvodC`.
+  platform::PictureBox player_view{this, "QvodC"};
+  // The shutdown menu (`guan` of the tips form), popped up by transport button 6; set by the
+  // form that owns the menu, null until then.
+  platform::MenuItem* shutdown_menu = nullptr;
+  // The other windows the exit routine unloads before this one (the tips form, the floating
+  // promotion window, the settings dialog); each registers itself here.
+  std::vector<platform::Form*> exit_forms;
+  // The exit recommendation window: called by the exit routine with true when
+  // `exit_recommendation` is "1" (show it), with false otherwise (unload it). Unset until the
+  // promotion windows exist.
+  std::function<void(bool show)> exit_recommendation_hook;
+
+  // Status monitor and end of playback.
   void Timer1_Timer();
   void Timer2_Timer();
-  void Timer3_Timer();
+  // Transport buttons, their hover cells, the big play button and the keys.
   void bo_but_Click(int index);
+  void bo_but_MouseMove(int index, const platform::MouseEvent& event);
+  void adp_Click();
+  void Form_KeyDown(int key_code, int shift);
+  // Volume bar and seek bar.
+  void yin_MouseDown(const platform::MouseEvent& event);
+  void bo_y_MouseDown(const platform::MouseEvent& event);
+  void bo_v_MouseMove(const platform::MouseEvent& event);
+  void gunt_MouseDown(const platform::MouseEvent& event);
+  void gunt_MouseUp(const platform::MouseEvent& event);
+  void gunt1_MouseMove(const platform::MouseEvent& event);
+  void gunt1_MouseUp(const platform::MouseEvent& event);
+  void huan_MouseDown(const platform::MouseEvent& event);
+  void huan_MouseUp(const platform::MouseEvent& event);
+  // Scheduled shutdown: the two items of the shutdown menu, and the armed state as transport
+  // button 6's tooltip tells it.
+  void kaiqi_Click();
+  void quxiao_Click();
+  bool shutdown_armed() const;
+  // Asks the system to shut down (forced or not); errors are ignored.
+  void shut_down(bool force);
+  // Engine housekeeping: the start-up check and the exit routine.
+  void Timer3_Timer();
+  void ttt_v();
+
+  // ---- Tray, menus, update check and promotion windows (tray/, promo/, web/update_check) ------
+  void Timer5_Timer();  // automatic update check, runs once
+  void Timer8_Timer();  // shows the floating promotion window
 
   // ---- Window shell (shell/) ----------------------------------------------------------------
   void npc_Click(int index);
@@ -193,6 +249,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void wire_web();
   void wire_playback();
   void wire_shell();
+  void wire_tray();
 
   platform::Services services_;
   const Configuration& config_;
