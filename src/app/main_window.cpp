@@ -2,6 +2,7 @@
 
 #include "app/settings_store.h"
 #include "platform/files.h"
+#include "platform/instance_channel.h"
 #include "platform/screen.h"
 #include "platform/tray.h"
 
@@ -76,6 +77,9 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   wire_playback();
   wire_shell();
   wire_tray();
+  wire_panes();
+  wire_search_box();
+  wire_list_actions();
 }
 
 BA1::~BA1() = default;
@@ -101,6 +105,16 @@ void BA1::balloon(const std::string& text) {
 }
 
 void BA1::Form_Load() {
+  // A later start hands its command line to the running instance and ends here, before it
+  // reads a setting or sends anything to the service.
+  if (!services_.channel.claim()) {
+    services_.channel.send(command_line_);
+    ended_ = true;
+    discard();
+    return;
+  }
+  services_.channel.listen([this](const std::string& command) { Form_LinkExecute(command); });
+
   ini_path = settings::settings_path(program_folder_);
   skin_loaded = 0;
   user_id = settings::read_ini(ini_path, "user", "Name");
@@ -135,6 +149,7 @@ void BA1::Form_Load() {
   exit_recommendation = "0";
   if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
   set_key_preview(true);
+  if (!command_line_.empty()) l_com(command_line_);
 }
 
 }  // namespace pelmora::app

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -166,6 +167,39 @@ class BA1 : public platform::Form, public lists::ListPageView {
   bool has_player() const { return QvodC != nullptr; }
 
   void Form_Load();
+  // True when this start found another instance running, handed its command line over and
+  // ended inside Form_Load: the window must not be shown and the program ends.
+  bool ended() const { return ended_; }
+
+  // ---- Command channel, panes, search box and list actions (app/, web/, lists/) -------------
+  // A command line arriving from a later start of the program.
+  void Form_LinkExecute(const std::string& command);
+  // Plays a local file or a player address given as text and records it in the local list.
+  void l_com(std::string command);
+  // Panes (their events; the hooks stand for the pane documents' context-menu handlers).
+  void Web1_DownloadComplete();
+  void Web1_NavigateError(const std::string& url, int status);
+  void Web7_NavigateError(const std::string& url, int status);
+  void jia_Click();
+  void webe_Click();
+  bool M_M1_oncontextmenu(const std::string& href);
+  bool M_M3_oncontextmenu(const std::string& href);
+  bool M_M5_oncontextmenu(const std::string& href);
+  // The catalogue's own context menu (the menu `myMenu` of the tray form).
+  void show_catalogue_menu();
+  // Search box.
+  void soc_Click();
+  void soso_KeyDown(int key_code);
+  void soso_Click();
+  void soso_LostFocus();
+  void Form_Click();
+  // List actions.
+  void qk_Click();
+  void qk_xl();
+  void qk_xw();
+  void CCC();
+  void ddd();
+  void eee();
 
   // ---- Link protocol and episode sequencing (web/) ------------------------------------------
   void Web1_BeforeNavigate2(const std::string& url, bool& cancel);
@@ -242,14 +276,85 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Timer8_Timer();  // shows the floating promotion window
 
   // ---- Window shell (shell/) ----------------------------------------------------------------
+  // Presses a caption, tab or sub-tab button (0-16).
   void npc_Click(int index);
+  // Hover of a caption, tab or sub-tab button: its hover cell, the capture and the hover label.
+  void npc_MouseMove(int index, const platform::MouseEvent& event);
+  // Drag by the free surface and resize by the 3-pixel border band.
+  void Form_MouseDown(const platform::MouseEvent& event);
+  void Form_MouseMove(const platform::MouseEvent& event);
+  void Form_MouseUp(const platform::MouseEvent& event);
+  void Form_DblClick();
+  // The window system's move or resize is over: a border resize saves the size.
+  void system_drag_ended(const platform::SystemDrag& drag);
+  // Leaves compact mode.
+  void jbi_Click();
+  // 1 puts the window always on top, any other value takes it off; the pin button is the
+  // caller's to change.
+  void zhi_d(int on_top);
+  // The border zones: action 0 the pointer moved, 1 a button was pressed, 2 released.
+  void resize_hit(int action, int x, int y);
+  // The window's size limits in pixels; a maximum of 0 stands for the screen's size.
+  void hook_minmax(int min_width, int min_height, int max_width, int max_height);
+  // Gives the window its rounded outline.
+  void round_window();
+  // The layout pass and its parts.
+  void Form_Resize();
+  void side_panel_split();
+  void side_panel_interior();
+  void qvod_Resize();  // the player area
+  void compact_layout();
+  // The skin: loads skin n into the sprite strips ppt and repaints what depends on it.
+  void p_p(int skin);
+  void paint_frame();
+  void paint_compact_frame();
+  void paint_all();
+  void paint_bottom_bar();
+  void paint_side_toggle();
+  // Switches the main tab strip and the side panel's sub-tabs.
+  void select_tab(int index);
+  void select_side_tab(int index, int force);
 
+  // The main menu button pops up the tray form's menu `r_m` at (x, y) in form pixels; the tray
+  // form sets this when it is made. Until then the button only repaints.
+  std::function<void(int x, int y)> pop_up_main_menu;
+
+  // Frame state: a border resize is under way; the last move over the surface was a drag.
+  bool resizing = false;
+  bool moving = false;
+  // The size limits handed to the window system (pixels).
+  int min_w = 0;
+  int min_h = 0;
+  int max_w = 0;
+  int max_h = 0;
+  // The compact title label ni_bo1 wraps (its AutoSize is off and WordWrap on).
+  bool compact_title_wraps = false;
+
+ private:
+  // Shell helpers.
+  void hide_to_tray();
+  void save_window_size();
+  // Copies a cell of ppt(strip) to button npc(index)'s top-left corner at the cell's size.
+  void paint_button(int index, int strip, const platform::Rect& cell);
+  void reset_label_colours();
+  void release_mouse_capture();
+  bool side_panel_shown() const;
+  bool size_save_pending_ = false;
+
+ public:
  private:
   // Each subsystem connects its controls' events to its handlers.
   void wire_web();
   void wire_playback();
   void wire_shell();
   void wire_tray();
+  void wire_panes();
+  void wire_search_box();
+  void wire_list_actions();
+
+  bool ended_ = false;
+  // Panes whose current document is hooked for its context menu.
+  std::set<const platform::WebBrowser*> hooked_panes_;
 
   platform::Services services_;
   const Configuration& config_;

@@ -50,16 +50,26 @@ void Form::hide() {
   notify(Property::kWindowState);
 }
 
+void Form::discard() {
+  loaded_ = false;
+  hide();
+  stop_timers();
+}
+
 bool Form::unload() {
   if (!loaded_) return true;
   if (on_query_unload && on_query_unload()) return false;
   if (on_unload) on_unload();
   loaded_ = false;
   hide();
+  stop_timers();
+  return true;
+}
+
+void Form::stop_timers() {
   for (Control* control : controls_) {
     if (auto* timer = dynamic_cast<Timer*>(control)) timer->set_timer_enabled(false);
   }
-  return true;
 }
 
 void Form::set_window_state(WindowState state) {
@@ -72,6 +82,72 @@ void Form::set_top_most(bool top_most) {
   if (top_most_ == top_most) return;
   top_most_ = top_most;
   notify(Property::kWindowState);
+}
+
+void Form::set_window_limits(const WindowLimits& limits) {
+  if (window_limits_ == limits) return;
+  window_limits_ = limits;
+  notify(Property::kWindowState);
+}
+
+void Form::set_rounded_corner(int radius) {
+  if (rounded_corner_ == radius) return;
+  rounded_corner_ = radius;
+  notify(Property::kWindowState);
+}
+
+namespace {
+
+// Enough history for a test to see the last few requests without growing for ever.
+constexpr std::size_t kKeptDrags = 32;
+
+}  // namespace
+
+void Form::start_system_move() {
+  if (system_drags_.size() >= kKeptDrags) system_drags_.erase(system_drags_.begin());
+  system_drags_.push_back(SystemDrag{SystemDrag::Kind::kMove, WindowEdge::kLeft});
+  system_drag_active_ = true;
+  notify(Property::kWindowState);
+}
+
+void Form::start_system_resize(WindowEdge edge) {
+  if (system_drags_.size() >= kKeptDrags) system_drags_.erase(system_drags_.begin());
+  system_drags_.push_back(SystemDrag{SystemDrag::Kind::kResize, edge});
+  system_drag_active_ = true;
+  notify(Property::kWindowState);
+}
+
+void Form::end_system_drag() {
+  if (!system_drag_active_) return;
+  system_drag_active_ = false;
+  if (on_system_drag_end) on_system_drag_end(system_drags_.back());
+}
+
+namespace {
+
+bool covers(const Rect& outer, const Rect& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right() >= inner.right() &&
+         outer.bottom() >= inner.bottom();
+}
+
+}  // namespace
+
+void Form::draw_cell(const PictureBox& source, const Rect& from, const Rect& to) {
+  std::erase_if(cells_, [&](const CellCopy& old) { return covers(to, old.to); });
+  const bool stretched = from.width != to.width || from.height != to.height;
+  cells_.push_back(CellCopy{source.source_name(), from, to, stretched});
+}
+
+void Form::clear_surface() {
+  cells_.clear();
+  notify(Property::kPicture);
+}
+
+const CellCopy* Form::cell_at(int x, int y) const {
+  for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
+    if (it->to.contains(x, y)) return &*it;
+  }
+  return nullptr;
 }
 
 void Form::popup_menu(MenuItem& menu) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/control.h"
+#include "platform/controls.h"
 
 namespace pelmora::platform {
 
@@ -12,6 +13,37 @@ class Backend;
 class MenuItem;
 
 enum class WindowState { kNormal = 0, kMinimized = 1, kMaximized = 2 };
+
+// Size limits the window system keeps the window within, in pixels; 0 means no limit. The
+// maximum is also the size a maximised window takes, at position (0, 0) of the work area.
+struct WindowLimits {
+  int min_width = 0;
+  int min_height = 0;
+  int max_width = 0;
+  int max_height = 0;
+  bool operator==(const WindowLimits&) const = default;
+};
+
+// The edge or corner of the window that a system resize moves.
+enum class WindowEdge {
+  kLeft,
+  kTop,
+  kRight,
+  kBottom,
+  kTopLeft,
+  kTopRight,
+  kBottomLeft,
+  kBottomRight
+};
+
+// A move or resize handed to the window system, which follows the pointer until the button is
+// let go and then reports the end through Form::end_system_drag.
+struct SystemDrag {
+  enum class Kind { kMove, kResize };
+  Kind kind = Kind::kMove;
+  WindowEdge edge = WindowEdge::kLeft;  // for a resize
+  bool operator==(const SystemDrag&) const = default;
+};
 
 // A window. Its controls are members of the derived class; each registers itself here when it is
 // constructed, so a backend can walk them and attach its peers. The form's own position and size
@@ -41,6 +73,9 @@ class Form : public Control {
   // and marks it unloaded. True when it was unloaded.
   bool unload();
   bool shown() const { return shown_; }
+  // Ends the form without the close events, from inside its own load handler (a later start of
+  // the program that hands its work to the running one): it is not shown and its timers stop.
+  void discard();
 
   WindowState window_state() const { return window_state_; }
   void set_window_state(WindowState state);
@@ -55,6 +90,35 @@ class Form : public Control {
   // The backend the form is attached to; null before attach.
   Backend* backend() const { return backend_; }
   void set_backend(Backend* backend) { backend_ = backend; }
+
+  // Window-level requests a backend applies to the system window (the model only records them).
+  const WindowLimits& window_limits() const { return window_limits_; }
+  void set_window_limits(const WindowLimits& limits);
+  // Radius in pixels of the rounded outline given to the window; 0 for square corners.
+  int rounded_corner() const { return rounded_corner_; }
+  void set_rounded_corner(int radius);
+  // Hands a move or a resize by `edge` to the window system; the request is recorded and the
+  // peer told through Property::kWindowState.
+  void start_system_move();
+  void start_system_resize(WindowEdge edge);
+  // Every move or resize requested so far, oldest first (kept short).
+  const std::vector<SystemDrag>& system_drags() const { return system_drags_; }
+  bool system_drag_active() const { return system_drag_active_; }
+  // Called by the backend when the user lets go and the system's move or resize is over; runs
+  // on_system_drag_end. Does nothing when no drag was started.
+  void end_system_drag();
+  std::function<void(const SystemDrag&)> on_system_drag_end;
+
+  // The form's own drawing surface, recorded as a picture box's (the skinned frame is painted
+  // on it): copies `from` of `source`'s picture to `to`, forgetting copies it covers completely.
+  void draw_cell(const PictureBox& source, const Rect& from, const Rect& to);
+  // Forgets every copy (Cls).
+  void clear_surface();
+  const std::vector<CellCopy>& cells() const { return cells_; }
+  // The last copy that covers the point, or null.
+  const CellCopy* cell_at(int x, int y) const;
+  // Makes what was drawn visible.
+  void refresh() { notify(Property::kPicture); }
 
   // Shows a popup menu at the pointer and returns when it closes; the chosen item's on_click has
   // run by then. Does nothing before the form is attached to a backend.
@@ -78,6 +142,7 @@ class Form : public Control {
   void register_control(Control* control);
   void unregister_control(Control* control);
   void capture_changed(Control* control, bool taken);
+  void stop_timers();
 
   std::vector<Control*> controls_;
   int twips_per_pixel_ = 15;
@@ -88,6 +153,11 @@ class Form : public Control {
   WindowState window_state_ = WindowState::kNormal;
   Control* captured_ = nullptr;
   Backend* backend_ = nullptr;
+  WindowLimits window_limits_;
+  int rounded_corner_ = 0;
+  std::vector<SystemDrag> system_drags_;
+  bool system_drag_active_ = false;
+  std::vector<CellCopy> cells_;
 };
 
 }  // namespace pelmora::platform

@@ -1,0 +1,45 @@
+#include "app/main_window.h"
+#include "util/display_width.h"
+#include "util/text_helpers.h"
+
+namespace pelmora::app {
+
+void BA1::Form_LinkExecute(const std::string& command) {
+  // The housekeeping check of the player's programs runs once more.
+  Timer3.set_timer_enabled(true);
+  // Hiding and showing again brings the window to the front.
+  hide();
+  show();
+  if (window_state() == platform::WindowState::kMinimized) {
+    set_window_state(platform::WindowState::kNormal);
+  }
+  if (command.empty()) return;
+  if (mini_mode == 1) jbi.raise_click();  // leaves compact mode
+  bo_but_Click(1);                        // stops and saves the position of what played
+  l_com(command);
+}
+
+void BA1::l_com(std::string command) {
+  std::erase(command, '"');
+  if (command.ends_with('/')) command.pop_back();
+  if (has_player()) {
+    QvodC->set_media_address(command);
+    QvodC->play();
+  }
+  if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
+  const std::string display_name = text::file_part(command);
+  bo_name.set_caption(text::cut_width(display_name, 30));
+  resume_done = 0;
+  resume_pos = 0;
+  cur_episode = "0";
+  next_link = "0";
+  next_addr = "0";
+  next_busy = 0;
+  cur_item = command;
+  web_play = 0;
+  lists::add_local(list_place(), display_name, command, 0);
+  list_kind = 2;
+  npc_Click(9);
+}
+
+}  // namespace pelmora::app
