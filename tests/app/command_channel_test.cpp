@@ -1,0 +1,71 @@
+#include "lists/list_files.h"
+#include "support/main_window_fixture.h"
+
+namespace pelmora::app {
+namespace {
+
+using CommandChannel = pelmora::testing::MainWindowTest;
+
+TEST_F(CommandChannel, ACommandLinePlaysTheFileAndRecordsItInTheLocalList) {
+  BA1& ba1 = open_window("\"/media/films/a.rmvb\"");
+  EXPECT_EQ(player().address, "/media/films/a.rmvb");
+  EXPECT_EQ(player().calls.back(), "Play");
+  EXPECT_EQ(ba1.bo_name.caption(), "a.rmvb");
+  EXPECT_EQ(ba1.cur_item, "/media/films/a.rmvb");
+  EXPECT_EQ(ba1.list_kind, 2);
+  EXPECT_EQ(ba1.cur_episode, "0");
+  EXPECT_EQ(folder.read("date_f.dat"), "a.rmvb|/media/films/a.rmvb|0\r\n\r\n");
+  EXPECT_NE(folder.read("f.htm").find("open://1>a.rmvb</a>"), std::string::npos);
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+}
+
+TEST_F(CommandChannel, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
+  BA1& first = open_window();
+  first.show();
+  // The second start has its own end of the channel, meeting the first on the same bus.
+  headless::HeadlessChannel second_channel(headless.bus);
+  const platform::Services second_services{
+      headless.backend,   headless.backend,  http,
+      headless.processes, headless.launcher, headless.dialogs,
+      headless.tray,      second_channel,    headless.power,
+      headless.screen,    headless.adapters, headless.player_engine};
+  auto second =
+      std::make_unique<BA1>(second_services, config, folder.path(), "qvod://1|AB|名字.rmvb|/");
+  headless.backend.attach(*second);
+  const auto pings_before = second->Web6.requests().size();
+  second->show();
+  EXPECT_TRUE(second->ended());
+  EXPECT_FALSE(second->shown());
+  EXPECT_EQ(second->Web6.requests().size(), pings_before);  // no statistics request
+  EXPECT_FALSE(second->Timer1.timer_enabled());
+
+  // The running window plays the link without the final "/". A player address holds "|",
+  // which would corrupt its record: it is played but not recorded.
+  EXPECT_EQ(player().address, "qvod://1|AB|名字.rmvb|");
+  EXPECT_EQ(first.cur_item, "qvod://1|AB|名字.rmvb|");
+  EXPECT_EQ(first.bo_name.caption(), "");
+  EXPECT_EQ(folder.read("date_f.dat"), "\r\n");
+}
+
+TEST_F(CommandChannel, AnEmptyCommandOnlyBringsTheWindowBack) {
+  BA1& ba1 = open_window();
+  ba1.show();
+  ba1.set_window_state(platform::WindowState::kMinimized);
+  ba1.Timer3.set_timer_enabled(false);
+  ba1.Form_LinkExecute("");
+  EXPECT_EQ(ba1.window_state(), platform::WindowState::kNormal);
+  EXPECT_TRUE(ba1.shown());
+  EXPECT_TRUE(ba1.Timer3.timer_enabled());
+  EXPECT_TRUE(player().calls.empty() || player().calls.back() != "Play");
+}
+
+TEST_F(CommandChannel, PlayingTheSameFileAgainMovesItToTheTop) {
+  BA1& ba1 = open_window();
+  ba1.Form_LinkExecute("/m/a.mp4");
+  ba1.Form_LinkExecute("/m/b.mp4");
+  ba1.Form_LinkExecute("\"/m/a.mp4\"");
+  EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|/m/a.mp4|0\r\nb.mp4|/m/b.mp4|0\r\n");
+}
+
+}  // namespace
+}  // namespace pelmora::app
