@@ -333,6 +333,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
  private:
   // Shell helpers.
   void hide_to_tray();
+  // The click actions of the tabs, the sub-tabs and the compact-mode button.
+  void tab_click(int index);
+  void enter_compact_mode();
   void save_window_size();
   // Copies a cell of ppt(strip) to button npc(index)'s top-left corner at the cell's size.
   void paint_button(int index, int strip, const platform::Rect& cell);

@@ -1,0 +1,206 @@
+#include <string>
+
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "platform/screen.h"
+#include "shell/layout.h"
+#include "shell/skin.h"
+
+namespace pelmora::app {
+
+namespace layout = shell::layout;
+namespace skin = shell::skin;
+
+namespace {
+
+constexpr int kPlaybackTab = 9;
+constexpr int kTvTab = 13;
+constexpr int kMusicTab = 14;
+constexpr int kCompactButton = 15;
+
+}  // namespace
+
+void BA1::tab_click(int index) {
+  switch (index) {
+    case 3:  // novels
+    case 7:  // recommendations
+    case 8:  // film library
+      select_tab(index);
+      break;
+    case kPlaybackTab:
+      select_tab(kPlaybackTab);
+      if (web_play == 0) {
+        qvod.set_visible(true);
+        Pic2.set_visible(false);
+        Web2.navigate("about:blank");
+      } else {
+        qvod.set_visible(false);
+        Pic2.set_visible(true);
+      }
+      break;
+    case kTvTab:
+      // The TV and music tabs share one pane: its page is loaded only when it changes.
+      if (tv_page != 1) Web9.navigate(service_url("tv"));
+      tv_page = 1;
+      select_tab(kTvTab);
+      break;
+    case kMusicTab:
+      if (tv_page != 2) Web9.navigate(service_url("tv/mp3.htm"));
+      tv_page = 2;
+      select_tab(kMusicTab);
+      break;
+    case 11:
+    case 12:
+    case 16:
+      select_side_tab(index, 0);
+      break;
+    case kCompactButton:
+      enter_compact_mode();
+      break;
+    default:
+      break;
+  }
+}
+
+namespace {
+
+// The pane each main tab shows while selected (TV and music share one).
+platform::PictureBox* tab_pane(BA1& window, int index) {
+  switch (index) {
+    case 8:
+      return &window.zzp;
+    case 9:
+      return &window.zz;
+    case 13:
+    case 14:
+      return &window.ying;
+    case 7:
+      return &window.yingyong;
+    case 3:
+      return &window.xiaoshuo;
+    default:
+      return nullptr;
+  }
+}
+
+// The list pane each side-panel sub-tab shows, and the caption of the list label under it.
+platform::PictureBox* side_tab_pane(BA1& window, int index) {
+  switch (index) {
+    case 11:
+      return &window.Pic5;
+    case 12:
+      return &window.Pic3;
+    case 16:
+      return &window.Pic4;
+    default:
+      return nullptr;
+  }
+}
+
+const char* side_tab_label(int index) {
+  return index == 16 ? "∴ 清空列表" : "∴ 管理任务";
+}
+
+}  // namespace
+
+void BA1::select_tab(int index) {
+  // The selected tab's button is disabled, so it takes neither clicks nor hover.
+  if (skin::is_tab(cur_tab)) {
+    const skin::Cell cell = skin::tab_cell(cur_tab, false);
+    paint_button(cur_tab, cell.strip, cell.from);
+    tab_pane(*this, cur_tab)->set_visible(false);
+  }
+  if (npc.contains(cur_tab)) {
+    npc[cur_tab].refresh();
+    npc[cur_tab].set_enabled(true);
+  }
+  if (skin::is_tab(index)) {
+    npc[index].set_enabled(false);
+    const skin::Cell cell = skin::tab_cell(index, true);
+    paint_button(index, cell.strip, cell.from);
+    tab_pane(*this, index)->set_visible(true);
+    npc[index].refresh();
+  }
+  cur_tab = index;
+}
+
+void BA1::select_side_tab(int index, int force) {
+  if (index == cur_side_tab && force == 0) return;
+  if (skin::is_side_tab(cur_side_tab)) {
+    const skin::Cell cell = skin::side_tab_cell(cur_side_tab, false);
+    paint_button(cur_side_tab, cell.strip, cell.from);
+    side_tab_pane(*this, cur_side_tab)->set_visible(false);
+    npc[cur_side_tab].refresh();
+  }
+  if (skin::is_side_tab(index)) {
+    const skin::Cell cell = skin::side_tab_cell(index, true);
+    paint_button(index, cell.strip, cell.from);
+    side_tab_pane(*this, index)->set_visible(true);
+    qk.set_caption(side_tab_label(index));
+    npc[index].refresh();
+  }
+  cur_side_tab = index;
+}
+
+void BA1::enter_compact_mode() {
+  // The TV and music pages have no player to keep on top.
+  if (cur_tab > kPlaybackTab) return;
+  npc_Click(kPlaybackTab);
+  set_window_state(platform::WindowState::kNormal);
+  // Compact mode is always on top; the pin keeps the user's own choice.
+  zhi_d(1);
+  mini_mode = 1;
+  for (platform::Control* chrome :
+       {static_cast<platform::Control*>(&bo_name), static_cast<platform::Control*>(&ni_name),
+        static_cast<platform::Control*>(&soimg), static_cast<platform::Control*>(&soso),
+        static_cast<platform::Control*>(&soc)}) {
+    chrome->set_visible(false);
+  }
+  ni_bo1.set_visible(true);
+  l2.set_visible(false);
+  jbi.set_visible(true);
+  npc.for_each([](platform::PictureBox& button) { button.set_visible(false); });
+  bo_foot.set_visible(false);
+  move(left(), top(), layout::kCompactWidthTwips, layout::kCompactHeightTwips);
+  const auto cell = skin::button_cell(kCompactButton, skin::Look::kNormal, false, false);
+  paint_button(kCompactButton, cell->strip, cell->from);
+  npc[kCompactButton].refresh();
+  // The size change runs the compact layout.
+  Form_Resize();
+}
+
+void BA1::jbi_Click() {
+  mini_mode = 0;
+  if (npc[4].tool_tip() == "置顶") zhi_d(0);
+  ni_name.set_caption("Pelmora 3.0");
+  ni_name.set_width(layout::text_width(ni_name.caption()));
+  bo_name.set_visible(true);
+  ni_name.set_visible(true);
+  ni_bo1.set_visible(false);
+  jbi.set_visible(false);
+  soimg.set_visible(true);
+  soso.set_visible(true);
+  soc.set_visible(true);
+  l2.set_visible(side_panel_shown());
+  npc.for_each([](platform::PictureBox& button) { button.set_visible(true); });
+  bo_foot.set_visible(true);
+
+  // Back to the saved size, centred on the screen; a size below the minimum is raised by the
+  // layout pass.
+  const long long saved_width = settings::as_number(settings::read_ini(ini_path, "S_q", "h_w"));
+  const long long saved_height = settings::as_number(settings::read_ini(ini_path, "S_q", "h_h"));
+  const auto clamp = [](long long twips) {
+    return static_cast<int>(twips < 0 ? 0 : twips > 1'000'000 ? 1'000'000 : twips);
+  };
+  const int new_width = clamp(saved_width);
+  const int new_height = clamp(saved_height);
+  const platform::Rect screen = services().screen.geometry();
+  const int screen_width = screen.width * services().screen.twips_per_pixel_x();
+  const int screen_height = screen.height * services().screen.twips_per_pixel_y();
+  move(left(), top(), new_width, new_height);
+  // The resize raises a size below the minimum before the window is centred.
+  Form_Resize();
+  move((screen_width - width()) / 2, (screen_height - height()) / 2, width(), height());
+}
+
+}  // namespace pelmora::app

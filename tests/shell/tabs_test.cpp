@@ -1,0 +1,153 @@
+#include "app/main_window.h"
+#include "shell/shell_window.h"
+
+namespace pelmora::app {
+namespace {
+
+using platform::WindowState;
+using TabsTest = pelmora::testing::ShellTest;
+
+int navigations_to(const platform::WebBrowser& pane, const std::string& url) {
+  int count = 0;
+  for (const platform::PaneRequest& request : pane.requests()) count += request.text == url;
+  return count;
+}
+
+TEST_F(TabsTest, EachTabShowsItsOwnPaneAndDisablesOnlyItsButton) {
+  BA1& ba1 = open_shell();
+  struct Case {
+    int tab;
+    platform::PictureBox* pane;
+  };
+  const Case cases[] = {{8, &ba1.zzp},   {9, &ba1.zz},       {13, &ba1.ying},
+                        {14, &ba1.ying}, {7, &ba1.yingyong}, {3, &ba1.xiaoshuo}};
+  for (const Case& c : cases) {
+    ba1.npc_Click(c.tab);
+    EXPECT_EQ(ba1.cur_tab, c.tab);
+    for (const Case& other : cases) {
+      EXPECT_EQ(other.pane->visible(), other.pane == c.pane) << c.tab << " " << other.tab;
+      EXPECT_EQ(ba1.npc[other.tab].enabled(), other.tab != c.tab) << c.tab << " " << other.tab;
+    }
+  }
+  // Selecting the selected tab again ends in the same state.
+  const auto cells = ba1.npc[3].cells();
+  ba1.select_tab(3);
+  EXPECT_EQ(ba1.npc[3].cells(), cells);
+  EXPECT_FALSE(ba1.npc[3].enabled());
+  EXPECT_TRUE(ba1.xiaoshuo.visible());
+}
+
+TEST_F(TabsTest, ThePlaybackTabShowsThePlayerOrTheWebPlaybackPage) {
+  BA1& ba1 = open_shell();
+  ba1.npc_Click(9);
+  EXPECT_TRUE(ba1.qvod.visible());
+  EXPECT_FALSE(ba1.Pic2.visible());
+  EXPECT_EQ(ba1.Web2.last_request()->text, "about:blank");
+  ba1.web_play = 1;
+  ba1.npc_Click(9);
+  EXPECT_FALSE(ba1.qvod.visible());
+  EXPECT_TRUE(ba1.Pic2.visible());
+}
+
+TEST_F(TabsTest, TheTvAndMusicPageIsLoadedOnlyWhenItChanges) {
+  BA1& ba1 = open_shell();
+  const std::string tv = service.base_url() + "tv";
+  const std::string music = service.base_url() + "tv/mp3.htm";
+  ba1.npc_Click(13);
+  ba1.npc_Click(8);
+  ba1.npc_Click(13);
+  EXPECT_EQ(navigations_to(ba1.Web9, tv), 1);
+  ba1.npc_Click(14);
+  EXPECT_EQ(navigations_to(ba1.Web9, music), 1);
+  EXPECT_EQ(ba1.tv_page, 2);
+  ba1.npc_Click(13);
+  EXPECT_EQ(navigations_to(ba1.Web9, tv), 2);
+}
+
+TEST_F(TabsTest, SubTabsShowTheirListAndNameTheLabelsAction) {
+  BA1& ba1 = open_shell();
+  EXPECT_TRUE(ba1.Pic3.visible());
+  EXPECT_EQ(ba1.qk.caption(), "∴ 管理任务");
+  ba1.npc_Click(16);
+  EXPECT_TRUE(ba1.Pic4.visible());
+  EXPECT_FALSE(ba1.Pic3.visible());
+  EXPECT_EQ(ba1.qk.caption(), "∴ 清空列表");
+  EXPECT_EQ(shown_at(ba1.npc[16]), "ppt(9) 120,0 60x21");
+  EXPECT_EQ(shown_at(ba1.npc[12]), "ppt(9) 60,21 60x21");
+  ba1.npc_Click(11);
+  EXPECT_TRUE(ba1.Pic5.visible());
+  EXPECT_FALSE(ba1.Pic4.visible());
+  EXPECT_EQ(ba1.qk.caption(), "∴ 管理任务");
+  // Pressing the selected sub-tab changes nothing.
+  ba1.Pic5.set_visible(false);
+  ba1.npc_Click(11);
+  EXPECT_FALSE(ba1.Pic5.visible());
+}
+
+TEST_F(TabsTest, CompactModeIsRefusedFromTvAndMusic) {
+  BA1& ba1 = open_shell();
+  for (int tab : {13, 14}) {
+    ba1.npc_Click(tab);
+    ba1.npc_Click(15);
+    EXPECT_EQ(ba1.mini_mode, 0);
+    EXPECT_EQ(ba1.cur_tab, tab);
+    EXPECT_TRUE(ba1.npc[2].visible());
+    EXPECT_EQ(ba1.width(), 13590);
+  }
+}
+
+TEST_F(TabsTest, CompactModeFromTheLibrarySwitchesToPlaybackAndForcesTheWindowOnTop) {
+  BA1& ba1 = open_shell();
+  ba1.npc_Click(1);  // maximised
+  ba1.npc_Click(15);
+  EXPECT_EQ(ba1.mini_mode, 1);
+  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_TRUE(ba1.zz.visible());
+  EXPECT_EQ(ba1.window_state(), WindowState::kNormal);
+  EXPECT_TRUE(ba1.top_most());
+  EXPECT_EQ(ba1.npc[4].tool_tip(), "置顶");  // the user's own choice is kept
+  for (platform::Control* hidden :
+       {static_cast<platform::Control*>(&ba1.bo_name),
+        static_cast<platform::Control*>(&ba1.ni_name), static_cast<platform::Control*>(&ba1.soimg),
+        static_cast<platform::Control*>(&ba1.soso), static_cast<platform::Control*>(&ba1.soc),
+        static_cast<platform::Control*>(&ba1.l2), static_cast<platform::Control*>(&ba1.bo_foot)}) {
+    EXPECT_FALSE(hidden->visible()) << hidden->name();
+  }
+  for (int i = 0; i <= 16; ++i) EXPECT_FALSE(ba1.npc[i].visible()) << i;
+  EXPECT_TRUE(ba1.jbi.visible());
+  EXPECT_TRUE(ba1.ni_bo1.visible());
+}
+
+TEST_F(TabsTest, LeavingCompactModeRestoresTheSavedSizeCentredAndDropsOnTopUnlessPinned) {
+  set_setting("S_q", "h_w", "15000");
+  set_setting("S_q", "h_h", "9000");
+  BA1& ba1 = open_shell();
+  ba1.npc_Click(6);  // side panel hidden before
+  ba1.npc_Click(15);
+  ba1.jbi.raise_click();
+  EXPECT_EQ(ba1.mini_mode, 0);
+  EXPECT_FALSE(ba1.top_most());
+  EXPECT_EQ(ba1.width(), 15000);
+  EXPECT_EQ(ba1.height(), 9000);
+  EXPECT_EQ(ba1.left(), (1920 * 15 - 15000) / 2);
+  EXPECT_EQ(ba1.top(), (1080 * 15 - 9000) / 2);
+  EXPECT_EQ(ba1.ni_name.caption(), "Pelmora 3.0");
+  EXPECT_TRUE(ba1.ni_name.visible());
+  EXPECT_FALSE(ba1.jbi.visible());
+  EXPECT_FALSE(ba1.l2.visible());  // as the toggle says
+  for (int i = 0; i <= 16; ++i) EXPECT_TRUE(ba1.npc[i].visible()) << i;
+  EXPECT_TRUE(ba1.bo_foot.visible());
+  EXPECT_EQ(ba1.L1.width(), ba1.zz.width());
+
+  // A pinned window stays on top; a saved size of 0 is raised to the minimum.
+  set_setting("S_q", "h_w", "0");
+  ba1.npc_Click(4);
+  ba1.npc_Click(15);
+  ba1.jbi_Click();
+  EXPECT_TRUE(ba1.top_most());
+  EXPECT_EQ(ba1.width(), 10950);
+  EXPECT_EQ(ba1.left(), (1920 * 15 - 10950) / 2);
+}
+
+}  // namespace
+}  // namespace pelmora::app
