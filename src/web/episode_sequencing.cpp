@@ -1,9 +1,109 @@
+// The next and previous episodes of the network episode that plays: prepared in advance for the
+// player to buffer, or played at once from the transport bar.
 #include "app/main_window.h"
+
+#include <optional>
+
+#include "app/settings_store.h"
+#include "util/url_codec.h"
+#include "web/link_grammar.h"
 
 namespace pelmora::app {
 
-void BA1::fetch_next() {}
-void BA1::step_episode(int) {}
-void BA1::Timer4_Timer() {}
+namespace {
+
+// Ticks of the retry timer between a failed fetch and its retry (50 s each).
+constexpr int kRetryTicks = 2;
+
+// The current episode's key, when a network episode plays.
+std::optional<web::EpisodeKey> current_key(const std::string& cur_episode) {
+  if (cur_episode == "0" || cur_episode.find('-') == std::string::npos) return std::nullopt;
+  return web::EpisodeKey::parse(cur_episode);
+}
+
+}  // namespace
+
+void BA1::fetch_next() {
+  if (settings::as_number(settings::read_ini(ini_path, "S_q", "s_h")) != 2) {
+    next_link = "0";
+    return;
+  }
+  const std::optional<web::EpisodeKey> key = current_key(cur_episode);
+  if (!key) return;
+  const std::optional<std::int64_t> episode = web::whole_number(key->v1);
+  if (!episode) return;
+  const std::string next_episode = std::to_string(*episode + 1);
+
+  const web::ResourceReply reply =
+      web::ResourceReply::parse(fetch_resource(key->id_text, key->v, next_episode));
+  switch (reply.kind) {
+    case web::ResourceReply::Kind::kNone:
+      next_link = "1";
+      next_addr = "1";
+      break;
+    case web::ResourceReply::Kind::kNotReady:
+      next_link = "0";
+      next_addr = "0";
+      break;
+    case web::ResourceReply::Kind::kRecord: {
+      // The prepared episode always plays in the player, whatever kind the service named.
+      web::PlayLink link;
+      link.kind = "qvod";
+      link.address = text::url_escape(reply.address);
+      link.name = key->name;
+      link.label = reply.label;
+      link.id = key->id;
+      link.v = key->v;
+      link.v1 = next_episode;
+      next_addr = reply.address;
+      next_busy = 0;
+      next_link = link.link();
+      break;
+    }
+    case web::ResourceReply::Kind::kMalformed:
+      // A failed request, an empty or an unreadable answer: try again in 100 s.
+      next_link = "3";
+      next_addr = "0";
+      retry_ticks = 0;
+      next_busy = 1;
+      balloon("读取下一集数据出错，稍后将重新读取！");
+      Timer4.set_timer_enabled(true);
+      break;
+  }
+}
+
+void BA1::Timer4_Timer() {
+  ++retry_ticks;
+  if (retry_ticks < kRetryTicks) return;
+  Timer4.set_timer_enabled(false);
+  fetch_next();
+  next_busy = 0;
+  retry_ticks = 0;
+}
+
+void BA1::step_episode(int direction) {
+  const int step = direction == 1 ? -1 : 1;
+  const std::optional<web::EpisodeKey> key = current_key(cur_episode);
+  if (!key) return;
+  const std::optional<std::int64_t> episode = web::whole_number(key->v1);
+  if (!episode) return;
+  // There is no episode before episode 0.
+  if (direction == 1 && *episode == 0) return;
+  const std::string target = std::to_string(*episode + step);
+
+  const web::ResourceReply reply =
+      web::ResourceReply::parse(fetch_resource(key->id_text, key->v, target));
+  if (reply.kind != web::ResourceReply::Kind::kRecord) return;
+  web::PlayLink link;
+  link.kind = reply.source_kind;
+  link.address = text::url_escape(reply.address);
+  link.name = key->name;
+  link.label = reply.label;
+  link.id = key->id;
+  link.v = key->v;
+  link.v1 = target;
+  // The link protocol stops the current item and plays this one.
+  Web1.navigate(link.link());
+}
 
 }  // namespace pelmora::app

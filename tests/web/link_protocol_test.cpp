@@ -1,0 +1,419 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "util/url_codec.h"
+#include "web/web_fixture.h"
+
+namespace pelmora::app {
+namespace {
+
+using platform::PaneRequest;
+using Strings = std::vector<std::string>;
+
+const std::string kAddress = "qvod://734003200|8F3A2C|第5集.rmvb|";
+const std::string kOtherAddress = "qvod://52428800|77AB01|第2集.rmvb|";
+
+// What the window asked the player to play, leaving out the other calls (stop and the like).
+Strings played(const Strings& calls) {
+  Strings result;
+  for (const std::string& call : calls) {
+    if (call.starts_with("MediaAddress=") || call == "Play") result.push_back(call);
+  }
+  return result;
+}
+
+bool refreshed(const platform::WebBrowser& pane) {
+  return pane.last_request() && pane.last_request()->kind == PaneRequest::Kind::kRefresh;
+}
+
+class LinkProtocol : public pelmora::testing::WebTest {
+ protected:
+  std::string first_line(std::string_view list) {
+    const std::string content = folder.read(list);
+    return content.substr(0, content.find("\r\n"));
+  }
+  // A network list of `count` records, line n holding identifier n.
+  void write_network_list(int count) {
+    std::string content;
+    for (int n = 1; n <= count; ++n) {
+      content += std::to_string(n) + "|name" + std::to_string(n) + "|l|qvod%3A//" +
+                 std::to_string(n) + "|1|1|0\r\n";
+    }
+    folder.write("date.dat", content);
+  }
+};
+
+TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
+  set_setting("S_q", "qvodw", folder.path() + "/engine/");
+  answer("id=123&v=2&v1=5", "t5$" + kAddress + "$qvod");
+  BA1& ba1 = open();
+  ba1.Timer1.set_timer_enabled(false);
+  ba1.next_link = "eeqvod://old";
+  ba1.next_addr = "old";
+  ba1.next_busy = 1;
+  ba1.resume_pos = 40;
+  Strings seen;
+  const auto handler = ba1.Web1.on_before_navigate2;
+  ba1.Web1.on_before_navigate2 = [&](const std::string& url, bool& cancel) {
+    seen.push_back(url);
+    handler(url, cancel);
+  };
+
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://123-2-5-abc/"));
+
+  EXPECT_EQ(queries(), Strings{"id=123&v=2&v1=5"});
+  const std::string link =
+      "eeqvod://qvod&&&" + text::url_escape(kAddress) + "&&&abc&&&t5&&&123&&&2&&&5";
+  EXPECT_EQ(seen, (Strings{"razavov://123-2-5-abc/", link}));
+  EXPECT_TRUE(ba1.Web1.requests().empty());  // both links were cancelled
+  EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+  ASSERT_EQ(headless.launcher.starts.size(), 1u);
+  EXPECT_EQ(headless.launcher.starts[0].path, folder.path() + "/engine/QvodTerminal.exe");
+  EXPECT_TRUE(headless.launcher.starts[0].args.empty());
+
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.next_addr, "0");
+  EXPECT_EQ(ba1.next_busy, 0);
+  EXPECT_EQ(ba1.resume_pos, 0);
+  EXPECT_EQ(ba1.web_play, 0);
+  EXPECT_EQ(ba1.cur_episode, "123-2-5-abc");
+  EXPECT_EQ(ba1.cur_item, "123");
+  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(ba1.bo_name.caption(), "abc-t5");
+  EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?123-2-5-abc-0");
+
+  EXPECT_EQ(first_line("date.dat"), "123|abc|t5|" + text::url_escape(kAddress) + "|2|5|0");
+  EXPECT_EQ(last_address(ba1.Web3), folder.file("c.htm"));
+  EXPECT_NE(folder.read("c.htm").find("open://1"), std::string::npos);
+}
+
+TEST_F(LinkProtocol, PlayLinkStartsTheEngineTerminalOnlyWhenItIsNotRunningAndItsFolderIsKnown) {
+  const std::string link = "eeqvod://qvod&&&A&&&n&&&l&&&1&&&2&&&3";
+  BA1& ba1 = open();
+  // No folder learned and none in the settings: nothing to start.
+  ba1.Web1.navigate(link);
+  EXPECT_TRUE(headless.launcher.starts.empty());
+  EXPECT_EQ(ba1.player_dir, "");
+
+  set_setting("S_q", "qvodw", "/opt/engine/");
+  headless.processes.add(40, "/opt/engine/QvodTerminal.exe");
+  ba1.Web1.navigate(link);
+  EXPECT_TRUE(headless.launcher.starts.empty());
+
+  headless.processes.processes.clear();
+  ba1.Web1.navigate(link);
+  ASSERT_EQ(headless.launcher.starts.size(), 1u);
+  EXPECT_EQ(headless.launcher.starts[0].path, "/opt/engine/QvodTerminal.exe");
+  EXPECT_EQ(ba1.player_dir, "/opt/engine/");
+}
+
+TEST_F(LinkProtocol, SearchWithNothingToPlayReportsTheErrorOnTheStatusLine) {
+  answer("id=1&v=1&v1=1", "1");
+  answer("id=2&v=1&v1=1", "0");
+  answer("id=3&v=1&v1=1", "");
+  answer("id=4&v=1&v1=1", Reply{500, "t$A$qvod"});
+  BA1& ba1 = open();
+  for (const std::string id : {"1", "2", "3", "4"}) {
+    ba1.next_link = "0";
+    ba1.zhun.set_caption("");
+    EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://" + id + "-1-1-abc"));
+    EXPECT_EQ(ba1.next_link, "1") << id;
+    EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试") << id;
+  }
+  EXPECT_EQ(queries().size(), 4u);
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_TRUE(headless.tray.balloons.empty());
+  EXPECT_EQ(ba1.cur_episode, "0");
+}
+
+TEST_F(LinkProtocol, AHungServiceCountsAsAFailedSearchAfterTheTimeOut) {
+  answer("id=5&v=1&v1=1", Reply{200, "t$A$qvod", "text/plain", 5000});
+  BA1& ba1 = open();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://5-1-1-abc"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_EQ(ba1.next_link, "1");
+  EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
+  EXPECT_TRUE(player().calls.empty());
+}
+
+TEST_F(LinkProtocol, AnUnreadableReplyRaisesTheBalloonAndPlaysNothing) {
+  answer("id=6&v=1&v1=1", "<html>Service Unavailable</html>");
+  BA1& ba1 = open();
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://6-1-1-abc"));
+  ASSERT_EQ(headless.tray.balloons.size(), 1u);
+  EXPECT_EQ(headless.tray.balloons[0].text, "读取数据出错，请返回重试！");
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_EQ(folder.read("date.dat"), "\r\n");
+}
+
+TEST_F(LinkProtocol, OnlyTheExactKindQvodPlaysInThePlayerOtherKindsOpenTheWebPlayerPage) {
+  const std::string address = "http://video.example/a b.flv";
+  answer("id=8&v=3&v1=2", "t$" + address + "$QVOD");
+  BA1& ba1 = open();
+  ba1.cur_item = "8";
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://8-3-2-abc"));
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_EQ(ba1.web_play, 1);
+  EXPECT_EQ(last_address(ba1.Web2), base() + "play.htm?QVOD$$$" + text::url_escape(address));
+  EXPECT_EQ(ba1.cur_item, "0");
+  EXPECT_EQ(ba1.cur_episode, "8-3-2-abc");
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?8-3-2-abc-0");
+  EXPECT_EQ(first_line("date.dat"), "8|abc|t|" + text::url_escape(address) + "|3|2|0");
+}
+
+TEST_F(LinkProtocol, PlayLinkWithoutANameStillPlaysButOpensNoListAndRecordsNothing) {
+  BA1& ba1 = open();
+  EXPECT_TRUE(
+      ba1.Web1.raise_before_navigate2("eeqvod://qvod&&&qvod%3A//1%7CH%7C&&&&&&l&&&7&&&1&&&2/"));
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=qvod://1|H|", "Play"}));
+  EXPECT_EQ(ba1.bo_name.caption(), "-l");
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+  EXPECT_EQ(folder.read("date.dat"), "\r\n");
+  EXPECT_EQ(ba1.cur_episode, "7-1-2-");
+}
+
+TEST_F(LinkProtocol, TitleShowsTheUnescapedNameCutToThirtyColumnsAndTheLabel) {
+  BA1& ba1 = open();
+  const std::string name = text::url_escape("很长的节目名字一二三四五六七八九十甲乙丙丁");
+  ba1.Web1.navigate("eeqvod://qvod&&&A&&&" + name + "&&&" + text::url_escape("第1集") +
+                    "&&&3&&&1&&&1");
+  EXPECT_EQ(ba1.bo_name.caption(), "很长的节目名字一二三四五六七八-第1集");
+}
+
+TEST_F(LinkProtocol, EpisodeListAndCataloguePanesHandTheirLinksToTheExecutingPane) {
+  answer("id=9&v=1&v1=1", "t$" + kAddress + "$qvod");
+  BA1& ba1 = open();
+  // An address that merely carries a play link in its query is taken as one.
+  EXPECT_TRUE(
+      ba1.Web5.raise_before_navigate2("http://h/p?go=eeqvod://qvod&&&A&&&n&&&l&&&4&&&1&&&1"));
+  EXPECT_EQ(ba1.web_play, 1);
+  EXPECT_EQ(ba1.cur_episode, "4-1-1-n");
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("http://h/p?eeqvod://qvod&&&A&&&n&&&l&&&5&&&1&&&1"));
+  EXPECT_EQ(ba1.cur_episode, "5-1-1-n");
+
+  EXPECT_TRUE(ba1.Web5.raise_before_navigate2("razavov://9-1-1-abc"));
+  EXPECT_EQ(queries(), Strings{"id=9&v=1&v1=1"});
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
+
+  // Ordinary pages load as usual.
+  EXPECT_FALSE(ba1.Web1.raise_before_navigate2(base() + "list.htm?open://1"));
+  EXPECT_FALSE(ba1.Web5.raise_before_navigate2(base() + "pp.htm?1-1-1-a-0"));
+  EXPECT_FALSE(ba1.Web3.raise_before_navigate2(folder.file("c.htm")));
+}
+
+TEST_F(LinkProtocol, OpenPlaysANetworkEntryFromItsStoredPosition) {
+  folder.write("date.dat", "5|abc|t1|qvod%3A//1%7CA%7C|1|3|0\r\n9|%u4E2D|%u7B2C2%u96C6|" +
+                               text::url_escape(kOtherAddress) + "|2|4|125\r\n");
+  set_setting("S_q", "qvodw", "/opt/engine/");
+  BA1& ba1 = open();
+  ba1.qk.set_caption("∴ 管理任务");
+  ba1.Timer1.set_timer_enabled(false);
+  ba1.resume_done = 1;
+  ba1.next_link = "3";
+  ba1.next_busy = 1;
+  ba1.Pic2.set_visible(true);
+  ba1.qvod.set_visible(false);
+
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://2/"));
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kOtherAddress, "Play"}));
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+  EXPECT_EQ(ba1.resume_pos, 125);
+  EXPECT_EQ(ba1.resume_done, 0);
+  EXPECT_EQ(ba1.bo_name.caption(), "中-第2集");
+  EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?9-2-4-%u4E2D-0");
+  EXPECT_EQ(ba1.cur_episode, "9-2-4-%u4E2D");
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.next_addr, "0");
+  EXPECT_EQ(ba1.next_busy, 0);
+  EXPECT_EQ(ba1.cur_item, "9");
+  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(ba1.web_play, 0);
+  EXPECT_FALSE(ba1.Pic2.visible());
+  EXPECT_TRUE(ba1.qvod.visible());
+  EXPECT_EQ(last_address(ba1.Web2), "about:blank");
+  // Here only the folder the window learned counts; the settings are not asked.
+  EXPECT_TRUE(headless.launcher.starts.empty());
+
+  ba1.player_dir = "/opt/engine/";
+  const int pumps = headless.backend.pumps();
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
+  ASSERT_EQ(headless.launcher.starts.size(), 1u);
+  EXPECT_EQ(headless.launcher.starts[0].path, "/opt/engine/QvodTerminal.exe");
+  EXPECT_GT(headless.backend.pumps(), pumps);
+  EXPECT_EQ(ba1.resume_pos, 0);
+  EXPECT_EQ(ba1.bo_name.caption(), "abc-t1");
+}
+
+TEST_F(LinkProtocol, OpenOfANetworkEntryThatIsNoPlayerAddressLetsTheEpisodeListOpenIt) {
+  folder.write("date.dat", "11|web|w|http%3A//v/x.flv|3|6|80\r\n");
+  BA1& ba1 = open();
+  ba1.cur_item = "5";
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
+  EXPECT_TRUE(played(player().calls).empty());
+  EXPECT_EQ(ba1.web_play, 1);
+  EXPECT_EQ(ba1.cur_item, "0");
+  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?11-3-6-web-36");
+}
+
+TEST_F(LinkProtocol, OpenPlaysALocalEntryOrDropsItWhenTheFileIsGone) {
+  folder.write("a.mp4", "media");
+  const std::string present = folder.file("a.mp4");
+  const std::string gone = folder.file("gone.mp4");
+  folder.write("date_f.dat", "a.mp4|" + present + "|42\r\ngone.mp4|" + gone + "|7\r\n");
+  BA1& ba1 = open();
+  ba1.qk.set_caption("∴ 清空列表");
+  ba1.cur_episode = "1-1-1-a";
+  ba1.next_link = "eeqvod://x";
+
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1/"));
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + present, "Play"}));
+  EXPECT_EQ(ba1.resume_pos, 42);
+  EXPECT_EQ(ba1.cur_item, present);
+  EXPECT_EQ(ba1.list_kind, 2);
+  EXPECT_EQ(ba1.cur_episode, "0");
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.bo_name.caption(), "a.mp4");
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+
+  player().calls.clear();
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://2"));
+  ASSERT_EQ(headless.dialogs.shown().size(), 1u);
+  EXPECT_EQ(headless.dialogs.last()->title, "Pelmora");
+  EXPECT_EQ(headless.dialogs.last()->text, gone + "不存在");
+  EXPECT_EQ(headless.dialogs.last()->buttons, platform::MessageButtons::kOk);
+  EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|" + present + "|42\r\n");
+  EXPECT_TRUE(played(player().calls).empty());
+  EXPECT_EQ(ba1.cur_item, present);
+}
+
+TEST_F(LinkProtocol, AnIndexThatNamesNoLineIsIgnored) {
+  write_network_list(3);
+  folder.write("date.dat", folder.read("date.dat") + "\r\n");  // one empty line at the end
+  const std::string before = folder.read("date.dat");
+  BA1& ba1 = open();
+  for (const std::string link :
+       {"open://0", "open://x", "open://5", "open://", "open://4", "open://1/2", "open://-1",
+        "delk://0", "delk://abc", "delk://9", "delk://", "delk://-2"}) {
+    EXPECT_TRUE(ba1.Web3.raise_before_navigate2(link)) << link;
+  }
+  EXPECT_EQ(folder.read("date.dat"), before);
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+  EXPECT_EQ(ba1.list_kind, 0);
+
+  // A missing list is ignored alike.
+  platform::files::remove(folder.file("date_f.dat"));
+  ba1.qk.set_caption("∴ 清空列表");
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1"));
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+  EXPECT_FALSE(folder.has("date_f.dat"));
+}
+
+TEST_F(LinkProtocol, DeleteRemovesTheLineOfTheListOnViewWithEverySlashDropped) {
+  write_network_list(13);
+  BA1& ba1 = open();
+  ba1.list_kind = 1;
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1/2/"));
+  EXPECT_EQ(folder.read("date.dat").find("12|name12|"), std::string::npos);
+  EXPECT_NE(folder.read("date.dat").find("13|name13|"), std::string::npos);
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+  EXPECT_EQ(last_address(ba1.Web3), folder.file("c.htm"));
+
+  ba1.list_kind = 2;
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://3/"));
+  EXPECT_EQ(folder.read("date.dat").find("3|name3|"), std::string::npos);
+  EXPECT_EQ(first_line("date.dat"), "1|name1|l|qvod%3A//1|1|1|0");
+  EXPECT_TRUE(refreshed(ba1.Web5));
+
+  folder.write("date_f.dat", "a|/m/a.mp4|0\r\nb|/m/b.mp4|0\r\n");
+  ba1.qk.set_caption("∴ 清空列表");
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1"));
+  EXPECT_EQ(folder.read("date_f.dat"), "b|/m/b.mp4|0\r\n");
+  EXPECT_EQ(last_address(ba1.Web4), folder.file("f.htm"));
+}
+
+TEST_F(LinkProtocol, ListPanesForwardListLinksToTheNetworkListPane) {
+  write_network_list(3);
+  BA1& ba1 = open();
+  ba1.list_kind = 1;
+  EXPECT_TRUE(ba1.Web4.raise_before_navigate2("delk://2"));
+  EXPECT_EQ(folder.read("date.dat").find("2|name2|"), std::string::npos);
+  EXPECT_TRUE(refreshed(ba1.Web4));
+
+  EXPECT_TRUE(ba1.Web5.raise_before_navigate2("delk://2"));
+  EXPECT_EQ(first_line("date.dat"), "1|name1|l|qvod%3A//1|1|1|0");
+  EXPECT_EQ(folder.read("date.dat").find("3|name3|"), std::string::npos);
+  EXPECT_TRUE(refreshed(ba1.Web5));
+
+  EXPECT_TRUE(ba1.Web4.raise_before_navigate2("open://1"));
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=qvod://1", "Play"}));
+  EXPECT_TRUE(ba1.Web5.raise_before_navigate2("open://1"));
+  EXPECT_EQ(played(player().calls).size(), 4u);
+  EXPECT_EQ(ba1.cur_item, "1");
+}
+
+class EndOfPlayback : public pelmora::testing::WebTest {
+ protected:
+  BA1& open_playing(const std::string& s_bo) {
+    set_setting("S_q", "s_bo", s_bo);
+    BA1& ba1 = open();
+    ba1.cur_episode = "77-1-3-abc";
+    ba1.Timer1.set_timer_enabled(false);
+    return ba1;
+  }
+  std::string marker() const { return config.end_marker + "next"; }
+};
+
+TEST_F(EndOfPlayback, WithoutAutomaticPlayingTheMarkerOnlyRestartsTheStatusMonitor) {
+  BA1& ba1 = open_playing("1");
+  ba1.next_link = "eeqvod://qvod&&&A&&&abc&&&n4&&&77&&&1&&&4";
+  EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+  EXPECT_FALSE(ba1.Web2.raise_before_navigate2(base() + "play.htm?flv$$$A"));
+}
+
+TEST_F(EndOfPlayback, PlaysTheReadyNextEpisode) {
+  BA1& ba1 = open_playing("2");
+  ba1.next_link = "eeqvod://qvod&&&" + text::url_escape(kAddress) + "&&&abc&&&n4&&&77&&&1&&&4";
+  EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
+  EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
+  EXPECT_EQ(ba1.cur_episode, "77-1-4-abc");
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+}
+
+TEST_F(EndOfPlayback, LetsTheEpisodeListOpenTheNextEpisodeWhenNoneIsPrepared) {
+  BA1& ba1 = open_playing("2");
+  for (const std::string state : {"0", "3"}) {
+    ba1.Web5.clear_requests();
+    ba1.next_link = state;
+    EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
+    EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?77-1-3-abc-14") << state;
+  }
+  ba1.Web5.clear_requests();
+  ba1.next_link = "1";
+  EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_FALSE(ba1.Timer1.timer_enabled());
+  // Without a network episode there is no list to ask.
+  ba1.cur_episode = "0";
+  ba1.next_link = "0";
+  EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
+  EXPECT_TRUE(ba1.Web5.requests().empty());
+}
+
+}  // namespace
+}  // namespace pelmora::app
