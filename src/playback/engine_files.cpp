@@ -1,0 +1,137 @@
+#include "playback/engine_files.h"
+
+#include <cstdlib>
+
+#include "app/settings_store.h"
+#include "platform/files.h"
+#include "platform/launcher.h"
+#include "platform/process_table.h"
+#include "util/processes.h"
+#include "util/text_helpers.h"
+
+namespace pelmora::playback::engine {
+
+namespace {
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (upper(a[i]) != upper(b[i])) return false;
+  }
+  return true;
+}
+
+// A folder setting that was never written reads "0".
+bool folder_known(std::string_view folder) {
+  return !folder.empty() && folder != "0";
+}
+
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t hit = text.find(from); hit != std::string_view::npos;
+       hit = text.find(from, start)) {
+    out.append(text.substr(start, hit - start));
+    out.append(to);
+    start = hit + from.size();
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+}  // namespace
+
+bool end_process(platform::ProcessTable& processes, std::string_view name) {
+  const int pid = text::find_process(processes, name);
+  if (pid == 0) return false;
+  return processes.terminate(pid);
+}
+
+std::string terminate_all(platform::ProcessTable& processes, std::string_view name) {
+  std::string last_path;
+  for (const platform::ProcessInfo& process : processes.list()) {
+    if (!same_name(process.exe_name, name)) continue;
+    last_path = process.exe_path;
+    processes.terminate(process.pid);
+  }
+  return last_path;
+}
+
+std::string running_path(platform::ProcessTable& processes, std::string_view name) {
+  std::string path;
+  for (const platform::ProcessInfo& process : processes.list()) {
+    if (same_name(process.exe_name, name)) path = process.exe_path;
+  }
+  return path;
+}
+
+void sweep_tray() {}
+
+std::string remove_all(std::string_view text, std::string_view what) {
+  if (what.empty()) return std::string(text);
+  return replace_all(text, what, "");
+}
+
+std::optional<std::string> read_settings_text(std::string_view player_folder) {
+  if (!folder_known(player_folder)) return std::nullopt;
+  const std::optional<std::string> content =
+      platform::files::read(platform::files::join(player_folder, kSettingsFile));
+  if (!content) return std::nullopt;
+  std::string text;
+  std::size_t start = 0;
+  while (start < content->size()) {
+    std::size_t end = content->find('\n', start);
+    if (end == std::string::npos) end = content->size();
+    std::string_view line(content->data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    text.append(line);
+    text.append("\r\n");
+    start = end + 1;
+  }
+  return text;
+}
+
+std::string save_folder_in(std::string_view settings_text) {
+  std::size_t start = 0;
+  while (start < settings_text.size()) {
+    std::size_t end = settings_text.find('\n', start);
+    if (end == std::string_view::npos) end = settings_text.size();
+    const std::string_view line = settings_text.substr(start, end - start);
+    if (line.find(kSaveKey) != std::string_view::npos) {
+      return text::text_between(line, kSaveMarker, "\"", text::Between::kInside);
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string default_save_folder() {
+  const char* home = std::getenv("HOME");
+  return platform::files::join(home != nullptr ? home : "", "Media/");
+}
+
+std::string save_folder(std::string_view player_folder) {
+  const std::optional<std::string> text = read_settings_text(player_folder);
+  if (!text) return default_save_folder();
+  return save_folder_in(*text);
+}
+
+bool write_save_folder(const std::string& ini_path, std::string_view settings_text,
+                       std::string_view old_folder, std::string_view new_folder,
+                       platform::Launcher& launcher) {
+  if (new_folder.find_first_of("\"\r\n") != std::string_view::npos) return false;
+  const std::string folder = settings::read_ini(ini_path, "S_q", "qvodw");
+  if (!folder_known(folder)) return false;
+  const std::string quote = "\"";
+  std::string text =
+      replace_all(settings_text, std::string(kSaveMarker) + std::string(old_folder) + quote,
+                  std::string(kSaveMarker) + std::string(new_folder) + quote);
+  text += "\r\n";
+  const bool written =
+      platform::files::write_atomic(platform::files::join(folder, kSettingsFile), text);
+  launcher.start_program(platform::files::join(folder, kTerminalProgram), {});
+  return written;
+}
+
+}  // namespace pelmora::playback::engine

@@ -1,0 +1,51 @@
+// The player engine's own programs: the start-up check that ends a running player, learns the
+// engine's folder and starts its terminal program, and the exit routine of the whole program.
+#include "app/main_window.h"
+
+#include "app/settings_store.h"
+#include "platform/http_fetch.h"
+#include "platform/launcher.h"
+#include "platform/tray.h"
+#include "playback/engine_files.h"
+
+namespace pelmora::app {
+
+namespace engine = playback::engine;
+
+void BA1::Timer3_Timer() {
+  Timer3.set_timer_enabled(false);
+  platform::ProcessTable& processes = services().processes;
+  std::string terminal_path;
+  // "qvodqi" 1 leaves the engine's programs alone.
+  if (settings::as_number(settings::read_ini(ini_path, "S_q", "qvodqi")) != 1) {
+    const std::string player_path = engine::terminate_all(processes, engine::kPlayerProgram);
+    if (!player_path.empty()) player_dir = engine::remove_all(player_path, engine::kPlayerProgram);
+    terminal_path = engine::running_path(processes, engine::kTerminalProgram);
+    engine::sweep_tray();
+    if (terminal_path.empty()) {
+      services().launcher.start_program(player_dir + std::string(engine::kTerminalProgram), {});
+    }
+  }
+  if (player_dir.empty()) player_dir = engine::remove_all(terminal_path, engine::kTerminalProgram);
+  if (player_dir.empty()) return;
+  settings::write_ini(ini_path, "S_q", "qvodw", player_dir);
+}
+
+void BA1::ttt_v() {
+  services().tray.remove();
+  const long long end_engine = settings::as_number(settings::read_ini(ini_path, "S_q", "qvodk"));
+  bo_but_Click(1);
+  if (end_engine == 2) {
+    engine::end_process(services().processes, engine::kPlayerProgram);
+    engine::end_process(services().processes, engine::kTerminalProgram);
+    engine::sweep_tray();
+  }
+  if (services().http.busy()) services().http.cancel();
+  for (platform::Form* form : exit_forms) {
+    if (form != nullptr) form->unload();
+  }
+  unload();
+  if (exit_recommendation_hook) exit_recommendation_hook(exit_recommendation == "1");
+}
+
+}  // namespace pelmora::app

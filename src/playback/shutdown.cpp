@@ -1,0 +1,42 @@
+// Scheduled shutdown: arming and disarming it from the shutdown menu, and the shutdown itself.
+// The armed state lives in the tooltip of transport button 6, which every reader tests.
+#include "app/main_window.h"
+
+#include "platform/power.h"
+#include "playback/button_cells.h"
+
+namespace pelmora::app {
+
+namespace {
+
+constexpr int kShutdownButton = 6;
+
+void draw_shutdown_cell(BA1& window, int strip) {
+  platform::PictureBox& button = window.bo_but[kShutdownButton];
+  button.draw_cell(window.ppt[strip], {0, 0, 25, 25}, {0, 0, 25, 25});
+  button.refresh();
+}
+
+}  // namespace
+
+void BA1::kaiqi_Click() {
+  bo_but[kShutdownButton].set_tool_tip("已开启自动关机");
+  draw_shutdown_cell(*this, playback::cells::kOverStrip);
+}
+
+void BA1::quxiao_Click() {
+  bo_but[kShutdownButton].set_tool_tip("计划关机");
+  draw_shutdown_cell(*this, playback::cells::kAwayStrip);
+}
+
+bool BA1::shutdown_armed() const {
+  return bo_but[kShutdownButton].tool_tip().find("已开启") != std::string::npos;
+}
+
+void BA1::shut_down(bool) {
+  // The system's power-off request always ends the session's programs; there is no gentler
+  // form to choose, so the flag changes nothing here. A failed request is not reported.
+  services().power.shutdown();
+}
+
+}  // namespace pelmora::app

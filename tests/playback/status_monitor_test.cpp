@@ -1,0 +1,303 @@
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "playback/status_text.h"
+#include "support/main_window_fixture.h"
+
+namespace pelmora::app {
+namespace {
+
+using platform::PlayState;
+
+class StatusMonitor : public pelmora::testing::MainWindowTest {
+ protected:
+  // The window with an item loaded and the seek bar laid out: a 400-pixel track and a
+  // 10-pixel thumb (390 pixels of travel).
+  BA1& open_loaded() {
+    BA1& ba1 = open_window();
+    ba1.gunt.move(0, 0, 400, 8);
+    ba1.gunt1.move(0, 0, 10, 8);
+    ba1.qvod.move(0, 0, 600, 400);
+    ba1.times.move(0, 0, 90, 14);
+    player().address = "qvod://100|ABC|film.rmvb|";
+    player().duration_s = 240;
+    player().position_s = 60;
+    return ba1;
+  }
+  void tick() { headless.backend.advance(1000); }
+  int calls_of(const std::string& call) {
+    int count = 0;
+    for (const std::string& c : player().calls) count += c == call;
+    return count;
+  }
+  std::vector<std::string> balloon_texts() {
+    std::vector<std::string> texts;
+    for (const auto& balloon : headless.tray.balloons) texts.push_back(balloon.text);
+    return texts;
+  }
+};
+
+TEST_F(StatusMonitor, WithNothingLoadedShowsReadyAndTouchesNothingElse) {
+  BA1& ba1 = open_window();
+  ba1.bo_but[0].set_tool_tip("暂停");
+  ba1.zhun.set_caption("已停止");
+  ba1.huan.move(0, 0, 50, 4);
+  tick();
+  EXPECT_EQ(ba1.zhun.caption(), "准备就绪");
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+  EXPECT_EQ(ba1.huan.left(), -30);
+  EXPECT_EQ(ba1.times.caption(), "00:00 /00:00");
+  EXPECT_TRUE(ba1.bo_but[0].cells().empty());
+}
+
+TEST_F(StatusMonitor, NamesEveryStateThatIsNotPlaying) {
+  struct Case {
+    PlayState state;
+    int rate;
+    std::string line;
+    bool resets_play_button;
+  };
+  const std::vector<Case> cases = {
+      {PlayState::kReady, 3, "播放完毕", true},
+      {PlayState::kStopped, 3, "已停止", true},
+      {PlayState::kPaused, 3, "已暂停 (3Kbps/S)", true},
+      {PlayState::kPaused, 0, "已暂停", true},
+      {PlayState::kBuffering, 7, "正在缓冲 (7Kbps/S)", false},
+      {PlayState::kWaiting, 3, "等待中", false},
+      {PlayState::kEnded, 3, "播放结束", false},
+      {PlayState::kPreparing, 3, "准备读", false},
+      {PlayState::kReconnecting, 3, "重连中", false},
+      {PlayState::kFetchingSeed, 3, "BT种子下载中", false},
+      {PlayState::kConnecting, 12, "正在连接 (12KB/S)", false},
+      {PlayState::kStopping, 3, "正在停止", false},
+  };
+  BA1& ba1 = open_loaded();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ba1.bo_but[0].set_tool_tip("暂停");
+    ba1.bo_but[0].clear_surface();
+    ba1.bo_ad.set_visible(false);
+    ba1.player_view.set_visible(true);
+    player().state = c.state;
+    player().transfer_kbs = c.rate;
+    tick();
+    EXPECT_EQ(ba1.zhun.caption(), c.line);
+    EXPECT_EQ(ba1.play_state, static_cast<int>(c.state));
+    EXPECT_EQ(ba1.transfer_rate, c.rate);
+    EXPECT_EQ(ba1.bo_but[0].tool_tip(), c.resets_play_button ? "播放" : "暂停");
+    EXPECT_TRUE(ba1.bo_ad.visible());
+    EXPECT_FALSE(ba1.player_view.visible());
+    // Only the paused state paints the play picture; the others leave the button as it was.
+    const platform::CellCopy* cell = ba1.bo_but[0].cell_at(0, 0);
+    if (c.state == PlayState::kPaused) {
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->source, "ppt(12)");
+      EXPECT_EQ(cell->from, (platform::Rect{0, 0, 50, 30}));
+    } else {
+      EXPECT_EQ(cell, nullptr);
+    }
+  }
+}
+
+TEST_F(StatusMonitor, UnknownStateCodeKeepsTheStatusLine) {
+  BA1& ba1 = open_loaded();
+  ba1.zhun.set_caption("正在连接 (1KB/S)");
+  player().state = static_cast<PlayState>(12);
+  tick();
+  EXPECT_EQ(ba1.zhun.caption(), "正在连接 (1KB/S)");
+  EXPECT_EQ(ba1.times.caption(), "01:00 / 04:00");
+}
+
+TEST_F(StatusMonitor, PlayingShowsThePictureAndSwitchesThePlayButtonToPause) {
+  BA1& ba1 = open_loaded();
+  ba1.next_s.set_visible(true);
+  player().state = PlayState::kPlaying;
+  tick();
+  EXPECT_FALSE(ba1.bo_ad.visible());
+  EXPECT_TRUE(ba1.player_view.visible());
+  EXPECT_FALSE(ba1.next_s.visible());
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
+  const platform::CellCopy* cell = ba1.bo_but[0].cell_at(0, 0);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->source, "ppt(12)");
+  EXPECT_EQ(cell->from, (platform::Rect{100, 0, 50, 30}));
+  EXPECT_EQ(cell->to, (platform::Rect{0, 0, 50, 30}));
+  EXPECT_EQ(ba1.resume_pos, 60);
+  EXPECT_EQ(ba1.last_position, 60);
+}
+
+TEST_F(StatusMonitor, PlayingShowsTheStreamRateUntilTheTransferRateCounts) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  player().stream_kbps = 480;
+  player().transfer_kbs = 0;
+  player().position_s = 2;
+  tick();
+  EXPECT_EQ(ba1.zhun.caption(), "播放中(480 Kbps)");
+  player().transfer_kbs = 35;
+  player().position_s = 6;
+  tick();
+  EXPECT_EQ(ba1.zhun.caption(), "播放中(480 Kbps)");
+  player().position_s = 7;
+  tick();
+  EXPECT_EQ(ba1.zhun.caption(), "播放中(35 Kbps/S)");
+}
+
+TEST_F(StatusMonitor, MovesTheTimeDisplayThumbAndDownloadBar) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kBuffering;
+  player().permille = 500;
+  tick();
+  EXPECT_EQ(ba1.times.caption(), "01:00 / 04:00");
+  EXPECT_EQ(ba1.times.left(), 600 - 90 - 13);
+  EXPECT_EQ(ba1.gunt1.left(), 98);  // 60 / 240 of 390, 97.5 taken to the even neighbour
+  EXPECT_EQ(ba1.gunt1.tool_tip(), "01:00");
+  EXPECT_EQ(ba1.huan.rect(), (platform::Rect{0, 0, 200, ba1.huan.height()}));
+
+  player().permille = 0;
+  player().duration_s = 0;
+  tick();
+  EXPECT_EQ(ba1.gunt1.left(), 0);
+  EXPECT_EQ(ba1.huan.left(), -30);
+  EXPECT_EQ(ba1.huan.width(), 0);
+  EXPECT_EQ(ba1.times.caption(), "01:00 / 00:00");
+}
+
+TEST_F(StatusMonitor, SeeksBackToTheResumePositionOnceWhenPlayingBegins) {
+  BA1& ba1 = open_loaded();
+  ba1.resume_pos = 150;
+  ba1.resume_done = 0;
+  player().position_s = 2;
+  player().state = PlayState::kConnecting;
+  tick();
+  EXPECT_EQ(calls_of("Position=150"), 0);
+  player().state = PlayState::kPlaying;
+  tick();
+  EXPECT_EQ(calls_of("Position=150"), 1);
+  EXPECT_EQ(ba1.resume_done, 1);
+  EXPECT_EQ(ba1.resume_pos, 150);
+  player().position_s = 20;  // the user went back; no second seek
+  tick();
+  EXPECT_EQ(calls_of("Position=150"), 1);
+  EXPECT_EQ(ba1.resume_pos, 20);
+}
+
+TEST_F(StatusMonitor, NoResumeSeekWhenAlreadyPastThePosition) {
+  BA1& ba1 = open_loaded();
+  ba1.resume_pos = 30;
+  ba1.resume_done = 0;
+  player().state = PlayState::kPlaying;
+  tick();
+  EXPECT_EQ(calls_of("Position=30"), 0);
+  EXPECT_EQ(ba1.resume_done, 1);
+}
+
+TEST_F(StatusMonitor, HandsAPreparedNextEpisodeToThePlayerOnceMoreThan601PermilleAreIn) {
+  set_setting("S_q", "s_pao", "2");
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  ba1.next_addr = "qvod://200|DEF|next.rmvb|";
+  player().permille = 601;
+  tick();
+  EXPECT_TRUE(player().prepared.empty());
+  player().permille = 602;
+  tick();
+  tick();
+  EXPECT_EQ(player().prepared, std::vector<std::string>{"qvod://200|DEF|next.rmvb|"});
+  EXPECT_EQ(ba1.next_busy, 1);
+  EXPECT_EQ(balloon_texts(), std::vector<std::string>{"开始缓冲下一集！"});
+}
+
+TEST_F(StatusMonitor, NeverPreparesWhenThereIsNoNextEpisode) {
+  BA1& ba1 = open_loaded();
+  ba1.next_addr = "1";
+  player().permille = 900;
+  tick();
+  EXPECT_TRUE(player().prepared.empty());
+  EXPECT_EQ(service.requests(), 0);
+}
+
+TEST_F(StatusMonitor, FetchesTheNextEpisodeOnceAndThenHandsItOver) {
+  int fetches = 0;
+  std::string asked;
+  service.on("/h.asp", [&](const std::string&, const std::string& query) {
+    ++fetches;
+    asked = query;
+    return pelmora::testing::LoopbackServer::Reply{200, "%u7B2C6%u96C6$qvod://200|DEF|e6|$qvod"};
+  });
+  set_setting("S_q", "s_h", "2");
+  BA1& ba1 = open_loaded();
+  ba1.cur_episode = "12-2-5-%u7535%u5F71";
+  ba1.next_addr = "0";
+  ba1.next_link = "0";
+  player().state = PlayState::kPlaying;
+  player().permille = 700;
+  tick();
+  EXPECT_EQ(fetches, 1);
+  EXPECT_EQ(asked, "id=12&v=2&v1=6");
+  EXPECT_EQ(ba1.next_addr, "qvod://200|DEF|e6|");
+  tick();
+  tick();
+  EXPECT_EQ(fetches, 1);
+  EXPECT_EQ(player().prepared, std::vector<std::string>{"qvod://200|DEF|e6|"});
+}
+
+TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloons) {
+  set_setting("S_q", "s_pao", "1");
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  player().duration_s = 100;
+  player().position_s = 99;
+  player().permille = 900;
+  ba1.next_addr = "qvod://next|";
+  ba1.zhun.set_caption("播放中(5 Kbps/S)");
+  ASSERT_FALSE(ba1.Timer2.timer_enabled());
+  ba1.Timer1_Timer();
+  EXPECT_TRUE(ba1.Timer2.timer_enabled());
+  EXPECT_EQ(ba1.last_position, 99);
+  EXPECT_EQ(ba1.zhun.caption(), "播放中(5 Kbps/S)");
+  EXPECT_EQ(ba1.times.caption(), "00:00 /00:00");
+  EXPECT_TRUE(player().prepared.empty());
+  EXPECT_TRUE(headless.tray.balloons.empty());
+}
+
+TEST_F(StatusMonitor, LastTwoSecondsAnnounceShutdownOrTheNextEpisodeWhenBalloonsAreOn) {
+  set_setting("S_q", "s_pao", "2");
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  player().duration_s = 100;
+  player().position_s = 99;
+  ba1.next_link = "eeqvod://qvod&&&a&&&b&&&c&&&1&&&2&&&3";
+  ba1.Timer1_Timer();
+  ba1.kaiqi_Click();
+  ba1.Timer1_Timer();
+  ba1.quxiao_Click();
+  ba1.next_link = "3";
+  ba1.Timer1_Timer();
+  EXPECT_EQ(balloon_texts(),
+            (std::vector<std::string>{"正在准备播放下一集！", "即将播放完毕，正准备自动关机！"}));
+  // With balloons on, the tick goes on to the status line.
+  EXPECT_EQ(ba1.zhun.caption(), "播放中(0 Kbps)");
+}
+
+// An item whose length is not known yet has no last two seconds: ending it (and possibly the
+// computer) after two seconds of a live stream would be wrong.
+TEST_F(StatusMonitor, UnknownLengthNeverStartsTheEndTimer) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  player().duration_s = 0;
+  player().position_s = 5;
+  ba1.Timer1_Timer();
+  EXPECT_FALSE(ba1.Timer2.timer_enabled());
+}
+
+TEST(StatusTexts, PlayingTextSwitchesToTheTransferRateAfterSixSeconds) {
+  EXPECT_EQ(playback::status::playing_text(5, 7, 300), "播放中(5 Kbps/S)");
+  EXPECT_EQ(playback::status::playing_text(5, 6, 300), "播放中(300 Kbps)");
+  EXPECT_EQ(playback::status::playing_text(0, 100, 300), "播放中(300 Kbps)");
+  EXPECT_EQ(playback::status::state_text(PlayState::kReady, 0, false), "准备就绪");
+}
+
+}  // namespace
+}  // namespace pelmora::app
