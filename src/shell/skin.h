@@ -14,6 +14,35 @@ using platform::Rect;
 
 inline constexpr int kStrips = 21;
 
+// The size every skin's bitmap for strip i has, in pixels; the cells below are cut from them.
+struct BitmapSize {
+  int width;
+  int height;
+};
+inline constexpr std::array<BitmapSize, kStrips> kBitmapSizes = {{
+    {80, 120},  // frame
+    {144, 24},  // caption buttons
+    {144, 24},  // caption buttons, hover
+    {1, 31},    // bottom bar
+    {24, 24},   // (not drawn by the window)
+    {48, 24},   // restore
+    {96, 24},   // pin
+    {348, 69},  // tabs, selected and hover
+    {348, 69},  // tabs
+    {180, 42},  // sub-tabs
+    {2, 28},    // side panel header
+    {6, 40},    // side panel toggle
+    {200, 30},  // play / pause
+    {50, 25},   // stop
+    {100, 25},  // sound / muted
+    {80, 24},   // volume bar
+    {100, 25},  // right-hand transport buttons
+    {100, 25},  // right-hand transport buttons, hover
+    {100, 25},  // previous / next
+    {10, 10},   // volume knob
+    {90, 38},   // (not drawn by the window)
+}};
+
 // Skin n's bitmap for strip i is resource n * 100 + 101 + i.
 int resource_number(int skin, int strip);
 // Whether the program carries that bitmap resource (it carries skin 0, resources 101 to 121).

@@ -116,6 +116,26 @@ TEST_F(FrameTest, DoubleClickTogglesMaximiseExceptInCompactMode) {
   EXPECT_EQ(ba1.window_state(), WindowState::kNormal);
 }
 
+TEST_F(FrameTest, MinimisingStopsTheLayoutAndTheMenuButtonPopsUpBelowItself) {
+  BA1& ba1 = open_shell();
+  ba1.npc_Click(0);
+  EXPECT_EQ(ba1.window_state(), WindowState::kMinimized);
+  resize_to(ba1, 3000, 3000);
+  EXPECT_EQ(ba1.width(), 3000);  // not corrected while minimised
+  ba1.set_window_state(WindowState::kNormal);
+  ba1.raise_resize();
+
+  int menu_x = -1, menu_y = -1;
+  ba1.pop_up_main_menu = [&](int x, int y) {
+    menu_x = x;
+    menu_y = y;
+  };
+  ba1.npc_Click(5);
+  EXPECT_EQ(menu_x, ba1.npc[5].left() - 15);
+  EXPECT_EQ(menu_y, ba1.npc[5].top() + 20);
+  EXPECT_EQ(shown_at(ba1.npc[5]), "ppt(1) 48,0 24x24");
+}
+
 TEST_F(FrameTest, TheWindowIsLimitedToTheWorkAreaOrTheScreen) {
   BA1& ba1 = open_shell();
   EXPECT_EQ(ba1.window_limits(), (platform::WindowLimits{0, 0, 1920, 1040}));

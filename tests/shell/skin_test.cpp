@@ -1,5 +1,8 @@
 #include "shell/skin.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "app/main_window.h"
 #include "shell/shell_window.h"
 
@@ -17,6 +20,29 @@ TEST(SkinTables, TheProgramCarriesSkinZeroOnly) {
   EXPECT_TRUE(skin::carried(121));
   EXPECT_FALSE(skin::carried(122));
   EXPECT_FALSE(skin::carried(201));
+}
+
+// The width and height from a PNG file's header, or (0, 0) when it is not a PNG.
+std::pair<int, int> png_size(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[24] = {};
+  file.read(reinterpret_cast<char*>(header), sizeof header);
+  if (!file || header[1] != 'P' || header[2] != 'N' || header[3] != 'G') return {0, 0};
+  const auto big_endian = [&header](int at) {
+    return (header[at] << 24) | (header[at + 1] << 16) | (header[at + 2] << 8) | header[at + 3];
+  };
+  return {big_endian(16), big_endian(20)};
+}
+
+TEST(SkinBitmaps, EveryCarriedBitmapHasTheSizeItsCellsAreCutFrom) {
+  const std::filesystem::path folder =
+      std::filesystem::path(__FILE__).parent_path() / "../../src/resources/skin";
+  for (int strip = 0; strip < skin::kStrips; ++strip) {
+    const int number = skin::resource_number(0, strip);
+    const auto size = png_size(folder / (std::to_string(number) + ".png"));
+    EXPECT_EQ(size.first, skin::kBitmapSizes[strip].width) << number;
+    EXPECT_EQ(size.second, skin::kBitmapSizes[strip].height) << number;
+  }
 }
 
 TEST_F(SkinTest, LoadingSkinZeroFillsTheStripsAndPaintsEveryButton) {
