@@ -15,6 +15,18 @@
 #include "platform/services.h"
 #include "platform/web_browser.h"
 
+// The windows the main window makes on demand (tray menus and tips, settings, promotion).
+namespace pelmora::tray {
+class tip;
+}
+namespace pelmora::settings_dialog {
+class BA3;
+}
+namespace pelmora::promo {
+class adsb;
+class ba4;
+}
+
 namespace pelmora::app {
 
 // The main window: the catalogue and the program's own panes, the player with its transport bar,
@@ -274,6 +286,43 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // ---- Tray, menus, update check and promotion windows (tray/, promo/, web/update_check) ------
   void Timer5_Timer();  // automatic update check, runs once
   void Timer8_Timer();  // shows the floating promotion window
+  // The manual update check of the tray menu: asks again with the version read at start.
+  void shengji();
+  // The latest version named by the service's update file; empty until it has been read.
+  std::string latest_version;
+
+  // The notification-area icon with the window's caption as its tip, added once by the load
+  // handler. The exit routine removes it; while it is not there its clicks are ignored.
+  void tray_add();
+  void tray_remove();
+  // A left click shows, hides or restores the window; a right click pops up the menu `r_m`.
+  void tray_left_click();
+  void tray_right_click();
+
+  // The other windows, each made on first use and kept for the life of this one (the tips form
+  // with every popup menu, the settings dialog, the floating and the exit promotion windows).
+  tray::tip& tip_form();
+  settings_dialog::BA3& settings_form();
+  promo::adsb& float_form();
+  promo::ba4& recommend_form();
+  // Shows a dialog from a menu: a window pinned on top is unpinned while the dialog opens (so
+  // that it does not cover it) and pinned again after; a hidden or minimised window comes back.
+  void open_dialog(platform::Form& dialog);
+
+ private:
+  enum class UpdateSource { kAutomatic, kManual };
+  // Starts the updater beside the program, or hands the service's installer to the desktop,
+  // then ends the program without the exit recommendation.
+  void start_update(UpdateSource source);
+  // Owner of the windows above; defined in tray/.
+  struct OwnWindows;
+  struct OwnWindowsDeleter {
+    void operator()(OwnWindows* windows) const;
+  };
+  std::unique_ptr<OwnWindows, OwnWindowsDeleter> own_windows_;
+  OwnWindows& own_windows();
+
+ public:
 
   // ---- Window shell (shell/) ----------------------------------------------------------------
   // Presses a caption, tab or sub-tab button (0-16).

@@ -150,6 +150,11 @@ const CellCopy* Form::cell_at(int x, int y) const {
   return nullptr;
 }
 
+void Form::set_region(const Rect& region) {
+  regions_.push_back(region);
+  notify(Property::kWindowState);
+}
+
 void Form::popup_menu(MenuItem& menu) {
   if (backend_ != nullptr) backend_->popup_menu(*this, menu);
 }

@@ -120,6 +120,12 @@ class Form : public Control {
   // Makes what was drawn visible.
   void refresh() { notify(Property::kPicture); }
 
+  // The part of the window that shows, in window pixels (the window's region or mask): every
+  // rectangle handed to the window system, oldest first; the last one is in force. Empty while
+  // the whole window shows.
+  void set_region(const Rect& region);
+  const std::vector<Rect>& regions() const { return regions_; }
+
   // Shows a popup menu at the pointer and returns when it closes; the chosen item's on_click has
   // run by then. Does nothing before the form is attached to a backend.
   void popup_menu(MenuItem& menu);
@@ -158,6 +164,7 @@ class Form : public Control {
   std::vector<SystemDrag> system_drags_;
   bool system_drag_active_ = false;
   std::vector<CellCopy> cells_;
+  std::vector<Rect> regions_;
 };
 
 }  // namespace pelmora::platform
