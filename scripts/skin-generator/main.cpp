@@ -59,7 +59,8 @@ QColor header_row(int y) {
 
 // Fills `rect` of the painter's image row by row with a background that depends on the row;
 // `first_row` is the row of the window the rectangle's top shows.
-void fill_rows(QPainter& p, const QRect& rect, int first_row, const std::function<QColor(int)>& row) {
+void fill_rows(QPainter& p, const QRect& rect, int first_row,
+               const std::function<QColor(int)>& row) {
   for (int y = 0; y < rect.height(); ++y) {
     p.fillRect(QRect(rect.left(), rect.top() + y, rect.width(), 1), row(first_row + y));
   }
@@ -87,7 +88,17 @@ QImage new_image(int width, int height) {
 }
 
 // ---- Caption buttons (24 x 24) -----------------------------------------------------------------
-enum class CaptionGlyph { kCompact, kSkin, kMenu, kMinimise, kMaximise, kClose, kRestore, kPin, kPinned };
+enum class CaptionGlyph {
+  kCompact,
+  kSkin,
+  kMenu,
+  kMinimise,
+  kMaximise,
+  kClose,
+  kRestore,
+  kPin,
+  kPinned
+};
 
 void draw_caption_glyph(QPainter& p, const QRectF& cell, CaptionGlyph glyph, const QColor& color) {
   const QPointF c = cell.center();
@@ -118,7 +129,8 @@ void draw_caption_glyph(QPainter& p, const QRectF& cell, CaptionGlyph glyph, con
       break;
     }
     case CaptionGlyph::kMenu:  // three lines
-      for (int i = -1; i <= 1; ++i) p.drawLine(QPointF(c.x() - 6, c.y() + i * 4.5), QPointF(c.x() + 6, c.y() + i * 4.5));
+      for (int i = -1; i <= 1; ++i)
+        p.drawLine(QPointF(c.x() - 6, c.y() + i * 4.5), QPointF(c.x() + 6, c.y() + i * 4.5));
       break;
     case CaptionGlyph::kMinimise:
       p.drawLine(QPointF(c.x() - 6, c.y() + 4), QPointF(c.x() + 6, c.y() + 4));
@@ -184,11 +196,12 @@ QImage caption_strip(bool hover) {
   return image;
 }
 
-// ---- The frame (80 x 120) ------------------------------------------------------------------------
-// The window cuts its normal frame from this picture like a nine-slice image (corners 40/30 x 105
-// at the top, 35 x 5 at the bottom, sides from rows 105-114, the top band from x 40-49) and its
-// compact frame from the same picture (7-pixel borders from rows 0-19, 78-87 and 23-29). Row 29
-// is the line under the caption row and, in compact mode, the window's bottom edge.
+// ---- The frame (80 x 120)
+// ------------------------------------------------------------------------ The window cuts its
+// normal frame from this picture like a nine-slice image (corners 40/30 x 105 at the top, 35 x 5 at
+// the bottom, sides from rows 105-114, the top band from x 40-49) and its compact frame from the
+// same picture (7-pixel borders from rows 0-19, 78-87 and 23-29). Row 29 is the line under the
+// caption row and, in compact mode, the window's bottom edge.
 QColor frame_row(int y) {
   if (y <= 28) return caption_row(y);
   if (y == 29) return kSeparator;
@@ -231,7 +244,8 @@ QImage frame_source() {
   return image;
 }
 
-// ---- Tabs (348 x 69, six 58 x 69 cells) ----------------------------------------------------------
+// ---- Tabs (348 x 69, six 58 x 69 cells)
+// ----------------------------------------------------------
 enum class TabIcon { kLibrary, kPlayback, kTv, kMusic, kRecommend, kNovels };
 
 void draw_tab_icon(QPainter& p, const QPointF& c, TabIcon icon, const QColor& color) {
@@ -310,8 +324,8 @@ QImage tab_strip(bool selected) {
   };
   // Cells in the order the window cuts them: film library, playback, TV, music,
   // recommendations, novels.
-  const Tab tabs[] = {{TabIcon::kLibrary, "片库"}, {TabIcon::kPlayback, "播放"},
-                      {TabIcon::kTv, "电视"},      {TabIcon::kMusic, "音乐"},
+  const Tab tabs[] = {{TabIcon::kLibrary, "片库"},   {TabIcon::kPlayback, "播放"},
+                      {TabIcon::kTv, "电视"},        {TabIcon::kMusic, "音乐"},
                       {TabIcon::kRecommend, "推荐"}, {TabIcon::kNovels, "小说"}};
   QImage image = new_image(348, 69);
   QPainter p(&image);
@@ -359,7 +373,8 @@ QImage side_tabs() {
       }
       p.setFont(ui_font(11, selected));
       p.setPen(selected ? kGlyphHover : kLabel);
-      p.drawText(QRectF(cell).adjusted(0, -1, 0, -1), Qt::AlignCenter, QString::fromUtf8(labels[column]));
+      p.drawText(QRectF(cell).adjusted(0, -1, 0, -1), Qt::AlignCenter,
+                 QString::fromUtf8(labels[column]));
     }
   }
   return image;
@@ -388,7 +403,17 @@ QImage side_toggle() {
 
 // ---- Transport bar ------------------------------------------------------------------------------
 enum class Transport {
-  kPlay, kPause, kStop, kSound, kMuted, kPrevious, kNext, kOpen, kFullScreen, kSidePanel, kShutdown
+  kPlay,
+  kPause,
+  kStop,
+  kSound,
+  kMuted,
+  kPrevious,
+  kNext,
+  kOpen,
+  kFullScreen,
+  kSidePanel,
+  kShutdown
 };
 
 void draw_transport_glyph(QPainter& p, const QRectF& cell, Transport glyph, const QColor& color) {
@@ -483,8 +508,8 @@ void draw_transport_glyph(QPainter& p, const QRectF& cell, Transport glyph, cons
 }
 
 // A 25 x 25 transport cell at (x, 0); transport buttons sit 3 pixels down the bottom bar.
-void transport_cell(QPainter& p, int x, Transport glyph, bool hover, int width = 25, int height = 25,
-                    int first_row = 3) {
+void transport_cell(QPainter& p, int x, Transport glyph, bool hover, int width = 25,
+                    int height = 25, int first_row = 3) {
   const QRect cell(x, 0, width, height);
   fill_rows(p, cell, first_row, bottom_bar_row);
   if (hover) {
@@ -634,7 +659,11 @@ QImage contact_sheet(const std::vector<Bitmap>& bitmaps) {
     p.setFont(ui_font(12, true));
     p.setPen(QColor(0x20, 0x20, 0x20));
     p.drawText(QRect(at.x, at.y, 400, 14), Qt::AlignLeft | Qt::AlignVCenter,
-               QString("%1  ppt(%2)  %3×%4").arg(b.number).arg(b.number - 101).arg(b.image.width()).arg(b.image.height()));
+               QString("%1  ppt(%2)  %3×%4")
+                   .arg(b.number)
+                   .arg(b.number - 101)
+                   .arg(b.image.width())
+                   .arg(b.image.height()));
     p.setFont(ui_font(10));
     p.setPen(QColor(0x50, 0x50, 0x50));
     p.drawText(QRect(at.x, at.y + 14, 400, 13), Qt::AlignLeft | Qt::AlignVCenter,
@@ -656,18 +685,21 @@ QImage preview(const QString& folder, int W, int H) {
   QImage window(W, H, QImage::Format_RGB32);
   window.fill(Qt::black);
   QPainter p(&window);
-  const auto copy = [&p](const QImage& from, QRect source, QRect to) { p.drawImage(to, from, source); };
+  const auto copy = [&p](const QImage& from, QRect source, QRect to) {
+    p.drawImage(to, from, source);
+  };
   const QRect pieces[8][2] = {
-      {{0, 105, 35, H - 105}, {0, 105, 35, 10}},   {{W - 35, 105, 35, H - 105}, {45, 105, 35, 10}},
-      {{35, H - 5, W - 70, 5}, {35, 115, 10, 5}},  {{0, H - 5, 35, 5}, {0, 115, 35, 5}},
-      {{W - 35, H - 5, 35, 5}, {45, 115, 35, 5}},  {{40, 0, W - 70, 105}, {40, 0, 10, 105}},
-      {{0, 0, 40, 105}, {0, 0, 40, 105}},          {{W - 30, 0, 30, 105}, {50, 0, 30, 105}}};
+      {{0, 105, 35, H - 105}, {0, 105, 35, 10}},  {{W - 35, 105, 35, H - 105}, {45, 105, 35, 10}},
+      {{35, H - 5, W - 70, 5}, {35, 115, 10, 5}}, {{0, H - 5, 35, 5}, {0, 115, 35, 5}},
+      {{W - 35, H - 5, 35, 5}, {45, 115, 35, 5}}, {{40, 0, W - 70, 105}, {40, 0, 10, 105}},
+      {{0, 0, 40, 105}, {0, 0, 40, 105}},         {{W - 30, 0, 30, 105}, {50, 0, 30, 105}}};
   for (const auto& piece : pieces) copy(ppt[0], piece[1], piece[0]);
   const int caption_x[] = {120, 96, 72, 48, 0};
   for (int i = 0; i < 5; ++i) copy(ppt[1], {caption_x[i], 0, 24, 24}, {W - 32 - 24 * i, 4, 24, 24});
   copy(ppt[6], {0, 0, 24, 24}, {W - 32 - 24 * 5, 4, 24, 24});
   const int tab_x[] = {0, 58, 116, 174, 290, 232};
-  for (int i = 0; i < 6; ++i) copy(i == 1 ? ppt[7] : ppt[8], {tab_x[i], 0, 58, 69}, {15 + 70 * i, 30, 58, 69});
+  for (int i = 0; i < 6; ++i)
+    copy(i == 1 ? ppt[7] : ppt[8], {tab_x[i], 0, 58, 69}, {15 + 70 * i, 30, 58, 69});
   p.setFont(ui_font(12, true));
   p.setPen(Qt::white);
   p.drawText(QPoint(15, 20), "Pelmora 3.0");
@@ -678,7 +710,9 @@ QImage preview(const QString& folder, int W, int H) {
   p.fillRect(l2, QColor(0x21, 0x21, 0x21));
   copy(ppt[10], {0, 0, 2, 28}, {l2.left(), l2.top(), 203, 28});
   const int sub_x[] = {0, 60, 120};
-  for (int i = 0; i < 3; ++i) copy(ppt[9], {sub_x[i], i == 1 ? 0 : 21, 60, 21}, {l2.left() + 8 + 63 * i, l2.top() + 4, 60, 21});
+  for (int i = 0; i < 3; ++i)
+    copy(ppt[9], {sub_x[i], i == 1 ? 0 : 21, 60, 21},
+         {l2.left() + 8 + 63 * i, l2.top() + 4, 60, 21});
   copy(ppt[11], {0, 0, 3, 40}, {l2.left(), zz.top() + (zz.height() - 31) / 2, 3, 40});
   const QRect foot(zz.left(), zz.bottom() + 1 - 31, zz.width(), 31);
   copy(ppt[3], {0, 0, 1, 31}, foot);
@@ -692,7 +726,8 @@ QImage preview(const QString& folder, int W, int H) {
   p.fillRect(QRect(middle + 23, foot.top() + 14, 35, 2), QColor(0xf0, 0x8a, 0x2a));
   copy(ppt[19], {0, 0, 10, 10}, {middle + 23 + 35, foot.top() + 10, 10, 10});
   const int right_x[] = {75, 50, 25, 0};
-  for (int i = 0; i < 4; ++i) copy(ppt[16], {right_x[i], 0, 25, 25}, {foot.left() + W - 47 - 26 * i, foot.top() + 3, 25, 25});
+  for (int i = 0; i < 4; ++i)
+    copy(ppt[16], {right_x[i], 0, 25, 25}, {foot.left() + W - 47 - 26 * i, foot.top() + 3, 25, 25});
   return window;
 }
 
@@ -701,7 +736,9 @@ QImage preview(const QString& folder, int W, int H) {
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc == 4 && QString(argv[1]) == "--preview") {
-    return preview(QString::fromLocal8Bit(argv[2]), 900, 560).save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+    return preview(QString::fromLocal8Bit(argv[2]), 900, 560).save(QString::fromLocal8Bit(argv[3]))
+               ? 0
+               : 1;
   }
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s OUTPUT_FOLDER CONTACT_SHEET.png\n", argv[0]);
@@ -714,45 +751,59 @@ int main(int argc, char** argv) {
   bitmaps.push_back({101, frame_source(), true, "frame"});
   bitmaps.push_back({102, caption_strip(false), true, "caption buttons"});
   bitmaps.push_back({103, caption_strip(true), true, "caption buttons, hover"});
-  bitmaps.push_back({104, strip(1, 31, [](QPainter& p) { fill_rows(p, QRect(0, 0, 1, 31), 0, bottom_bar_row); }),
-                     true, "bottom bar"});
-  bitmaps.push_back({105, strip(24, 24, [](QPainter& p) { caption_cell(p, 0, CaptionGlyph::kSkin, false, false, true); }),
-                     true, "skin button"});
-  bitmaps.push_back({106, strip(48, 24, [](QPainter& p) {
-                       caption_cell(p, 0, CaptionGlyph::kRestore, false);
-                       caption_cell(p, 24, CaptionGlyph::kRestore, true);
-                     }),
+  bitmaps.push_back(
+      {104, strip(1, 31, [](QPainter& p) { fill_rows(p, QRect(0, 0, 1, 31), 0, bottom_bar_row); }),
+       true, "bottom bar"});
+  bitmaps.push_back(
+      {105,
+       strip(24, 24,
+             [](QPainter& p) { caption_cell(p, 0, CaptionGlyph::kSkin, false, false, true); }),
+       true, "skin button"});
+  bitmaps.push_back({106,
+                     strip(48, 24,
+                           [](QPainter& p) {
+                             caption_cell(p, 0, CaptionGlyph::kRestore, false);
+                             caption_cell(p, 24, CaptionGlyph::kRestore, true);
+                           }),
                      true, "restore"});
-  bitmaps.push_back({107, strip(96, 24, [](QPainter& p) {
-                       caption_cell(p, 0, CaptionGlyph::kPin, false);
-                       caption_cell(p, 24, CaptionGlyph::kPin, true);
-                       caption_cell(p, 48, CaptionGlyph::kPinned, false, false, true);
-                       caption_cell(p, 72, CaptionGlyph::kPinned, true, false, true);
-                     }),
+  bitmaps.push_back({107,
+                     strip(96, 24,
+                           [](QPainter& p) {
+                             caption_cell(p, 0, CaptionGlyph::kPin, false);
+                             caption_cell(p, 24, CaptionGlyph::kPin, true);
+                             caption_cell(p, 48, CaptionGlyph::kPinned, false, false, true);
+                             caption_cell(p, 72, CaptionGlyph::kPinned, true, false, true);
+                           }),
                      true, "pin: free, free hover, on top, on top hover"});
   bitmaps.push_back({108, tab_strip(true), false, "tabs, selected and hover"});
   bitmaps.push_back({109, tab_strip(false), false, "tabs"});
   bitmaps.push_back({110, side_tabs(), true, "sub-tabs: selected row, normal row"});
   bitmaps.push_back({111, header_bar(), true, "side panel header"});
   bitmaps.push_back({112, side_toggle(), true, "side panel toggle: shown, hidden"});
-  bitmaps.push_back({113, strip(200, 30, [](QPainter& p) {
-                       play_cell(p, 0, Transport::kPlay, false);
-                       play_cell(p, 50, Transport::kPlay, true);
-                       play_cell(p, 100, Transport::kPause, false);
-                       play_cell(p, 150, Transport::kPause, true);
-                     }),
+  bitmaps.push_back({113,
+                     strip(200, 30,
+                           [](QPainter& p) {
+                             play_cell(p, 0, Transport::kPlay, false);
+                             play_cell(p, 50, Transport::kPlay, true);
+                             play_cell(p, 100, Transport::kPause, false);
+                             play_cell(p, 150, Transport::kPause, true);
+                           }),
                      true, "play, pause"});
-  bitmaps.push_back({114, strip(50, 25, [](QPainter& p) {
-                       transport_cell(p, 0, Transport::kStop, false);
-                       transport_cell(p, 25, Transport::kStop, true);
-                     }),
+  bitmaps.push_back({114,
+                     strip(50, 25,
+                           [](QPainter& p) {
+                             transport_cell(p, 0, Transport::kStop, false);
+                             transport_cell(p, 25, Transport::kStop, true);
+                           }),
                      true, "stop"});
-  bitmaps.push_back({115, strip(100, 25, [](QPainter& p) {
-                       transport_cell(p, 0, Transport::kSound, false);
-                       transport_cell(p, 25, Transport::kSound, true);
-                       transport_cell(p, 50, Transport::kMuted, false);
-                       transport_cell(p, 75, Transport::kMuted, true);
-                     }),
+  bitmaps.push_back({115,
+                     strip(100, 25,
+                           [](QPainter& p) {
+                             transport_cell(p, 0, Transport::kSound, false);
+                             transport_cell(p, 25, Transport::kSound, true);
+                             transport_cell(p, 50, Transport::kMuted, false);
+                             transport_cell(p, 75, Transport::kMuted, true);
+                           }),
                      true, "sound, muted"});
   bitmaps.push_back({116, volume_track(), true, "volume bar"});
   const auto right_group = [](bool hover) {
@@ -765,12 +816,14 @@ int main(int argc, char** argv) {
   };
   bitmaps.push_back({117, right_group(false), true, "shutdown, open, full screen, side panel"});
   bitmaps.push_back({118, right_group(true), true, "the same, hover"});
-  bitmaps.push_back({119, strip(100, 25, [](QPainter& p) {
-                       transport_cell(p, 0, Transport::kPrevious, false);
-                       transport_cell(p, 25, Transport::kPrevious, true);
-                       transport_cell(p, 50, Transport::kNext, false);
-                       transport_cell(p, 75, Transport::kNext, true);
-                     }),
+  bitmaps.push_back({119,
+                     strip(100, 25,
+                           [](QPainter& p) {
+                             transport_cell(p, 0, Transport::kPrevious, false);
+                             transport_cell(p, 25, Transport::kPrevious, true);
+                             transport_cell(p, 50, Transport::kNext, false);
+                             transport_cell(p, 75, Transport::kNext, true);
+                           }),
                      true, "previous, next"});
   bitmaps.push_back({120, volume_knob(), true, "volume knob"});
   bitmaps.push_back({121, name_badges(), true, "name badge"});
