@@ -29,4 +29,11 @@ std::optional<Cell> hover_cell(int index, std::string_view tool_tip, bool over) 
   }
 }
 
+void paint(platform::PictureBox& button, const platform::ControlArray<platform::PictureBox>& strips,
+           const Cell& cell) {
+  button.draw_cell(strips[cell.strip], {cell.x, 0, cell.width, cell.height},
+                   {0, 0, cell.width, cell.height});
+  button.refresh();
+}
+
 }  // namespace pelmora::playback::cells

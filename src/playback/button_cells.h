@@ -3,6 +3,9 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/control_array.h"
+#include "platform/controls.h"
+
 // The sprite cells of the nine transport buttons `bo_but(0..8)`: which strip of `ppt` and which
 // cell of it a button shows with the pointer away from it or over it. Button 0 (play / pause)
 // has 50 x 30 cells, every other 25 x 25.
@@ -31,5 +34,10 @@ inline constexpr Cell kPauseCell{kPlayStrip, 100, 50, 30};
 // The cell button `index` shows; `tool_tip` is the button's tooltip, which carries the state of
 // the play / pause and mute buttons. Nothing for the shutdown button, which keeps its picture.
 std::optional<Cell> hover_cell(int index, std::string_view tool_tip, bool over);
+
+// Copies `cell` of its sprite strip in `strips` (the window's `ppt`) onto the top-left corner of
+// `button` and shows it.
+void paint(platform::PictureBox& button, const platform::ControlArray<platform::PictureBox>& strips,
+           const Cell& cell);
 
 }  // namespace pelmora::playback::cells

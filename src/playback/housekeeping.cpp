@@ -5,7 +5,6 @@
 #include "app/settings_store.h"
 #include "platform/http_fetch.h"
 #include "platform/launcher.h"
-#include "platform/tray.h"
 #include "playback/engine_files.h"
 
 namespace pelmora::app {
@@ -32,7 +31,7 @@ void BA1::Timer3_Timer() {
 }
 
 void BA1::ttt_v() {
-  services().tray.remove();
+  tray_remove();
   const long long end_engine = settings::as_number(settings::read_ini(ini_path, "S_q", "qvodk"));
   bo_but_Click(1);
   if (end_engine == 2) {

@@ -12,9 +12,7 @@ namespace {
 constexpr int kShutdownButton = 6;
 
 void draw_shutdown_cell(BA1& window, int strip) {
-  platform::PictureBox& button = window.bo_but[kShutdownButton];
-  button.draw_cell(window.ppt[strip], {0, 0, 25, 25}, {0, 0, 25, 25});
-  button.refresh();
+  playback::cells::paint(window.bo_but[kShutdownButton], window.ppt, {strip, 0});
 }
 
 }  // namespace

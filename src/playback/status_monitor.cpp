@@ -25,12 +25,6 @@ bool next_episode_ready(const std::string& next_link) {
   return !next_link.empty() && next_link != "1" && next_link != "0" && next_link != "3";
 }
 
-void draw(platform::PictureBox& button, const platform::PictureBox& strip,
-          const playback::cells::Cell& cell) {
-  button.draw_cell(strip, {cell.x, 0, cell.width, cell.height}, {0, 0, cell.width, cell.height});
-  button.refresh();
-}
-
 }  // namespace
 
 void BA1::Timer1_Timer() {
@@ -84,7 +78,7 @@ void BA1::Timer1_Timer() {
     next_s.set_visible(false);
     if (bo_but[0].tool_tip() == "播放") {
       bo_but[0].set_tool_tip("暂停");
-      draw(bo_but[0], ppt[playback::cells::kPlayStrip], playback::cells::kPauseCell);
+      playback::cells::paint(bo_but[0], ppt, playback::cells::kPauseCell);
     }
     zhun.set_caption(
         playback::status::playing_text(transfer_rate, qvod_c->position(), qvod_c->stream_rate()));
@@ -98,7 +92,7 @@ void BA1::Timer1_Timer() {
       bo_but[0].set_tool_tip("播放");
     }
     if (state == PlayState::kPaused) {
-      draw(bo_but[0], ppt[playback::cells::kPlayStrip], playback::cells::kPlayCell);
+      playback::cells::paint(bo_but[0], ppt, playback::cells::kPlayCell);
     }
   }
 
@@ -132,7 +126,7 @@ void BA1::Timer2_Timer() {
   last_position = 1;
   if (next_link == "3") {
     Web2.navigate(config().end_marker);
-  } else if (!next_link.empty() && next_link != "1" && next_link != "0") {
+  } else if (next_episode_ready(next_link)) {
     Timer1.set_timer_enabled(false);
     next_s.set_visible(true);
     Web2.navigate(config().end_marker);

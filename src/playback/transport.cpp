@@ -47,12 +47,6 @@ constexpr const char* kButtonTips[] = {"播放",   "停止",     "静音",   "�
 constexpr const char* kOpenFileFilter =
     "影音文件|*.rm;*.rmvb;*.wmv;*.mp3;*wma;*mid;*wav;*mpg;*mp4|所有文件|*.*";
 
-void draw(platform::PictureBox& button, const platform::PictureBox& strip,
-          const cells::Cell& cell) {
-  button.draw_cell(strip, {cell.x, 0, cell.width, cell.height}, {0, 0, cell.width, cell.height});
-  button.refresh();
-}
-
 }  // namespace
 
 void BA1::wire_playback() {
@@ -105,14 +99,14 @@ void BA1::bo_but_Click(int index) {
         resume_done = 0;
         qvod_c->play();
         if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
-        draw(button, ppt[cells::kPlayStrip], cells::kPauseCell);
+        cells::paint(button, ppt, cells::kPauseCell);
         button.set_tool_tip("暂停");
       } else {
         bo_ad.set_visible(true);
         player_view.set_visible(false);
         qvod_c->pause();
         zhun.set_caption("已暂停");
-        draw(button, ppt[cells::kPlayStrip], cells::kPlayCell);
+        cells::paint(button, ppt, cells::kPlayCell);
         button.set_tool_tip("播放");
       }
       return;
@@ -134,7 +128,7 @@ void BA1::bo_but_Click(int index) {
       Timer1.set_timer_enabled(false);
       qvod_c->stop();
       bo_but[kPlayPause].set_tool_tip("播放");
-      draw(bo_but[kPlayPause], ppt[cells::kPlayStrip], cells::kPlayCell);
+      cells::paint(bo_but[kPlayPause], ppt, cells::kPlayCell);
       zhun.set_caption("已停止");
       return;
     }
@@ -142,21 +136,21 @@ void BA1::bo_but_Click(int index) {
       if (button.tool_tip() == "静音") {
         button.set_tool_tip("取消静音");
         if (qvod_c != nullptr) qvod_c->set_mute(true);
-        draw(button, ppt[cells::kMuteStrip], {cells::kMuteStrip, 50});
+        cells::paint(button, ppt, {cells::kMuteStrip, 50});
       } else {
         button.set_tool_tip("静音");
         if (qvod_c != nullptr) qvod_c->set_mute(false);
-        draw(button, ppt[cells::kMuteStrip], {cells::kMuteStrip, 0});
+        cells::paint(button, ppt, {cells::kMuteStrip, 0});
       }
       return;
     case kFullScreen:
       if (qvod_c == nullptr || qvod_c->play_state() != PlayState::kPlaying) return;
       npc_Click(kPlaybackTab);
       qvod_c->set_full_screen(true);
-      draw(button, ppt[cells::kAwayStrip], {cells::kAwayStrip, 50});
+      cells::paint(button, ppt, {cells::kAwayStrip, 50});
       return;
     case kOpenFile: {
-      draw(button, ppt[cells::kAwayStrip], {cells::kAwayStrip, 25});
+      cells::paint(button, ppt, {cells::kAwayStrip, 25});
       p1.set_visible(false);
       const std::optional<std::string> path =
           services().dialogs.open_file("选择播放文件", kOpenFileFilter);
@@ -204,7 +198,7 @@ void BA1::bo_but_MouseMove(int index, const platform::MouseEvent& event) {
   const bool over =
       event.x >= 0 && event.x <= button.width() && event.y >= 0 && event.y <= button.height();
   if (const auto cell = cells::hover_cell(index, button.tool_tip(), over)) {
-    draw(button, ppt[cell->strip], *cell);
+    cells::paint(button, ppt, *cell);
   }
   if (!over) {
     button.release_capture();
