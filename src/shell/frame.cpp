@@ -183,7 +183,8 @@ void BA1::npc_MouseMove(int index, const MouseEvent& event) {
   const auto cell =
       skin::button_cell(index, inside ? skin::Look::kHover : skin::Look::kNormal,
                         window_state() == WindowState::kMaximized, button.tool_tip() != "置顶");
-  if (cell) paint_button(index, cell->strip, cell->from);
+  // The history sub-tab keeps whatever it shows (it may be the selected one).
+  if (cell && index != 12) paint_button(index, cell->strip, cell->from);
   if (inside) {
     button.set_capture();
     if (shows_hover_label(index)) {

@@ -256,6 +256,10 @@ TEST_F(FrameTest, HoveringACaptionButtonShowsItsHoverCellAndTheLabelBelowIt) {
   ba1.npc[9].raise_mouse_move(mouse(59, 10));
   EXPECT_EQ(shown_at(ba1.npc[9]), "ppt(8) 58,0 58x69");
 
+  // The history sub-tab keeps its picture, selected or not, as the pointer passes.
+  ba1.npc[12].raise_mouse_move(mouse(61, 5));
+  EXPECT_EQ(shown_at(ba1.npc[12]), "ppt(9) 60,0 60x21");
+
   ba1.npc_Click(4);
   ba1.npc[4].raise_mouse_move(mouse(1, 1));
   EXPECT_EQ(shown_at(ba1.npc[4]), "ppt(6) 72,0 24x24");
