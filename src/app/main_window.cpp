@@ -115,6 +115,11 @@ void BA1::Form_Load() {
   }
   services_.channel.listen([this](const std::string& command) { Form_LinkExecute(command); });
 
+  // Maximising fills the work area, never the panels. (A borderless window can always be
+  // minimised and maximised by the desktop here; nothing needs to be switched on for that.)
+  const platform::Rect work_area = services_.screen.work_area();
+  hook_minmax(0, 0, work_area.width, work_area.height);
+
   ini_path = settings::settings_path(program_folder_);
   skin_loaded = 0;
   user_id = settings::read_ini(ini_path, "user", "Name");
@@ -127,6 +132,7 @@ void BA1::Form_Load() {
   }
   cur_tab = 8;
   cur_side_tab = 12;
+  p_p(0);
 
   Web1.navigate(config_.service_url);
   Web2.navigate("about:blank");
@@ -139,6 +145,8 @@ void BA1::Form_Load() {
   Web7.navigate(service_url("js/ads/qvodad.html"));
   Web11.navigate(config_.novel_site);
   Web10.navigate(config_.apps_site);
+
+  tray_add();
 
   cur_item = "0";
   resume_done = 0;

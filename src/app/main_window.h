@@ -25,7 +25,7 @@ class BA3;
 namespace pelmora::promo {
 class adsb;
 class ba4;
-}
+}  // namespace pelmora::promo
 
 namespace pelmora::app {
 
@@ -212,6 +212,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void CCC();
   void ddd();
   void eee();
+  // Learns the player engine's folder from the settings when it is not known yet.
+  void read_player_dir();
 
   // ---- Link protocol and episode sequencing (web/) ------------------------------------------
   void Web1_BeforeNavigate2(const std::string& url, bool& cancel);
@@ -323,7 +325,6 @@ class BA1 : public platform::Form, public lists::ListPageView {
   OwnWindows& own_windows();
 
  public:
-
   // ---- Window shell (shell/) ----------------------------------------------------------------
   // Presses a caption, tab or sub-tab button (0-16).
   void npc_Click(int index);

@@ -1,15 +1,179 @@
+#include <cmath>
+
 #include "app/main_window.h"
+#include "app/settings_store.h"
+#include "lists/list_lines.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/launcher.h"
+#include "playback/engine_files.h"
+#include "tray/tips_form.h"
+#include "util/folders.h"
+#include "util/text_helpers.h"
+#include "util/url_codec.h"
+#include "util/utf16.h"
 
 namespace pelmora::app {
 
-void BA1::wire_list_actions() {}
-void BA1::qk_Click() {}
-void BA1::qk_xl() {}
-void BA1::qk_xw() {}
-void BA1::CCC() {}
-void BA1::ddd() {}
-void BA1::eee() {}
-bool BA1::M_M3_oncontextmenu(const std::string&) { return false; }
-bool BA1::M_M5_oncontextmenu(const std::string&) { return false; }
+namespace {
+
+namespace engine = playback::engine;
+
+constexpr platform::Color kPressedGrey = 5921370;  // 5A5A5A
+
+bool shows_local_list(const platform::Label& qk) {
+  return qk.caption().find("列表") != std::string::npos;
+}
+
+std::string without(std::string_view text, std::string_view what) {
+  return engine::remove_all(text, what);
+}
+
+// The first `count` characters (UTF-16 code units, as the program counts) of a name.
+std::string first_characters(std::string_view text, std::size_t count) {
+  std::u16string units = text::to_utf16(text);
+  if (units.size() > count) units.resize(count);
+  return text::to_utf8(units);
+}
+
+// The files of a network task's download: the stem is the file name in the third "|" part of
+// its play address without the extension; a long stem matches on its first half (rounded to
+// even), a short one (under three characters after halving) on the whole stem.
+struct DownloadMatch {
+  std::string stem;
+  std::size_t length = 0;  // characters compared
+};
+
+DownloadMatch download_match(std::string_view play_address) {
+  DownloadMatch match;
+  const auto parts = lists::detail::split_fields(play_address);
+  if (parts.size() < 2) return match;  // no "|": not a download the engine names
+  const std::string name = parts.size() > 2 ? text::url_unescape(parts[2]) : std::string();
+  match.stem = text::drop_ext(name);
+  const std::size_t length = text::to_utf16(match.stem).size();
+  const auto half = static_cast<std::size_t>(std::nearbyint(static_cast<double>(length) / 2.0));
+  match.length = half < 3 ? length : half;
+  match.stem = first_characters(match.stem, match.length);
+  return match;
+}
+
+}  // namespace
+
+void BA1::wire_list_actions() {
+  qk.set_caption("∴ 管理任务");
+  qk.on_click = [this] { qk_Click(); };
+}
+
+void BA1::read_player_dir() {
+  if (!player_dir.empty()) return;
+  // "0" is what a missing key reads; it names no folder.
+  std::string folder = settings::read_ini(ini_path, "S_q", "qvodw", "");
+  player_dir = folder;
+}
+
+void BA1::qk_Click() {
+  qk.set_fore_color(kPressedGrey);
+  if (shows_local_list(qk)) {
+    const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[本地播放]列表吗？",
+                                                      platform::MessageButtons::kYesNo,
+                                                      platform::MessageIcon::kQuestion);
+    if (answer == platform::Answer::kYes) lists::clear_list(list_place(), lists::kLocalList);
+    return;
+  }
+  popup_menu(tip_form().c_fie);
+}
+
+void BA1::qk_xl() {
+  if (shows_local_list(qk)) return;
+  const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[网络任务]列表吗？",
+                                                    platform::MessageButtons::kYesNo,
+                                                    platform::MessageIcon::kQuestion);
+  if (answer != platform::Answer::kYes) return;
+  lists::clear_list(list_place(), lists::kNetworkList);
+  if (list_kind != 1) Web5.refresh();
+}
+
+void BA1::qk_xw() {
+  read_player_dir();
+  const std::string folder = engine::save_folder(player_dir);
+  std::vector<std::string> names;
+  if (!text::list_folder(folder, "*.*", names)) return;  // empty or missing: nothing to show
+  // A window kept on top would cover the file manager: take it off the top first.
+  if (npc[4].tool_tip() == "取消置顶") npc_Click(4);
+  services_.launcher.open_folder(folder);
+}
+
+bool BA1::M_M3_oncontextmenu(const std::string& href) {
+  if (href.find("open://") == std::string::npos) return false;
+  list_link = href;
+  popup_menu(tip_form().webc);
+  return false;
+}
+
+bool BA1::M_M5_oncontextmenu(const std::string& href) {
+  return M_M3_oncontextmenu(href);
+}
+
+void BA1::CCC() {
+  if (list_link.find("//") == std::string::npos) return;
+  Web3.navigate("open://" + without(list_link, "open://"));
+}
+
+void BA1::ddd() {
+  if (list_link.find("//") == std::string::npos) return;
+  Web3.navigate("delk://" + without(list_link, "open://"));
+}
+
+void BA1::eee() {
+  if (list_link.find("//") == std::string::npos) return;
+  std::string line_number = without(without(list_link, "open://"), "delk://");
+  if (line_number.ends_with('/')) line_number.pop_back();
+
+  DownloadMatch match;
+  std::int64_t wanted = 0;
+  if (const auto list = platform::files::read(program_file(lists::kNetworkList));
+      list && text::parse_whole(line_number, wanted) && wanted > 0) {
+    const auto lines = lists::detail::split_lines(*list);
+    if (static_cast<std::uint64_t>(wanted) <= lines.size()) {
+      const auto fields = lists::detail::split_fields(lines[static_cast<std::size_t>(wanted - 1)]);
+      if (fields.size() > 3) match = download_match(text::url_unescape(fields[3]));
+    }
+  }
+
+  if (!match.stem.empty()) {
+    read_player_dir();
+    const bool has_engine_settings =
+        !player_dir.empty() &&
+        platform::files::exists(platform::files::join(player_dir, engine::kSettingsFile));
+    std::vector<std::string> names;
+    const std::string folder = has_engine_settings ? engine::save_folder(player_dir) : "";
+    std::vector<std::string> matching;
+    if (has_engine_settings && text::list_folder(folder, "*.*", names)) {
+      for (const std::string& name : names) {
+        if (first_characters(name, match.length) == match.stem) matching.push_back(name);
+      }
+    }
+    if (!matching.empty()) {
+      std::string question = "确定要删除 [" + folder + "] 下面的这些文件吗？\r\n\r\n";
+      for (const std::string& name : matching) question += name + "\r\n";
+      const auto answer = services_.dialogs.message_box(
+          "提示：", question, platform::MessageButtons::kYesNo, platform::MessageIcon::kQuestion);
+      if (answer == platform::Answer::kYes) {
+        bool all_gone = true;
+        for (const std::string& name : matching) {
+          const std::string path = platform::files::join(folder, name);
+          if (platform::files::exists(path)) platform::files::remove(path);
+          if (platform::files::exists(path)) all_gone = false;
+        }
+        if (!all_gone) balloon("部分文件可能正在使用中，未删除成功！请手动删除！");
+      } else {
+        services_.launcher.open_folder(folder);
+      }
+    }
+  }
+
+  Web3.navigate("delk://" + line_number);
+  if (list_kind != 1) Web5.refresh();
+}
 
 }  // namespace pelmora::app

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "tray/tips_form.h"
 
 namespace pelmora::app {
 
@@ -79,8 +80,7 @@ void BA1::Web7_NavigateError(const std::string&, int) {
 }
 
 void BA1::show_catalogue_menu() {
-  // The tray form's menus are not part of the window yet; until they are, the catalogue shows
-  // no menu of its own (and never the browser's).
+  popup_menu(tip_form().myMenu);
 }
 
 bool BA1::M_M1_oncontextmenu(const std::string&) {
