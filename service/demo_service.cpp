@@ -245,12 +245,18 @@ void DemoService::route() {
   });
   s.Get("/media/(.*)",
         [this](const httplib::Request& req, httplib::Response& res) { media(req, res); });
+  // The player's clips are also named under "qvod/": the client plays an address from its
+  // history in the player only when the address names the player's kind.
+  s.Get("/qvod/(.*)",
+        [this](const httplib::Request& req, httplib::Response& res) { media(req, res); });
   s.Get("/_demo/seen", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(seen_json(), "application/json; charset=utf-8");
   });
 
   s.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (!req.path.starts_with("/media/")) res.set_header("Cache-Control", "no-store");
+    if (!req.path.starts_with("/media/") && !req.path.starts_with("/qvod/")) {
+      res.set_header("Cache-Control", "no-store");
+    }
   });
   s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (!res.body.empty() || res.status == 416) return;
@@ -305,7 +311,8 @@ void DemoService::resource_request(const httplib::Request& req, httplib::Respons
   const Source* source = programme ? programme->source(episode->source) : nullptr;
   if (source && episode->episode >= 1 && episode->episode <= source->episodes) {
     reply = text::url_escape(episode_label(*programme, episode->episode)) + "$" +
-            "http://127.0.0.1:" + std::to_string(port_) + "/media/" +
+            "http://127.0.0.1:" + std::to_string(port_) +
+            (plays_in_player(*source) ? "/qvod/" : "/media/") +
             clip_file(*programme, *source, episode->episode) + "$" + source->kind;
   }
   if (failure != ReplyFailure::hang) record(reply);

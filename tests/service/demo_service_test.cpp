@@ -100,7 +100,7 @@ TEST_F(DemoServiceTest, ResourceRequestAnswersThePlayRecordOfAnEpisode) {
   auto res = get("/h.asp?id=101&v=1&v1=2");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(res->body, "%u7B2C2%u96C6$http://127.0.0.1:" + port() + "/media/p101-s1-e02.mp4$qvod");
+  EXPECT_EQ(res->body, "%u7B2C2%u96C6$http://127.0.0.1:" + port() + "/qvod/p101-s1-e02.mp4$qvod");
   EXPECT_EQ(body("/h.asp?id=102&v=2&v1=1"),
             "%u7B2C1%u96C6$http://127.0.0.1:" + port() + "/media/p102-s2-e01.webm$html5");
   EXPECT_EQ(body("/h.asp?id=103&v=1&v1=3"),
@@ -390,6 +390,7 @@ TEST_F(DemoServiceTest, SeenListIsValidJsonWhateverArrived) {
 }
 
 TEST_F(DemoServiceTest, ServesMediaWholeAndByRange) {
+  EXPECT_EQ(get("/qvod/p101-s1-e01.mp4")->body, get("/media/p101-s1-e01.mp4")->body);
   auto whole = get("/media/p101-s1-e01.mp4");
   ASSERT_TRUE(whole);
   EXPECT_EQ(whole->status, 200);

@@ -1,0 +1,121 @@
+// The whole road of one episode, from a click in the catalogue to the next episode and back
+// through the history list, against the demo service over real HTTP.
+#include "demo_service.h"
+#include "support/main_window_fixture.h"
+#include "util/url_codec.h"
+
+namespace pelmora::app {
+namespace {
+
+using platform::PlayState;
+
+class EpisodeRoad : public pelmora::testing::MainWindowTest {
+ protected:
+  EpisodeRoad() {
+    demo.start();
+    const std::string base = demo.base_url();
+    config = Configuration::load(folder.path(), [base](const char* name) -> const char* {
+      static std::string value;
+      value = base;
+      return std::string_view(name) == "PELMORA_SERVICE_URL" ? value.c_str() : nullptr;
+    });
+  }
+  // One second of playback as the player reports it.
+  void play_second(int position, int duration, int permille) {
+    player().state = PlayState::kPlaying;
+    player().position_s = position;
+    player().duration_s = duration;
+    player().permille = permille;
+    headless.backend.advance(1000);
+  }
+  std::string clip(int episode) {
+    return demo.base_url() + "qvod/p101-s1-e0" + std::to_string(episode) + ".mp4";
+  }
+
+  service::DemoService demo{service::ServiceOptions{}};
+  const std::string name = text::url_escape("山海之间");
+};
+
+TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
+  BA1& ba1 = open_window();
+  ba1.show();
+
+  // 1. The click on episode 1 in the catalogue: cancelled, searched, played, recorded.
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name + "/"));
+  EXPECT_EQ(player().address, clip(1));
+  EXPECT_EQ(player().calls.back(), "Play");
+  EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第1集");
+  EXPECT_EQ(ba1.cur_episode, "101-1-1-" + name);
+  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(ba1.Web5.last_request()->text, demo.base_url() + "pp.htm?101-1-1-" + name + "-0");
+  EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第1集") + "|" +
+                                         text::url_escape(clip(1)) + "|1|1|0\r\n\r\n");
+  EXPECT_NE(folder.read("c.htm").find(">山海之间</a>"), std::string::npos);
+  EXPECT_EQ(ba1.cur_side_tab, 11);  // the episode list is on view
+  EXPECT_EQ(ba1.cur_tab, 9);
+
+  // 2. The status monitor: the status line, the time, then the next episode past 601‰.
+  play_second(5, 25, 300);
+  EXPECT_EQ(ba1.times.caption(), "00:05 / 00:25");
+  EXPECT_NE(ba1.zhun.caption().find("播放中"), std::string::npos);
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
+  play_second(10, 25, 700);
+  EXPECT_EQ(ba1.next_addr, clip(2));
+  EXPECT_EQ(ba1.next_link, "eeqvod://qvod&&&" + text::url_escape(clip(2)) + "&&&" + name + "&&&" +
+                               text::url_escape("第2集") + "&&&101&&&1&&&2");
+  play_second(11, 25, 720);
+  EXPECT_EQ(player().prepared, std::vector<std::string>{clip(2)});
+  ASSERT_FALSE(headless.tray.balloons.empty());
+  EXPECT_EQ(headless.tray.balloons.back().text, "开始缓冲下一集！");
+  play_second(12, 25, 800);
+  EXPECT_EQ(player().prepared.size(), 1u);  // handed over once
+
+  // 3. The last two seconds start the end of playback; its tick plays the next episode.
+  play_second(24, 25, 1000);
+  EXPECT_TRUE(ba1.Timer2.timer_enabled());
+  EXPECT_EQ(headless.tray.balloons.back().text, "正在准备播放下一集！");
+  player().state = PlayState::kEnded;
+  headless.backend.advance(2000);
+  EXPECT_EQ(player().address, clip(2));
+  EXPECT_EQ(ba1.cur_episode, "101-1-2-" + name);
+  EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第2集");
+  EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第2集") + "|" +
+                                         text::url_escape(clip(2)) + "|1|2|0\r\n\r\n");
+
+  // 4. Stop saves where the episode was.
+  play_second(12, 25, 1000);
+  ba1.bo_but_Click(1);
+  EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第2集") + "|" +
+                                         text::url_escape(clip(2)) + "|1|2|12\r\n");
+
+  // 5. The history page plays it again, and the first playing tick seeks back to 12 s.
+  ba1.npc_Click(12);
+  player().calls.clear();
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
+  EXPECT_EQ(player().address, clip(2));
+  EXPECT_EQ(ba1.resume_pos, 12);
+  player().position_s = 0;
+  play_second(0, 25, 1000);
+  EXPECT_NE(std::find(player().calls.begin(), player().calls.end(), "Position=12"),
+            player().calls.end());
+
+  // 6. The service saw the two episodes' resource requests and the start's statistics ping.
+  const auto seen = demo.seen();
+  ASSERT_GE(seen.resource_requests.size(), 2u);
+  EXPECT_EQ(seen.resource_requests[0].query, "id=101&v=1&v1=1");
+  EXPECT_EQ(seen.resource_requests[1].query, "id=101&v=1&v1=2");
+}
+
+TEST_F(EpisodeRoad, AFailingServiceIsReportedAndNothingPlays) {
+  BA1& ba1 = open_window();
+  demo.set_failure(service::ReplyFailure::server_error);
+  EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name));
+  EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
+  EXPECT_EQ(ba1.next_link, "1");
+  EXPECT_TRUE(player().address.empty());
+  EXPECT_EQ(folder.read("date.dat"), "\r\n");
+}
+
+}  // namespace
+}  // namespace pelmora::app
