@@ -6,16 +6,17 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcurl4-openssl-dev libcpp-httplib-dev qt6-base-dev
+  libcurl4-openssl-dev libcpp-httplib-dev
+  qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),
 # "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks).
 for group in "$@"; do
   case "$group" in
-    desktop) packages+=(qt6-base-dev qt6-webengine-dev libmpv-dev libgl-dev) ;;
+    desktop) ;;  # part of the base list now
     media) packages+=(ffmpeg fonts-noto-cjk) ;;
     browser) packages+=(chromium) ;;
-    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer) ;;
+    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

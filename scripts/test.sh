@@ -5,7 +5,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-test}
 
-"$top/scripts/install-deps.sh" browser
+"$top/scripts/install-deps.sh" browser media window-tests
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON \
   -DPELMORA_BUILD_BENCH=ON
 cmake --build "$build"

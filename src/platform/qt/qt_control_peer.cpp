@@ -1,0 +1,88 @@
+#include "platform/qt/qt_control_peer.h"
+
+#include <QtGui/QCursor>
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+Qt::CursorShape shape_of(Cursor cursor) {
+  switch (cursor) {
+    case Cursor::kDefault:
+    case Cursor::kArrow:
+      return Qt::ArrowCursor;
+    case Cursor::kHand:
+      return Qt::PointingHandCursor;
+    case Cursor::kSizeWE:
+      return Qt::SizeHorCursor;
+    case Cursor::kSizeNS:
+      return Qt::SizeVerCursor;
+    case Cursor::kSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case Cursor::kSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case Cursor::kSizeAll:
+      return Qt::SizeAllCursor;
+  }
+  return Qt::ArrowCursor;
+}
+
+}  // namespace
+
+QtControlPeer::QtControlPeer(Control& model, QWidget* widget) : model_(model), widget_(widget) {
+  model_.attach_peer(this);
+}
+
+QtControlPeer::~QtControlPeer() {
+  if (model_alive_ && model_.peer() == this) model_.attach_peer(nullptr);
+}
+
+void QtControlPeer::sync_all() {
+  for (Property what : {Property::kGeometry, Property::kVisible, Property::kEnabled,
+                        Property::kToolTip, Property::kCursor, Property::kCaption,
+                        Property::kColors, Property::kText, Property::kValue, Property::kPicture}) {
+    changed(model_, what);
+  }
+}
+
+void QtControlPeer::changed(Control&, Property what) {
+  if (widget_ == nullptr) return;
+  switch (what) {
+    case Property::kGeometry:
+      apply_geometry();
+      break;
+    case Property::kVisible:
+      widget_->setVisible(model_.visible());
+      break;
+    case Property::kEnabled:
+      widget_->setEnabled(model_.enabled());
+      break;
+    case Property::kToolTip:
+      // The hover label shows the tips the program wants seen; the toolkit's own tooltip would
+      // show every state text (tooltips are state here), so it stays empty.
+      break;
+    case Property::kCursor:
+      widget_->setCursor(shape_of(model_.cursor()));
+      break;
+    case Property::kZOrder:
+      widget_->raise();
+      break;
+    case Property::kFocus:
+      widget_->setFocus();
+      break;
+    default:
+      break;
+  }
+  changed_own(what);
+}
+
+void QtControlPeer::released(Control&) {
+  model_alive_ = false;
+}
+
+void QtControlPeer::apply_geometry() {
+  const Rect& rect = model_.rect();
+  widget_->setGeometry(rect.left, rect.top, rect.width, rect.height);
+}
+
+}  // namespace pelmora::platform::qt
