@@ -70,6 +70,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   wait.set_visible(true);
   Pic1.set_visible(false);
 
+  apply_design_look();
   QvodC = services_.player_engine.create();
 
   on_load = [this] { Form_Load(); };
@@ -83,6 +84,33 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
 }
 
 BA1::~BA1() = default;
+
+void BA1::apply_design_look() {
+  // The window's design colours: dark surfaces under the skin, light text, and the two bars
+  // that are labels filled with their colour (the downloaded share and the volume level).
+  constexpr platform::Color kSurface = 0x212121;
+  constexpr platform::Color kText = 0xD8D8D8;
+  constexpr platform::Color kDimText = 0x819C9C;  // 9C9C81, the list pages' text colour
+  set_back_color(kSurface);
+  for (platform::Control* control : controls()) {
+    if (auto* box = dynamic_cast<platform::PictureBox*>(control)) box->set_back_color(kSurface);
+    if (auto* label = dynamic_cast<platform::Label*>(control)) {
+      label->set_back_color(kSurface);
+      label->set_fore_color(kText);
+    }
+  }
+  zhun.set_fore_color(kDimText);
+  times.set_fore_color(kDimText);
+  webe.set_fore_color(0xFFFFFF);
+  next_s.set_fore_color(0xFFFFFF);
+  gunt.set_back_color(0x161616);
+  huan.set_transparent(false);
+  huan.set_back_color(0x3A3A3A);
+  bo_y.set_transparent(false);
+  bo_y.set_back_color(0x227EE8);  // E87E22, the skin's orange
+  soso.set_back_color(0x2E2E2E);
+  soso.set_fore_color(kText);
+}
 
 std::string BA1::service_url(std::string_view path) const {
   return config_.service_url + std::string(path);

@@ -405,6 +405,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void wire_search_box();
   void wire_list_actions();
 
+  // Colours of the window's design (dark surfaces, light text, the two filled bars).
+  void apply_design_look();
+
   bool ended_ = false;
   // Panes whose current document is hooked for its context menu.
   std::set<const platform::WebBrowser*> hooked_panes_;

@@ -10,10 +10,19 @@
 
 namespace pelmora::platform {
 
-// A text label; its caption is what it shows.
+// A text label; its caption is what it shows. A transparent label (the default) shows only its
+// text over what lies behind it; an opaque one fills its rectangle with its back colour (bars).
 class Label : public Control {
  public:
   using Control::Control;
+  bool transparent() const { return transparent_; }
+  void set_transparent(bool transparent) {
+    transparent_ = transparent;
+    notify(Property::kColors);
+  }
+
+ private:
+  bool transparent_ = true;
 };
 
 // A one-line text box.

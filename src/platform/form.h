@@ -132,6 +132,9 @@ class Form : public Control {
 
   std::function<void()> on_load;
   std::function<void()> on_resize;
+  // The window system asks the window to close (its close command, Alt+F4). When set, the form
+  // decides what closing means (the main window: its close button); otherwise it unloads.
+  std::function<void()> on_close_request;
   // Return true to cancel the close.
   std::function<bool()> on_query_unload;
   std::function<void()> on_unload;

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/backend.h"
+
+class QWidget;
+class QWebEngineProfile;
+
+namespace pelmora::platform {
+class Form;
+class MenuItem;
+}  // namespace pelmora::platform
+
+namespace pelmora::platform::qt {
+
+class QtControlPeer;
+class FormPeer;
+
+// The desktop backend: every form becomes a top-level window and every control a widget inside
+// its container's widget; timers run on QTimer; popup menus are QMenus built from the model at
+// the moment they pop up. Browser panes are Qt WebEngine views sharing one profile; the control
+// named "QvodC" hosts the player's video widget.
+class QtBackend final : public Backend {
+ public:
+  QtBackend();
+  ~QtBackend() override;
+
+  // The profile every browser pane uses (made by the caller once the application exists).
+  void set_web_profile(QWebEngineProfile* profile) { profile_ = profile; }
+  // The player's video widget for a form that has one (the main window); null otherwise.
+  void set_video_widget_provider(std::function<QWidget*(Form&)> provider) {
+    video_widget_provider_ = std::move(provider);
+  }
+  // A form that must look like a frameless, skinned window (the main window and the promotion
+  // windows) rather than an ordinary dialog.
+  void set_frameless(std::function<bool(const Form&)> frameless) {
+    frameless_ = std::move(frameless);
+  }
+
+  void attach(Form& form) override;
+  void detach(Form& form) override;
+  void pump_events() override;
+  void popup_menu(Form& form, MenuItem& menu) override;
+
+  // The top-level window of a form, null before attach (for screenshots and tests).
+  QWidget* window_of(const Form& form) const;
+
+ private:
+  struct Attached {
+    std::unique_ptr<FormPeer> form_peer;
+    std::vector<std::unique_ptr<ControlPeer>> peers;
+  };
+
+  QWebEngineProfile* profile_ = nullptr;
+  std::function<QWidget*(Form&)> video_widget_provider_;
+  std::function<bool(const Form&)> frameless_;
+  std::map<const Form*, Attached> forms_;
+};
+
+}  // namespace pelmora::platform::qt
