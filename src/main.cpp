@@ -1,1 +1,115 @@
-int main() { return 0; }
+// The Pelmora desktop program: the real services on Linux, the Qt backend, and the start-up
+// sequence.
+#include <unistd.h>
+
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/program_folder.h"
+#include "platform/qt/desktop_program.h"
+#include "platform/qt/web_pane.h"
+
+// In a build with AddressSanitizer: the browser engine inside Qt WebEngine frees memory with a
+// size of its own allocator's, which the sanitizer reports as a mismatch, and keeps caches
+// alive until exit. Neither is this program's memory; every other check stays on.
+extern "C" const char* __asan_default_options() {
+  return "new_delete_type_mismatch=0:detect_leaks=0";
+}
+
+namespace {
+
+using namespace pelmora;
+
+constexpr const char* kUsage =
+    "Usage: pelmora [--home DIR] [FILE-OR-ADDRESS]\n"
+    "A desktop client for an online video service.\n"
+    "\n"
+    "  --home DIR    keep the settings, history lists and pages in DIR\n"
+    "  --help        show this help and end\n"
+    "  --version     show the version and end\n"
+    "\n"
+    "FILE-OR-ADDRESS is played at once; when Pelmora already runs, the running window plays it.\n"
+    "Configuration: pelmora.ini in the program folder, section [pelmora], or PELMORA_* variables\n"
+    "(PELMORA_SERVICE_URL, PELMORA_SHUTDOWN_COMMAND, PELMORA_HTTP_TIMEOUT_MS, ...).\n";
+
+struct Arguments {
+  std::string home;
+  std::string command_line;
+  bool help = false;
+  bool version = false;
+  bool bad = false;
+};
+
+Arguments parse(int argc, char** argv) {
+  Arguments arguments;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--help" || word == "-h") {
+      arguments.help = true;
+    } else if (word == "--version") {
+      arguments.version = true;
+    } else if (word == "--home") {
+      if (i + 1 >= argc) {
+        arguments.bad = true;
+      } else {
+        arguments.home = argv[++i];
+      }
+    } else if (word.starts_with("--home=")) {
+      arguments.home = word.substr(7);
+    } else {
+      // What is left is the file or address, as one command line.
+      if (!arguments.command_line.empty()) arguments.command_line += ' ';
+      arguments.command_line += word;
+    }
+  }
+  return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Arguments arguments = parse(argc, argv);
+  if (arguments.help || arguments.bad) {
+    std::fputs(kUsage, arguments.bad ? stderr : stdout);
+    return arguments.bad ? 2 : 0;
+  }
+  if (arguments.version) {
+    std::puts("Pelmora 3.0");
+    return 0;
+  }
+
+  // Chromium refuses to run as root with its sandbox (as in CI and containers).
+  if (::geteuid() == 0) {
+    std::string flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS") != nullptr
+                            ? std::getenv("QTWEBENGINE_CHROMIUM_FLAGS")
+                            : "";
+    if (flags.find("--no-sandbox") == std::string::npos) {
+      flags += " --no-sandbox";
+      ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    }
+  }
+  platform::qt::register_link_schemes();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Pelmora");
+  QApplication::setQuitOnLastWindowClosed(false);
+  // libmpv reads numbers in the C locale.
+  std::setlocale(LC_NUMERIC, "C");
+
+  platform::qt::DesktopProgram program(
+      {platform::resolve_program_folder(arguments.home), arguments.command_line});
+  if (!program.start()) return 0;
+
+  // The program ends when the main window has been unloaded and no window of its own is left
+  // (the exit recommendation window may stay a few seconds after the main window).
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (program.finished()) QApplication::quit();
+  });
+  watch.start(200);
+  return application.exec();
+}

@@ -39,9 +39,13 @@ void Form::show() {
   load();
   // A form may unload itself while loading (a second start ends inside its load handler).
   if (!loaded_) return;
+  const bool first_time = !ever_shown_;
+  ever_shown_ = true;
   shown_ = true;
   set_visible(true);
   notify(Property::kWindowState);
+  // A window is laid out when it first appears, as the toolkit raises its first resize then.
+  if (first_time) raise_resize();
 }
 
 void Form::hide() {

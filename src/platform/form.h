@@ -157,6 +157,7 @@ class Form : public Control {
   int twips_per_pixel_ = 15;
   bool loaded_ = false;
   bool shown_ = false;
+  bool ever_shown_ = false;
   bool top_most_ = false;
   bool key_preview_ = false;
   WindowState window_state_ = WindowState::kNormal;

@@ -11,6 +11,7 @@ class QWidget;
 class QWebEngineProfile;
 
 namespace pelmora::platform {
+class ControlPeer;
 class Form;
 class MenuItem;
 }  // namespace pelmora::platform

@@ -1,0 +1,156 @@
+#include "platform/qt/desktop_program.h"
+
+#include <QtGui/QIcon>
+#include <QtGui/QPixmap>
+#include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineWidgets/QWebEngineView>
+#include <QtWidgets/QApplication>
+
+#include "platform/curl/curl_fetch.h"
+#include "platform/posix/command_power.h"
+#include "platform/posix/ifaddrs_adapters.h"
+#include "platform/posix/proc_process_table.h"
+#include "platform/posix/spawn_launcher.h"
+#include "platform/posix/system_clock.h"
+#include "platform/qt/local_instance_channel.h"
+#include "platform/qt/mpv_engine.h"
+#include "platform/qt/mpv_player.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_services.h"
+#include "platform/qt/web_pane.h"
+#include "platform/services.h"
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+// The program's icon: the left cell of the name badge in the skin.
+QIcon program_icon() {
+  const QPixmap badge(":/resources/skin/121.png");
+  return badge.isNull() ? QIcon() : QIcon(badge.copy(0, 0, 45, 38));
+}
+
+// The main window as start-up sees it.
+class Host final : public app::MainWindowHost {
+ public:
+  Host(app::BA1& window, QtBackend& backend, QtDialogs& dialogs)
+      : window_(window), backend_(backend), dialogs_(dialogs) {}
+  bool loaded() const override { return window_.loaded(); }
+  void load() override {
+    backend_.attach(window_);
+    dialogs_.set_parent(backend_.window_of(window_));
+    window_.load();
+  }
+  void show() override {
+    if (!window_.ended()) window_.show();
+  }
+  void show_list_page(std::string_view list_file, const std::string& page_path) override {
+    window_.show_list_page(list_file, page_path);
+  }
+
+ private:
+  app::BA1& window_;
+  QtBackend& backend_;
+  QtDialogs& dialogs_;
+};
+
+}  // namespace
+
+struct DesktopProgram::Parts {
+  explicit Parts(Options options)
+      : options(std::move(options)),
+        config(app::Configuration::load(this->options.program_folder)),
+        http(config.http_connect_timeout_ms, config.http_timeout_ms),
+        tray(program_icon()),
+        channel("Pelmora|BA1"),
+        power(config.shutdown_command.empty() ? CommandPower::default_command()
+                                              : config.shutdown_command),
+        services{backend,
+                 clock,
+                 http,
+                 processes,
+                 launcher,
+                 this->options.dialogs != nullptr ? *this->options.dialogs : dialogs,
+                 tray,
+                 channel,
+                 this->options.power != nullptr ? *this->options.power : power,
+                 screen,
+                 adapters,
+                 player_engine},
+        window(services, config, this->options.program_folder, this->options.command_line),
+        host(window, backend, dialogs) {
+    QApplication::setWindowIcon(program_icon());
+    backend.set_web_profile(
+        make_profile(QString::fromStdString(this->options.program_folder), qApp));
+    backend.set_video_widget_provider([this](Form& form) -> QWidget* {
+      if (&form != &window) return nullptr;
+      auto* mpv = dynamic_cast<MpvPlayer*>(window.player());
+      return mpv != nullptr ? mpv->video_widget() : nullptr;
+    });
+    backend.set_frameless([](const Form& form) {
+      return form.name() == "BA1" || form.name() == "adsb" || form.name() == "ba4";
+    });
+  }
+
+  Options options;
+  app::Configuration config;
+  SystemClock clock;
+  CurlFetch http;
+  ProcProcessTable processes;
+  SpawnLauncher launcher;
+  QtDialogs dialogs;
+  QtTray tray;
+  LocalInstanceChannel channel;
+  CommandPower power;
+  QtScreen screen;
+  IfaddrsAdapters adapters;
+  MpvEngine player_engine;
+  QtBackend backend;
+  Services services;
+  app::BA1 window;
+  Host host;
+};
+
+DesktopProgram::DesktopProgram(Options options)
+    : parts_(std::make_unique<Parts>(std::move(options))) {}
+
+DesktopProgram::~DesktopProgram() {
+  // The windows go before the services they use.
+  parts_->backend.detach(parts_->window);
+}
+
+bool DesktopProgram::start() {
+  Parts& p = *parts_;
+  const app::StartupContext context{p.options.program_folder,
+                                    p.config,
+                                    p.player_engine,
+                                    p.services.dialogs,
+                                    p.launcher,
+                                    p.adapters,
+                                    p.clock,
+                                    p.host};
+  return app::Main(context) == app::StartupResult::kMainWindowShown && !p.window.ended();
+}
+
+bool DesktopProgram::finished() const {
+  if (parts_->window.loaded()) return false;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible()) return false;
+  }
+  return true;
+}
+
+app::BA1& DesktopProgram::window() {
+  return parts_->window;
+}
+QtBackend& DesktopProgram::backend() {
+  return parts_->backend;
+}
+const app::Configuration& DesktopProgram::config() const {
+  return parts_->config;
+}
+QWidget* DesktopProgram::main_widget() {
+  return parts_->backend.window_of(parts_->window);
+}
+
+}  // namespace pelmora::platform::qt

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+
+class QWidget;
+
+namespace pelmora::platform {
+class Dialogs;
+class Power;
+}  // namespace pelmora::platform
+
+namespace pelmora::platform::qt {
+
+class QtBackend;
+
+// The desktop program put together: the real Linux services, the Qt backend, the browser
+// profile, the player engine, the tray and the instance channel around the main window. The
+// `pelmora` executable runs it; the window tests run the same composition in their own process,
+// replacing only what a person answers (dialogs) and the system's shutdown.
+class DesktopProgram {
+ public:
+  struct Options {
+    std::string program_folder;
+    std::string command_line;
+    // Stand-ins for the tests; null for the real ones.
+    Dialogs* dialogs = nullptr;
+    Power* power = nullptr;
+  };
+
+  // Needs the QApplication (made after register_link_schemes()).
+  explicit DesktopProgram(Options options);
+  ~DesktopProgram();
+  DesktopProgram(const DesktopProgram&) = delete;
+  DesktopProgram& operator=(const DesktopProgram&) = delete;
+
+  // The start-up sequence; true when the main window is up (false: no player engine and the
+  // user was asked, or a later start that handed its command line to the running one).
+  bool start();
+  // True once the main window has been unloaded and no window of the program is left.
+  bool finished() const;
+
+  app::BA1& window();
+  QtBackend& backend();
+  const app::Configuration& config() const;
+  // The main window's top-level widget (null before start).
+  QWidget* main_widget();
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace pelmora::platform::qt
