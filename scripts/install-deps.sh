@@ -16,7 +16,7 @@ for group in "$@"; do
     desktop) ;;  # part of the base list now
     media) packages+=(ffmpeg fonts-noto-cjk) ;;
     browser) packages+=(chromium) ;;
-    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk) ;;
+    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

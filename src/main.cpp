@@ -3,15 +3,22 @@
 #include <unistd.h>
 
 #include <QtCore/QTimer>
+#include <QtWebEngineCore/QWebEnginePage>
+#include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "app/main_window.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
+#include "platform/qt/mpv_player.h"
+#include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
 
 // In a build with AddressSanitizer: the browser engine inside Qt WebEngine frees memory with a
@@ -70,6 +77,51 @@ Arguments parse(int argc, char** argv) {
   return arguments;
 }
 
+// Wall-clock milliseconds, for the start-up benchmark that compares them with its own clock.
+long long epoch_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// For the benchmark (PELMORA_TIMING set): prints when the window is shown, when every pane has
+// finished its first load and, with PELMORA_TIMING=play, when the first episode of the catalogue
+// was clicked and when its first frame was drawn.
+void report_timing(platform::qt::DesktopProgram& program) {
+  QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
+  app::BA1& window = program.window();
+  auto pending = std::make_shared<int>(0);
+  for (platform::Control* control : window.controls()) {
+    auto* pane = dynamic_cast<platform::WebBrowser*>(control);
+    auto* peer = pane != nullptr ? dynamic_cast<platform::qt::WebPanePeer*>(pane->peer()) : nullptr;
+    if (peer == nullptr || peer->view() == nullptr) continue;
+    ++*pending;
+    auto done = std::make_shared<bool>(false);
+    QObject::connect(peer->view(), &QWebEngineView::loadFinished, [&window, pending, done](bool) {
+      if (*done) return;
+      *done = true;
+      if (--*pending != 0) return;
+      std::fprintf(stderr, "pelmora-timing loaded %lld\n", epoch_ms());
+      if (std::string_view(std::getenv("PELMORA_TIMING")) != "play") return;
+      auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
+      std::fprintf(stderr, "pelmora-timing click %lld\n", epoch_ms());
+      web1->view()->page()->runJavaScript(
+          "document.querySelector('a[href^=\"razavov://\"]').click();");
+      auto* watch = new QTimer(web1->view());
+      QObject::connect(watch, &QTimer::timeout, [&window, watch] {
+        auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+        auto* video = mpv != nullptr
+                          ? dynamic_cast<platform::qt::MpvVideoWidget*>(mpv->video_widget())
+                          : nullptr;
+        if (video == nullptr || video->frames_drawn() == 0) return;
+        std::fprintf(stderr, "pelmora-timing first-frame %lld\n", epoch_ms());
+        watch->stop();
+      });
+      watch->start(5);
+    });
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +155,8 @@ int main(int argc, char** argv) {
   platform::qt::DesktopProgram program(
       {platform::resolve_program_folder(arguments.home), arguments.command_line});
   if (!program.start()) return 0;
+
+  if (std::getenv("PELMORA_TIMING") != nullptr) report_timing(program);
 
   // The program ends when the main window has been unloaded and no window of its own is left
   // (the exit recommendation window may stay a few seconds after the main window).
