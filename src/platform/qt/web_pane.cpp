@@ -1,0 +1,502 @@
+#include "platform/qt/web_pane.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <QtCore/QUuid>
+#include <QtCore/QVariant>
+#include <QtWebEngineCore/QWebEngineLoadingInfo>
+#include <QtWebEngineCore/QWebEnginePage>
+#include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineCore/QWebEngineScript>
+#include <QtWebEngineCore/QWebEngineScriptCollection>
+#include <QtWebEngineCore/QWebEngineSettings>
+#include <QtWebEngineCore/QWebEngineUrlRequestJob>
+#include <QtWebEngineCore/QWebEngineUrlScheme>
+#include <QtWebEngineCore/QWebEngineUrlSchemeHandler>
+#include <QtWebEngineWidgets/QWebEngineView>
+#include <QtWidgets/QMenu>
+#include <array>
+#include <functional>
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+constexpr std::array<const char*, 5> kLinkSchemes = {"razavov", "eeqvod", "open", "delk", "qvod"};
+
+// The addresses the engine loads by itself; the page's script reports every other one.
+bool is_web_scheme(const QString& scheme) {
+  const QString lower = scheme.toLower();
+  return lower == u"http" || lower == u"https" || lower == u"file" || lower == u"about" ||
+         lower == u"data" || lower == u"blob";
+}
+
+// What the page's script puts in front of its messages: unique to this run, so that a page's own
+// console output is never taken for one.
+const QString& message_prefix() {
+  static const QString prefix =
+      QStringLiteral("pelmora-") + QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char(':');
+  return prefix;
+}
+
+// The navigation-watch script, run in every frame as the document is created (before the
+// page's own scripts). It keeps the page from following any address outside the engine's own
+// schemes and reports the address exactly as the page wrote it; it also remembers, in the top
+// document, the link under the pointer when a context menu is asked for.
+QString watch_script() {
+  static const char* const kSource = R"JS((function () {
+  'use strict';
+  const send = console.debug.bind(console);
+  const prefix = '@PREFIX@';
+  const engine = ['http:', 'https:', 'file:', 'about:', 'data:', 'blob:'];
+  const schemeOf = function (url) {
+    const match = /^[A-Za-z][A-Za-z0-9+.-]*:/.exec(url);
+    return match ? match[0].toLowerCase() : '';
+  };
+  if (window.navigation) {
+    window.navigation.addEventListener('navigate', function (event) {
+      const url = event.destination.url;
+      if (engine.indexOf(schemeOf(url)) >= 0) return;
+      if (event.cancelable) event.preventDefault();
+      send(prefix + 'navigate ' + url);
+    });
+  }
+  // A new window for a link address: the engine would hand over a mangled copy of it.
+  const open = window.open;
+  window.open = function (url) {
+    const address = url === undefined ? '' : String(url);
+    if (address === '' || engine.indexOf(schemeOf(address)) >= 0) {
+      return open.apply(this, arguments);
+    }
+    send(prefix + 'window ' + address);
+    return null;
+  };
+  window.addEventListener('click', function (event) {
+    let target = event.target;
+    if (target && target.nodeType !== 1) target = target.parentElement;
+    const link = target && target.closest ? target.closest('a[href], area[href]') : null;
+    if (!link || String(link.target).toLowerCase() !== '_blank') return;
+    const address = link.href;
+    if (typeof address !== 'string' || engine.indexOf(schemeOf(address)) >= 0) return;
+    event.preventDefault();
+    send(prefix + 'window ' + address);
+  }, true);
+  const hrefOf = function (element) {
+    if (!element) return '';
+    const href = element.href;
+    if (typeof href === 'string') return href;
+    return element.getAttribute ? element.getAttribute('href') || '' : '';
+  };
+  window.addEventListener('contextmenu', function (event) {
+    let target = event.target;
+    if (target && target.nodeType !== 1) target = target.parentElement;
+    const link = target && target.closest ? target.closest('a[href], area[href]') : null;
+    const href = link ? hrefOf(link) : hrefOf(document.activeElement);
+    try {
+      window.top.__pelmoraMenuHref = href;
+    } catch (error) {
+      window.__pelmoraMenuHref = href;
+    }
+  }, true);
+})();)JS";
+  return QString::fromUtf8(kSource).replace(QStringLiteral("@PREFIX@"), message_prefix());
+}
+
+// Read once when the view asks for a context menu: the link the script remembered, or else the
+// focused element's address.
+constexpr char kReadMenuHref[] = R"JS((function () {
+  let href = window.__pelmoraMenuHref;
+  window.__pelmoraMenuHref = undefined;
+  if (typeof href !== 'string') {
+    const active = document.activeElement;
+    href = active && typeof active.href === 'string' ? active.href : '';
+  }
+  return href;
+})();)JS";
+
+// A link that reaches the engine was not followed by the page (the script stopped it, or the
+// pane loads it because the program let it go): there is nothing to show.
+class LinkSchemeHandler : public QWebEngineUrlSchemeHandler {
+ public:
+  using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+  void requestStarted(QWebEngineUrlRequestJob* job) override {
+    job->fail(QWebEngineUrlRequestJob::RequestAborted);
+  }
+};
+
+std::string text_of(const QUrl& url) {
+  return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+// Runs while an engine callback is on the stack; requests the program makes meanwhile are
+// carried out on the next turn of the event loop. The program's handlers may destroy the peer.
+class CallbackScope {
+ public:
+  CallbackScope(const QPointer<WebPanePeer>& peer, int& depth) : peer_(peer), depth_(depth) {
+    ++depth_;
+  }
+  ~CallbackScope() {
+    if (peer_) --depth_;
+  }
+  CallbackScope(const CallbackScope&) = delete;
+  CallbackScope& operator=(const CallbackScope&) = delete;
+
+ private:
+  const QPointer<WebPanePeer>& peer_;
+  int& depth_;
+};
+
+}  // namespace
+
+// The page of one pane: the engine's callbacks go to the peer while it exists.
+class WebPanePage : public QWebEnginePage {
+ public:
+  WebPanePage(QWebEngineProfile* profile, QObject* parent, WebPanePeer* peer)
+      : QWebEnginePage(profile, parent), peer_(peer) {}
+
+  void detach() { peer_ = nullptr; }
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) override {
+    if (peer_ == nullptr) return false;
+    // Frames load what their document asks for; only the pane's own address is the program's.
+    if (!main_frame) return true;
+    const bool own_kind = type == NavigationTypeTyped || type == NavigationTypeReload ||
+                          type == NavigationTypeBackForward;
+    return peer_->accept_navigation(text_of(url), is_web_scheme(url.scheme()), own_kind);
+  }
+
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                int line, const QString& source) override {
+    if (message.startsWith(message_prefix())) {
+      const QString body = message.mid(message_prefix().size());
+      static const QString kNavigate = QStringLiteral("navigate ");
+      static const QString kWindow = QStringLiteral("window ");
+      if (peer_ == nullptr) return;
+      if (body.startsWith(kNavigate)) {
+        peer_->page_navigation(body.mid(kNavigate.size()).toStdString());
+      } else if (body.startsWith(kWindow)) {
+        // Out of the engine's callback, as for the windows the engine asks for.
+        QPointer<WebPanePage> self(this);
+        const std::string address = body.mid(kWindow.size()).toStdString();
+        QTimer::singleShot(0, this, [self, address] {
+          if (self && self->peer_ != nullptr) self->peer_->new_window(address);
+        });
+      }
+      return;
+    }
+    if (silent()) return;
+    QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+  }
+
+  void javaScriptAlert(const QUrl& origin, const QString& message) override {
+    if (silent()) return;
+    QWebEnginePage::javaScriptAlert(origin, message);
+  }
+  bool javaScriptConfirm(const QUrl& origin, const QString& message) override {
+    if (silent()) return false;
+    return QWebEnginePage::javaScriptConfirm(origin, message);
+  }
+  bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& value,
+                        QString* result) override {
+    if (silent()) return false;
+    return QWebEnginePage::javaScriptPrompt(origin, message, value, result);
+  }
+
+  QWebEnginePage* createWindow(WebWindowType type) override;
+
+ private:
+  bool silent() const { return peer_ == nullptr || peer_->browser().silent(); }
+
+  WebPanePeer* peer_;
+};
+
+namespace {
+
+// Stands in for the window a page asks for: its first address goes to the opening pane, and the
+// page itself never loads anything. The engine gives no address with the request for a window.
+class NewWindowPage : public QWebEnginePage {
+ public:
+  NewWindowPage(QWebEngineProfile* profile, QObject* parent,
+                std::function<void(const std::string&)> opened)
+      : QWebEnginePage(profile, parent), opened_(std::move(opened)) {
+    // A window that never navigates (window.open() with no address) goes away by itself.
+    QTimer::singleShot(10000, this, [this] { deleteLater(); });
+  }
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) override {
+    // A link address arrives mangled here; the opening page's script reports those as written.
+    if (main_frame && is_web_scheme(url.scheme())) report(text_of(url));
+    return false;
+  }
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                const QString&) override {
+    // The script of the window's first document reports a link address as written.
+    static const QString kNavigate = QStringLiteral("navigate ");
+    if (!message.startsWith(message_prefix())) return;
+    const QString body = message.mid(message_prefix().size());
+    if (body.startsWith(kNavigate)) report(body.mid(kNavigate.size()).toStdString());
+  }
+
+ private:
+  void report(const std::string& address) {
+    if (reported_) return;
+    reported_ = true;
+    // Out of the engine's callback: the opening pane may navigate at once.
+    QTimer::singleShot(0, this, [this, address] {
+      if (opened_) opened_(address);
+      deleteLater();
+    });
+  }
+
+  std::function<void(const std::string&)> opened_;
+  bool reported_ = false;
+};
+
+}  // namespace
+
+QWebEnginePage* WebPanePage::createWindow(WebWindowType) {
+  if (peer_ == nullptr) return nullptr;
+  QPointer<WebPanePage> self(this);
+  return new NewWindowPage(profile(), this, [self](const std::string& address) {
+    if (self && self->peer_ != nullptr) self->peer_->new_window(address);
+  });
+}
+
+void register_link_schemes() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  for (const char* name : kLinkSchemes) {
+    QWebEngineUrlScheme scheme(name);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    scheme.setFlags({});
+    QWebEngineUrlScheme::registerScheme(scheme);
+  }
+  // The engine's widgets draw through OpenGL contexts shared with the application's.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QWebEngineProfile* make_profile(const QString& program_folder, QObject* parent) {
+  auto* profile = new QWebEngineProfile(QStringLiteral("pelmora"), parent);
+  const QString web_folder = program_folder + QStringLiteral("/web");
+  profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
+  profile->setCachePath(web_folder + QStringLiteral("/cache"));
+  profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+  profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+
+  QWebEngineSettings* settings = profile->settings();
+  // The engine never hands an address to the desktop's URL opener.
+  settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // The list pages are local files that show text from the service: they reach nothing remote.
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+
+  auto* handler = new LinkSchemeHandler(profile);
+  for (const char* name : kLinkSchemes) profile->installUrlSchemeHandler(name, handler);
+
+  QWebEngineScript script;
+  script.setName(QStringLiteral("pelmora-navigation-watch"));
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  script.setSourceCode(watch_script());
+  profile->scripts()->insert(script);
+  return profile;
+}
+
+WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* profile)
+    : QtControlPeer(model, new QWebEngineView(parent)),
+      browser_(model),
+      view_(static_cast<QWebEngineView*>(widget())),
+      silent_seen_(model.silent()) {
+  page_ = new WebPanePage(profile, view_, this);
+  view_->setPage(page_);
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& position) { context_menu(position); });
+  connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    loading_changed(info.status(), text_of(info.url()), info.errorDomain(), info.errorCode());
+  });
+}
+
+WebPanePeer::~WebPanePeer() {
+  if (page_) page_->detach();
+  // The view may be inside one of its own callbacks (a handler that closed the window).
+  if (view_) {
+    view_->hide();
+    view_->deleteLater();
+  }
+}
+
+void WebPanePeer::sync_all() {
+  QtControlPeer::sync_all();
+  if (applied_any_) return;
+  // Requests the program made before the pane was on screen: where it is, not how it got there.
+  const std::vector<PaneRequest>& requests = browser_.requests();
+  for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+    if (it->kind == PaneRequest::Kind::kNavigate || it->kind == PaneRequest::Kind::kWriteDocument) {
+      applied_any_ = true;
+      ++generation_;
+      carry_out(*it);
+      return;
+    }
+  }
+}
+
+void WebPanePeer::changed_own(Property what) {
+  if (what != Property::kNavigation) return;
+  // The model announces a new request, or a change of Silent (which the page reads live).
+  if (browser_.silent() != silent_seen_) {
+    silent_seen_ = browser_.silent();
+    return;
+  }
+  const PaneRequest* request = browser_.last_request();
+  if (request == nullptr) return;
+  applied_any_ = true;
+  ++generation_;
+  if (in_engine_callback_ > 0) {
+    QTimer::singleShot(0, this, [this, copy = *request] { carry_out(copy); });
+    return;
+  }
+  carry_out(*request);
+}
+
+void WebPanePeer::carry_out(const PaneRequest& request) {
+  if (!view_) return;
+  refused_.clear();
+  switch (request.kind) {
+    case PaneRequest::Kind::kNavigate:
+      load_address(request.text);
+      break;
+    case PaneRequest::Kind::kRefresh:
+      view_->reload();
+      break;
+    case PaneRequest::Kind::kGoBack:
+      view_->back();
+      break;
+    case PaneRequest::Kind::kGoForward:
+      view_->forward();
+      break;
+    case PaneRequest::Kind::kWriteDocument:
+      // A written document has no address of its own: it reaches no file and no site's storage.
+      page_->setHtml(QString::fromStdString(request.text), QUrl(QStringLiteral("about:blank")));
+      break;
+  }
+}
+
+void WebPanePeer::load_address(const std::string& address) {
+  const QString text = QString::fromStdString(address);
+  // A local path (the list pages) is a file address; everything else is taken as written.
+  const QUrl url = text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text);
+  if (!url.isValid() || url.isEmpty()) return;
+  page_->load(url);
+}
+
+bool WebPanePeer::accept_navigation(const std::string& address, bool web_address, bool own_kind) {
+  // The program's own loads, reloads and history steps were announced before they started.
+  if (own_kind) return true;
+  // A link address here was reported by the page's script already, as written (the engine's
+  // copy of it is mangled); the page never follows it.
+  if (!web_address) return false;
+  QPointer<WebPanePeer> self(this);
+  const unsigned long long generation = generation_;
+  bool cancel = false;
+  {
+    CallbackScope scope(self, in_engine_callback_);
+    cancel = browser_.raise_before_navigate2(address);
+    if (!self) return false;
+  }
+  // A handler that sent this pane somewhere else wins over the page's navigation.
+  const bool go = !cancel && generation_ == generation;
+  if (!go) refused_ = address;
+  return go;
+}
+
+void WebPanePeer::page_navigation(const std::string& address) {
+  QPointer<WebPanePeer> self(this);
+  const unsigned long long generation = generation_;
+  {
+    CallbackScope scope(self, in_engine_callback_);
+    const bool cancel = browser_.raise_before_navigate2(address);
+    if (!self || cancel || generation_ != generation) return;
+  }
+  // Not cancelled: the pane goes there itself (the page was stopped), unless the program asks
+  // for something else first.
+  QTimer::singleShot(0, this, [this, address, generation] {
+    if (generation_ != generation) return;
+    load_address(address);
+  });
+}
+
+void WebPanePeer::new_window(const std::string& address) {
+  QPointer<WebPanePeer> self(this);
+  const bool cancel = browser_.raise_new_window2(address);
+  if (!self || cancel) return;
+  // There are no other browser windows: the address opens in this pane, as a navigation of it.
+  page_navigation(address);
+}
+
+void WebPanePeer::context_menu(const QPoint& position) {
+  if (!page_) return;
+  QPointer<WebPanePeer> self(this);
+  page_->runJavaScript(QString::fromUtf8(kReadMenuHref), QWebEngineScript::MainWorld,
+                       [self, position](const QVariant& result) {
+                         if (!self || !self->view_) return;
+                         const bool show =
+                             self->browser_.raise_context_menu(result.toString().toStdString());
+                         if (!self || !self->view_ || !show) return;
+                         QMenu* menu = self->view_->createStandardContextMenu();
+                         menu->setAttribute(Qt::WA_DeleteOnClose);
+                         menu->popup(self->view_->mapToGlobal(position));
+                       });
+}
+
+void WebPanePeer::loading_changed(int status, const std::string& url, int domain, int code) {
+  QPointer<WebPanePeer> self(this);
+  CallbackScope scope(self, in_engine_callback_);
+  // A navigation refused before it started loads nothing: no DownloadBegin, no DownloadComplete.
+  if (status == QWebEngineLoadingInfo::LoadStartedStatus && !refused_.empty() && url == refused_) {
+    unstarted_ = url;
+    refused_.clear();
+    return;
+  }
+  if (status != QWebEngineLoadingInfo::LoadStartedStatus && !unstarted_.empty() &&
+      url == unstarted_) {
+    unstarted_.clear();
+    return;
+  }
+  switch (status) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+      browser_.raise_download_begin();
+      return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+      browser_.raise_download_complete();
+      return;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+      break;
+    default:
+      return;
+  }
+  // An HTTP status stays as it is; a network failure is the engine's negative error code.
+  // A navigation that was abandoned (refused here, or replaced by another) did not fail.
+  const int status_code = domain == QWebEngineLoadingInfo::HttpErrorDomain ? code
+                          : code > 0                                       ? -code
+                                                                           : code;
+  constexpr int kAborted = -3;
+  if (status_code != kAborted) {
+    browser_.raise_navigate_error(url, status_code);
+    if (!self) return;
+  }
+  browser_.raise_download_complete();
+}
+
+std::unique_ptr<WebPanePeer> make_web_pane(WebBrowser& model, QWidget* parent,
+                                           QWebEngineProfile* profile) {
+  auto peer = std::make_unique<WebPanePeer>(model, parent, profile);
+  peer->sync_all();
+  return peer;
+}
+
+}  // namespace pelmora::platform::qt
