@@ -315,6 +315,13 @@ TEST_F(WebPaneTest, AFailedLoadRaisesNavigateErrorThenDownloadComplete) {
   EXPECT_EQ(errors_[0].first, refused);
   EXPECT_LT(errors_[0].second, 0) << "a network failure is a negative code";
   EXPECT_EQ(order, (std::vector<std::string>{"error", "complete"}));
+
+  // A page the service does not have, with no body of its own.
+  order.clear();
+  pane_.navigate(url("missing"));
+  ASSERT_TRUE(run_until([&] { return !order.empty() && order.back() == "complete"; }));
+  ASSERT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(errors_[1], std::make_pair(url("missing"), 404));
 }
 
 TEST_F(WebPaneTest, SilentAnswersScriptDialogsWithoutShowingThem) {

@@ -481,9 +481,9 @@ void WebPanePeer::loading_changed(int status, const std::string& url, int domain
   }
   // An HTTP status stays as it is; a network failure is the engine's negative error code.
   // A navigation that was abandoned (refused here, or replaced by another) did not fail.
-  const int status_code = domain == QWebEngineLoadingInfo::HttpErrorDomain ? code
-                          : code > 0                                       ? -code
-                                                                           : code;
+  const int status_code = domain == QWebEngineLoadingInfo::HttpStatusCodeDomain ? code
+                          : code > 0                                            ? -code
+                                                                                : code;
   constexpr int kAborted = -3;
   if (status_code != kAborted) {
     browser_.raise_navigate_error(url, status_code);
