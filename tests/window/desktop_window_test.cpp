@@ -86,6 +86,8 @@ QApplication& application() {
   static QApplication* app = nullptr;
   if (app == nullptr) {
     ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+    // No session bus on the virtual screen: Qt would start one and may wait for it.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     register_link_schemes();
     static int argc = 1;
     static char name[] = "window_tests";

@@ -228,6 +228,9 @@ class SurfacePeer final : public QtControlPeer {
   PictureBox& box_;
 };
 
+// The pixel height of a line of label text (12-pixel font).
+constexpr int kLineHeight = 15;
+
 class LabelWidget final : public MouseWidget<QLabel> {
  public:
   explicit LabelWidget(Label& model) : MouseWidget(model) {}
@@ -235,11 +238,16 @@ class LabelWidget final : public MouseWidget<QLabel> {
 
 class LabelPeer final : public QtControlPeer {
  public:
+  // A label wraps its text only when it is tall enough for two lines; one line is clipped.
+  void apply_geometry() override {
+    QtControlPeer::apply_geometry();
+    static_cast<QLabel*>(widget())->setWordWrap(label_.height() >= 2 * kLineHeight);
+  }
+
   LabelPeer(Label& model, QWidget* parent)
       : QtControlPeer(model, new LabelWidget(model)), label_(model) {
     widget()->setParent(parent);
     auto* text = static_cast<QLabel*>(widget());
-    text->setWordWrap(true);
     text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont font = text->font();
     font.setPixelSize(12);
@@ -309,8 +317,14 @@ class TextBoxPeer final : public QtControlPeer {
 
  protected:
   void changed_own(Property what) override {
-    if (what != Property::kText && what != Property::kColors) return;
     auto* edit = static_cast<QLineEdit*>(widget());
+    if (what == Property::kColors) {
+      QPalette palette = edit->palette();
+      palette.setColor(QPalette::Base, color_of(box_.back_color()));
+      palette.setColor(QPalette::Text, color_of(box_.fore_color()));
+      edit->setPalette(palette);
+    }
+    if (what != Property::kText) return;
     const QString text = QString::fromStdString(box_.text());
     if (edit->text() != text) edit->setText(text);
   }
