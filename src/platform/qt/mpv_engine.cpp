@@ -1,0 +1,72 @@
+#include "platform/qt/mpv_engine.h"
+
+#include <mpv/client.h>
+
+#include <clocale>
+
+namespace pelmora::platform::qt {
+
+MpvEngine::MpvEngine(MpvOutputs outputs) : outputs_(outputs) {
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+mpv_handle* MpvEngine::make_handle() const {
+  mpv_handle* handle = mpv_create();
+  if (handle == nullptr) return nullptr;
+  struct Option {
+    const char* name;
+    const char* value;
+  };
+  const Option options[] = {
+      {"config", "no"},  // the user's mpv.conf must not change how the program's player behaves
+      {"load-scripts", "no"},
+      {"vo", outputs_.video == MpvVideoOutput::kWidget ? "libmpv" : "null"},
+      {"audio-client-name", "pelmora"},
+      {"idle", "yes"},
+      {"keep-open", "yes"},  // the item stays open at its end, so that it reads as ended
+      {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"},
+      {"osc", "no"},
+      {"terminal", "no"},
+      {"ytdl", "no"},
+      {"cache", "yes"},
+      {"demuxer-max-bytes", "150MiB"},
+      {"demuxer-max-back-bytes", "50MiB"},
+      {"network-timeout", "15"},
+      {"volume-max", "100"},
+  };
+  // Without a sound output of its own choice mpv picks the desktop's (PulseAudio, ALSA, ...).
+  if (outputs_.audio == MpvAudioOutput::kNone) mpv_set_option_string(handle, "ao", "null");
+  if (!outputs_.log_file.empty())
+    mpv_set_option_string(handle, "log-file", outputs_.log_file.c_str());
+  for (const auto& option : options) {
+    // Options a build of libmpv lacks (osc without Lua) are left at their defaults.
+    mpv_set_option_string(handle, option.name, option.value);
+  }
+  if (mpv_initialize(handle) < 0) {
+    mpv_terminate_destroy(handle);
+    return nullptr;
+  }
+  return handle;
+}
+
+bool MpvEngine::available() {
+  if (!available_) {
+    mpv_handle* handle = make_handle();
+    available_ = handle != nullptr;
+    if (handle != nullptr) mpv_terminate_destroy(handle);
+  }
+  return *available_;
+}
+
+std::unique_ptr<PlayerControl> MpvEngine::create() {
+  return create_player();
+}
+
+std::unique_ptr<MpvPlayer> MpvEngine::create_player() {
+  mpv_handle* handle = make_handle();
+  if (handle == nullptr) return nullptr;
+  return std::make_unique<MpvPlayer>(handle, outputs_);
+}
+
+}  // namespace pelmora::platform::qt

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "platform/player_control.h"
+#include "platform/qt/mpv_player.h"
+
+struct mpv_handle;
+
+namespace pelmora::platform::qt {
+
+// Makes players on libmpv. Construct it after the QApplication: libmpv needs the C locale for
+// numbers, which the application object's set-up replaces with the user's, so the constructor
+// sets LC_NUMERIC back to "C".
+class MpvEngine final : public PlayerEngine {
+ public:
+  explicit MpvEngine(MpvOutputs outputs = {});
+
+  // True when a libmpv handle can be created and initialised; asked once, then remembered.
+  bool available() override;
+  // A new MpvPlayer, or null when libmpv cannot be initialised.
+  std::unique_ptr<PlayerControl> create() override;
+  // The same, typed, for the backend that needs the video widget and the full-screen signal.
+  std::unique_ptr<MpvPlayer> create_player();
+
+ private:
+  // A handle with the player's options, initialised; null on failure.
+  mpv_handle* make_handle() const;
+
+  MpvOutputs outputs_;
+  std::optional<bool> available_;
+};
+
+}  // namespace pelmora::platform::qt

@@ -1,0 +1,407 @@
+#include "platform/qt/mpv_player.h"
+
+#include <mpv/client.h>
+
+#include <QtCore/QMetaObject>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/qt/mpv_video_widget.h"
+
+namespace pelmora::platform::qt {
+namespace {
+
+// The properties the player follows; the number is the reply id mpv reports them with.
+enum class Watched : uint64_t {
+  kIdleActive = 1,
+  kPause,
+  kPausedForCache,
+  kSeeking,
+  kEofReached,
+  kTimePos,
+  kDuration,
+  kVolume,
+  kMute,
+  kCacheSpeed,
+  kVideoBitrate,
+  kAudioBitrate,
+  kDemuxerCacheState,
+};
+
+struct WatchedProperty {
+  Watched id;
+  const char* name;
+  mpv_format format;
+};
+
+constexpr WatchedProperty kWatched[] = {
+    {Watched::kIdleActive, "idle-active", MPV_FORMAT_FLAG},
+    {Watched::kPause, "pause", MPV_FORMAT_FLAG},
+    {Watched::kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG},
+    {Watched::kSeeking, "seeking", MPV_FORMAT_FLAG},
+    {Watched::kEofReached, "eof-reached", MPV_FORMAT_FLAG},
+    {Watched::kTimePos, "time-pos", MPV_FORMAT_DOUBLE},
+    {Watched::kDuration, "duration", MPV_FORMAT_DOUBLE},
+    {Watched::kVolume, "volume", MPV_FORMAT_DOUBLE},
+    {Watched::kMute, "mute", MPV_FORMAT_FLAG},
+    {Watched::kCacheSpeed, "cache-speed", MPV_FORMAT_INT64},
+    {Watched::kVideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE},
+    {Watched::kAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE},
+    {Watched::kDemuxerCacheState, "demuxer-cache-state", MPV_FORMAT_NODE},
+};
+
+bool flag_of(const mpv_event_property& property) {
+  return property.format == MPV_FORMAT_FLAG && *static_cast<int*>(property.data) != 0;
+}
+
+double double_of(const mpv_event_property& property) {
+  return property.format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(property.data) : 0.0;
+}
+
+// A member of an mpv node map, or null.
+const mpv_node* member(const mpv_node& map, const char* key) {
+  if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr) return nullptr;
+  for (int i = 0; i < map.u.list->num; ++i) {
+    if (std::strcmp(map.u.list->keys[i], key) == 0) return &map.u.list->values[i];
+  }
+  return nullptr;
+}
+
+// Whole seconds from mpv's fractional ones; negative and non-finite values read as 0.
+int whole_seconds(double seconds, bool round) {
+  if (!std::isfinite(seconds) || seconds <= 0) return 0;
+  const double whole = round ? std::round(seconds) : std::floor(seconds);
+  return whole > 2e9 ? 2000000000 : static_cast<int>(whole);
+}
+
+}  // namespace
+
+MpvPlayer::MpvPlayer(mpv_handle* handle, MpvOutputs outputs) : handle_(handle), outputs_(outputs) {
+  for (const auto& watched : kWatched) {
+    mpv_observe_property(handle_, static_cast<uint64_t>(watched.id), watched.name, watched.format);
+  }
+  // mpv calls this from its own threads; the events are collected on this object's thread.
+  mpv_set_wakeup_callback(
+      handle_, [](void* self) { static_cast<MpvPlayer*>(self)->schedule_events(); }, this);
+  schedule_events();
+}
+
+MpvPlayer::~MpvPlayer() {
+  // No wake-up can run once this returns; queued drains die with the object.
+  mpv_set_wakeup_callback(handle_, nullptr, nullptr);
+  // The render context belongs to the handle and must go before it.
+  if (widget_) widget_->release();
+  mpv_terminate_destroy(handle_);
+}
+
+void MpvPlayer::schedule_events() {
+  if (drain_queued_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this, [this] { drain_events(); }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::drain_events() {
+  drain_queued_ = false;
+  for (;;) {
+    const mpv_event* event = mpv_wait_event(handle_, 0);
+    if (event->event_id == MPV_EVENT_NONE) break;
+    handle_event(*event);
+  }
+}
+
+void MpvPlayer::handle_event(const mpv_event& event) {
+  switch (event.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE:
+      handle_property(event);
+      break;
+    case MPV_EVENT_START_FILE: {
+      const auto* start = static_cast<const mpv_event_start_file*>(event.data);
+      if (start->playlist_entry_id == entry_id_ && facts_.phase == MpvLoadPhase::kLoading) {
+        reset_item_readings();
+        facts_.idle_active = false;
+      }
+      break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+      // Only one item is ever in mpv's playlist, so this is the current one unless it was
+      // stopped or replaced meanwhile (then the phase says so). A seek asked for while loading is
+      // done now, before playback begins.
+      if (facts_.phase != MpvLoadPhase::kLoading) break;
+      file_open_ = true;
+      if (pending_seek_ >= 0) seek_to(pending_seek_);
+      break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+      // The first picture and sound are ready: the item is loaded and plays (or waits paused).
+      if (facts_.phase == MpvLoadPhase::kLoading) {
+        facts_.phase = MpvLoadPhase::kLoaded;
+        facts_.idle_active = false;
+        time_pos_ = pending_seek_ >= 0 ? pending_seek_ : restart_at_;
+        pending_seek_ = -1;
+      }
+      break;
+    case MPV_EVENT_END_FILE: {
+      const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+      if (end->playlist_entry_id != entry_id_) break;  // an item replaced earlier
+      if (end->reason == MPV_END_FILE_REASON_ERROR) {
+        facts_.phase = MpvLoadPhase::kFailed;
+        last_error_ = mpv_error_string(end->error);
+        loaded_address_.clear();
+      } else if (end->reason == MPV_END_FILE_REASON_EOF && loaded()) {
+        // With keep-open the item stays open at its end; should mpv close it anyway, it still
+        // ended normally.
+        facts_.eof_reached = true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MpvPlayer::handle_property(const mpv_event& event) {
+  const auto& property = *static_cast<const mpv_event_property*>(event.data);
+  switch (static_cast<Watched>(event.reply_userdata)) {
+    case Watched::kIdleActive:
+      facts_.idle_active = flag_of(property);
+      break;
+    case Watched::kPause:
+      facts_.pause = flag_of(property);
+      break;
+    case Watched::kPausedForCache:
+      facts_.paused_for_cache = flag_of(property);
+      break;
+    case Watched::kSeeking:
+      facts_.seeking = flag_of(property);
+      break;
+    case Watched::kEofReached:
+      facts_.eof_reached = flag_of(property);
+      break;
+    case Watched::kTimePos:
+      time_pos_ = double_of(property);
+      break;
+    case Watched::kDuration:
+      duration_ = double_of(property);
+      break;
+    case Watched::kVolume:
+      if (property.format == MPV_FORMAT_DOUBLE) {
+        volume_ = std::clamp(static_cast<int>(std::lround(double_of(property))), 0, 100);
+      }
+      break;
+    case Watched::kMute:
+      if (property.format == MPV_FORMAT_FLAG) muted_ = flag_of(property);
+      break;
+    case Watched::kCacheSpeed:
+      cache_speed_ =
+          property.format == MPV_FORMAT_INT64 ? *static_cast<int64_t*>(property.data) : 0;
+      break;
+    case Watched::kVideoBitrate:
+      video_bitrate_ = double_of(property);
+      break;
+    case Watched::kAudioBitrate:
+      audio_bitrate_ = double_of(property);
+      break;
+    case Watched::kDemuxerCacheState: {
+      cache_end_ = 0;
+      cache_complete_ = false;
+      if (property.format != MPV_FORMAT_NODE) break;
+      const auto& state = *static_cast<const mpv_node*>(property.data);
+      if (const mpv_node* end = member(state, "cache-end");
+          end != nullptr && end->format == MPV_FORMAT_DOUBLE) {
+        cache_end_ = end->u.double_;
+      }
+      if (const mpv_node* eof = member(state, "eof");
+          eof != nullptr && eof->format == MPV_FORMAT_FLAG) {
+        cache_complete_ = eof->u.flag != 0;
+      }
+      break;
+    }
+  }
+}
+
+void MpvPlayer::reset_item_readings() {
+  time_pos_ = 0;
+  duration_ = 0;
+  video_bitrate_ = 0;
+  audio_bitrate_ = 0;
+  cache_speed_ = 0;
+  cache_end_ = 0;
+  cache_complete_ = false;
+  facts_.eof_reached = false;
+  facts_.seeking = false;
+  facts_.paused_for_cache = false;
+}
+
+void MpvPlayer::set_flag_async(const char* name, bool value) {
+  int flag = value ? 1 : 0;
+  mpv_set_property_async(handle_, 0, name, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvPlayer::command_async(const char** arguments) {
+  mpv_command_async(handle_, 0, arguments);
+}
+
+void MpvPlayer::set_mute(bool mute) {
+  muted_ = mute;
+  set_flag_async("mute", mute);
+}
+
+void MpvPlayer::set_full_screen(bool full_screen) {
+  full_screen_ = full_screen;
+  emit full_screen_requested(full_screen);
+}
+
+void MpvPlayer::set_volume(int volume) {
+  volume_ = std::clamp(volume, 0, 100);
+  double value = volume_;
+  mpv_set_property_async(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
+}
+
+int MpvPlayer::duration() const {
+  return loaded() ? whole_seconds(duration_, true) : 0;
+}
+
+int MpvPlayer::position() const {
+  return loaded() ? whole_seconds(time_pos_, false) : 0;
+}
+
+int MpvPlayer::transfer_rate() const {
+  if (!loaded() || !facts_.network || cache_speed_ <= 0) return 0;
+  return static_cast<int>(std::min<int64_t>(cache_speed_ / 1024, 2000000000));
+}
+
+int MpvPlayer::stream_rate() const {
+  if (!loaded()) return 0;
+  const double bits = std::max(video_bitrate_, 0.0) + std::max(audio_bitrate_, 0.0);
+  return static_cast<int>(std::min(std::lround(bits / 1000), 2000000000L));
+}
+
+int MpvPlayer::download_permille() const {
+  if (address_.empty() || loaded_address_ != address_) return 0;
+  if (is_engine_address(address_)) return 0;  // reported by the download engine
+  if (is_local_address(address_)) return facts_.phase == MpvLoadPhase::kFailed ? 0 : 1000;
+  if (!loaded()) return 0;
+  if (cache_complete_) return 1000;
+  if (duration_ <= 0 || cache_end_ <= 0) return 0;
+  return std::clamp(static_cast<int>(cache_end_ / duration_ * 1000), 0, 999);
+}
+
+void MpvPlayer::set_position(int seconds) {
+  seconds = std::max(seconds, 0);
+  if (facts_.phase == MpvLoadPhase::kLoading) {
+    // Reads back once playback begins; mpv takes seeks as soon as the file is open.
+    pending_seek_ = seconds;
+    if (file_open_) seek_to(seconds);
+    return;
+  }
+  if (!loaded()) return;
+  seek_to(seconds);
+  time_pos_ = seconds;
+  if (duration_ > 0 && seconds < duration_) facts_.eof_reached = false;
+}
+
+void MpvPlayer::seek_to(int seconds) {
+  const std::string target = std::to_string(seconds);
+  const char* arguments[] = {"seek", target.c_str(), "absolute", nullptr};
+  command_async(arguments);
+}
+
+void MpvPlayer::play() {
+  if (address_.empty()) return;
+  const bool same_item =
+      address_ == loaded_address_ && (facts_.phase == MpvLoadPhase::kLoading || loaded());
+  if (!same_item) {
+    std::string target = address_;
+    if (is_engine_address(address_)) target = resolver_ ? resolver_(address_) : std::string();
+    if (target.empty()) {
+      loaded_address_ = address_;
+      facts_.phase = MpvLoadPhase::kFailed;
+      last_error_ = "no download engine for this address";
+      return;
+    }
+    loaded_address_ = address_;
+    load(target, 0, false);
+    return;
+  }
+  if (loaded() && facts_.eof_reached) {
+    seek_to(0);
+    time_pos_ = 0;
+    facts_.eof_reached = false;
+  }
+  facts_.pause = false;
+  set_flag_async("pause", false);
+}
+
+void MpvPlayer::load(const std::string& target, double start, bool paused) {
+  // Synchronous on purpose: loadfile only queues the item and answers with its playlist entry,
+  // which tells this item's file events from those of the item it replaces.
+  int pause = paused ? 1 : 0;
+  mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &pause);
+  // mpv cannot open its video output before the widget has a render context; it would drop the
+  // picture for the whole item. Until then the item starts without video, and `render_ready`
+  // opens it again with the picture.
+  video_off_ = outputs_.video == MpvVideoOutput::kWidget && !(widget_ && widget_->rendering());
+  if (outputs_.video == MpvVideoOutput::kWidget) {
+    mpv_set_property_string(handle_, "vid", video_off_ ? "no" : "auto");
+  }
+  const std::string from = "start=" + std::to_string(start);
+  const char* arguments[] = {"loadfile", target.c_str(), "replace",
+                             start > 0 ? from.c_str() : nullptr, nullptr};
+  mpv_node result{};
+  entry_id_ = 0;
+  if (mpv_command_ret(handle_, arguments, &result) >= 0) {
+    if (const mpv_node* id = member(result, "playlist_entry_id");
+        id != nullptr && id->format == MPV_FORMAT_INT64) {
+      entry_id_ = id->u.int64;
+    }
+    mpv_free_node_contents(&result);
+  }
+  reset_item_readings();
+  loaded_target_ = target;
+  facts_.pause = paused;
+  facts_.network = is_network_address(target);
+  facts_.phase = MpvLoadPhase::kLoading;
+  file_open_ = false;
+  pending_seek_ = -1;
+  restart_at_ = start;
+  last_error_.clear();
+}
+
+void MpvPlayer::pause() {
+  if (facts_.phase != MpvLoadPhase::kLoading && !loaded()) return;
+  facts_.pause = true;
+  set_flag_async("pause", true);
+}
+
+void MpvPlayer::stop() {
+  if (facts_.phase == MpvLoadPhase::kNothing) return;
+  const char* arguments[] = {"stop", nullptr};
+  command_async(arguments);
+  facts_.phase = MpvLoadPhase::kStopped;
+  loaded_address_.clear();
+  entry_id_ = 0;
+  file_open_ = false;
+  pending_seek_ = -1;
+  reset_item_readings();
+}
+
+QWidget* MpvPlayer::video_widget() {
+  if (outputs_.video != MpvVideoOutput::kWidget) return nullptr;
+  if (!widget_) {
+    widget_ = new MpvVideoWidget(handle_);
+    connect(widget_, &MpvVideoWidget::render_ready, this, &MpvPlayer::render_ready);
+  }
+  return widget_;
+}
+
+void MpvPlayer::render_ready() {
+  // An item that started before the widget could draw plays without video. Selecting the video
+  // track at this point can stall mpv 0.35 when its cache already holds the whole file, so the
+  // item is opened again where it is, with the picture.
+  if (!video_off_ || facts_.eof_reached) return;
+  if (facts_.phase != MpvLoadPhase::kLoading && !loaded()) return;
+  const double at = facts_.phase == MpvLoadPhase::kLoading ? restart_at_ : time_pos_;
+  load(loaded_target_, at, facts_.pause);
+}
+
+}  // namespace pelmora::platform::qt

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/player_control.h"
+#include "platform/qt/mpv_play_state.h"
+
+struct mpv_handle;
+struct mpv_event;
+class QWidget;
+
+namespace pelmora::platform::qt {
+
+class MpvVideoWidget;
+
+// Where the picture goes: into the player's video widget (mpv's render API), or nowhere (tests).
+enum class MpvVideoOutput { kWidget, kNone };
+// Where the sound goes: the desktop's audio device, or nowhere (tests).
+enum class MpvAudioOutput { kDevice, kNone };
+
+struct MpvOutputs {
+  MpvVideoOutput video = MpvVideoOutput::kWidget;
+  MpvAudioOutput audio = MpvAudioOutput::kDevice;
+  std::string log_file;  // mpv's own log, for diagnosis; empty: none
+};
+
+// The player control on libmpv. Every call returns at once: commands go to mpv asynchronously,
+// and the readings come from properties mpv reports as they change, collected on the thread
+// that made the player (the user-interface thread) whenever mpv wakes its event loop. A value
+// that was just written (position, volume) reads back as written until mpv reports its own.
+//
+// Play loads the media address when it is not the one loaded (or the last item stopped, ended
+// with an error or was never started) and otherwise resumes; after the end of an item it starts
+// the item again from the beginning. An item that reaches its end stays open on its last frame
+// and reads as ended (6) until the next Play or Stop.
+//
+// PrepareNext only remembers the address: mpv opens an http address quickly on Play, and
+// appending it to mpv's playlist would let mpv move on to it by itself at the end of an item,
+// where the program wants to decide what follows. Buffering ahead is the download engine's work
+// for its own addresses.
+class MpvPlayer : public QObject, public PlayerControl {
+  Q_OBJECT
+
+ public:
+  // Turns an address that the download engine serves ("qvod://...") into one mpv can open, or
+  // empty when it cannot be played (yet).
+  using AddressResolver = std::function<std::string(const std::string& address)>;
+
+  // Takes ownership of `handle`, created and initialised by MpvEngine with `outputs`.
+  MpvPlayer(mpv_handle* handle, MpvOutputs outputs);
+  ~MpvPlayer() override;
+  MpvPlayer(const MpvPlayer&) = delete;
+  MpvPlayer& operator=(const MpvPlayer&) = delete;
+
+  std::string media_address() const override { return address_; }
+  void set_media_address(const std::string& address) override { address_ = address; }
+  void set_mute(bool mute) override;
+  void set_full_screen(bool full_screen) override;
+  int volume() const override { return volume_; }
+  void set_volume(int volume) override;
+  int duration() const override;
+  int transfer_rate() const override;
+  int position() const override;
+  void set_position(int seconds) override;
+  void play() override;
+  void pause() override;
+  void stop() override;
+  PlayState play_state() const override { return derive_play_state(facts_); }
+  int stream_rate() const override;
+  int download_permille() const override;
+  void prepare_next(const std::string& address) override { next_address_ = address; }
+  void set_ad_page_address(const std::string& address) override { ad_page_address_ = address; }
+
+  // The widget the picture is drawn into, made on the first call; the backend gives it a parent
+  // (the area of the player on the main window). Null when the player was made without video.
+  // mpv can draw only once the widget has been shown: an item started before that plays without
+  // picture and is opened again where it is (a moment of "preparing") when the widget first
+  // shows, so the backend may keep the widget hidden until the item plays.
+  QWidget* video_widget();
+
+  // What was last asked of full screen; the backend carries it out on the video widget's window
+  // when `full_screen_requested` arrives.
+  bool full_screen() const { return full_screen_; }
+  bool muted() const { return muted_; }
+  const std::string& prepared_next() const { return next_address_; }
+  const std::string& ad_page_address() const { return ad_page_address_; }
+  // The reason the last item failed to open, as mpv words it; empty when it did not fail.
+  const std::string& last_error() const { return last_error_; }
+  const MpvPlaybackFacts& facts() const { return facts_; }
+
+  void set_address_resolver(AddressResolver resolver) { resolver_ = std::move(resolver); }
+
+ signals:
+  // The program set FullScreen; emitted on every write, also when the value is unchanged.
+  void full_screen_requested(bool full_screen);
+
+ private:
+  void schedule_events();
+  void drain_events();
+  void handle_event(const mpv_event& event);
+  void handle_property(const mpv_event& event);
+  // Opens `target` as the current item at `start` seconds, playing or paused.
+  void load(const std::string& target, double start, bool paused);
+  void reset_item_readings();
+  void set_flag_async(const char* name, bool value);
+  void command_async(const char** arguments);
+  void seek_to(int seconds);
+  void render_ready();
+  bool loaded() const { return facts_.phase == MpvLoadPhase::kLoaded; }
+
+  mpv_handle* handle_;
+  MpvOutputs outputs_;
+  QPointer<MpvVideoWidget> widget_;
+  std::atomic<bool> drain_queued_{false};
+  AddressResolver resolver_;
+
+  std::string address_;         // MediaAddress as the program set it
+  std::string loaded_address_;  // the MediaAddress of the item given to mpv
+  std::string loaded_target_;   // what mpv was given for it (an engine address resolved)
+  std::string next_address_;
+  std::string ad_page_address_;
+  std::string last_error_;
+  int64_t entry_id_ = 0;    // mpv's playlist entry of the current item
+  bool video_off_ = false;  // the item was opened before the widget could draw
+  double restart_at_ = 0;   // where the loading item starts
+  bool file_open_ = false;  // mpv opened the loading item (it takes seeks from then on)
+  int pending_seek_ = -1;   // a seek asked for while the item was still loading
+
+  MpvPlaybackFacts facts_;
+  double time_pos_ = 0;
+  double duration_ = 0;
+  double video_bitrate_ = 0;
+  double audio_bitrate_ = 0;
+  int64_t cache_speed_ = 0;  // bytes per second
+  double cache_end_ = 0;     // seconds of the item read ahead into the cache
+  bool cache_complete_ = false;
+  int volume_ = 100;
+  bool muted_ = false;
+  bool full_screen_ = false;
+};
+
+}  // namespace pelmora::platform::qt

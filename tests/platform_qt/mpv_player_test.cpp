@@ -1,0 +1,446 @@
+#include "platform/qt/mpv_player.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QtCore/QElapsedTimer>
+#include <QtGui/QImage>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "platform/qt/mpv_engine.h"
+#include "platform/qt/mpv_video_widget.h"
+#include "support/loopback_server.h"
+#include "support/media_clip.h"
+#include "support/temp_folder.h"
+
+// The widget application's D-Bus connection (made by Qt's desktop integration) keeps a buffer
+// that libdbus never frees at exit; only that library is named.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libdbus-1.so\n";
+}
+
+namespace pelmora::platform::qt {
+namespace {
+
+using pelmora::testing::LoopbackServer;
+using pelmora::testing::TempFolder;
+
+// ---- The state code, held against its table ----
+
+TEST(MpvPlayStateTest, FollowsTheTableFirstMatchWins) {
+  using P = MpvLoadPhase;
+  struct Row {
+    MpvPlaybackFacts facts;
+    PlayState expected;
+    const char* what;
+  };
+  auto facts = [](P phase, bool network = false) {
+    MpvPlaybackFacts f;
+    f.phase = phase;
+    f.network = network;
+    f.idle_active = phase != P::kLoaded;
+    return f;
+  };
+  auto with = [](MpvPlaybackFacts f, bool MpvPlaybackFacts::*field) {
+    f.*field = true;
+    return f;
+  };
+  const MpvPlaybackFacts local = facts(P::kLoaded);
+  const MpvPlaybackFacts remote = facts(P::kLoaded, true);
+  const Row rows[] = {
+      {facts(P::kNothing), PlayState::kReady, "nothing started"},
+      {facts(P::kStopped), PlayState::kStopped, "stopped"},
+      {facts(P::kFailed, true), PlayState::kStopped, "failed to open"},
+      {facts(P::kLoading), PlayState::kPreparing, "loading a file"},
+      {facts(P::kLoading, true), PlayState::kConnecting, "loading an address"},
+      {with(local, &MpvPlaybackFacts::idle_active), PlayState::kStopped, "went idle"},
+      {with(with(local, &MpvPlaybackFacts::idle_active), &MpvPlaybackFacts::eof_reached),
+       PlayState::kEnded, "closed at its end"},
+      {local, PlayState::kPlaying, "playing"},
+      {with(with(local, &MpvPlaybackFacts::pause), &MpvPlaybackFacts::eof_reached),
+       PlayState::kEnded, "at the end, paused there"},
+      {with(local, &MpvPlaybackFacts::pause), PlayState::kPaused, "paused"},
+      {with(with(local, &MpvPlaybackFacts::pause), &MpvPlaybackFacts::paused_for_cache),
+       PlayState::kPaused, "paused by the user while the cache fills"},
+      {with(remote, &MpvPlaybackFacts::paused_for_cache), PlayState::kBuffering, "cache"},
+      {with(remote, &MpvPlaybackFacts::seeking), PlayState::kBuffering, "network seek"},
+      {with(local, &MpvPlaybackFacts::seeking), PlayState::kPlaying, "local seek"},
+      {with(with(local, &MpvPlaybackFacts::seeking), &MpvPlaybackFacts::pause), PlayState::kPaused,
+       "seeking while paused"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(derive_play_state(row.facts), row.expected) << row.what;
+  }
+}
+
+TEST(MpvPlayStateTest, SortsAddressesIntoLocalNetworkAndEngine) {
+  EXPECT_TRUE(is_local_address("/home/a/film.mkv"));
+  EXPECT_TRUE(is_local_address("file:///home/a/film.mkv"));
+  EXPECT_TRUE(is_local_address("/home/a/odd://name.mkv"));  // not a scheme: has a slash
+  EXPECT_FALSE(is_local_address(""));
+  EXPECT_TRUE(is_network_address("HTTP://127.0.0.1/x.mkv"));
+  EXPECT_TRUE(is_network_address("qvod://12|AB|name.rmvb|"));
+  EXPECT_TRUE(is_engine_address("QVOD://12|AB|name.rmvb|"));
+  EXPECT_FALSE(is_engine_address("http://127.0.0.1/qvod://"));
+}
+
+// ---- A real player ----
+
+// A virtual screen of our own when there is no display, so that GL can be tried; killed when
+// the test program ends.
+class VirtualScreen {
+ public:
+  VirtualScreen() {
+    if (std::getenv("DISPLAY") != nullptr) return;
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const std::string fd = std::to_string(fds[1]);
+    // Forked rather than spawned so that the screen dies with this program even if it crashes.
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      const int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, 1);
+      dup2(quiet, 2);
+      close(fds[0]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    if (pid_ < 0) {
+      pid_ = 0;
+      close(fds[0]);
+      return;
+    }
+    std::string number;
+    pollfd ready{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&ready, 1, 5000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) return;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+  }
+  ~VirtualScreen() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+// The application of this test program: a QApplication when this file makes it first.
+QCoreApplication& application() {
+  if (QCoreApplication::instance() == nullptr) {
+    static VirtualScreen screen;
+    if (std::getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "platform_qt_tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: the browser engine linked into this program tears down GL state in the
+    // application's destructor, which crashes once other statics are gone at exit.
+    static auto* app = new QApplication(argc, argv);
+    (void)app;
+  }
+  return *QCoreApplication::instance();
+}
+
+// Runs the event loop until `done` holds or `ms` pass.
+template <typename Done>
+bool run_until(Done done, int ms = 8000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+void run_for(int ms) {
+  run_until([] { return false; }, ms);
+}
+
+std::string read_whole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One three-second clip for every test, made once.
+struct Clip {
+  TempFolder folder;
+  std::string path = folder.file("clip.mkv");
+  bool made = false;
+  std::string why;
+  Clip() { made = pelmora::testing::make_test_clip(path, 3, &why); }
+};
+
+const Clip& clip() {
+  static Clip made;
+  return made;
+}
+
+class MpvPlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application();
+    if (!clip().made) GTEST_SKIP() << clip().why;
+    player = engine.create_player();
+    ASSERT_NE(player, nullptr) << "libmpv could not be initialised";
+  }
+
+  bool reaches(PlayState state, int ms = 8000) {
+    return run_until([&] { return player->play_state() == state; }, ms);
+  }
+  void start(const std::string& address) {
+    player->set_media_address(address);
+    player->play();
+  }
+
+  MpvEngine engine{{MpvVideoOutput::kNone, MpvAudioOutput::kNone, {}}};
+  std::unique_ptr<MpvPlayer> player;
+};
+
+TEST_F(MpvPlayerTest, NothingLoadedReadsReadyAndIgnoresTransportCalls) {
+  EXPECT_TRUE(engine.available());
+  player->play();
+  player->pause();
+  player->set_position(10);
+  player->stop();
+  run_for(200);
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
+  EXPECT_EQ(player->media_address(), "");
+  EXPECT_EQ(player->position(), 0);
+  EXPECT_EQ(player->duration(), 0);
+  EXPECT_EQ(player->download_permille(), 0);
+  EXPECT_EQ(player->video_widget(), nullptr);  // made without video
+}
+
+TEST_F(MpvPlayerTest, PlaysALocalClipPausesSeeksAndEndsOnItsLastFrame) {
+  start(clip().path);
+  EXPECT_EQ(player->play_state(), PlayState::kPreparing);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_TRUE(run_until([&] { return player->duration() == 3; }, 2000));
+  EXPECT_EQ(player->download_permille(), 1000);
+  EXPECT_EQ(player->transfer_rate(), 0);  // nothing is transferred for a local file
+  ASSERT_TRUE(run_until([&] { return player->position() >= 1; }));
+  EXPECT_TRUE(run_until([&] { return player->stream_rate() > 0; }, 3000));
+
+  player->pause();
+  ASSERT_TRUE(reaches(PlayState::kPaused));
+  const int paused_at = player->position();
+  run_for(1200);
+  EXPECT_EQ(player->position(), paused_at);
+
+  player->set_position(0);
+  EXPECT_EQ(player->position(), 0);  // reads back as written at once
+  run_for(300);
+  EXPECT_EQ(player->position(), 0);
+  EXPECT_EQ(player->play_state(), PlayState::kPaused);
+
+  player->set_position(2);
+  player->play();
+  ASSERT_TRUE(reaches(PlayState::kEnded, 5000));
+  EXPECT_GE(player->position(), 2);  // the last frame, or the end of the sound
+  EXPECT_EQ(player->duration(), 3);
+  EXPECT_EQ(player->media_address(), clip().path);
+
+  // Play after the end starts the item again.
+  player->play();
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_LT(player->position(), 2);
+}
+
+TEST_F(MpvPlayerTest, StopReadsStoppedAndTheNextPlayLoadsTheItemAgain) {
+  start(clip().path);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  player->stop();
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);
+  run_for(300);
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);
+  EXPECT_EQ(player->position(), 0);
+  EXPECT_EQ(player->duration(), 0);
+  EXPECT_EQ(player->media_address(), clip().path);  // the status line still has an item
+
+  player->play();
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_TRUE(run_until([&] { return player->duration() == 3; }, 2000));
+}
+
+TEST_F(MpvPlayerTest, VolumeIsClampedAndReadBackAndMuteIsKept) {
+  start(clip().path);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  player->set_volume(150);
+  EXPECT_EQ(player->volume(), 100);
+  player->set_volume(-10);
+  EXPECT_EQ(player->volume(), 0);
+  player->set_volume(37);
+  run_for(300);
+  EXPECT_EQ(player->volume(), 37);  // what mpv reports after the write
+  player->set_mute(true);
+  run_for(300);
+  EXPECT_TRUE(player->muted());
+  player->set_mute(false);
+  run_for(300);
+  EXPECT_FALSE(player->muted());
+}
+
+TEST_F(MpvPlayerTest, AMissingFileReadsStoppedWithItsReason) {
+  TempFolder folder;
+  start(folder.file("no such film.mkv"));
+  ASSERT_TRUE(reaches(PlayState::kStopped));
+  EXPECT_FALSE(player->last_error().empty());
+  EXPECT_EQ(player->position(), 0);
+  EXPECT_EQ(player->duration(), 0);
+  EXPECT_EQ(player->download_permille(), 0);
+  run_for(300);
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);
+}
+
+TEST_F(MpvPlayerTest, AnItemReplacedAtOnceDoesNotSpoilTheNextOne) {
+  TempFolder folder;
+  start(folder.file("missing.mkv"));
+  start(clip().path);  // the failure of the first arrives after this Play
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  run_for(300);
+  EXPECT_EQ(player->play_state(), PlayState::kPlaying);
+  EXPECT_TRUE(player->last_error().empty());
+}
+
+TEST_F(MpvPlayerTest, SeekAskedWhileLoadingIsDoneOnceTheItemOpens) {
+  start(clip().path);
+  player->set_position(2);
+  ASSERT_TRUE(run_until([&] { return player->play_state() != PlayState::kPreparing; }));
+  ASSERT_TRUE(run_until([&] { return player->position() == 2; }, 3000));
+}
+
+TEST_F(MpvPlayerTest, PlaysAnHttpStreamAndReportsItFullyDownloaded) {
+  LoopbackServer server;
+  const std::string body = read_whole(clip().path);
+  server.on("/films/clip.mkv", [&](const std::string&, const std::string&) {
+    LoopbackServer::Reply reply;
+    reply.body = body;
+    reply.content_type = "video/x-matroska";
+    return reply;
+  });
+  start(server.base_url() + "films/clip.mkv");
+  EXPECT_EQ(player->play_state(), PlayState::kConnecting);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_TRUE(run_until([&] { return player->duration() == 3; }, 2000));
+  EXPECT_TRUE(run_until([&] { return player->download_permille() == 1000; }, 3000));
+  EXPECT_TRUE(run_until([&] { return player->stream_rate() > 0; }, 3000));
+  EXPECT_GE(player->transfer_rate(), 0);
+  EXPECT_GE(server.requests(), 1);
+  ASSERT_TRUE(run_until([&] { return player->position() >= 1; }));
+}
+
+TEST_F(MpvPlayerTest, AnHttpAddressThatAnswers404ReadsStopped) {
+  LoopbackServer server;
+  start(server.base_url() + "films/gone.mkv");
+  ASSERT_TRUE(reaches(PlayState::kStopped));
+  EXPECT_EQ(player->download_permille(), 0);
+}
+
+TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheResolverOnly) {
+  const std::string address = "qvod://1234|ABCD|clip.mkv|";
+  start(address);
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);  // no engine yet
+  EXPECT_EQ(player->download_permille(), 0);
+
+  std::string asked;
+  player->set_address_resolver([&](const std::string& engine_address) {
+    asked = engine_address;
+    return clip().path;
+  });
+  player->play();
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_EQ(asked, address);
+  EXPECT_EQ(player->media_address(), address);
+  EXPECT_EQ(player->download_permille(), 0);  // the engine reports this one
+}
+
+TEST_F(MpvPlayerTest, FullScreenIsARequestAndTheRestIsRemembered) {
+  std::vector<bool> requests;
+  QObject::connect(player.get(), &MpvPlayer::full_screen_requested,
+                   [&](bool on) { requests.push_back(on); });
+  player->set_full_screen(true);
+  player->set_full_screen(false);
+  EXPECT_EQ(requests, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(player->full_screen());
+  player->prepare_next("http://127.0.0.1:1/next.mkv");
+  player->set_ad_page_address("http://127.0.0.1:1/js/ads/qvodad.html");
+  EXPECT_EQ(player->prepared_next(), "http://127.0.0.1:1/next.mkv");
+  EXPECT_EQ(player->ad_page_address(), "http://127.0.0.1:1/js/ads/qvodad.html");
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
+}
+
+// ---- The picture in the widget ----
+
+bool has_picture(const QImage& image) {
+  for (int y = 0; y < image.height(); y += 8) {
+    for (int x = 0; x < image.width(); x += 8) {
+      const QRgb pixel = image.pixel(x, y);
+      if (qRed(pixel) + qGreen(pixel) + qBlue(pixel) > 60) return true;
+    }
+  }
+  return false;
+}
+
+TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasShown) {
+  application();
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    GTEST_SKIP() << "another test made a non-widget application in this process; run alone";
+  }
+  if (QGuiApplication::platformName() != "xcb") {
+    GTEST_SKIP() << "no X display for OpenGL (platform "
+                 << QGuiApplication::platformName().toStdString() << "); Xvfb is needed";
+  }
+  if (!clip().made) GTEST_SKIP() << clip().why;
+  MpvOutputs outputs{MpvVideoOutput::kWidget, MpvAudioOutput::kNone, {}};
+  if (const char* log = std::getenv("PELMORA_TEST_MPV_LOG")) outputs.log_file = log;
+  MpvEngine engine{outputs};
+  auto player = engine.create_player();
+  ASSERT_NE(player, nullptr);
+  QWidget window;
+  window.resize(320, 240);
+  QWidget* video = player->video_widget();
+  ASSERT_NE(video, nullptr);
+  EXPECT_EQ(player->video_widget(), video);
+  video->setParent(&window);
+  video->setGeometry(0, 0, 320, 240);
+  video->hide();  // the program shows it only once the item plays
+
+  player->set_media_address(clip().path);
+  player->play();
+  ASSERT_TRUE(run_until([&] { return player->play_state() == PlayState::kPlaying; }));
+  window.show();
+  video->show();
+  auto* widget = static_cast<MpvVideoWidget*>(video);
+  if (!run_until([&] { return widget->rendering(); }, 5000)) {
+    GTEST_SKIP() << "no OpenGL context for the video widget on this display";
+  }
+  // The picture keeps coming while the item plays on to its end.
+  EXPECT_TRUE(run_until([&] { return player->play_state() == PlayState::kEnded; }, 8000))
+      << "state " << static_cast<int>(player->play_state()) << ", position " << player->position()
+      << ", frames drawn " << widget->frames_drawn();
+  EXPECT_GT(widget->frames_drawn(), 10);
+  EXPECT_TRUE(has_picture(video->grab().toImage()));
+  // The player goes first; the widget stays with its parent and draws black from then on.
+  player.reset();
+  EXPECT_FALSE(widget->rendering());
+}
+
+}  // namespace
+}  // namespace pelmora::platform::qt
