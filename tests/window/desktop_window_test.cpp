@@ -24,6 +24,7 @@
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/player_control.h"
 #include "platform/qt/desktop_program.h"
+#include "platform/qt/mpv_player.h"
 #include "platform/qt/web_pane.h"
 #include "support/temp_folder.h"
 
@@ -169,6 +170,12 @@ class DesktopWindow : public ::testing::Test {
     image.save(QString::fromStdString(shots + "/" + name + ".png"));
     return image;
   }
+  // What the player last reported as wrong, for failure messages.
+  std::string player_error() {
+    auto* mpv = dynamic_cast<MpvPlayer*>(ba1().player());
+    return ba1().zhun.caption() + " / " + (mpv != nullptr ? mpv->last_error() : "no player") +
+           " / " + player().media_address();
+  }
   bool playing() {
     return ba1().zhun.caption().find("播放中") != std::string::npos &&
            player().play_state() == PlayState::kPlaying;
@@ -207,7 +214,7 @@ TEST_F(DesktopWindow, StartsAndPaintsItsSkin) {
 
 TEST_F(DesktopWindow, AnEpisodeClickedInTheCataloguePlaysAndTheNextFollows) {
   click_link(ba1().Web1, "razavov://101-1-1-");
-  ASSERT_TRUE(wait_for([&] { return playing(); }, 30000)) << ba1().zhun.caption();
+  ASSERT_TRUE(wait_for([&] { return playing(); }, 30000)) << player_error();
   EXPECT_NE(home_file("date.dat").find("101|"), std::string::npos);
   EXPECT_NE(home_file("c.htm").find("山海之间"), std::string::npos);
   const int start = player().position();

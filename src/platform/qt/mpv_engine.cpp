@@ -34,6 +34,8 @@ mpv_handle* MpvEngine::make_handle() const {
       {"demuxer-max-back-bytes", "50MiB"},
       {"network-timeout", "15"},
       {"volume-max", "100"},
+      // A machine without a sound device still plays the picture.
+      {"audio-fallback-to-null", "yes"},
   };
   // Without a sound output of its own choice mpv picks the desktop's (PulseAudio, ALSA, ...).
   if (outputs_.audio == MpvAudioOutput::kNone) mpv_set_option_string(handle, "ao", "null");
