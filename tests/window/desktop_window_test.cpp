@@ -258,7 +258,7 @@ TEST_F(DesktopWindow, ASecondStartHandsItsFileToTheRunningWindowAndEnds) {
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
   ASSERT_TRUE(wait_for([&] { return ba1().cur_item == clip; }, 5000));
-  EXPECT_TRUE(wait_for([&] { return playing(); }, 30000));
+  EXPECT_TRUE(wait_for([&] { return playing(); }, 30000)) << player_error();
   EXPECT_NE(home_file("date_f.dat").find("p101-s1-e03.mp4|" + clip + "|0"), std::string::npos);
   // The second start wrote nothing of its own beyond start-up's files and showed no window.
   EXPECT_FALSE(fs::exists(folder.file("second/date.dat")) &&
