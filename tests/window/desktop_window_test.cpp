@@ -25,7 +25,10 @@
 #include "platform/player_control.h"
 #include "platform/qt/desktop_program.h"
 #include "platform/qt/mpv_player.h"
+#include "platform/qt/qt_backend.h"
 #include "platform/qt/web_pane.h"
+#include "settings_dialog/settings_dialog.h"
+#include "tray/tips_form.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
@@ -156,13 +159,16 @@ class DesktopWindow : public ::testing::Test {
     };
     return text();
   }
-  // What the screen shows of the main window (the X server's pixels, video and pages included),
-  // also saved under the build tree's window-shots/.
-  QImage screenshot(const std::string& name) {
-    QWidget* window = program->main_widget();
+  // What the screen shows of a window (the X server's pixels, video and pages included), also
+  // saved under the build tree's window-shots/.
+  QImage screenshot(const std::string& name, QWidget* window = nullptr) {
+    if (window == nullptr) window = program->main_widget();
     wait_for([] { return false; }, 300);  // let the last paints reach the screen
+    // The screen's pixels where the window is (a window that just changed its flags may have a
+    // new native window; the screen's own picture does not care).
+    const QRect area = window->frameGeometry();
     const QImage image = window->screen()
-                             ->grabWindow(window->winId())
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                              .toImage()
                              .convertToFormat(QImage::Format_RGB32);
     const std::string shots = std::string(PELMORA_BINARY_DIR) + "/window-shots";
@@ -263,6 +269,28 @@ TEST_F(DesktopWindow, ASecondStartHandsItsFileToTheRunningWindowAndEnds) {
   // The second start wrote nothing of its own beyond start-up's files and showed no window.
   EXPECT_FALSE(fs::exists(folder.file("second/date.dat")) &&
                home_file("../second/c.htm").find("山海") != std::string::npos);
+}
+
+TEST_F(DesktopWindow, CompactModeAndTheSettingsDialogShow) {
+  click_link(ba1().Web1, "razavov://102-1-1-");
+  ASSERT_TRUE(wait_for([&] { return playing(); }, 30000)) << player_error();
+  ba1().npc_Click(15);  // compact mode
+  ASSERT_EQ(ba1().mini_mode, 1);
+  wait_for([] { return false; }, 1500);
+  const QImage compact = screenshot("compact");
+  EXPECT_GT(compact.width(), 100);
+  EXPECT_LT(compact.width(), 700);  // the small window
+  EXPECT_TRUE(ba1().top_most());
+  ba1().jbi.raise_click();  // back to the full window
+  EXPECT_EQ(ba1().mini_mode, 0);
+
+  ba1().tip_form().shezhi.raise_click();  // the menu's 软件设置
+  auto& settings = ba1().settings_form();
+  QWidget* dialog = program->backend().window_of(settings);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(wait_for([&] { return dialog->isVisible(); }, 5000));
+  const QImage page = screenshot("settings", dialog);
+  EXPECT_GT(page.width(), 100);
 }
 
 TEST_F(DesktopWindow, TheCloseQuestionIsAskedOnceAndWithoutATrayTheWindowMinimises) {
