@@ -1,5 +1,7 @@
 #include "pages.h"
 
+#include "util/html_text.h"
+
 #include <cstdio>
 
 namespace pelmora::service::pages {
@@ -110,30 +112,7 @@ std::string first_episodes(const Catalogue& catalogue) {
 }  // namespace
 
 std::string html_escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return text::html_escape(text);
 }
 
 std::string js_string(std::string_view text) {

@@ -19,6 +19,14 @@ void BA1::Form_LinkExecute(const std::string& command) {
   l_com(command);
 }
 
+void BA1::begin_item(std::string episode, std::string item) {
+  cur_episode = std::move(episode);
+  next_link = "0";
+  next_addr = "0";
+  next_busy = 0;
+  cur_item = std::move(item);
+}
+
 void BA1::l_com(std::string command) {
   std::erase(command, '"');
   if (command.ends_with('/')) command.pop_back();
@@ -31,11 +39,7 @@ void BA1::l_com(std::string command) {
   bo_name.set_caption(text::cut_width(display_name, 30));
   resume_done = 0;
   resume_pos = 0;
-  cur_episode = "0";
-  next_link = "0";
-  next_addr = "0";
-  next_busy = 0;
-  cur_item = command;
+  begin_item("0", command);
   web_play = 0;
   lists::add_local(list_place(), display_name, command, 0);
   list_kind = 2;

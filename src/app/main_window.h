@@ -212,6 +212,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void CCC();
   void ddd();
   void eee();
+  // A new item starts: which network episode it is ("0" for none), under which identity its
+  // position is saved ("0" for none), and the next-episode state begins afresh.
+  void begin_item(std::string episode, std::string item);
   // Learns the player engine's folder from the settings when it is not known yet.
   void read_player_dir();
 

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "resources/embedded.h"
 #include "util/display_width.h"
+#include "util/html_text.h"
 #include "util/url_codec.h"
 
 namespace pelmora::lists {
@@ -49,39 +50,16 @@ constexpr std::string_view kNoRecordsRow = "<tr><td align=center>暂无记录</t
 constexpr std::size_t kLocalTitleField = 0;
 constexpr std::size_t kNetworkTitleField = 1;
 
-// Appends `text` with the characters that could end an attribute or start markup replaced, so a
-// title is always shown as text.
-void append_escaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 void append_row(std::string& rows, std::string_view number, std::string_view title,
                 std::string_view shown) {
   rows += "<tr><td align=left width=96%><dd>";
   rows += number;
   rows += "</dd><dd><a title=\"";
-  append_escaped(rows, title);
+  text::append_html_escaped(rows, title);
   rows += "\" href=open://";
   rows += number;
   rows += '>';
-  append_escaped(rows, shown);
+  text::append_html_escaped(rows, shown);
   rows += "</a></dd><span><a href=delk://";
   rows += number;
   rows += "><img src=\"i.gif\" alt=\"删除\"></a></span></td></tr>";

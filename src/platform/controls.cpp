@@ -20,7 +20,7 @@ void CheckBox::set_value(int value) {
 
 void PictureBox::set_picture(std::string_view picture) {
   picture_ = picture;
-  cells_.clear();
+  surface_.clear();
   notify(Property::kPicture);
 }
 
@@ -38,24 +38,26 @@ bool covers(const Rect& outer, const Rect& inner) {
 
 }  // namespace
 
-void PictureBox::draw_cell(const PictureBox& source, const Rect& from, const Rect& to) {
-  // Forget what the new copy paints over completely, so a surface that is repainted every
-  // second keeps a short record.
+void Surface::draw(const PictureBox& source, const Rect& from, const Rect& to) {
   std::erase_if(cells_, [&](const CellCopy& old) { return covers(to, old.to); });
   const bool stretched = from.width != to.width || from.height != to.height;
   cells_.push_back(CellCopy{source.source_name(), from, to, stretched});
 }
 
-void PictureBox::clear_surface() {
-  cells_.clear();
-  notify(Property::kPicture);
-}
-
-const CellCopy* PictureBox::cell_at(int x, int y) const {
+const CellCopy* Surface::cell_at(int x, int y) const {
   for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
     if (it->to.contains(x, y)) return &*it;
   }
   return nullptr;
+}
+
+void PictureBox::draw_cell(const PictureBox& source, const Rect& from, const Rect& to) {
+  surface_.draw(source, from, to);
+}
+
+void PictureBox::clear_surface() {
+  surface_.clear();
+  notify(Property::kPicture);
 }
 
 Timer::Timer(Form* form, std::string name, int interval_ms, bool enabled)

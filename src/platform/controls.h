@@ -69,6 +69,25 @@ struct CellCopy {
   bool operator==(const CellCopy&) const = default;
 };
 
+class PictureBox;
+
+// What has been drawn on a surface (a picture box or a form): rectangle copies from source
+// pictures, later ones over earlier ones. A copy that a newer one covers completely is
+// forgotten, so a surface repainted every second keeps a short record.
+class Surface {
+ public:
+  // Copies `from` of `source`'s picture to `to` (BitBlt when the sizes agree, StretchBlt
+  // otherwise).
+  void draw(const PictureBox& source, const Rect& from, const Rect& to);
+  void clear() { cells_.clear(); }
+  const std::vector<CellCopy>& cells() const { return cells_; }
+  // The last copy that covers the point, or null.
+  const CellCopy* cell_at(int x, int y) const;
+
+ private:
+  std::vector<CellCopy> cells_;
+};
+
 // A picture box: a container for other controls and a surface that keeps what is drawn into it
 // until it is drawn over. The model records each copy, so a test can ask exactly what was drawn
 // where; a backend paints the same copies from the real bitmaps.
@@ -85,9 +104,9 @@ class PictureBox : public Control {
   void draw_cell(const PictureBox& source, const Rect& from, const Rect& to);
   // Forgets every copy (Cls).
   void clear_surface();
-  const std::vector<CellCopy>& cells() const { return cells_; }
+  const std::vector<CellCopy>& cells() const { return surface_.cells(); }
   // The last copy that covers the point, or null.
-  const CellCopy* cell_at(int x, int y) const;
+  const CellCopy* cell_at(int x, int y) const { return surface_.cell_at(x, y); }
   // Makes what was drawn visible (the toolkit's Refresh).
   void refresh() { notify(Property::kPicture); }
 
@@ -100,7 +119,7 @@ class PictureBox : public Control {
 
  private:
   std::string picture_;
-  std::vector<CellCopy> cells_;
+  Surface surface_;
 };
 
 // A timer: while enabled it raises on_timer every `interval` milliseconds. Changing the interval

@@ -127,31 +127,13 @@ void Form::end_system_drag() {
   if (on_system_drag_end) on_system_drag_end(system_drags_.back());
 }
 
-namespace {
-
-bool covers(const Rect& outer, const Rect& inner) {
-  return outer.left <= inner.left && outer.top <= inner.top && outer.right() >= inner.right() &&
-         outer.bottom() >= inner.bottom();
-}
-
-}  // namespace
-
 void Form::draw_cell(const PictureBox& source, const Rect& from, const Rect& to) {
-  std::erase_if(cells_, [&](const CellCopy& old) { return covers(to, old.to); });
-  const bool stretched = from.width != to.width || from.height != to.height;
-  cells_.push_back(CellCopy{source.source_name(), from, to, stretched});
+  surface_.draw(source, from, to);
 }
 
 void Form::clear_surface() {
-  cells_.clear();
+  surface_.clear();
   notify(Property::kPicture);
-}
-
-const CellCopy* Form::cell_at(int x, int y) const {
-  for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
-    if (it->to.contains(x, y)) return &*it;
-  }
-  return nullptr;
 }
 
 void Form::set_region(const Rect& region) {

@@ -114,9 +114,9 @@ class Form : public Control {
   void draw_cell(const PictureBox& source, const Rect& from, const Rect& to);
   // Forgets every copy (Cls).
   void clear_surface();
-  const std::vector<CellCopy>& cells() const { return cells_; }
+  const std::vector<CellCopy>& cells() const { return surface_.cells(); }
   // The last copy that covers the point, or null.
-  const CellCopy* cell_at(int x, int y) const;
+  const CellCopy* cell_at(int x, int y) const { return surface_.cell_at(x, y); }
   // Makes what was drawn visible.
   void refresh() { notify(Property::kPicture); }
 
@@ -167,7 +167,7 @@ class Form : public Control {
   int rounded_corner_ = 0;
   std::vector<SystemDrag> system_drags_;
   bool system_drag_active_ = false;
-  std::vector<CellCopy> cells_;
+  Surface surface_;
   std::vector<Rect> regions_;
 };
 

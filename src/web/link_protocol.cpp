@@ -197,11 +197,7 @@ void BA1::play_episode_link(const std::string& url) {
       QvodC->play();
     }
     if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
-    cur_episode = episode;
-    next_link = "0";
-    next_busy = 0;
-    next_addr = "0";
-    cur_item = std::to_string(link.id);
+    begin_item(episode, std::to_string(link.id));
   } else {
     // Other kinds play as a page of the service; nothing is resumed or saved for them.
     web_play = 1;
@@ -253,11 +249,7 @@ void BA1::open_list_entry(const std::string& url) {
     bo_name.set_caption(text::cut_width(text::url_unescape(display_name), kTitleWidth));
     resume_done = 0;
     resume_pos = position_of(field(fields, 2));
-    cur_episode = "0";
-    next_link = "0";
-    next_addr = "0";
-    next_busy = 0;
-    cur_item = path;
+    begin_item("0", path);
     list_kind = 2;
     web_play = 0;
     Pic2.set_visible(false);
@@ -288,11 +280,7 @@ void BA1::open_list_entry(const std::string& url) {
     resume_done = 0;
     resume_pos = position_of(field(fields, 6));
     Web5.navigate(service_url(web::episode_list_path(episode, "0")));
-    cur_episode = episode;
-    next_link = "0";
-    next_busy = 0;
-    next_addr = "0";
-    cur_item = id;
+    begin_item(episode, id);
     web_play = 0;
     Pic2.set_visible(false);
     Web2.navigate("about:blank");
