@@ -23,6 +23,13 @@ void WebBrowser::go_forward() {
   request(PaneRequest::Kind::kGoForward, {});
 }
 
+void WebBrowser::copy() {
+  request(PaneRequest::Kind::kCopy, {});
+}
+void WebBrowser::paste() {
+  request(PaneRequest::Kind::kPaste, {});
+}
+
 void WebBrowser::write_document(std::string_view html) {
   request(PaneRequest::Kind::kWriteDocument, html);
 }

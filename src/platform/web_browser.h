@@ -12,7 +12,7 @@ namespace pelmora::platform {
 // What the program asked a browser pane to do; the pane's peer carries out the last request
 // each time the model notifies Property::kNavigation.
 struct PaneRequest {
-  enum class Kind { kNavigate, kRefresh, kGoBack, kGoForward, kWriteDocument };
+  enum class Kind { kNavigate, kRefresh, kGoBack, kGoForward, kWriteDocument, kCopy, kPaste };
   Kind kind = Kind::kNavigate;
   std::string text;  // the address, or the HTML written into the document
   bool operator==(const PaneRequest&) const = default;
@@ -31,6 +31,9 @@ class WebBrowser : public Control {
   void refresh();
   void go_back();
   void go_forward();
+  // The page's edit commands: copy the selection, paste into the focused field.
+  void copy();
+  void paste();
   // Writes a whole HTML document into the pane (the placeholder pages).
   void write_document(std::string_view html);
 

@@ -88,8 +88,8 @@ void tip::wire_menus() {
   qj.on_click = [&w] { w.Web1.go_forward(); };
   sx.on_click = [&w] { w.Web1.refresh(); };
   zy.on_click = [&w] { w.Web1.navigate(w.config().service_url); };
-  // Copy (fz) and paste (zt) need the pane's edit commands, which the browser pane does not
-  // offer yet; the items are there and do nothing.
+  fz.on_click = [&w] { w.Web1.copy(); };
+  zt.on_click = [&w] { w.Web1.paste(); };
 
   shezhi.on_click = [&w] {
     settings_dialog::BA3& dialog = w.settings_form();

@@ -60,6 +60,18 @@ TEST_F(Panes, HookedPanesNeverShowTheBrowsersOwnMenu) {
   EXPECT_TRUE(ba1.Web6.raise_context_menu(""));
 }
 
+TEST_F(Panes, TheCataloguesOwnMenuCopiesAndPastes) {
+  BA1& ba1 = open_window();
+  ba1.Web1.raise_download_complete();
+  headless.backend.choose_next_menu_item("复制");
+  EXPECT_FALSE(ba1.Web1.raise_context_menu("razavov://1-1-1-x"));
+  EXPECT_EQ(headless.backend.popups().back(), "myMenu");
+  EXPECT_EQ(ba1.Web1.last_request()->kind, platform::PaneRequest::Kind::kCopy);
+  headless.backend.choose_next_menu_item("粘贴");
+  ba1.Web1.raise_context_menu("");
+  EXPECT_EQ(ba1.Web1.last_request()->kind, platform::PaneRequest::Kind::kPaste);
+}
+
 TEST_F(Panes, SearchSendsTheWordAsTypedAndShowsTheFilmLibrary) {
   BA1& ba1 = open_window();
   EXPECT_EQ(ba1.soso.text(), "请输入电影或演员名称");

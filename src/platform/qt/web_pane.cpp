@@ -382,6 +382,12 @@ void WebPanePeer::carry_out(const PaneRequest& request) {
       // A written document has no address of its own: it reaches no file and no site's storage.
       page_->setHtml(QString::fromStdString(request.text), QUrl(QStringLiteral("about:blank")));
       break;
+    case PaneRequest::Kind::kCopy:
+      page_->triggerAction(QWebEnginePage::Copy);
+      break;
+    case PaneRequest::Kind::kPaste:
+      page_->triggerAction(QWebEnginePage::Paste);
+      break;
   }
 }
 
