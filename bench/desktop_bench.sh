@@ -43,7 +43,7 @@ now_ms() { date +%s%3N; }
 # PSS in KiB of a process and all its descendants.
 pss_tree() {
   local total=0 pid
-  for pid in $(pstree -p "$1" 2>/dev/null | grep -o '([0-9]\+)' | tr -d '()'); do
+  for pid in $(pstree -pT "$1" 2>/dev/null | grep -o '([0-9]\+)' | tr -d '()'); do
     local kb
     kb=$(awk '/^Pss:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)
     total=$((total + ${kb:-0}))

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "util/text_helpers.h"
 #include "util/url_codec.h"
 
 namespace pelmora::resources {
@@ -12,20 +13,6 @@ std::string_view demo_catalogue_text();  // generated from service/catalogue.txt
 
 namespace pelmora::service {
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  while (true) {
-    const size_t end = text.find(separator, start);
-    if (end == std::string_view::npos) {
-      fields.push_back(text.substr(start));
-      return fields;
-    }
-    fields.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-}
 
 std::optional<int> whole_number(std::string_view text) {
   int value = 0;
@@ -71,11 +58,11 @@ std::optional<Catalogue> Catalogue::parse(std::string_view text, std::string* er
     if (error) *error = "line " + std::to_string(line_number) + ": " + reason;
     return std::nullopt;
   };
-  for (std::string_view line : split(text, '\n')) {
+  for (std::string_view line : text::split(text, "\n")) {
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line.front() == '#') continue;
-    const auto fields = split(line, '|');
+    const auto fields = text::split(line, "|");
     if (fields[0] == "programme" && fields.size() == 6) {
       Programme p;
       const auto id = whole_number(fields[1]);

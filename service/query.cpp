@@ -3,6 +3,7 @@
 #include <charconv>
 #include <vector>
 
+#include "util/text_helpers.h"
 #include "util/url_codec.h"
 #include "util/utf16.h"
 
@@ -77,20 +78,6 @@ std::optional<int> plain_number(std::string_view text) {
   return value;
 }
 
-std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  while (true) {
-    const size_t end = text.find(separator, start);
-    if (end == std::string_view::npos) {
-      fields.push_back(text.substr(start));
-      return fields;
-    }
-    fields.push_back(text.substr(start, end - start));
-    start = end + separator.size();
-  }
-}
-
 }  // namespace
 
 std::string_view raw_query(std::string_view target) {
@@ -99,7 +86,7 @@ std::string_view raw_query(std::string_view target) {
 }
 
 std::optional<std::string_view> query_value(std::string_view query, std::string_view key) {
-  for (std::string_view pair : split(query, "&")) {
+  for (std::string_view pair : text::split(query, "&")) {
     const size_t equals = pair.find('=');
     if (equals != std::string_view::npos && pair.substr(0, equals) == key) {
       return pair.substr(equals + 1);
@@ -141,7 +128,7 @@ std::string decode_query_text(std::string_view raw) {
 std::optional<EpisodeRef> parse_resource_query(std::string_view query) {
   std::optional<std::string_view> fields[3];
   const std::string_view names[3] = {"id", "v", "v1"};
-  for (std::string_view pair : split(query, "&")) {
+  for (std::string_view pair : text::split(query, "&")) {
     const size_t equals = pair.find('=');
     const std::string_view key = pair.substr(0, equals);
     for (int k = 0; k < 3; ++k) {
@@ -158,7 +145,7 @@ std::optional<EpisodeRef> parse_resource_query(std::string_view query) {
 }
 
 std::optional<EpisodeRef> parse_episode_ref(std::string_view text) {
-  const auto fields = split(text, "-");
+  const auto fields = text::split(text, "-");
   if (fields.size() != 3) return std::nullopt;
   const auto id = plain_number(fields[0]);
   const auto source = plain_number(fields[1]);
@@ -168,7 +155,7 @@ std::optional<EpisodeRef> parse_episode_ref(std::string_view text) {
 }
 
 std::optional<EpisodeListQuery> parse_episode_list_query(std::string_view query) {
-  const auto fields = split(query, "-");
+  const auto fields = text::split(query, "-");
   if (fields.size() < 5) return std::nullopt;
   const auto id = plain_number(fields[0]);
   const auto source = plain_number(fields[1]);

@@ -1,5 +1,7 @@
 #include "lists/list_lines.h"
 
+#include "util/text_helpers.h"
+
 namespace pelmora::lists::detail {
 
 std::vector<std::string_view> split_lines(std::string_view content, std::size_t limit) {
@@ -18,17 +20,7 @@ std::vector<std::string_view> split_lines(std::string_view content, std::size_t 
 }
 
 std::vector<std::string_view> split_fields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) {
-      fields.push_back(line.substr(start));
-      return fields;
-    }
-    fields.push_back(line.substr(start, bar - start));
-    start = bar + 1;
-  }
+  return text::split(line, "|");
 }
 
 }  // namespace pelmora::lists::detail

@@ -89,4 +89,16 @@ bool parse_whole(std::string_view text, std::int64_t& value) {
   return true;
 }
 
+std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
+  std::vector<std::string_view> parts;
+  std::size_t from = 0;
+  for (std::size_t at = text.find(separator); at != std::string_view::npos;
+       at = text.find(separator, from)) {
+    parts.push_back(text.substr(from, at - from));
+    from = at + separator.size();
+  }
+  parts.push_back(text.substr(from));
+  return parts;
+}
+
 }  // namespace pelmora::text

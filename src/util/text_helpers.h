@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Small text and path helpers shared across the program. None keeps state or reports an error:
 // each returns an empty result instead.
@@ -26,6 +27,10 @@ enum class Between { kWithMarkers = 1, kInside = 2 };
 // empty when either is missing.
 std::string text_between(std::string_view text, std::string_view start, std::string_view end,
                          Between mode);
+
+// The parts of `text` between occurrences of `separator` (not empty), in order; a text without
+// it is one part. The views point into `text`.
+std::vector<std::string_view> split(std::string_view text, std::string_view separator);
 
 // Whole-number conversion as the settings and list readers use it: optional surrounding blanks,
 // an optional sign, decimal digits. False for anything else or a value beyond 64 bits.

@@ -65,15 +65,8 @@ std::string payload_of(Scheme scheme, std::string_view url) {
 }
 
 std::vector<std::string> split_fields(std::string_view text, std::string_view separator) {
-  std::vector<std::string> fields;
-  std::size_t from = 0;
-  for (std::size_t at = text.find(separator); at != std::string_view::npos;
-       at = text.find(separator, from)) {
-    fields.emplace_back(text.substr(from, at - from));
-    from = at + separator.size();
-  }
-  fields.emplace_back(text.substr(from));
-  return fields;
+  const auto parts = text::split(text, separator);
+  return {parts.begin(), parts.end()};
 }
 
 std::int32_t id_number(std::string_view text) {
