@@ -1,5 +1,7 @@
 #include "platform/qt/mpv_engine.h"
 
+#include <utility>
+
 #include <mpv/client.h>
 
 #include <clocale>
@@ -52,11 +54,14 @@ mpv_handle* MpvEngine::make_handle() const {
   return handle;
 }
 
+MpvEngine::~MpvEngine() {
+  if (spare_ != nullptr) mpv_terminate_destroy(spare_);
+}
+
 bool MpvEngine::available() {
   if (!available_) {
-    mpv_handle* handle = make_handle();
-    available_ = handle != nullptr;
-    if (handle != nullptr) mpv_terminate_destroy(handle);
+    spare_ = make_handle();
+    available_ = spare_ != nullptr;
   }
   return *available_;
 }
@@ -66,8 +71,10 @@ std::unique_ptr<PlayerControl> MpvEngine::create() {
 }
 
 std::unique_ptr<MpvPlayer> MpvEngine::create_player() {
-  mpv_handle* handle = make_handle();
+  mpv_handle* handle = spare_ != nullptr ? std::exchange(spare_, nullptr) : make_handle();
   if (handle == nullptr) return nullptr;
+  // A player that could be made answers the presence check too.
+  available_ = true;
   return std::make_unique<MpvPlayer>(handle, outputs_);
 }
 

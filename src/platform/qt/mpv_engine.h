@@ -16,8 +16,12 @@ namespace pelmora::platform::qt {
 class MpvEngine final : public PlayerEngine {
  public:
   explicit MpvEngine(MpvOutputs outputs = {});
+  ~MpvEngine() override;
+  MpvEngine(const MpvEngine&) = delete;
+  MpvEngine& operator=(const MpvEngine&) = delete;
 
-  // True when a libmpv handle can be created and initialised; asked once, then remembered.
+  // True when a libmpv handle can be created and initialised; asked once, then remembered (a
+  // player made already answers it).
   bool available() override;
   // A new MpvPlayer, or null when libmpv cannot be initialised.
   std::unique_ptr<PlayerControl> create() override;
@@ -30,6 +34,9 @@ class MpvEngine final : public PlayerEngine {
 
   MpvOutputs outputs_;
   std::optional<bool> available_;
+  // The handle the presence check made, kept for the first player: initialising libmpv is the
+  // costly part of starting it, and start-up would otherwise do it twice.
+  mpv_handle* spare_ = nullptr;
 };
 
 }  // namespace pelmora::platform::qt
