@@ -20,8 +20,10 @@ class Dialogs {
   // description such as "媒体文件|*.rmvb;*.mp4|所有文件|*.*".
   virtual std::optional<std::string> open_file(const std::string& title,
                                                const std::string& filter) = 0;
-  // The folder browser: the chosen folder, or nothing when cancelled.
-  virtual std::optional<std::string> browse_folder(const std::string& title) = 0;
+  // The folder browser, opened at `start_folder` when it exists: the chosen folder, or nothing
+  // when cancelled.
+  virtual std::optional<std::string> browse_folder(const std::string& title,
+                                                   const std::string& start_folder) = 0;
 };
 
 }  // namespace pelmora::platform

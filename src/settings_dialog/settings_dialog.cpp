@@ -62,9 +62,8 @@ bool ends_with_slash(std::string_view folder) {
 
 std::string browse_folder(platform::Dialogs& dialogs, std::string_view initial,
                           std::string_view title) {
-  (void)initial;
   const std::string heading = title.empty() ? "请选择文件夹" : std::string(title);
-  const std::optional<std::string> chosen = dialogs.browse_folder(heading);
+  const std::optional<std::string> chosen = dialogs.browse_folder(heading, std::string(initial));
   return chosen.value_or("");
 }
 

@@ -175,6 +175,10 @@ void tip::build_panel() {
   }
   Image1.set_container(&Pi[0]);
   Image1.move(114, kRowTop[1], 24, kRowHeight);
+  // The picture of the open-file button the hint speaks of (the skin's transport strip).
+  button_strip.set_visible(false);
+  button_strip.set_picture("117");
+  Image1.draw_cell(button_strip, {25, 0, 24, 24}, {0, 0, 24, 24});
 
   La[21].set_caption("第");
   La[22].set_caption("1");

@@ -65,6 +65,8 @@ class tip : public platform::Form {
       this, "La", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 21, 22, 23}};
   // The open-file button's picture inside the first hint page.
   platform::PictureBox Image1{this, "Image1"};
+  // The transport bar's button strip, hidden: Image1 shows its open-file cell.
+  platform::PictureBox button_strip{this, "button_strip"};
   platform::CommandButton cmdnext{this, "cmdnext"};
   platform::CommandButton cmdclose{this, "cmdclose"};
 

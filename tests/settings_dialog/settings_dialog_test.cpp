@@ -153,6 +153,7 @@ TEST_F(SettingsDialog, BrowsingSetsTheChosenFolderAndCancellingPutsTheEnginesBac
   dialog.Text1.set_text("/typed/elsewhere/");
   headless.dialogs.choose_next_folder(std::nullopt);
   dialog.Command1.raise_click();
+  EXPECT_EQ(headless.dialogs.last()->text, "/typed/elsewhere/");  // opens where the box says
   EXPECT_EQ(dialog.Text1.text(), "/srv/old/");
 }
 

@@ -25,8 +25,9 @@ std::optional<std::string> ScriptedDialogs::open_file(const std::string& title,
   return file;
 }
 
-std::optional<std::string> ScriptedDialogs::browse_folder(const std::string& title) {
-  shown_.push_back(Shown{Kind::kBrowseFolder, title, {}});
+std::optional<std::string> ScriptedDialogs::browse_folder(const std::string& title,
+                                                          const std::string& start_folder) {
+  shown_.push_back(Shown{Kind::kBrowseFolder, title, start_folder});
   if (folders_.empty()) return std::nullopt;
   auto folder = folders_.front();
   folders_.pop_front();

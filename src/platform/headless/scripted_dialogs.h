@@ -17,7 +17,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   struct Shown {
     Kind kind;
     std::string title;
-    std::string text;  // the message, or the filter of the open-file dialog
+    std::string text;  // the message, the open-file filter, or the folder browser's start
     platform::MessageButtons buttons = platform::MessageButtons::kOk;
     platform::MessageIcon icon = platform::MessageIcon::kNone;
   };
@@ -38,7 +38,8 @@ class ScriptedDialogs final : public platform::Dialogs {
                                platform::MessageIcon icon) override;
   std::optional<std::string> open_file(const std::string& title,
                                        const std::string& filter) override;
-  std::optional<std::string> browse_folder(const std::string& title) override;
+  std::optional<std::string> browse_folder(const std::string& title,
+                                           const std::string& start_folder) override;
 
  private:
   std::deque<platform::Answer> answers_;

@@ -16,10 +16,18 @@ Answer QtDialogs::message_box(const std::string& title, const std::string& text,
   body.replace("\r\n", "\n");
   box.setText(body);
   switch (icon) {
-    case MessageIcon::kNone: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::kInformation: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::kQuestion: box.setIcon(QMessageBox::Question); break;
-    case MessageIcon::kWarning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::kNone:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MessageIcon::kInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::kQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MessageIcon::kWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
   }
   if (buttons == MessageButtons::kYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -51,9 +59,10 @@ std::optional<std::string> QtDialogs::open_file(const std::string& title,
   return file.toStdString();
 }
 
-std::optional<std::string> QtDialogs::browse_folder(const std::string& title) {
-  const QString folder =
-      QFileDialog::getExistingDirectory(parent_, QString::fromStdString(title));
+std::optional<std::string> QtDialogs::browse_folder(const std::string& title,
+                                                    const std::string& start_folder) {
+  const QString folder = QFileDialog::getExistingDirectory(parent_, QString::fromStdString(title),
+                                                           QString::fromStdString(start_folder));
   if (folder.isEmpty()) return std::nullopt;
   return folder.toStdString();
 }
@@ -79,18 +88,26 @@ QtTray::QtTray(QIcon icon) : icon_(std::make_unique<QSystemTrayIcon>(icon)) {
 
 QtTray::~QtTray() = default;
 
-bool QtTray::available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtTray::available() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void QtTray::add(const std::string& tip) {
   icon_->setToolTip(QString::fromStdString(tip));
   icon_->show();
 }
 
-void QtTray::set_tip(const std::string& tip) { icon_->setToolTip(QString::fromStdString(tip)); }
+void QtTray::set_tip(const std::string& tip) {
+  icon_->setToolTip(QString::fromStdString(tip));
+}
 
-void QtTray::remove() { icon_->hide(); }
+void QtTray::remove() {
+  icon_->hide();
+}
 
-bool QtTray::shown() const { return icon_->isVisible(); }
+bool QtTray::shown() const {
+  return icon_->isVisible();
+}
 
 void QtTray::balloon(const std::string& title, const std::string& text) {
   if (!icon_->isVisible()) return;
@@ -99,7 +116,9 @@ void QtTray::balloon(const std::string& title, const std::string& text) {
 }
 
 namespace {
-Rect rect_from(const QRect& rect) { return Rect{rect.x(), rect.y(), rect.width(), rect.height()}; }
+Rect rect_from(const QRect& rect) {
+  return Rect{rect.x(), rect.y(), rect.width(), rect.height()};
+}
 }  // namespace
 
 Rect QtScreen::geometry() const {

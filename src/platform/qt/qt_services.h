@@ -20,7 +20,8 @@ class QtDialogs final : public Dialogs {
                      MessageIcon icon) override;
   std::optional<std::string> open_file(const std::string& title,
                                        const std::string& filter) override;
-  std::optional<std::string> browse_folder(const std::string& title) override;
+  std::optional<std::string> browse_folder(const std::string& title,
+                                           const std::string& start_folder) override;
 
  private:
   QWidget* parent_ = nullptr;
