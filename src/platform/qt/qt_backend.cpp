@@ -212,6 +212,31 @@ class SurfacePeer final : public QtControlPeer {
   }
   SurfaceWidget* surface() const { return static_cast<SurfaceWidget*>(widget()); }
 
+  // The box hosts the player's video. The video's drawing context exists only once its widget
+  // has been on screen, and the player cannot start an item without it, while the program shows
+  // the video only once an item plays. So a hidden video box stays on screen as one pixel in its
+  // container's corner, beneath its siblings, instead of being hidden.
+  void host_video(QWidget* video) {
+    surface()->host(video);
+    hosts_video_ = true;
+    changed(box_, Property::kVisible);
+  }
+
+  void changed(Control& control, Property what) override {
+    if (hosts_video_ && (what == Property::kVisible || what == Property::kGeometry)) {
+      widget()->setVisible(true);
+      if (box_.visible()) {
+        apply_geometry();
+        widget()->raise();
+      } else {
+        widget()->setGeometry(0, 0, 1, 1);
+        widget()->lower();
+      }
+      return;
+    }
+    QtControlPeer::changed(control, what);
+  }
+
  protected:
   void changed_own(Property what) override {
     if (what == Property::kPicture || what == Property::kColors) widget()->update();
@@ -226,6 +251,7 @@ class SurfacePeer final : public QtControlPeer {
 
  private:
   PictureBox& box_;
+  bool hosts_video_ = false;
 };
 
 // The pixel height of a line of label text (12-pixel font).
@@ -666,7 +692,7 @@ void QtBackend::attach(Form& form) {
     } else if (auto* box = dynamic_cast<PictureBox*>(control)) {
       auto surface = std::make_unique<SurfacePeer>(*box, form, window);
       if (box->name() == "QvodC" && video_widget_provider_) {
-        if (QWidget* video = video_widget_provider_(form)) surface->surface()->host(video);
+        if (QWidget* video = video_widget_provider_(form)) surface->host_video(video);
       }
       peer = std::move(surface);
     } else if (auto* label = dynamic_cast<Label*>(control)) {
