@@ -5,6 +5,7 @@
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <cstdlib>
 
 #include "platform/curl/curl_fetch.h"
 #include "platform/posix/command_power.h"
@@ -28,6 +29,14 @@ namespace {
 QIcon program_icon() {
   const QPixmap badge(":/resources/skin/121.png");
   return badge.isNull() ? QIcon() : QIcon(badge.copy(0, 0, 45, 38));
+}
+
+// The player's outputs: the window and the desktop's sound; PELMORA_MPV_LOG names a file for
+// the player's own log, for diagnosing playback.
+MpvOutputs player_outputs() {
+  MpvOutputs outputs;
+  if (const char* log = std::getenv("PELMORA_MPV_LOG"); log != nullptr) outputs.log_file = log;
+  return outputs;
 }
 
 // The main window as start-up sees it.
@@ -65,6 +74,7 @@ struct DesktopProgram::Parts {
         channel("Pelmora|BA1"),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
+        player_engine(player_outputs()),
         services{backend,
                  clock,
                  http,

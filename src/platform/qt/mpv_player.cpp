@@ -375,8 +375,10 @@ void MpvPlayer::pause() {
 
 void MpvPlayer::stop() {
   if (facts_.phase == MpvLoadPhase::kNothing) return;
+  // Synchronous like loadfile: an asynchronous stop could reach mpv after the load of the next
+  // item that follows it at once (a second start's file, a history entry) and end that item.
   const char* arguments[] = {"stop", nullptr};
-  command_async(arguments);
+  mpv_command(handle_, arguments);
   facts_.phase = MpvLoadPhase::kStopped;
   loaded_address_.clear();
   entry_id_ = 0;
