@@ -14,7 +14,6 @@ cmake --build "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE window
-# The tests in a real window drive the real browser engine and player; one that fails is run
-# again once before it counts (an intermittent stall of the player while it opens an item is
-# known and open).
+# The tests in a real window drive the real browser engine and player with real time-outs on a
+# shared machine; one that fails is run again once before it counts.
 ctest --test-dir "$build" --output-on-failure -L window --repeat until-pass:2
