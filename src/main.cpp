@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
+#include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
@@ -126,6 +127,9 @@ void report_timing(platform::qt::DesktopProgram& program) {
 
 int main(int argc, char** argv) {
   const Arguments arguments = parse(argc, argv);
+  if (!arguments.help && !arguments.bad && !arguments.version) {
+    platform::qt::preload_player_library();
+  }
   if (arguments.help || arguments.bad) {
     std::fputs(kUsage, arguments.bad ? stderr : stdout);
     return arguments.bad ? 2 : 0;

@@ -1,0 +1,97 @@
+#include "platform/qt/mpv_library.h"
+
+#include <dlfcn.h>
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <mutex>
+#include <thread>
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+std::once_flag opened;
+void* library = nullptr;
+
+void* open_library() {
+  std::call_once(opened, [] {
+    library = ::dlopen("libmpv.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) library = ::dlopen("libmpv.so", RTLD_NOW | RTLD_LOCAL);
+  });
+  return library;
+}
+
+// The library's function of that name, or null when the library or the function is missing.
+template <typename Function>
+Function* resolve(const char* name) {
+  void* handle = open_library();
+  return handle != nullptr ? reinterpret_cast<Function*>(::dlsym(handle, name)) : nullptr;
+}
+
+}  // namespace
+
+void preload_player_library() {
+  std::thread([] { open_library(); }).detach();
+}
+
+}  // namespace pelmora::platform::qt
+
+using pelmora::platform::qt::resolve;
+
+// The part of libmpv's client and render API the player uses, each forwarding to the library
+// opened at run time. Every function is looked up once.
+#define PELMORA_MPV_FORWARD(result, name, failure, parameters, arguments) \
+  extern "C" result name parameters {                                     \
+    static auto* const function = resolve<result parameters>(#name);      \
+    if (function == nullptr) return failure;                              \
+    return function arguments;                                            \
+  }
+#define PELMORA_MPV_FORWARD_VOID(name, parameters, arguments)      \
+  extern "C" void name parameters {                                \
+    static auto* const function = resolve<void parameters>(#name); \
+    if (function != nullptr) function arguments;                   \
+  }
+
+PELMORA_MPV_FORWARD(mpv_handle*, mpv_create, nullptr, (void), ())
+PELMORA_MPV_FORWARD(int, mpv_initialize, MPV_ERROR_UNINITIALIZED, (mpv_handle * ctx), (ctx))
+PELMORA_MPV_FORWARD_VOID(mpv_terminate_destroy, (mpv_handle * ctx), (ctx))
+PELMORA_MPV_FORWARD(int, mpv_set_option_string, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char* name, const char* data), (ctx, name, data))
+PELMORA_MPV_FORWARD_VOID(mpv_set_wakeup_callback, (mpv_handle * ctx, void (*cb)(void* d), void* d),
+                         (ctx, cb, d))
+PELMORA_MPV_FORWARD(int, mpv_set_property_async, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, uint64_t reply_userdata, const char* name, mpv_format format,
+                     void* data),
+                    (ctx, reply_userdata, name, format, data))
+PELMORA_MPV_FORWARD_VOID(mpv_render_context_set_update_callback,
+                         (mpv_render_context * ctx, mpv_render_update_fn callback,
+                          void* callback_ctx),
+                         (ctx, callback, callback_ctx))
+PELMORA_MPV_FORWARD(mpv_event*, mpv_wait_event, nullptr, (mpv_handle * ctx, double timeout),
+                    (ctx, timeout))
+PELMORA_MPV_FORWARD(int, mpv_set_property_string, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char* name, const char* data), (ctx, name, data))
+PELMORA_MPV_FORWARD(int, mpv_set_property, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char* name, mpv_format format, void* data),
+                    (ctx, name, format, data))
+PELMORA_MPV_FORWARD(uint64_t, mpv_render_context_update, 0, (mpv_render_context * ctx), (ctx))
+PELMORA_MPV_FORWARD(int, mpv_render_context_render, MPV_ERROR_UNINITIALIZED,
+                    (mpv_render_context * ctx, mpv_render_param* params), (ctx, params))
+PELMORA_MPV_FORWARD_VOID(mpv_render_context_free, (mpv_render_context * ctx), (ctx))
+PELMORA_MPV_FORWARD(int, mpv_render_context_create, MPV_ERROR_UNINITIALIZED,
+                    (mpv_render_context * *res, mpv_handle* mpv, mpv_render_param* params),
+                    (res, mpv, params))
+PELMORA_MPV_FORWARD(int, mpv_observe_property, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * mpv, uint64_t reply_userdata, const char* name,
+                     mpv_format format),
+                    (mpv, reply_userdata, name, format))
+PELMORA_MPV_FORWARD_VOID(mpv_free_node_contents, (mpv_node * node), (node))
+PELMORA_MPV_FORWARD(const char*, mpv_error_string, "unknown error", (int error), (error))
+PELMORA_MPV_FORWARD(int, mpv_command_ret, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char** args, mpv_node* result), (ctx, args, result))
+PELMORA_MPV_FORWARD(int, mpv_command_async, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, uint64_t reply_userdata, const char** args),
+                    (ctx, reply_userdata, args))
+PELMORA_MPV_FORWARD(int, mpv_command, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char** args), (ctx, args))
