@@ -66,9 +66,9 @@ void BA1::wire_list_actions() {
 
 void BA1::read_player_dir() {
   if (!player_dir.empty()) return;
-  // "0" is what a missing key reads; it names no folder.
-  std::string folder = settings::read_ini(ini_path, "S_q", "qvodw", "");
-  player_dir = folder;
+  // A missing key reads "0", which names no folder.
+  player_dir = settings::read_ini(ini_path, "S_q", "qvodw");
+  if (player_dir == "0") player_dir.clear();
 }
 
 void BA1::qk_Click() {

@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "app/settings_store.h"
-#include "util/url_codec.h"
 #include "web/link_grammar.h"
 
 namespace pelmora::app {
@@ -47,14 +46,7 @@ void BA1::fetch_next() {
       break;
     case web::ResourceReply::Kind::kRecord: {
       // The prepared episode always plays in the player, whatever kind the service named.
-      web::PlayLink link;
-      link.kind = "qvod";
-      link.address = text::url_escape(reply.address);
-      link.name = key->name;
-      link.label = reply.label;
-      link.id = key->id;
-      link.v = key->v;
-      link.v1 = next_episode;
+      const web::PlayLink link = web::play_link_for(*key, reply, "qvod", next_episode);
       next_addr = reply.address;
       next_busy = 0;
       next_link = link.link();
@@ -94,14 +86,7 @@ void BA1::step_episode(int direction) {
   const web::ResourceReply reply =
       web::ResourceReply::parse(fetch_resource(key->id_text, key->v, target));
   if (reply.kind != web::ResourceReply::Kind::kRecord) return;
-  web::PlayLink link;
-  link.kind = reply.source_kind;
-  link.address = text::url_escape(reply.address);
-  link.name = key->name;
-  link.label = reply.label;
-  link.id = key->id;
-  link.v = key->v;
-  link.v1 = target;
+  const web::PlayLink link = web::play_link_for(*key, reply, reply.source_kind, target);
   // The link protocol stops the current item and plays this one.
   Web1.navigate(link.link());
 }

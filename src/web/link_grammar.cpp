@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "util/text_helpers.h"
+#include "util/url_codec.h"
 
 namespace pelmora::web {
 
@@ -111,6 +112,19 @@ PlayLink PlayLink::parse(std::string_view payload) {
   link.id = id_number(link.id_text);
   link.v = field(fields, 5);
   link.v1 = field(fields, 6);
+  return link;
+}
+
+PlayLink play_link_for(const EpisodeKey& key, const ResourceReply& reply, std::string kind,
+                       std::string v1) {
+  PlayLink link;
+  link.kind = std::move(kind);
+  link.address = text::url_escape(reply.address);
+  link.name = key.name;
+  link.label = reply.label;
+  link.id = key.id;
+  link.v = key.v;
+  link.v1 = std::move(v1);
   return link;
 }
 

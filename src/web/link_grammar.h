@@ -105,6 +105,11 @@ struct ResourceReply {
   static ResourceReply parse(std::string_view body);
 };
 
+// The play link of episode `v1` of the key's programme and source, as the service's play record
+// describes it, played as `kind`.
+PlayLink play_link_for(const EpisodeKey& key, const ResourceReply& reply, std::string kind,
+                       std::string v1);
+
 // Service paths, relative to the service base URL.
 // "h.asp?id=" + id + "&v=" + v + "&v1=" + episode.
 std::string resource_path(std::string_view id, std::string_view v, std::string_view episode);

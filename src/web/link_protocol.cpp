@@ -155,14 +155,7 @@ void BA1::search_episode(const std::string& url) {
   const std::string body = fetch_resource(std::to_string(key.id), key.v, key.v1);
   const web::ResourceReply reply = web::ResourceReply::parse(body);
   if (reply.kind == web::ResourceReply::Kind::kRecord) {
-    web::PlayLink link;
-    link.kind = reply.source_kind;
-    link.address = text::url_escape(reply.address);
-    link.name = key.name;
-    link.label = reply.label;
-    link.id = key.id;
-    link.v = key.v;
-    link.v1 = key.v1;
+    const web::PlayLink link = web::play_link_for(key, reply, reply.source_kind, key.v1);
     // Re-enters this pane's handler, which plays the link.
     Web1.navigate(link.link());
   } else if (body.empty() || reply.kind == web::ResourceReply::Kind::kNone ||
@@ -178,11 +171,7 @@ void BA1::play_episode_link(const std::string& url) {
   bo_but_Click(kStopButton);
 
   if (!terminal_running()) {
-    if (player_dir.empty()) {
-      // A missing key reads "0", which names no folder.
-      player_dir = settings::read_ini(ini_path, "S_q", "qvodw", "");
-      if (player_dir == "0") player_dir.clear();
-    }
+    read_player_dir();
     if (!player_dir.empty()) start_terminal();
   }
 
