@@ -1,5 +1,7 @@
 #include "app/ini_text.h"
 
+#include "util/text_helpers.h"
+
 #include <vector>
 
 namespace pelmora::ini {
@@ -19,21 +21,10 @@ char lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The lines of the text without their line ends (CR LF or LF); a UTF-8 byte-order mark at the
-// very start is not part of the first line's name.
+// The lines of the text; a UTF-8 byte-order mark at the very start is not part of the first line.
 std::vector<std::string_view> split_lines(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    auto end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return text::split_lines(text);
 }
 
 // The name of a "[section]" line, or nothing when the line is not a section header.

@@ -133,7 +133,7 @@ void BA1::eee() {
   std::int64_t wanted = 0;
   if (const auto list = platform::files::read(program_file(lists::kNetworkList));
       list && text::parse_whole(line_number, wanted) && wanted > 0) {
-    const auto lines = lists::detail::split_lines(*list);
+    const auto lines = text::split_lines(*list);
     if (static_cast<std::uint64_t>(wanted) <= lines.size()) {
       const auto fields = lists::detail::split_fields(lines[static_cast<std::size_t>(wanted - 1)]);
       if (fields.size() > 3) match = download_match(text::url_unescape(fields[3]));

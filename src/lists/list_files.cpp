@@ -16,7 +16,7 @@ namespace {
 namespace files = platform::files;
 using detail::is_record;
 using detail::split_fields;
-using detail::split_lines;
+using text::split_lines;
 
 constexpr std::string_view kLineEnd = "\r\n";
 

@@ -5,6 +5,7 @@
 #include "resources/embedded.h"
 #include "util/display_width.h"
 #include "util/html_text.h"
+#include "util/text_helpers.h"
 #include "util/url_codec.h"
 
 namespace pelmora::lists {
@@ -72,7 +73,7 @@ std::string page_text(std::string_view list_content, bool local) {
   std::string rows;
   std::int64_t number = 0;
   // Every line counts, records or not, so that the number in a row is the line remove_line takes.
-  for (const std::string_view line : detail::split_lines(list_content)) {
+  for (const std::string_view line : text::split_lines(list_content)) {
     ++number;
     if (!detail::is_record(line)) continue;
     const auto fields = detail::split_fields(line);  // a record has at least two fields

@@ -89,6 +89,21 @@ bool parse_whole(std::string_view text, std::int64_t& value) {
   return true;
 }
 
+std::vector<std::string_view> split_lines(std::string_view text, std::size_t limit) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size() && lines.size() < limit) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = next;
+  }
+  return lines;
+}
+
 std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
   std::vector<std::string_view> parts;
   std::size_t from = 0;

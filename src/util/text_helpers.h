@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,13 @@ std::string text_between(std::string_view text, std::string_view start, std::str
 // The parts of `text` between occurrences of `separator` (not empty), in order; a text without
 // it is one part. The views point into `text`.
 std::vector<std::string_view> split(std::string_view text, std::string_view separator);
+
+// The lines of a text, at most `limit` of them. A line ends at LF; one CR before the LF is
+// dropped, so CR LF and LF alone read alike. Text after the last line end is one more line; a
+// text that ends with a line end has no empty line after it ("\r\n" is one empty line, "" none).
+// The views point into `text`.
+std::vector<std::string_view> split_lines(
+    std::string_view text, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 // Whole-number conversion as the settings and list readers use it: optional surrounding blanks,
 // an optional sign, decimal digits. False for anything else or a value beyond 64 bits.

@@ -16,6 +16,7 @@
 #include "platform/launcher.h"
 #include "util/display_width.h"
 #include "util/processes.h"
+#include "util/text_helpers.h"
 #include "util/url_codec.h"
 #include "web/link_grammar.h"
 
@@ -49,7 +50,7 @@ std::optional<std::string> list_line(const std::string& path, std::int64_t index
   const std::optional<std::string> content = platform::files::read(path);
   if (!content) return std::nullopt;
   const std::vector<std::string_view> lines =
-      lists::detail::split_lines(*content, static_cast<std::size_t>(index));
+      text::split_lines(*content, static_cast<std::size_t>(index));
   if (static_cast<std::int64_t>(lines.size()) < index) return std::nullopt;
   return std::string(lines[static_cast<std::size_t>(index - 1)]);
 }
