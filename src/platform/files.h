@@ -26,7 +26,6 @@ std::optional<std::string> read(const std::string& path);
 bool write_atomic(const std::string& path, std::string_view content);
 
 bool remove(const std::string& path);                       // true when the file is gone afterwards
-bool copy(const std::string& from, const std::string& to);  // atomic, as write_atomic
 
 // Names of the ordinary files of a folder whose names do not begin with "." (hidden), in the
 // order the file system returns them. Empty for a missing or unreadable folder.

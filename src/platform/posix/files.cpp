@@ -128,11 +128,6 @@ bool remove(const std::string& path) {
   return errno == ENOENT;
 }
 
-bool copy(const std::string& from, const std::string& to) {
-  const auto content = read(from);
-  return content && write_atomic(to, *content);
-}
-
 std::vector<std::string> list_regular_files(const std::string& folder) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
