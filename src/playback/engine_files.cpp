@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/settings_store.h"
+#include "platform/engine_program.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
@@ -132,6 +133,32 @@ bool write_save_folder(const std::string& ini_path, std::string_view settings_te
       platform::files::write_atomic(platform::files::join(folder, kSettingsFile), text);
   launcher.start_program(platform::files::join(folder, kTerminalProgram), {});
   return written;
+}
+
+std::string player_folder_of(std::string_view program_folder) {
+  return platform::files::join(program_folder, "Qvod/");
+}
+
+std::string default_settings_text() {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<QvodPlayer>\r\n<Download " +
+         std::string(kSaveMarker) + default_save_folder() + "\"/>\r\n</QvodPlayer>\r\n";
+}
+
+bool prepare_player_folder(const std::string& ini_path, const std::string& player_folder,
+                           const std::string& terminal_program) {
+  if (!platform::files::make_directories(player_folder)) return false;
+  const bool has_terminal =
+      platform::engine_program::link_terminal(player_folder, terminal_program);
+  const std::string settings_file = platform::files::join(player_folder, kSettingsFile);
+  if (!platform::files::exists(settings_file)) {
+    platform::files::write_atomic(settings_file, default_settings_text());
+  }
+  if (!has_terminal) return false;
+  const std::string known = settings::read_ini(ini_path, "S_q", "qvodw");
+  const bool known_works = folder_known(known) &&
+                           platform::files::exists(platform::files::join(known, kTerminalProgram));
+  if (!known_works) settings::write_ini(ini_path, "S_q", "qvodw", player_folder);
+  return true;
 }
 
 }  // namespace pelmora::playback::engine

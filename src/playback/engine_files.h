@@ -66,4 +66,21 @@ bool write_save_folder(const std::string& ini_path, std::string_view settings_te
                        std::string_view old_folder, std::string_view new_folder,
                        platform::Launcher& launcher);
 
+// The engine's player folder the program keeps for the user: "Qvod/" in the program folder (the
+// folder the player component has always lived in), so that it is writable even when the
+// program is installed for the whole system.
+std::string player_folder_of(std::string_view program_folder);
+
+// The settings file the program writes into a player folder that has none: it names the default
+// download folder.
+std::string default_settings_text();
+
+// Makes the player folder ready before the start-up check runs: the folder itself, the terminal
+// program in it (a link to `terminal_program`, see platform::engine_program), its settings file
+// when it has none, and "S_q"/"qvodw" in the settings file `ini_path` pointing at it when that
+// setting names no folder holding a terminal program. A setting that names another working
+// engine folder is kept. True when the player folder holds a terminal program afterwards.
+bool prepare_player_folder(const std::string& ini_path, const std::string& player_folder,
+                           const std::string& terminal_program);
+
 }  // namespace pelmora::playback::engine

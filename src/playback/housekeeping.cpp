@@ -22,6 +22,9 @@ void BA1::Timer3_Timer() {
     terminal_path = engine::running_path(processes, engine::kTerminalProgram);
     engine::sweep_tray();
     if (terminal_path.empty()) {
+      // No player ran to say where the engine lives: its folder as saved (the program prepares
+      // one for the user), as the other starts of the terminal do.
+      read_player_dir();
       services().launcher.start_program(player_dir + std::string(engine::kTerminalProgram), {});
     }
   }

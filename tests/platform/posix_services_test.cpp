@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "platform/files.h"
@@ -34,6 +35,27 @@ TEST(ProcProcessTable, ListsThisProcessByItsExecutableName) {
   ASSERT_NE(me, processes.end());
   EXPECT_EQ(me->exe_name, "platform_tests");
   EXPECT_TRUE(me->exe_path.ends_with("/platform_tests"));
+}
+
+TEST(ProcProcessTable, NamesAProgramStartedThroughALinkByTheLinksPath) {
+  // A program of a name no other test looks for, in one folder, and a link to it in another.
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("real"));
+  std::filesystem::copy_file("/usr/bin/sleep", folder.file("real/pelmora-napper"));
+  const std::string link = folder.file("pelmora-napper");
+  ASSERT_EQ(::symlink(folder.file("real/pelmora-napper").c_str(), link.c_str()), 0);
+  ProcProcessTable table;
+  ASSERT_TRUE(spawn_detached({link, "30"}));
+  ProcessInfo found;
+  for (int tries = 0; tries < 100 && found.pid == 0; ++tries) {
+    for (const auto& process : table.list()) {
+      if (process.exe_path == link) found = process;
+    }
+    if (found.pid == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(found.pid, 0) << "the program started through the link is not named by it";
+  EXPECT_EQ(found.exe_name, "pelmora-napper");
+  EXPECT_TRUE(table.terminate(found.pid));
 }
 
 TEST(ProcProcessTable, EndsAProcessOfThisUserButNeverItself) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QTimer>
 #include <QtGui/QImage>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
@@ -353,22 +354,60 @@ TEST_F(MpvPlayerTest, AnHttpAddressThatAnswers404ReadsStopped) {
   EXPECT_EQ(player->download_permille(), 0);
 }
 
-TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheResolverOnly) {
-  const std::string address = "qvod://1234|ABCD|clip.mkv|";
+// A download engine that answers with a local clip where the terminal answers with its stream
+// address, and reads what the test sets.
+class ClipEngine final : public DownloadEngine {
+ public:
+  std::string stream;
+  std::string refusal;
+  EngineStatus reading;
+  std::vector<std::string> asked;
+  std::vector<std::string> closed;
+
+  void open(const std::string& address, Role role, Opened done) override {
+    asked.push_back((role == Role::kPlay ? "play " : "next ") + address);
+    if (done) QTimer::singleShot(0, [done, this] { done(refusal.empty() ? stream : "", refusal); });
+  }
+  void close(const std::string& address) override { closed.push_back(address); }
+  EngineStatus status(const std::string&) const override { return reading; }
+};
+
+TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheDownloadEngineWithItsReadings) {
+  const std::string address = "qvod://1234|" + std::string(40, 'a') + "|clip.mkv|";
   start(address);
-  EXPECT_EQ(player->play_state(), PlayState::kStopped);  // no engine yet
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);  // no engine
   EXPECT_EQ(player->download_permille(), 0);
 
-  std::string asked;
-  player->set_address_resolver([&](const std::string& engine_address) {
-    asked = engine_address;
-    return clip().path;
-  });
+  ClipEngine engine;
+  engine.stream = clip().path;
+  engine.reading = {EngineStatus::State::kMetadata, 0, 0, ""};
+  player->set_download_engine(&engine);
   player->play();
+  // Until the engine answers, the state says what it waits for.
+  EXPECT_EQ(player->play_state(), PlayState::kFetchingSeed);
+  engine.reading = {EngineStatus::State::kDownloading, 640, 310, ""};
   ASSERT_TRUE(reaches(PlayState::kPlaying));
-  EXPECT_EQ(asked, address);
+  EXPECT_EQ(engine.asked, std::vector<std::string>{"play " + address});
   EXPECT_EQ(player->media_address(), address);
-  EXPECT_EQ(player->download_permille(), 0);  // the engine reports this one
+  EXPECT_EQ(player->download_permille(), 640);
+  EXPECT_EQ(player->transfer_rate(), 310);
+
+  const std::string next = "qvod://99|" + std::string(40, 'b') + "|next.mkv|";
+  player->prepare_next(next);
+  EXPECT_EQ(engine.asked.back(), "next " + next);
+  // The engine losing every source while the item plays is an error state.
+  engine.reading = {EngineStatus::State::kError, 640, 0, "no-source"};
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);
+  player->stop();
+  EXPECT_EQ(engine.closed, std::vector<std::string>{address});
+
+  // A refusal reads stopped with the engine's reason.
+  engine.refusal = "unwritable-folder";
+  engine.reading = {};
+  player->play();
+  ASSERT_TRUE(run_until([&] { return !player->last_error().empty(); }));
+  EXPECT_EQ(player->last_error(), "unwritable-folder");
+  EXPECT_EQ(player->play_state(), PlayState::kStopped);
 }
 
 TEST_F(MpvPlayerTest, FullScreenIsARequestAndTheRestIsRemembered) {

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,16 @@ TEST_F(Housekeeping, StartUpWithNothingRunningTriesTheBareTerminalNameAndSavesNo
   EXPECT_EQ(started(), std::vector<std::string>{"QvodTerminal.exe"});
   EXPECT_EQ(ba1.player_dir, "");
   EXPECT_EQ(setting("S_q", "qvodw"), "0");
+}
+
+TEST_F(Housekeeping, StartUpStartsTheTerminalFromTheSavedFolderWhenNoneRuns) {
+  set_setting("S_q", "qvodw", "/home/u/.local/share/pelmora/Qvod/");
+  BA1& ba1 = open_window();
+  start_up();
+  EXPECT_EQ(started(),
+            std::vector<std::string>{"/home/u/.local/share/pelmora/Qvod/QvodTerminal.exe"});
+  EXPECT_EQ(ba1.player_dir, "/home/u/.local/share/pelmora/Qvod/");
+  EXPECT_EQ(setting("S_q", "qvodw"), "/home/u/.local/share/pelmora/Qvod/");
 }
 
 TEST_F(Housekeeping, StartUpLeavesTheEngineAloneWhenAskedTo) {
@@ -150,6 +161,69 @@ TEST_F(EngineSettingsFile, RefusesAFolderThatWouldBreakTheFileAndAnUnknownEngine
   EXPECT_FALSE(engine::write_save_folder(ini, original, "/old/", "/a\nb/", launcher));
   EXPECT_EQ(folder.read("QvodPlayer.xml"), original);
   EXPECT_TRUE(launcher.starts.empty());
+}
+
+// The player folder the program prepares for a user who may not write where it is installed.
+class PlayerFolder : public ::testing::Test {
+ protected:
+  PlayerFolder() {
+    std::filesystem::create_directories(folder.file("engine"));
+    std::filesystem::create_directories(folder.file("elsewhere"));
+    folder.write("engine/QvodTerminal.exe", "#!/bin/sh\n");
+    std::filesystem::permissions(terminal(), std::filesystem::perms::owner_all);
+    folder.write("elsewhere/QvodTerminal.exe", "#!/bin/sh\n");
+    std::filesystem::permissions(folder.file("elsewhere/QvodTerminal.exe"),
+                                 std::filesystem::perms::owner_all);
+  }
+  std::string terminal() const { return folder.file("engine/QvodTerminal.exe"); }
+  std::string ini() const { return folder.file("config.dll"); }
+  std::string player() const { return engine::player_folder_of(folder.file("home")); }
+  std::string link_target() const {
+    return std::filesystem::read_symlink(player() + "QvodTerminal.exe").string();
+  }
+  pelmora::testing::TempFolder folder;
+};
+
+TEST_F(PlayerFolder, IsMadeWithALinkToTheTerminalItsSettingsAndTheSavedFolder) {
+  EXPECT_EQ(player(), folder.file("home") + "/Qvod/");
+  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  EXPECT_EQ(link_target(), terminal());
+  EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), player());
+  EXPECT_EQ(engine::save_folder(player()), engine::default_save_folder());
+  EXPECT_EQ(*engine::read_settings_text(player()), engine::default_settings_text());
+
+  // The settings dialog's change survives the next start; a link gone astray is renewed.
+  headless::RecordingLauncher launcher;
+  ASSERT_TRUE(engine::write_save_folder(ini(), *engine::read_settings_text(player()),
+                                        engine::default_save_folder(), "/srv/films/", launcher));
+  std::filesystem::remove(player() + "QvodTerminal.exe");
+  std::filesystem::create_symlink("/nowhere/QvodTerminal.exe", player() + "QvodTerminal.exe");
+  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  EXPECT_EQ(link_target(), terminal());
+  EXPECT_EQ(engine::save_folder(player()), "/srv/films/");
+}
+
+TEST_F(PlayerFolder, KeepsAWorkingEngineFolderAndTheUsersOwnTerminal) {
+  settings::write_ini(ini(), "S_q", "qvodw", folder.file("elsewhere/"));
+  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), folder.file("elsewhere/"));
+
+  // A saved folder without a terminal in it is replaced by the prepared one.
+  settings::write_ini(ini(), "S_q", "qvodw", folder.file("gone/"));
+  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), player());
+
+  // A real program in the player folder is the user's own choice and stays.
+  std::filesystem::remove(player() + "QvodTerminal.exe");
+  folder.write("home/Qvod/QvodTerminal.exe", "#!/bin/sh\nmine\n");
+  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  EXPECT_EQ(folder.read("home/Qvod/QvodTerminal.exe"), "#!/bin/sh\nmine\n");
+}
+
+TEST_F(PlayerFolder, WithoutATerminalProgramNothingIsSaved) {
+  EXPECT_FALSE(engine::prepare_player_folder(ini(), player(), ""));
+  EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), "0");
+  EXPECT_TRUE(folder.has("home/Qvod/QvodPlayer.xml"));  // the dialog can still set a folder
 }
 
 // An HTTP fetch that is still busy when the program exits.

@@ -50,6 +50,23 @@ std::string first_argument(const std::string& folder) {
   return argv0;
 }
 
+// The path the program was started by, when that differs from the file the kernel names only by
+// symbolic links: an absolute argv[0] with the same base name that leads to the very same file.
+// A program started through a link in its own folder (the engine's terminal in the player
+// folder) is then known by that folder, not by the folder the link points into.
+std::string invoked_path(const std::string& folder, const std::string& exe_path) {
+  const std::string argv0 = first_argument(folder);
+  if (argv0.empty() || argv0.front() != '/' || argv0 == exe_path) return exe_path;
+  if (base_name(argv0) != base_name(exe_path)) return exe_path;
+  struct stat invoked {};
+  struct stat running {};
+  if (::stat(argv0.c_str(), &invoked) != 0 || ::stat((folder + "/exe").c_str(), &running) != 0) {
+    return exe_path;
+  }
+  const bool same = invoked.st_dev == running.st_dev && invoked.st_ino == running.st_ino;
+  return same ? argv0 : exe_path;
+}
+
 bool owned_by_me(int pid) {
   struct stat info {};
   if (::stat(("/proc/" + std::to_string(pid)).c_str(), &info) != 0) return false;
@@ -75,6 +92,7 @@ std::vector<ProcessInfo> ProcProcessTable::list() {
     ProcessInfo process;
     process.pid = std::stoi(entry->d_name);
     process.exe_path = exe_link(folder);
+    if (!process.exe_path.empty()) process.exe_path = invoked_path(folder, process.exe_path);
     process.exe_name =
         base_name(process.exe_path.empty() ? first_argument(folder) : process.exe_path);
     if (process.exe_name.empty()) continue;  // kernel threads have neither

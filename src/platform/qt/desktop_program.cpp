@@ -7,12 +7,15 @@
 #include <QtWidgets/QApplication>
 #include <cstdlib>
 
+#include "app/settings_store.h"
 #include "platform/curl/curl_fetch.h"
+#include "platform/engine_program.h"
 #include "platform/posix/command_power.h"
 #include "platform/posix/ifaddrs_adapters.h"
 #include "platform/posix/proc_process_table.h"
 #include "platform/posix/spawn_launcher.h"
 #include "platform/posix/system_clock.h"
+#include "platform/qt/engine_client.h"
 #include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpv_engine.h"
 #include "platform/qt/mpv_player.h"
@@ -20,6 +23,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/web_pane.h"
 #include "platform/services.h"
+#include "playback/engine_files.h"
 
 namespace pelmora::platform::qt {
 
@@ -39,13 +43,28 @@ MpvOutputs player_outputs() {
   return outputs;
 }
 
+// How the program reaches its download engine; `start_terminal` starts the user's terminal.
+EngineClient::Options engine_options(std::function<void()> start_terminal) {
+  EngineClient::Options options;
+  options.start_terminal = std::move(start_terminal);
+  return options;
+}
+
 // The main window as start-up sees it.
 class Host final : public app::MainWindowHost {
  public:
-  Host(app::BA1& window, QtBackend& backend, QtDialogs& dialogs)
-      : window_(window), backend_(backend), dialogs_(dialogs) {}
+  Host(app::BA1& window, QtBackend& backend, QtDialogs& dialogs, std::string program_folder)
+      : window_(window),
+        backend_(backend),
+        dialogs_(dialogs),
+        program_folder_(std::move(program_folder)) {}
   bool loaded() const override { return window_.loaded(); }
   void load() override {
+    // The settings file exists by now, and the window's start-up check, which starts the
+    // engine's terminal from the player folder, runs only after the window has loaded.
+    playback::engine::prepare_player_folder(settings::settings_path(program_folder_),
+                                            playback::engine::player_folder_of(program_folder_),
+                                            engine_program::terminal_program());
     backend_.attach(window_);
     dialogs_.set_parent(backend_.window_of(window_));
     window_.load();
@@ -61,6 +80,7 @@ class Host final : public app::MainWindowHost {
   app::BA1& window_;
   QtBackend& backend_;
   QtDialogs& dialogs_;
+  std::string program_folder_;
 };
 
 }  // namespace
@@ -74,6 +94,7 @@ struct DesktopProgram::Parts {
         channel("Pelmora|BA1"),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
+        download_engine(engine_options([this] { start_terminal(); })),
         player_engine(player_outputs()),
         services{backend,
                  clock,
@@ -88,8 +109,9 @@ struct DesktopProgram::Parts {
                  adapters,
                  player_engine},
         window(services, config, this->options.program_folder, this->options.command_line),
-        host(window, backend, dialogs) {
+        host(window, backend, dialogs, this->options.program_folder) {
     QApplication::setWindowIcon(program_icon());
+    player_engine.set_download_engine(&download_engine);
     backend.set_web_profile(
         make_profile(QString::fromStdString(this->options.program_folder), qApp));
     backend.set_video_widget_provider([this](Form& form) -> QWidget* {
@@ -100,6 +122,15 @@ struct DesktopProgram::Parts {
     backend.set_frameless([](const Form& form) {
       return form.name() == "BA1" || form.name() == "adsb" || form.name() == "ba4";
     });
+  }
+
+  // Starts the engine's terminal from the player folder the settings name, for the engine client
+  // when no terminal answers.
+  void start_terminal() {
+    const std::string folder =
+        settings::read_ini(settings::settings_path(options.program_folder), "S_q", "qvodw");
+    if (folder.empty() || folder == "0") return;
+    launcher.start_program(folder + engine_program::kTerminalName, {});
   }
 
   Options options;
@@ -114,6 +145,7 @@ struct DesktopProgram::Parts {
   CommandPower power;
   QtScreen screen;
   IfaddrsAdapters adapters;
+  EngineClient download_engine;
   MpvEngine player_engine;
   QtBackend backend;
   Services services;

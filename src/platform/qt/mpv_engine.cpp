@@ -75,7 +75,9 @@ std::unique_ptr<MpvPlayer> MpvEngine::create_player() {
   if (handle == nullptr) return nullptr;
   // A player that could be made answers the presence check too.
   available_ = true;
-  return std::make_unique<MpvPlayer>(handle, outputs_);
+  auto player = std::make_unique<MpvPlayer>(handle, outputs_);
+  player->set_download_engine(download_engine_);
+  return player;
 }
 
 }  // namespace pelmora::platform::qt

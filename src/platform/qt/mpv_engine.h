@@ -27,12 +27,15 @@ class MpvEngine final : public PlayerEngine {
   std::unique_ptr<PlayerControl> create() override;
   // The same, typed, for the backend that needs the video widget and the full-screen signal.
   std::unique_ptr<MpvPlayer> create_player();
+  // The download engine the players made from now on play engine addresses through (not owned).
+  void set_download_engine(DownloadEngine* engine) { download_engine_ = engine; }
 
  private:
   // A handle with the player's options, initialised; null on failure.
   mpv_handle* make_handle() const;
 
   MpvOutputs outputs_;
+  DownloadEngine* download_engine_ = nullptr;
   std::optional<bool> available_;
   // The handle the presence check made, kept for the first player: initialising libmpv is the
   // costly part of starting it, and start-up would otherwise do it twice.

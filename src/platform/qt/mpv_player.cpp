@@ -266,6 +266,9 @@ int MpvPlayer::position() const {
 }
 
 int MpvPlayer::transfer_rate() const {
+  if (is_engine_address(loaded_address_)) {
+    return engine_ != nullptr && loaded_address_ == address_ ? engine_->status(address_).rate : 0;
+  }
   if (!loaded() || !facts_.network || cache_speed_ <= 0) return 0;
   return static_cast<int>(std::min<int64_t>(cache_speed_ / 1024, 2000000000));
 }
@@ -278,7 +281,8 @@ int MpvPlayer::stream_rate() const {
 
 int MpvPlayer::download_permille() const {
   if (address_.empty() || loaded_address_ != address_) return 0;
-  if (is_engine_address(address_)) return 0;  // reported by the download engine
+  if (is_engine_address(address_))
+    return engine_ != nullptr ? engine_->status(address_).permille : 0;
   if (is_local_address(address_)) return facts_.phase == MpvLoadPhase::kFailed ? 0 : 1000;
   if (!loaded()) return 0;
   if (cache_complete_) return 1000;
@@ -311,16 +315,12 @@ void MpvPlayer::play() {
   const bool same_item =
       address_ == loaded_address_ && (facts_.phase == MpvLoadPhase::kLoading || loaded());
   if (!same_item) {
-    std::string target = address_;
-    if (is_engine_address(address_)) target = resolver_ ? resolver_(address_) : std::string();
-    if (target.empty()) {
-      loaded_address_ = address_;
-      facts_.phase = MpvLoadPhase::kFailed;
-      last_error_ = "no download engine for this address";
-      return;
-    }
     loaded_address_ = address_;
-    load(target, 0, false);
+    if (is_engine_address(address_)) {
+      open_engine_item();
+    } else {
+      load(address_, 0, false);
+    }
     return;
   }
   if (loaded() && facts_.eof_reached) {
@@ -367,6 +367,44 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
   last_error_.clear();
 }
 
+void MpvPlayer::open_engine_item() {
+  reset_item_readings();
+  facts_.pause = false;
+  facts_.network = true;
+  facts_.phase = MpvLoadPhase::kLoading;
+  last_error_.clear();
+  const uint64_t request = ++engine_request_;
+  if (engine_ == nullptr) {
+    facts_.phase = MpvLoadPhase::kFailed;
+    last_error_ = "no-engine";
+    return;
+  }
+  QPointer<MpvPlayer> self(this);
+  engine_->open(address_, DownloadEngine::Role::kPlay,
+                [self, request](const std::string& stream, const std::string& error) {
+                  // Stopped or replaced meanwhile: the answer is for an item gone.
+                  if (!self || self->engine_request_ != request) return;
+                  if (stream.empty()) {
+                    self->facts_.phase = MpvLoadPhase::kFailed;
+                    self->last_error_ = error;
+                    return;
+                  }
+                  self->load(stream, 0, self->facts_.pause);
+                });
+}
+
+PlayState MpvPlayer::play_state() const {
+  if (engine_ == nullptr || !is_engine_address(loaded_address_)) return derive_play_state(facts_);
+  return engine_play_state(facts_, engine_->status(loaded_address_));
+}
+
+void MpvPlayer::prepare_next(const std::string& address) {
+  next_address_ = address;
+  if (engine_ != nullptr && is_engine_address(address)) {
+    engine_->open(address, DownloadEngine::Role::kNext, {});
+  }
+}
+
 void MpvPlayer::pause() {
   if (facts_.phase != MpvLoadPhase::kLoading && !loaded()) return;
   facts_.pause = true;
@@ -379,6 +417,8 @@ void MpvPlayer::stop() {
   // item that follows it at once (a second start's file, a history entry) and end that item.
   const char* arguments[] = {"stop", nullptr};
   mpv_command(handle_, arguments);
+  ++engine_request_;
+  if (engine_ != nullptr && is_engine_address(loaded_address_)) engine_->close(loaded_address_);
   facts_.phase = MpvLoadPhase::kStopped;
   loaded_address_.clear();
   entry_id_ = 0;

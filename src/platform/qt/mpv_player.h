@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/player_control.h"
+#include "platform/qt/download_engine.h"
 #include "platform/qt/mpv_play_state.h"
 
 struct mpv_handle;
@@ -42,15 +43,15 @@ struct MpvOutputs {
 // PrepareNext only remembers the address: mpv opens an http address quickly on Play, and
 // appending it to mpv's playlist would let mpv move on to it by itself at the end of an item,
 // where the program wants to decide what follows. Buffering ahead is the download engine's work
-// for its own addresses.
+// for its own addresses: an engine address is handed to it to download behind the playing item.
+//
+// Engine addresses ("qvod://...") play through the download engine: Play asks it for the stream
+// address (the item reads as loading meanwhile) and gives that to mpv; DownloadPermille and
+// TransferRate are the engine's, and the state says why the picture waits (engine_play_state).
 class MpvPlayer : public QObject, public PlayerControl {
   Q_OBJECT
 
  public:
-  // Turns an address that the download engine serves ("qvod://...") into one mpv can open, or
-  // empty when it cannot be played (yet).
-  using AddressResolver = std::function<std::string(const std::string& address)>;
-
   // Takes ownership of `handle`, created and initialised by MpvEngine with `outputs`.
   MpvPlayer(mpv_handle* handle, MpvOutputs outputs);
   ~MpvPlayer() override;
@@ -70,10 +71,10 @@ class MpvPlayer : public QObject, public PlayerControl {
   void play() override;
   void pause() override;
   void stop() override;
-  PlayState play_state() const override { return derive_play_state(facts_); }
+  PlayState play_state() const override;
   int stream_rate() const override;
   int download_permille() const override;
-  void prepare_next(const std::string& address) override { next_address_ = address; }
+  void prepare_next(const std::string& address) override;
   void set_ad_page_address(const std::string& address) override { ad_page_address_ = address; }
 
   // The widget the picture is drawn into, made on the first call; the backend gives it a parent
@@ -93,7 +94,9 @@ class MpvPlayer : public QObject, public PlayerControl {
   const std::string& last_error() const { return last_error_; }
   const MpvPlaybackFacts& facts() const { return facts_; }
 
-  void set_address_resolver(AddressResolver resolver) { resolver_ = std::move(resolver); }
+  // The download engine that serves engine addresses; without one they fail to open. Not owned;
+  // it must outlive the player.
+  void set_download_engine(DownloadEngine* engine) { engine_ = engine; }
 
  signals:
   // The program set FullScreen; emitted on every write, also when the value is unchanged.
@@ -107,6 +110,8 @@ class MpvPlayer : public QObject, public PlayerControl {
   // Opens `target` as the current item at `start` seconds, playing or paused.
   void load(const std::string& target, double start, bool paused);
   void reset_item_readings();
+  // Asks the download engine for the stream of the engine address being played.
+  void open_engine_item();
   void set_flag_async(const char* name, bool value);
   void command_async(const char** arguments);
   void seek_to(int seconds);
@@ -117,7 +122,8 @@ class MpvPlayer : public QObject, public PlayerControl {
   MpvOutputs outputs_;
   QPointer<MpvVideoWidget> widget_;
   std::atomic<bool> drain_queued_{false};
-  AddressResolver resolver_;
+  DownloadEngine* engine_ = nullptr;
+  uint64_t engine_request_ = 0;  // tells the engine's answer for the current item from older ones
 
   std::string address_;         // MediaAddress as the program set it
   std::string loaded_address_;  // the MediaAddress of the item given to mpv

@@ -1,0 +1,112 @@
+#include "platform/qt/download_engine.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+constexpr std::string_view kScheme = "qvod://";
+
+bool hex_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A whole decimal number without sign; nothing when the text is not one.
+std::optional<std::uint64_t> decimal(std::string_view text) {
+  std::uint64_t value = 0;
+  if (text.empty()) return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+int bounded(std::string_view text, int low, int high) {
+  const std::optional<std::uint64_t> value = decimal(text);
+  if (!value) return low;
+  return static_cast<int>(std::clamp<std::uint64_t>(*value, static_cast<std::uint64_t>(low),
+                                                    static_cast<std::uint64_t>(high)));
+}
+
+EngineStatus::State state_named(std::string_view name) {
+  using State = EngineStatus::State;
+  if (name == "connecting") return State::kConnecting;
+  if (name == "metadata") return State::kMetadata;
+  if (name == "buffering") return State::kBuffering;
+  if (name == "downloading") return State::kDownloading;
+  if (name == "finished") return State::kFinished;
+  if (name == "error") return State::kError;
+  return State::kUnknown;
+}
+
+}  // namespace
+
+std::optional<EngineAddress> parse_engine_address(std::string_view address) {
+  if (!address.starts_with(kScheme)) return std::nullopt;
+  std::string_view rest = address.substr(kScheme.size());
+  if (!rest.ends_with('|')) return std::nullopt;
+  rest.remove_suffix(1);
+  const auto first = rest.find('|');
+  if (first == std::string_view::npos) return std::nullopt;
+  const auto second = rest.find('|', first + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  EngineAddress parsed;
+  const std::optional<std::uint64_t> size = decimal(rest.substr(0, first));
+  if (!size || *size == 0) return std::nullopt;
+  parsed.size = *size;
+  const std::string_view hash = rest.substr(first + 1, second - first - 1);
+  if (hash.size() != 40 || !std::all_of(hash.begin(), hash.end(), hex_digit)) return std::nullopt;
+  parsed.hash.resize(hash.size());
+  std::transform(hash.begin(), hash.end(), parsed.hash.begin(), [](char c) {
+    return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  parsed.name = std::string(rest.substr(second + 1));
+  if (parsed.name.empty() || parsed.name.find('|') != std::string::npos) return std::nullopt;
+  return parsed;
+}
+
+EngineStatus parse_engine_status(std::string_view body) {
+  EngineStatus status;
+  while (!body.empty()) {
+    const auto end = std::min(body.find('\n'), body.size());
+    std::string_view line = body.substr(0, end);
+    body.remove_prefix(std::min(end + 1, body.size()));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    const std::string_view value = line.substr(equals + 1);
+    if (key == "state") {
+      status.state = state_named(value);
+    } else if (key == "permille") {
+      status.permille = bounded(value, 0, 1000);
+    } else if (key == "rate") {
+      status.rate = bounded(value, 0, 2000000000);
+    } else if (key == "error") {
+      status.error = std::string(value);
+    }
+  }
+  if (!status.error.empty()) status.state = EngineStatus::State::kError;
+  return status;
+}
+
+PlayState engine_play_state(const MpvPlaybackFacts& facts, const EngineStatus& status) {
+  using State = EngineStatus::State;
+  if (status.state == State::kError) return PlayState::kStopped;
+  const PlayState player = derive_play_state(facts);
+  const bool waiting = facts.phase == MpvLoadPhase::kLoading ||
+                       (facts.phase == MpvLoadPhase::kLoaded && player == PlayState::kBuffering);
+  if (!waiting) return player;
+  switch (status.state) {
+    case State::kMetadata:
+      return PlayState::kFetchingSeed;
+    case State::kUnknown:
+    case State::kConnecting:
+      return PlayState::kConnecting;
+    default:
+      return PlayState::kBuffering;
+  }
+}
+
+}  // namespace pelmora::platform::qt

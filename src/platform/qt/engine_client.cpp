@@ -1,0 +1,197 @@
+#include "platform/qt/engine_client.h"
+
+#include <unistd.h>
+
+#include <QtCore/QDateTime>
+#include <QtCore/QPointer>
+#include <QtCore/QUrl>
+#include <QtNetwork/QNetworkProxy>
+#include <QtNetwork/QNetworkReply>
+#include <QtNetwork/QNetworkRequest>
+#include <cstdlib>
+#include <fstream>
+
+namespace pelmora::platform::qt {
+
+namespace {
+
+constexpr const char* kEndpointName = "pelmora-engine.endpoint";
+constexpr int kRetryMs = 100;
+
+qint64 now_ms() {
+  return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::string percent(const std::string& text) {
+  return QUrl::toPercentEncoding(QByteArray::fromStdString(text)).toStdString();
+}
+
+std::string first_line(const std::string& body) {
+  std::string line = body.substr(0, body.find('\n'));
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+  return line;
+}
+
+// The control address from the endpoint file: one line, a loopback HTTP address ending in "/".
+std::string read_endpoint(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!std::getline(in, line)) return {};
+  line = first_line(line);
+  if (!line.starts_with("http://127.0.0.1:") || !line.ends_with('/')) return {};
+  return line;
+}
+
+// The reason in a refusal's body ("error=TEXT"), or `otherwise`.
+std::string refusal_reason(const std::string& body, const std::string& otherwise) {
+  const EngineStatus status = parse_engine_status(body);
+  return status.error.empty() ? otherwise : status.error;
+}
+
+}  // namespace
+
+EngineClient::EngineClient(Options options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {
+  if (options_.endpoint_file.empty()) options_.endpoint_file = endpoint_file_path();
+  // The terminal is on loopback: no proxy of the desktop's may stand in between.
+  network_.setProxy(QNetworkProxy::NoProxy);
+  poll_timer_.setInterval(options_.poll_interval_ms);
+  connect(&poll_timer_, &QTimer::timeout, this, &EngineClient::poll);
+}
+
+EngineClient::~EngineClient() {
+  // Requests still on their way answer nobody: their handlers use this object.
+  for (QNetworkReply* reply : network_.findChildren<QNetworkReply*>()) {
+    reply->disconnect(this);
+    reply->abort();
+  }
+}
+
+std::string EngineClient::endpoint_file_path() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/" + kEndpointName;
+  const char* temporary = std::getenv("TMPDIR");
+  const std::string folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
+  return folder + "/pelmora-engine-" + std::to_string(::getuid()) + "/" + kEndpointName;
+}
+
+void EngineClient::open(const std::string& address, Role role, Opened done) {
+  if (!done) done = [](const std::string&, const std::string&) {};
+  const std::optional<EngineAddress> parsed = parse_engine_address(address);
+  if (!parsed) {
+    // Answered from the event loop, as every other answer is.
+    QTimer::singleShot(0, this, [done] { done({}, "bad-address"); });
+    return;
+  }
+  items_.try_emplace(parsed->hash);
+  if (!poll_timer_.isActive()) poll_timer_.start();
+  ask_open(address, role, std::move(done), now_ms() + options_.start_wait_ms);
+}
+
+void EngineClient::ask_open(const std::string& address, Role role, Opened done,
+                            qint64 deadline_ms) {
+  QPointer<EngineClient> self(this);
+  with_endpoint(
+      [=, this](const std::string& base) {
+        const std::string url = base + "open?address=" + percent(address) +
+                                "&role=" + (role == Role::kPlay ? "play" : "next");
+        get(url, [=, this](int http_status, const std::string& body) {
+          if (!self) return;
+          if (http_status == 200 && !first_line(body).empty()) {
+            done(first_line(body), {});
+          } else if (http_status == 400 || http_status == 404) {
+            done({}, refusal_reason(body, "bad-address"));
+          } else if (now_ms() < deadline_ms) {
+            // Not reachable, or a token of a terminal that has ended since: look again.
+            base_.clear();
+            start_when_missing(deadline_ms);
+            QTimer::singleShot(kRetryMs, this,
+                               [=, this] { ask_open(address, role, done, deadline_ms); });
+          } else {
+            done({}, "no-engine");
+          }
+        });
+      },
+      [done] { done({}, "no-engine"); }, deadline_ms);
+}
+
+void EngineClient::close(const std::string& address) {
+  const std::optional<EngineAddress> parsed = parse_engine_address(address);
+  if (!parsed) return;
+  items_.erase(parsed->hash);
+  if (items_.empty()) poll_timer_.stop();
+  const std::string hash = parsed->hash;
+  with_endpoint([this, hash](const std::string& base) { get(base + "close?hash=" + hash, {}); },
+                [] {}, now_ms());
+}
+
+EngineStatus EngineClient::status(const std::string& address) const {
+  const std::optional<EngineAddress> parsed = parse_engine_address(address);
+  if (!parsed) return EngineStatus{EngineStatus::State::kError, 0, 0, "bad-address"};
+  const auto item = items_.find(parsed->hash);
+  return item != items_.end() ? item->second.status : EngineStatus{};
+}
+
+void EngineClient::with_endpoint(std::function<void(const std::string&)> then,
+                                 std::function<void()> failed, qint64 deadline_ms) {
+  if (base_.empty()) base_ = read_endpoint(options_.endpoint_file);
+  if (!base_.empty()) {
+    then(base_);
+  } else if (now_ms() < deadline_ms) {
+    start_when_missing(deadline_ms);
+    QTimer::singleShot(kRetryMs, this,
+                       [this, then = std::move(then), failed = std::move(failed), deadline_ms] {
+                         with_endpoint(then, failed, deadline_ms);
+                       });
+  } else {
+    failed();
+  }
+}
+
+void EngineClient::start_when_missing(qint64 deadline_ms) {
+  if (!options_.start_terminal || started_for_ == deadline_ms) return;
+  const qint64 waited = now_ms() - (deadline_ms - options_.start_wait_ms);
+  if (waited < options_.start_after_ms) return;
+  started_for_ = deadline_ms;
+  options_.start_terminal();
+}
+
+void EngineClient::get(const std::string& url, Answer answer) {
+  QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(url)));
+  request.setTransferTimeout(options_.request_timeout_ms);
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+  QNetworkReply* reply = network_.get(request);
+  connect(reply, &QNetworkReply::finished, this, [reply, answer = std::move(answer)] {
+    reply->deleteLater();
+    if (!answer) return;
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    answer(code.isValid() ? code.toInt() : 0, reply->readAll().toStdString());
+  });
+}
+
+void EngineClient::poll() {
+  if (items_.empty()) {
+    poll_timer_.stop();
+    return;
+  }
+  if (base_.empty()) base_ = read_endpoint(options_.endpoint_file);
+  if (base_.empty()) return;
+  for (auto& [hash, item] : items_) {
+    if (item.asking) continue;
+    item.asking = true;
+    get(base_ + "status?hash=" + hash, [this, hash](int http_status, const std::string& body) {
+      const auto found = items_.find(hash);
+      if (found == items_.end()) return;  // closed meanwhile
+      found->second.asking = false;
+      if (http_status == 200) {
+        found->second.status = parse_engine_status(body);
+      } else if (http_status == 404) {
+        found->second.status = EngineStatus{};
+      } else if (http_status == 0 || http_status == 403) {
+        base_.clear();  // the terminal ended or was replaced; read its endpoint again
+      }
+    });
+  }
+}
+
+}  // namespace pelmora::platform::qt
