@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcurl4-openssl-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libtorrent-rasterbar-dev
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),

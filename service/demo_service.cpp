@@ -69,7 +69,8 @@ DemoService::DemoService(ServiceOptions options, const Catalogue& catalogue)
       hang_time_(options.hang_time),
       server_(std::make_unique<httplib::Server>()),
       failures_(std::move(options.failures)),
-      update_(std::move(options.update)) {
+      update_(std::move(options.update)),
+      corrupt_web_seed_(options.corrupt_web_seed) {
   // Enough workers for a browser's parallel connections plus a few hanging requests.
   server_->new_task_queue = [] { return new httplib::ThreadPool(24); };
   server_->set_keep_alive_timeout(2);
@@ -89,6 +90,7 @@ DemoService::~DemoService() {
 bool DemoService::start(int port) {
   if (started_) return false;
   started_ = true;
+  shelf_ = std::make_unique<TorrentShelf>(media_folder_);
   if (port == 0) {
     port_ = server_->bind_to_any_port("127.0.0.1");
   } else {
@@ -139,6 +141,16 @@ void DemoService::clear_failures() {
 void DemoService::set_update_fields(UpdateFields fields) {
   std::lock_guard lock(mutex_);
   update_ = std::move(fields);
+}
+
+void DemoService::set_web_seed_corrupt(bool corrupt) {
+  std::lock_guard lock(mutex_);
+  corrupt_web_seed_ = corrupt;
+}
+
+std::optional<TorrentShelf::Entry> DemoService::torrent_entry(const std::string& name) {
+  if (!shelf_) return std::nullopt;
+  return shelf_->entry(name);
 }
 
 SeenRequests DemoService::seen() const {
@@ -244,11 +256,25 @@ void DemoService::route() {
               "<body></body></html>\n");
   });
   s.Get("/media/(.*)",
-        [this](const httplib::Request& req, httplib::Response& res) { media(req, res); });
+        [this](const httplib::Request& req, httplib::Response& res) { media(req, res, false); });
   // The player's clips are also named under "qvod/": the client plays an address from its
   // history in the player only when the address names the player's kind.
   s.Get("/qvod/(.*)",
-        [this](const httplib::Request& req, httplib::Response& res) { media(req, res); });
+        [this](const httplib::Request& req, httplib::Response& res) { media(req, res, true); });
+  // The player engine's sources besides the web seed above: a tracker and the metadata.
+  s.Get("/announce", [this](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(tracker_.announce(raw_query(req.target), req.remote_addr),
+                    "text/plain; charset=iso-8859-1");
+  });
+  s.Get("/torrents/([0-9A-Fa-f]{40})\\.torrent",
+        [this](const httplib::Request& req, httplib::Response& res) {
+          const auto torrent = shelf_ ? shelf_->torrent(req.matches[1]) : std::nullopt;
+          if (!torrent) {
+            res.status = 404;
+            return;
+          }
+          res.set_content(*torrent, "application/x-bittorrent");
+        });
   s.Get("/_demo/seen", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(seen_json(), "application/json; charset=utf-8");
   });
@@ -319,7 +345,7 @@ void DemoService::resource_request(const httplib::Request& req, httplib::Respons
   res.set_content(reply, kText);
 }
 
-void DemoService::media(const httplib::Request& req, httplib::Response& res) {
+void DemoService::media(const httplib::Request& req, httplib::Response& res, bool web_seed) {
   const std::string name = req.matches[1];
   const MediaLookup file = find_media(media_folder_, name);
   if (file.result != MediaLookup::Result::found) {
@@ -366,16 +392,27 @@ void DemoService::media(const httplib::Request& req, httplib::Response& res) {
                                           std::to_string(size));
     }
   }
+  bool corrupt = false;
+  if (web_seed) {
+    std::lock_guard lock(mutex_);
+    corrupt = corrupt_web_seed_;
+  }
   // Several ranges at once are answered with the whole file, as a server may.
   res.set_content_provider(
       static_cast<size_t>(length), media_type(name),
-      [stream, first](size_t offset, size_t wanted, httplib::DataSink& sink) {
+      [stream, first, corrupt](size_t offset, size_t wanted, httplib::DataSink& sink) {
         char buffer[64 * 1024];
         stream->clear();
         stream->seekg(static_cast<std::streamoff>(first + offset));
         stream->read(buffer, static_cast<std::streamsize>(std::min(wanted, sizeof buffer)));
         const std::streamsize got = stream->gcount();
         if (got <= 0) return false;
+        if (corrupt) {
+          // One wrong byte in every 16 KiB block: every piece of every torrent fails its hash.
+          for (std::streamsize i = 0; i < got; ++i) {
+            if ((first + offset + static_cast<size_t>(i)) % 16384 == 100) buffer[i] ^= 0x5a;
+          }
+        }
         sink.write(buffer, static_cast<size_t>(got));
         return true;
       });

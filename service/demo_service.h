@@ -12,6 +12,8 @@
 
 #include "catalogue.h"
 #include "failure_modes.h"
+#include "torrent_shelf.h"
+#include "tracker.h"
 
 namespace httplib {
 class Server;
@@ -40,6 +42,9 @@ struct ServiceOptions {
   // How long a hanging resource request waits before answering after all; longer than the
   // client's whole-request time-out (15 s), and cut short when the service stops.
   std::chrono::milliseconds hang_time{20000};
+  // The web seed ("qvod/NAME") sends bytes that are not the file's, to test that the engine
+  // checks what it receives.
+  bool corrupt_web_seed = false;
 };
 
 // What the service has been asked, in order, for tests to read (also as JSON at /_demo/seen).
@@ -80,13 +85,20 @@ class DemoService {
   void clear_failures();
   void set_update_fields(UpdateFields fields);
 
+  // Switches the web seed's corruption on or off while the service runs.
+  void set_web_seed_corrupt(bool corrupt);
+  // The info-hash and size of the torrent of the media file `name` (waits for the torrents to
+  // be made after start()); nothing for a file that is not in the media folder.
+  std::optional<TorrentShelf::Entry> torrent_entry(const std::string& name);
+  int tracker_peers(const std::string& info_hash) const { return tracker_.peer_count(info_hash); }
+
   SeenRequests seen() const;
   void clear_seen();
 
  private:
   void route();
   void resource_request(const httplib::Request& req, httplib::Response& res);
-  void media(const httplib::Request& req, httplib::Response& res);
+  void media(const httplib::Request& req, httplib::Response& res, bool web_seed);
   std::optional<ReplyFailure> failure_for(const std::optional<EpisodeRef>& episode) const;
   std::string seen_json() const;
   // Waits for the hang time; false when the service began to stop meanwhile.
@@ -107,6 +119,9 @@ class DemoService {
   std::vector<FailureRule> failures_;
   UpdateFields update_;
   SeenRequests seen_;
+  bool corrupt_web_seed_ = false;
+  Tracker tracker_;
+  std::unique_ptr<TorrentShelf> shelf_;
 };
 
 }  // namespace pelmora::service

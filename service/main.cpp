@@ -29,6 +29,7 @@ Serves the Pelmora demo catalogue on http://127.0.0.1:PORT/ until interrupted.
                        make h.asp misbehave, for every episode or for one; MODE is one of
                        0, 1, empty, garbage, 500, hang (may be given more than once)
   --hang-seconds N     how long a hanging h.asp request waits (default 20, at most 600)
+  --corrupt-web-seed   the player engine's web seed (qvod/NAME) sends wrong bytes
   --help               this text
 )";
 
@@ -83,6 +84,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    }
+    if (arg == "--corrupt-web-seed") {
+      options.corrupt_web_seed = true;
+      continue;
     }
     if (i + 1 >= argc) return usage_error("unknown option or missing value: " + std::string(arg));
     const std::string_view value = argv[++i];

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace pelmora::engine {
+
+class Engine;
+
+// The terminal's HTTP face on 127.0.0.1: the control API under a secret base path, and each
+// item's stream under its own random token.
+class ControlServer {
+ public:
+  // `quit` is called (from a server thread) when the control API is asked to end the terminal.
+  ControlServer(Engine& engine, std::function<void()> quit);
+  ~ControlServer();
+  ControlServer(const ControlServer&) = delete;
+  ControlServer& operator=(const ControlServer&) = delete;
+
+  // Listens on 127.0.0.1, any free port. False when it cannot.
+  bool start();
+  void stop();
+  // "http://127.0.0.1:PORT/TOKEN/"
+  std::string base_url() const;
+  int port() const { return port_; }
+
+ private:
+  void route();
+
+  Engine& engine_;
+  std::function<void()> quit_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::string token_;
+  int port_ = 0;
+};
+
+}  // namespace pelmora::engine

@@ -1,0 +1,785 @@
+#include "engine_session.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <httplib.h>
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/alert_types.hpp>
+#include <libtorrent/hex.hpp>
+#include <libtorrent/read_resume_data.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/session_params.hpp>
+#include <libtorrent/settings_pack.hpp>
+#include <libtorrent/torrent_handle.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+#include <libtorrent/write_resume_data.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "percent.h"
+#include "random_token.h"
+#include "torrent_maker.h"
+
+namespace pelmora::engine {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Pieces ahead of a reader that get deadlines, and how far apart the deadlines are.
+constexpr int kWindowPieces = 8;
+constexpr int kDeadlineStepMs = 150;
+// A prepared item's first and last pieces, fetched before the rest: the container's header and,
+// for files that keep their index at the end, that index.
+constexpr int kHeadPieces = 4;
+constexpr int kTailPieces = 2;
+// While an item plays and still downloads, a prepared one is held to this rate.
+constexpr int kNextRateWhilePlaying = 1024 * 1024;
+
+std::string hex_of(const lt::sha1_hash& hash) {
+  return lt::aux::to_hex({hash.data(), static_cast<std::ptrdiff_t>(hash.size())});
+}
+
+lt::sha1_hash hash_from_hex(const std::string& hex) {
+  lt::sha1_hash hash;
+  lt::aux::from_hex({hex.data(), static_cast<std::ptrdiff_t>(hex.size())}, hash.data());
+  return hash;
+}
+
+std::optional<std::string> read_whole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool write_whole(const fs::path& path, std::string_view bytes) {
+  const fs::path temporary = path.string() + ".tmp-" + std::to_string(getpid());
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) fs::remove(temporary, ec);
+  return !ec;
+}
+
+// Whether files can be made in `folder` (made first when missing).
+bool folder_writable(const std::string& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) return false;
+  const std::string probe = folder + "/.pelmora-write-probe-" + std::to_string(getpid());
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+// The parts of a service address that an HTTP client needs.
+struct ServiceParts {
+  std::string host_port;  // "http://127.0.0.1:8750"
+  std::string path;       // "/", or the service's own path ending in "/"
+};
+
+ServiceParts split_service(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  if (slash == std::string::npos) return {url, "/"};
+  return {url.substr(0, slash), url.substr(slash)};
+}
+
+struct Reader {
+  int piece = -1;
+  bool waiting = false;
+};
+
+}  // namespace
+
+std::optional<Role> parse_role(std::string_view text) {
+  if (text == "play") return Role::play;
+  if (text == "next") return Role::next;
+  return std::nullopt;
+}
+
+struct Item {
+  QvodAddress address;
+  lt::torrent_handle handle;
+  std::string token;
+  Role role = Role::background;
+  std::string save_path;
+  std::string file_path;  // where the file's bytes are, once the metadata is known
+  std::string error;
+  bool metadata = false;
+  bool metadata_asked = false;   // the service has been asked for the metadata
+  bool metadata_failed = false;  // and could not give it
+  bool got_payload = false;
+  // A piece failed its hash: the web seed is no longer asked, as peers can be told apart and
+  // dropped by the session but the service's web seed cannot.
+  bool web_seed_distrusted = false;
+  Clock::time_point distrusted_at;
+  bool restarting = false;
+  int piece_length = 0;
+  int num_pieces = 0;
+  Clock::time_point opened = Clock::now();
+  std::map<int, Reader> readers;
+};
+
+struct Engine::Impl {
+  explicit Impl(EngineOptions o) : options(std::move(o)) {}
+
+  EngineOptions options;
+  std::unique_ptr<lt::session> session;
+  mutable std::mutex mutex;
+  std::condition_variable changed;
+  std::map<std::string, Item> items;          // by hash
+  std::map<std::string, std::string> tokens;  // stream token -> hash
+  bool stopping = false;
+  bool stopped = false;
+  std::thread alert_thread;
+  std::vector<std::thread> fetchers;
+  int next_reader = 1;
+
+  lt::settings_pack settings() const;
+  void load_state();
+  void add_to_session(Item& item, lt::add_torrent_params params);
+  Item& new_item(const QvodAddress& address);
+  void on_metadata(Item& item);
+  void apply_role(Item& item);
+  void set_window(Item& item, int piece);
+  void aim(Item& item, int reader, int piece);
+  void fail(Item& item, const std::string& error);
+  Item* by_handle(const lt::torrent_handle& handle);
+  void handle_alert(lt::alert* alert);
+  void tick();
+  void fetch_metadata(std::string hash, std::string service_url);
+  void run_alerts();
+  void save_item_file(const Item& item) const;
+  std::string state_path(const std::string& hash, const char* extension) const {
+    return options.state_folder + "/" + hash + extension;
+  }
+  std::vector<std::string> web_seeds(const std::string& name, bool distrusted = false) const {
+    if (!options.web_seed || distrusted) return {};
+    return {options.service_url + "qvod/" + percent_encode(name)};
+  }
+  std::vector<std::string> trackers() const {
+    if (!options.peers) return {};
+    return {options.service_url + "announce"};
+  }
+};
+
+Engine::Engine(EngineOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Engine::~Engine() {
+  stop();
+}
+
+lt::settings_pack Engine::Impl::settings() const {
+  lt::settings_pack pack;
+  pack.set_str(lt::settings_pack::listen_interfaces,
+               options.listen_interface + ":" + std::to_string(options.listen_port));
+  pack.set_bool(lt::settings_pack::enable_dht, false);
+  pack.set_bool(lt::settings_pack::enable_lsd, false);
+  pack.set_bool(lt::settings_pack::enable_upnp, false);
+  pack.set_bool(lt::settings_pack::enable_natpmp, false);
+  pack.set_bool(lt::settings_pack::enable_incoming_utp, false);
+  pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+  // Peers of one machine share an address and differ only by port.
+  pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
+  pack.set_int(lt::settings_pack::alert_mask,
+               lt::alert_category::status | lt::alert_category::error |
+                   lt::alert_category::storage | lt::alert_category::piece_progress);
+  pack.set_int(lt::settings_pack::active_downloads, -1);
+  pack.set_int(lt::settings_pack::active_seeds, -1);
+  pack.set_int(lt::settings_pack::active_limit, -1);
+  pack.set_int(lt::settings_pack::stop_tracker_timeout, 1);
+  pack.set_int(lt::settings_pack::urlseed_wait_retry, 5);
+  // Web seed requests stay short so that a deadline for a piece further on is not stuck behind
+  // a long run of pieces already asked for.
+  pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
+  pack.set_str(lt::settings_pack::user_agent, "QvodTerminal/1.0");
+  return pack;
+}
+
+bool Engine::start() {
+  Impl& d = *impl_;
+  std::error_code ec;
+  fs::create_directories(d.options.state_folder, ec);
+  lt::session_params params(d.settings());
+  try {
+    d.session = std::make_unique<lt::session>(std::move(params));
+  } catch (const std::exception&) {
+    return false;
+  }
+  // A session that cannot listen still starts; the port says so.
+  if (!d.session->is_listening()) return false;
+  {
+    std::lock_guard lock(d.mutex);
+    d.load_state();
+  }
+  d.alert_thread = std::thread([&d] { d.run_alerts(); });
+  return true;
+}
+
+int Engine::listen_port() const {
+  return impl_->session ? impl_->session->listen_port() : 0;
+}
+
+void Engine::Impl::save_item_file(const Item& item) const {
+  write_whole(state_path(item.address.hash, ".item"), "size=" + std::to_string(item.address.size) +
+                                                          "\nname=" + item.address.name +
+                                                          "\nsave_path=" + item.save_path + "\n");
+}
+
+void Engine::Impl::load_state() {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(options.state_folder, ec)) {
+    const fs::path path = entry.path();
+    if (path.extension() != ".item") continue;
+    const std::string hash = path.stem().string();
+    if (!is_info_hash(hash) || items.count(hash)) continue;
+    const auto text = read_whole(path);
+    if (!text) continue;
+    QvodAddress address;
+    address.hash = hash;
+    std::string save_path;
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("size=")) address.size = std::strtoull(line.c_str() + 5, nullptr, 10);
+      if (line.starts_with("name=")) address.name = line.substr(5);
+      if (line.starts_with("save_path=")) save_path = line.substr(10);
+    }
+    if (address.size == 0 || address.name.empty() || save_path.empty()) continue;
+
+    // Resume data is good for one start: after a crash the next start checks the file itself
+    // against the piece hashes instead of trusting an older account of it.
+    lt::add_torrent_params params;
+    const std::string resume = state_path(hash, ".resume");
+    if (const auto bytes = read_whole(resume)) {
+      lt::error_code error;
+      params =
+          lt::read_resume_data({bytes->data(), static_cast<std::ptrdiff_t>(bytes->size())}, error);
+      if (error) params = lt::add_torrent_params();
+    }
+    fs::remove(resume, ec);
+    if (!params.ti) {
+      if (const auto torrent = read_whole(state_path(hash, ".torrent"))) {
+        lt::error_code error;
+        auto ti = std::make_shared<lt::torrent_info>(
+            lt::span<const char>(torrent->data(), static_cast<std::ptrdiff_t>(torrent->size())),
+            error, lt::from_span);
+        if (!error && hex_of(ti->info_hashes().v1) == hash) {
+          params = lt::add_torrent_params();
+          params.ti = std::move(ti);
+        }
+      }
+    }
+    Item& item = new_item(address);
+    item.save_path = save_path;
+    add_to_session(item, std::move(params));
+  }
+}
+
+Item& Engine::Impl::new_item(const QvodAddress& address) {
+  Item& item = items[address.hash];
+  item.address = address;
+  item.token = random_token();
+  item.opened = Clock::now();
+  tokens[item.token] = address.hash;
+  return item;
+}
+
+void Engine::Impl::add_to_session(Item& item, lt::add_torrent_params params) {
+  if (!params.ti) params.info_hashes.v1 = hash_from_hex(item.address.hash);
+  params.save_path = item.save_path;
+  params.name = item.address.name;
+  params.url_seeds = web_seeds(item.address.name, item.web_seed_distrusted);
+  params.trackers = trackers();
+  params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed |
+                    lt::torrent_flags::duplicate_is_error);
+  if (!options.peers) params.flags |= lt::torrent_flags::disable_pex;
+  lt::error_code ec;
+  item.handle = session->add_torrent(std::move(params), ec);
+  if (ec || !item.handle.is_valid()) {
+    fail(item, "unwritable-folder");
+    return;
+  }
+  if (item.handle.torrent_file()) on_metadata(item);
+}
+
+void Engine::Impl::fail(Item& item, const std::string& error) {
+  item.error = error;
+  changed.notify_all();
+}
+
+Item* Engine::Impl::by_handle(const lt::torrent_handle& handle) {
+  if (!handle.is_valid()) return nullptr;
+  const auto it = items.find(hex_of(handle.info_hashes().v1));
+  return it == items.end() ? nullptr : &it->second;
+}
+
+void Engine::Impl::on_metadata(Item& item) {
+  const auto ti = item.handle.torrent_file();
+  if (!ti) return;
+  if (ti->num_files() != 1 || static_cast<std::uint64_t>(ti->total_size()) != item.address.size) {
+    item.handle.pause();
+    fail(item, "metadata-mismatch");
+    return;
+  }
+  item.metadata = true;
+  item.piece_length = ti->piece_length();
+  item.num_pieces = ti->num_pieces();
+  const lt::file_index_t first{0};
+  if (ti->files().file_name(first) != item.address.name && item.role != Role::seed) {
+    // The file is kept under the name its address gives it.
+    item.handle.rename_file(first, item.address.name);
+    item.file_path = item.save_path + "/" + item.address.name;
+  } else {
+    item.file_path = ti->files().file_path(first, item.save_path);
+  }
+  if (item.role != Role::seed) {
+    const auto info = ti->info_section();
+    write_whole(state_path(item.address.hash, ".torrent"),
+                "d4:info" + std::string(info.data(), static_cast<std::size_t>(info.size())) + "e");
+  }
+  apply_role(item);
+  changed.notify_all();
+}
+
+void Engine::Impl::apply_role(Item& item) {
+  if (!item.metadata || !item.handle.is_valid() || item.role == Role::seed) return;
+  std::vector<lt::download_priority_t> priorities(static_cast<std::size_t>(item.num_pieces),
+                                                  lt::default_priority);
+  if (item.role == Role::next) {
+    std::fill(priorities.begin(), priorities.end(), lt::low_priority);
+    for (int i = 0; i < item.num_pieces; ++i) {
+      if (i < kHeadPieces || i >= item.num_pieces - kTailPieces) {
+        priorities[static_cast<std::size_t>(i)] = lt::top_priority;
+      }
+    }
+  }
+  item.handle.prioritize_pieces(priorities);
+  if (item.role == Role::play) {
+    item.handle.set_flags(lt::torrent_flags::sequential_download);
+  } else {
+    item.handle.unset_flags(lt::torrent_flags::sequential_download);
+  }
+  item.handle.set_download_limit(options.download_limit > 0 ? options.download_limit : -1);
+}
+
+void Engine::Impl::set_window(Item& item, int piece) {
+  for (int i = 0; i < kWindowPieces && piece + i < item.num_pieces; ++i) {
+    item.handle.set_piece_deadline(lt::piece_index_t{piece + i}, i * kDeadlineStepMs);
+  }
+}
+
+void Engine::Impl::aim(Item& item, int reader_id, int piece) {
+  Reader& reader = item.readers[reader_id];
+  if (reader.piece == piece) return;
+  const bool jumped =
+      reader.piece >= 0 && (piece < reader.piece || piece > reader.piece + kWindowPieces);
+  reader.piece = piece;
+  if (jumped) {
+    // A seek: the old position's deadlines would only hold the new one up.
+    item.handle.clear_piece_deadlines();
+    for (const auto& [id, other] : item.readers) {
+      if (other.piece >= 0) set_window(item, other.piece);
+    }
+  } else {
+    set_window(item, piece);
+  }
+}
+
+void Engine::Impl::run_alerts() {
+  auto last_tick = Clock::now();
+  for (;;) {
+    {
+      std::lock_guard lock(mutex);
+      if (stopping) return;
+    }
+    session->wait_for_alert(lt::milliseconds(100));
+    std::vector<lt::alert*> alerts;
+    session->pop_alerts(&alerts);
+    std::lock_guard lock(mutex);
+    for (lt::alert* alert : alerts) handle_alert(alert);
+    if (Clock::now() - last_tick >= std::chrono::milliseconds(200)) {
+      last_tick = Clock::now();
+      tick();
+    }
+  }
+}
+
+void Engine::Impl::handle_alert(lt::alert* alert) {
+  if (auto* a = lt::alert_cast<lt::piece_finished_alert>(alert)) {
+    if (Item* item = by_handle(a->handle)) {
+      item->got_payload = true;
+      if (item->error == "no-source") item->error.clear();
+    }
+    changed.notify_all();
+  } else if (auto* h = lt::alert_cast<lt::hash_failed_alert>(alert)) {
+    if (Item* item = by_handle(h->handle); item && !item->web_seed_distrusted) {
+      item->web_seed_distrusted = true;
+      item->distrusted_at = Clock::now();
+      for (const std::string& seed : web_seeds(item->address.name)) {
+        item->handle.remove_url_seed(seed);
+      }
+    }
+  } else if (auto* m = lt::alert_cast<lt::metadata_received_alert>(alert)) {
+    if (Item* item = by_handle(m->handle)) on_metadata(*item);
+  } else if (auto* f = lt::alert_cast<lt::file_error_alert>(alert)) {
+    if (Item* item = by_handle(f->handle)) fail(*item, "unwritable-folder");
+  } else if (auto* e = lt::alert_cast<lt::torrent_error_alert>(alert)) {
+    if (Item* item = by_handle(e->handle)) {
+      if (item->error.empty()) fail(*item, "unwritable-folder");
+    }
+  } else if (auto* saved = lt::alert_cast<lt::save_resume_data_alert>(alert)) {
+    Item* item = by_handle(saved->handle);
+    if (item && item->restarting) {
+      // Taken out and added again from what it has verified: the session forgets which peers
+      // it blamed together with the web seed, and the tracker names them again.
+      lt::add_torrent_params params = saved->params;
+      params.peers.clear();
+      params.banned_peers.clear();
+      session->remove_torrent(item->handle);
+      item->restarting = false;
+      item->metadata = false;
+      add_to_session(*item, std::move(params));
+    }
+  } else if (lt::alert_cast<lt::save_resume_data_failed_alert>(alert)) {
+    for (auto& [hash, item] : items) item.restarting = false;
+  } else if (auto* r = lt::alert_cast<lt::file_renamed_alert>(alert)) {
+    if (Item* item = by_handle(r->handle)) item->file_path = item->save_path + "/" + r->new_name();
+  }
+}
+
+void Engine::Impl::tick() {
+  const auto now = Clock::now();
+  bool playing = false;
+  for (auto& [hash, item] : items) {
+    if (item.role == Role::play && item.error.empty() && item.handle.is_valid() &&
+        !item.handle.status({}).is_seeding) {
+      playing = true;
+    }
+  }
+  for (auto& [hash, item] : items) {
+    if (!item.error.empty() || !item.handle.is_valid() || item.role == Role::seed) continue;
+    if (item.role == Role::next) {
+      int limit = options.download_limit > 0 ? options.download_limit : -1;
+      if (playing && (limit < 0 || limit > kNextRateWhilePlaying)) limit = kNextRateWhilePlaying;
+      item.handle.set_download_limit(limit);
+    }
+    if (!item.metadata && !item.metadata_asked && now - item.opened >= options.metadata_grace) {
+      item.metadata_asked = true;
+      fetchers.emplace_back(
+          [this, h = hash, url = options.service_url] { fetch_metadata(h, url); });
+    }
+    if (item.web_seed_distrusted && !item.restarting && item.metadata &&
+        now - item.distrusted_at > std::chrono::seconds(1)) {
+      const lt::torrent_status status = item.handle.status({});
+      if (!status.is_seeding && status.num_peers == 0 && options.peers) {
+        item.restarting = true;
+        item.distrusted_at = now;
+        item.handle.save_resume_data(lt::torrent_handle::save_info_dict);
+      }
+    }
+    if (now - item.opened < options.source_timeout) continue;
+    if (!item.metadata) {
+      fail(item, "no-source");
+    } else if (!item.got_payload) {
+      const lt::torrent_status status = item.handle.status({});
+      if (status.is_seeding) continue;
+      if (status.total_payload_download > 0) {
+        item.got_payload = true;
+      } else if (status.total_done == 0) {
+        fail(item, "no-source");
+      }
+    }
+  }
+}
+
+void Engine::Impl::fetch_metadata(std::string hash, std::string service_url) {
+  const ServiceParts service = split_service(service_url);
+  std::string body;
+  bool fetched = false;
+  {
+    httplib::Client client(service.host_port);
+    client.set_connection_timeout(std::chrono::seconds(3));
+    client.set_read_timeout(std::chrono::seconds(10));
+    if (auto res = client.Get(service.path + "torrents/" + hash + ".torrent");
+        res && res->status == 200) {
+      body = res->body;
+      fetched = true;
+    }
+  }
+  std::lock_guard lock(mutex);
+  const auto it = items.find(hash);
+  if (it == items.end() || stopping) return;
+  Item& item = it->second;
+  if (item.metadata || !item.handle.is_valid()) return;
+  if (!fetched) {
+    item.metadata_failed = true;
+    return;
+  }
+  lt::error_code ec;
+  lt::torrent_info ti({body.data(), static_cast<std::ptrdiff_t>(body.size())}, ec, lt::from_span);
+  if (ec || hex_of(ti.info_hashes().v1) != hash) {
+    // The service named a torrent whose content is not the one asked for.
+    item.handle.pause();
+    fail(item, "metadata-mismatch");
+    return;
+  }
+  item.handle.set_metadata(ti.info_section());
+}
+
+void Engine::stop() {
+  Impl& d = *impl_;
+  {
+    std::lock_guard lock(d.mutex);
+    if (d.stopped) return;
+    d.stopped = true;
+    d.stopping = true;
+  }
+  d.changed.notify_all();
+  if (d.alert_thread.joinable()) d.alert_thread.join();
+  for (std::thread& fetcher : d.fetchers) fetcher.join();
+  if (!d.session) return;
+
+  int outstanding = 0;
+  for (auto& [hash, item] : d.items) {
+    if (item.role == Role::seed || !item.metadata || !item.handle.is_valid()) continue;
+    item.handle.save_resume_data(lt::torrent_handle::flush_disk_cache |
+                                 lt::torrent_handle::save_info_dict);
+    ++outstanding;
+  }
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (outstanding > 0 && Clock::now() < deadline) {
+    d.session->wait_for_alert(lt::milliseconds(200));
+    std::vector<lt::alert*> alerts;
+    d.session->pop_alerts(&alerts);
+    for (lt::alert* alert : alerts) {
+      if (auto* saved = lt::alert_cast<lt::save_resume_data_alert>(alert)) {
+        const std::vector<char> bytes = lt::write_resume_data_buf(saved->params);
+        write_whole(d.state_path(hex_of(saved->handle.info_hashes().v1), ".resume"),
+                    std::string_view(bytes.data(), bytes.size()));
+        --outstanding;
+      } else if (lt::alert_cast<lt::save_resume_data_failed_alert>(alert)) {
+        --outstanding;
+      }
+    }
+  }
+  d.session.reset();
+}
+
+std::string Engine::open(const QvodAddress& address, Role role) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  if (role == Role::play) {
+    for (auto& [hash, other] : d.items) {
+      if (other.role == Role::play && hash != address.hash) {
+        other.role = Role::background;
+        d.apply_role(other);
+      }
+    }
+  }
+  if (const auto it = d.items.find(address.hash); it != d.items.end()) {
+    Item& item = it->second;
+    if (item.role != Role::seed && !(item.role == Role::play && role == Role::next)) {
+      item.role = role;
+    }
+    if (item.error == "no-source") {
+      // Asked again: look for sources afresh.
+      item.error.clear();
+      item.opened = Clock::now();
+      item.metadata_asked = item.metadata_failed = false;
+      if (item.handle.is_valid()) item.handle.resume();
+    }
+    d.apply_role(item);
+    return item.token;
+  }
+  Item& item = d.new_item(address);
+  item.role = role;
+  item.save_path = d.options.download_folder;
+  if (!folder_writable(item.save_path)) {
+    d.fail(item, "unwritable-folder");
+    return item.token;
+  }
+  d.save_item_file(item);
+  d.add_to_session(item, lt::add_torrent_params());
+  return item.token;
+}
+
+std::optional<ItemStatus> Engine::status(const std::string& hash) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  const auto it = d.items.find(hash);
+  if (it == d.items.end()) return std::nullopt;
+  const Item& item = it->second;
+  ItemStatus out;
+  lt::torrent_status st;
+  if (item.handle.is_valid()) st = item.handle.status({});
+  if (item.metadata) {
+    out.permille = static_cast<int>(std::min<std::uint64_t>(
+        1000, static_cast<std::uint64_t>(st.total_done) * 1000 / item.address.size));
+  }
+  out.rate = st.download_payload_rate / 1024;
+  out.downloaded = st.total_payload_download;
+  out.peers = st.num_peers;
+  if (!item.error.empty()) {
+    out.state = "error";
+    out.error = item.error;
+    out.rate = 0;
+  } else if (!item.metadata) {
+    out.state = st.num_peers > 0 || item.metadata_asked ? "metadata" : "connecting";
+  } else if (static_cast<std::uint64_t>(st.total_done) >= item.address.size) {
+    out.state = "finished";
+  } else if (std::any_of(item.readers.begin(), item.readers.end(),
+                         [](const auto& r) { return r.second.waiting; })) {
+    out.state = "buffering";
+  } else if (st.num_peers == 0 && st.total_done == 0) {
+    out.state = "connecting";
+  } else {
+    out.state = "downloading";
+  }
+  return out;
+}
+
+bool Engine::close(const std::string& hash) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  const auto it = d.items.find(hash);
+  if (it == d.items.end()) return false;
+  if (it->second.role != Role::seed) {
+    it->second.role = Role::background;
+    d.apply_role(it->second);
+  }
+  return true;
+}
+
+int Engine::seed_folder(const std::string& folder) {
+  Impl& d = *impl_;
+  std::error_code ec;
+  std::vector<std::pair<torrent::MadeTorrent, std::string>> made;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file(ec)) continue;
+    const std::string name = entry.path().filename().string();
+    if (auto torrent = torrent::make_torrent(entry.path(), name)) {
+      made.emplace_back(std::move(*torrent), name);
+    }
+  }
+  std::lock_guard lock(d.mutex);
+  if (d.stopping) return 0;
+  int shared = 0;
+  for (auto& [torrent, name] : made) {
+    if (d.items.count(torrent.info_hash)) {
+      ++shared;
+      continue;
+    }
+    QvodAddress address{torrent.size, torrent.info_hash, name};
+    Item& item = d.new_item(address);
+    item.role = Role::seed;
+    item.save_path = fs::absolute(folder, ec).string();
+    lt::add_torrent_params params;
+    lt::error_code error;
+    params.ti = std::make_shared<lt::torrent_info>(
+        lt::span<const char>(torrent.torrent.data(),
+                             static_cast<std::ptrdiff_t>(torrent.torrent.size())),
+        error, lt::from_span);
+    if (error) continue;
+    params.flags |= lt::torrent_flags::seed_mode;
+    d.add_to_session(item, std::move(params));
+    if (item.error.empty()) ++shared;
+  }
+  return shared;
+}
+
+void Engine::set_service_url(const std::string& url) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  if (url.empty() || url == d.options.service_url) return;
+  d.options.service_url = url.back() == '/' ? url : url + "/";
+  for (auto& [hash, item] : d.items) {
+    if (!item.handle.is_valid()) continue;
+    if (!item.web_seed_distrusted) {
+      for (const std::string& seed : d.web_seeds(item.address.name)) item.handle.add_url_seed(seed);
+    }
+    for (const std::string& tracker : d.trackers())
+      item.handle.add_tracker(lt::announce_entry(tracker));
+  }
+}
+
+std::optional<StreamTarget> Engine::stream_target(const std::string& token) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  const auto it = d.tokens.find(token);
+  if (it == d.tokens.end()) return std::nullopt;
+  const Item& item = d.items.at(it->second);
+  return StreamTarget{item.address.hash, item.address.name, item.address.size};
+}
+
+int Engine::add_reader(const std::string& hash) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  const int id = d.next_reader++;
+  if (const auto it = d.items.find(hash); it != d.items.end()) it->second.readers[id] = Reader{};
+  return id;
+}
+
+void Engine::remove_reader(const std::string& hash, int reader) {
+  Impl& d = *impl_;
+  std::lock_guard lock(d.mutex);
+  if (const auto it = d.items.find(hash); it != d.items.end()) it->second.readers.erase(reader);
+}
+
+Readable Engine::wait_readable(const std::string& hash, int reader, std::uint64_t offset,
+                               std::uint64_t wanted, const std::function<bool()>& keep_waiting) {
+  Impl& d = *impl_;
+  std::unique_lock lock(d.mutex);
+  for (;;) {
+    if (d.stopping) return {};
+    const auto it = d.items.find(hash);
+    if (it == d.items.end()) return {};
+    Item& item = it->second;
+    if (!item.error.empty() || offset >= item.address.size) return {};
+    Reader& me = item.readers[reader];
+    if (item.metadata && item.handle.is_valid()) {
+      const auto piece_length = static_cast<std::uint64_t>(item.piece_length);
+      const int piece = static_cast<int>(offset / piece_length);
+      d.aim(item, reader, piece);
+      if (item.handle.have_piece(lt::piece_index_t{piece})) {
+        // Every whole verified piece that follows may go out in the same answer.
+        std::uint64_t end = (static_cast<std::uint64_t>(piece) + 1) * piece_length;
+        while (end < item.address.size && end - offset < wanted &&
+               item.handle.have_piece(lt::piece_index_t{static_cast<int>(end / piece_length)})) {
+          end += piece_length;
+        }
+        end = std::min(end, item.address.size);
+        me.waiting = false;
+        return Readable{item.file_path, std::min(end - offset, wanted)};
+      }
+    }
+    me.waiting = true;
+    d.changed.wait_for(lock, std::chrono::milliseconds(200));
+    if (!keep_waiting()) {
+      if (const auto again = d.items.find(hash); again != d.items.end()) {
+        again->second.readers[reader].waiting = false;
+      }
+      return {};
+    }
+  }
+}
+
+}  // namespace pelmora::engine

@@ -1,0 +1,248 @@
+// The terminal as a real process against the demo service on loopback: where an item's bytes
+// come from, what the stream server answers, and how the terminal fails.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <future>
+
+#include "demo_service.h"
+#include "terminal_harness.h"
+
+namespace pelmora::testing {
+namespace {
+
+constexpr std::size_t kPiece = 256 * 1024;
+
+class TerminalRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    media_ = folder_.path() + "/media";
+    clip_ = make_sample(media_, "p101-s1-e01.mp4", 3 * 1024 * 1024 + 12345, 1);
+  }
+
+  void start_service(bool corrupt_web_seed = false) {
+    service::ServiceOptions options;
+    options.media_folder = media_;
+    options.corrupt_web_seed = corrupt_web_seed;
+    service_ = std::make_unique<service::DemoService>(std::move(options));
+    ASSERT_TRUE(service_->start());
+  }
+
+  // A terminal with a player folder of its own whose QvodPlayer.xml names its download folder.
+  std::unique_ptr<Terminal> terminal(const std::string& name, std::vector<std::string> arguments,
+                                     std::string service_url = {}) {
+    const std::string home = folder_.path() + "/" + name;
+    std::filesystem::create_directories(home + "/player");
+    std::ofstream(home + "/player/QvodPlayer.xml")
+        << "<?xml version=\"1.0\"?>\r\n<Setting Defaultsavepath=\"" << downloads(name)
+        << "\" />\r\n";
+    return std::make_unique<Terminal>(Terminal::Setup{
+        home + "/player", home + "/run", service_url.empty() ? service_->base_url() : service_url,
+        std::move(arguments)});
+  }
+  std::string downloads(const std::string& name) const {
+    return folder_.path() + "/" + name + "/downloads";
+  }
+  std::unique_ptr<Terminal> seeder() {
+    return terminal("seeder", {"--seed", media_, "--no-web-seed"});
+  }
+
+  TempFolder folder_;
+  std::string media_;
+  SampleItem clip_;
+  std::unique_ptr<service::DemoService> service_;
+};
+
+// Each source alone and both together deliver the verified file to the stream and the download
+// folder.
+TEST_F(TerminalRoad, StreamsAndKeepsTheFileFromEachSource) {
+  start_service();
+  const auto seed = seeder();
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+  };
+  for (const Case& c : {Case{"web-seed-only", {"--no-peers"}},
+                        Case{"peers-only", {"--no-web-seed"}}, Case{"both", {}}}) {
+    SCOPED_TRACE(c.name);
+    const auto player = terminal(c.name, c.arguments);
+    const std::string stream = player->open(clip_.address());
+    ASSERT_TRUE(stream.starts_with("http://127.0.0.1:")) << stream;
+    EXPECT_TRUE(stream.ends_with("/p101-s1-e01.mp4"));
+    const Got got = http_get(stream);
+    EXPECT_EQ(got.status, 200);
+    EXPECT_TRUE(got.body == clip_.bytes);
+    auto status = player->wait_state(clip_.hash, "finished");
+    EXPECT_EQ(status["permille"], "1000");
+    EXPECT_EQ(status["error"], "");
+    EXPECT_TRUE(read_file(downloads(c.name) + "/" + clip_.name) == clip_.bytes);
+  }
+}
+
+// A web seed that sends wrong bytes: its pieces fail their hash and come again from the peer;
+// neither the stream nor the kept file ever holds a wrong byte.
+TEST_F(TerminalRoad, WrongBytesFromTheWebSeedAreNeverServedOrKept) {
+  start_service(/*corrupt_web_seed=*/true);
+  const auto seed = seeder();
+  const auto player = terminal("player", {});
+  const std::string stream = player->open(clip_.address());
+  const Got got = http_get(stream);
+  EXPECT_EQ(got.status, 200);
+  EXPECT_TRUE(got.body == clip_.bytes);
+  EXPECT_EQ(player->wait_state(clip_.hash, "finished")["permille"], "1000");
+  EXPECT_TRUE(read_file(downloads("player") + "/" + clip_.name) == clip_.bytes);
+}
+
+// Killed mid-download, the terminal starts again from what it had verified.
+TEST_F(TerminalRoad, ResumesAfterBeingKilled) {
+  const std::size_t size = 24 * kPiece;
+  const SampleItem big = make_sample(media_, "p102-s1-e01.mp4", size, 2);
+  start_service();
+  auto player = terminal("player", {"--no-peers", "--download-limit", "1500"});
+  ASSERT_FALSE(player->open(big.address(), "next").empty());
+  auto status = player->status(big.hash);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::stoi(status["permille"]) < 300 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    status = player->status(big.hash);
+  }
+  const int before = std::stoi(status["permille"]);
+  ASSERT_GE(before, 300);
+  ASSERT_LT(before, 1000);
+  EXPECT_EQ(player->stop(SIGKILL), 128 + SIGKILL);
+
+  player = terminal("player", {"--no-peers"});
+  // The item comes back by itself and finishes without fetching again what it had.
+  status = player->wait_state(big.hash, "finished");
+  EXPECT_EQ(status["permille"], "1000");
+  const std::int64_t fetched = std::stoll(status["downloaded"]);
+  const std::int64_t had = static_cast<std::int64_t>(size) * before / 1000;
+  EXPECT_LE(fetched, static_cast<std::int64_t>(size) - had + static_cast<std::int64_t>(kPiece));
+  EXPECT_TRUE(read_file(downloads("player") + "/" + big.name) == big.bytes);
+}
+
+// A read far ahead of the download waits for its pieces, which are fetched before the rest.
+TEST_F(TerminalRoad, AReadAheadOfTheDownloadGetsItsPiecesFirst) {
+  const std::size_t size = 32 * kPiece;
+  const SampleItem big = make_sample(media_, "p102-s1-e02.mp4", size, 3);
+  start_service();
+  const auto player = terminal("player", {"--no-peers", "--download-limit", "1024"});
+  const std::string stream = player->open(big.address());
+  ASSERT_FALSE(stream.empty());
+  const std::size_t from = size - kPiece - 1000;
+  const Got tail = http_get(stream, std::to_string(from) + "-" + std::to_string(from + 99));
+  EXPECT_EQ(tail.status, 206);
+  EXPECT_EQ(tail.body, big.bytes.substr(from, 100));
+  EXPECT_LT(std::stoi(player->status(big.hash)["permille"]), 700);
+  const Got head = http_get(stream, "0-99");
+  EXPECT_EQ(head.body, big.bytes.substr(0, 100));
+}
+
+// The stream server: ranges, the end of the file, tokens, and two players on one item.
+TEST_F(TerminalRoad, StreamServerAnswersRangesAndRefusesStrangers) {
+  start_service();
+  const auto player = terminal("player", {"--no-peers"});
+  const std::string stream = player->open(clip_.address());
+  ASSERT_FALSE(stream.empty());
+  const std::size_t size = clip_.bytes.size();
+
+  // Two players ask for the same item at the same time, each for its own part.
+  auto first = std::async(std::launch::async, [&] { return http_get(stream, "1000-299999"); });
+  auto second = std::async(std::launch::async,
+                           [&] { return http_get(player->open(clip_.address()), "-5000"); });
+  Got a = first.get();
+  Got b = second.get();
+  EXPECT_EQ(a.status, 206);
+  EXPECT_EQ(a.body, clip_.bytes.substr(1000, 299000));
+  EXPECT_EQ(a.headers["Content-Range"], "bytes 1000-299999/" + std::to_string(size));
+  EXPECT_EQ(b.status, 206);
+  EXPECT_EQ(b.body, clip_.bytes.substr(size - 5000));
+  EXPECT_EQ(player->open(clip_.address(), "next"), stream);
+
+  Got past = http_get(stream, std::to_string(size) + "-");
+  EXPECT_EQ(past.status, 416);
+  EXPECT_EQ(past.headers["Content-Range"], "bytes */" + std::to_string(size));
+  const Got last = http_get(stream, std::to_string(size - 1) + "-" + std::to_string(size + 50));
+  EXPECT_EQ(last.status, 206);
+  EXPECT_EQ(last.body, clip_.bytes.substr(size - 1));
+
+  // Another item's token, a made-up token, and the control API without its token.
+  const std::string origin = stream.substr(0, stream.find("/stream/"));
+  EXPECT_EQ(http_get(origin + "/stream/" + std::string(32, '0') + "/x.mp4").status, 404);
+  EXPECT_EQ(http_get(origin + "/" + std::string(32, 'a') + "/status?hash=" + clip_.hash).status,
+            403);
+  EXPECT_EQ(http_get(origin + "/quit").status, 404);
+  EXPECT_EQ(player->status(std::string(40, 'b'))["http"], "404");
+}
+
+TEST_F(TerminalRoad, RefusesAddressesOutsideTheGrammar) {
+  start_service();
+  const auto player = terminal("player", {"--no-peers"});
+  for (const std::string& address : std::vector<std::string>{
+           "qvod://12|" + clip_.hash + "|a.mp4", "http://example.invalid/a.mp4",
+           "qvod://0|" + clip_.hash + "|a.mp4|", "qvod://12|" + clip_.hash.substr(1) + "|a.mp4|",
+           "qvod://12|" + clip_.hash + "|../a.mp4|", ""}) {
+    SCOPED_TRACE(address);
+    const Got got =
+        player->control("open?address=" + engine::percent_encode(address) + "&role=play");
+    EXPECT_EQ(got.status, 400);
+    EXPECT_EQ(got.body, "error=bad-address\n");
+  }
+  EXPECT_EQ(
+      player->control("open?address=" + engine::percent_encode(clip_.address()) + "&role=fast")
+          .status,
+      400);
+}
+
+TEST_F(TerminalRoad, AnUnwritableDownloadFolderIsAnErrorState) {
+  start_service();
+  // A folder below a plain file can never be made, whoever runs the test.
+  std::ofstream(folder_.path() + "/plain-file") << "x";
+  const std::string home = folder_.path() + "/player";
+  std::filesystem::create_directories(home + "/player");
+  std::ofstream(home + "/player/QvodPlayer.xml")
+      << "<Setting Defaultsavepath=\"" << folder_.path() << "/plain-file/downloads\" />\r\n";
+  Terminal player({home + "/player", home + "/run", service_->base_url(), {"--no-peers"}});
+  ASSERT_FALSE(player.open(clip_.address()).empty());
+  auto status = player.wait_state(clip_.hash, "error", 10);
+  EXPECT_EQ(status["error"], "unwritable-folder");
+}
+
+// No service, no peer: the item fails within the configured time-out instead of waiting for ever,
+// and a read of its stream ends instead of hanging.
+TEST_F(TerminalRoad, NoSourceFailsWithinTheTimeOut) {
+  start_service();
+  const std::string gone = service_->base_url();
+  service_ = nullptr;
+  const auto player = terminal("player", {"--source-timeout", "2"}, gone);
+  const std::string stream = player->open(clip_.address());
+  ASSERT_FALSE(stream.empty());
+  auto early = player->status(clip_.hash);
+  EXPECT_TRUE(early["state"] == "connecting" || early["state"] == "metadata") << early["state"];
+  const auto started = std::chrono::steady_clock::now();
+  const Got got = http_get(stream, "0-99", 20);
+  EXPECT_NE(got.status, 206);
+  auto status = player->wait_state(clip_.hash, "error", 10);
+  EXPECT_EQ(status["error"], "no-source");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+// One terminal per user: a second start hands its shares to the first and ends.
+TEST_F(TerminalRoad, ASecondStartHandsOverAndEnds) {
+  start_service();
+  const auto first = terminal("player", {"--no-peers"});
+  const std::string home = folder_.path() + "/player";
+  Terminal second({home + "/player",
+                   home + "/run",
+                   service_->base_url(),
+                   {"--seed", media_},
+                   /*wait_for_endpoint=*/false});
+  EXPECT_EQ(second.wait_exit(), 0);
+  EXPECT_EQ(first->status(clip_.hash)["state"], "finished");
+  EXPECT_EQ(first->stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(first->endpoint_file()));
+}
+
+}  // namespace
+}  // namespace pelmora::testing
