@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Measures the engine terminal against the demo service on loopback:
+#  1. the first frame of a faststart MP4 (>= 100 MB, made here with ffmpeg) from a cold start of
+#     its download: time and bytes received by then (median of RUNS);
+#  2. throughput of a whole file from the web seed against curl fetching the same file from the
+#     service in the same run, and from a seeding peer;
+#  3. the terminal's memory (PSS) while a 1 GB file streams through it.
+# Usage: bench/engine_bench.sh [BUILD] [RUNS]   (BUILD default build-bench, built optimised here)
+# Nothing leaves 127.0.0.1; the files live in a temporary folder removed at the end.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build-bench}
+runs=${2:-5}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
+    -DPELMORA_BUILD_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" --target QvodTerminal.exe pelmora-demo-service engine_first_frame >/dev/null
+terminal=$build/src/QvodTerminal.exe
+service_program=$build/service/pelmora-demo-service
+first_frame=$build/bench/engine_first_frame
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+now_ms() { date +%s%3N; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# The clip: 20 s of 720p at about 10 Mbit/s, repeated to 100 s without re-encoding, with its
+# index at the front.
+media=$work/media
+mkdir -p "$media"
+echo "making the clips..." >&2
+ffmpeg -loglevel error -f lavfi -i "testsrc2=size=1280x720:rate=25" -f lavfi \
+  -i "sine=frequency=440:sample_rate=48000" -t 20 -c:v libx264 -preset ultrafast \
+  -b:v 10M -maxrate 10M -bufsize 20M -g 50 -c:a aac -b:a 128k "$work/base.mp4"
+ffmpeg -loglevel error -stream_loop 4 -i "$work/base.mp4" -c copy -movflags +faststart \
+  "$media/clip.mp4"
+head -c $((1024 * 1024 * 1024)) /dev/urandom >"$media/big.bin"
+clip_size=$(stat -c %s "$media/clip.mp4")
+big_size=$(stat -c %s "$media/big.bin")
+
+torrent_hash() {  # the info-hash the shared maker gives the file (the service answers it too)
+  python3 - "$1" <<'EOF'
+import hashlib, os, sys
+path = sys.argv[1]
+name = os.path.basename(path).encode()
+pieces = b""
+with open(path, "rb") as f:
+    while True:
+        block = f.read(262144)
+        if not block:
+            break
+        pieces += hashlib.sha1(block).digest()
+size = os.path.getsize(path)
+info = b"d6:lengthi%de4:name%d:%s12:piece lengthi262144e6:pieces%d:%se" % (
+    size, len(name), name, len(pieces), pieces)
+print(hashlib.sha1(info).hexdigest())
+EOF
+}
+clip_hash=$(torrent_hash "$media/clip.mp4")
+big_hash=$(torrent_hash "$media/big.bin")
+
+port=$(free_port)
+service_url=http://127.0.0.1:$port/
+"$service_program" --port "$port" --data "$media" >/dev/null 2>&1 &
+pids+=($!)
+# The service makes the torrents after it starts; wait until it answers for the big file.
+for _ in $(seq 1 600); do
+  curl -sf -o /dev/null "${service_url}torrents/$big_hash.torrent" && break
+  sleep 0.1
+done
+
+# Starts a terminal with a fresh player and runtime folder; sets $base and $term_pid.
+start_terminal() {
+  local home=$work/t$1
+  shift
+  rm -rf "$home"
+  mkdir -p "$home/player" "$home/run"
+  echo "<Setting Defaultsavepath=\"$home/downloads\" />" >"$home/player/QvodPlayer.xml"
+  XDG_RUNTIME_DIR=$home/run "$terminal" --player-folder "$home/player" --service "$service_url" \
+    "$@" 2>/dev/null &
+  term_pid=$!
+  pids+=("$term_pid")
+  base=""
+  for _ in $(seq 1 200); do
+    [ -s "$home/run/pelmora-engine.endpoint" ] && base=$(cat "$home/run/pelmora-engine.endpoint") && break
+    sleep 0.05
+  done
+}
+stop_terminal() { kill "$term_pid" 2>/dev/null || true; wait "$term_pid" 2>/dev/null || true; }
+pct() { python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1], safe=""))' "$1"; }
+wait_finished() {  # hash: waits until the item is finished
+  for _ in $(seq 1 6000); do
+    curl -s "${base}status?hash=$1" | grep -q '^state=finished' && return 0
+    sleep 0.01
+  done
+  return 1
+}
+
+clip_address="qvod://$clip_size|$clip_hash|clip.mp4|"
+big_address="qvod://$big_size|$big_hash|big.bin|"
+piece=262144
+
+echo "== first frame of a ${clip_size}-byte faststart MP4, cold start, web seed ($runs runs)"
+times=()
+bytes=()
+for run in $(seq 1 "$runs"); do
+  start_terminal "ff$run" --no-peers
+  line=$("$first_frame" "$base" "$clip_address")
+  stop_terminal
+  times+=("$(sed 's/.*first_frame_ms=\([0-9]*\).*/\1/' <<<"$line")")
+  bytes+=("$(sed 's/.*downloaded=\([0-9]*\).*/\1/' <<<"$line")")
+  echo "  run $run: $line"
+done
+echo "  median: $(printf '%s\n' "${times[@]}" | median) ms," \
+  "$(printf '%s\n' "${bytes[@]}" | median) bytes (bound: $((2 * 1024 * 1024 + piece)))"
+
+echo "== throughput of the clip over loopback"
+t0=$(now_ms)
+curl -s -o /dev/null "${service_url}qvod/clip.mp4"
+curl_ms=$(($(now_ms) - t0))
+start_terminal web --no-peers
+t0=$(now_ms)
+curl -s -o /dev/null "${base}open?address=$(pct "$clip_address")&role=next"
+wait_finished "$clip_hash"
+web_ms=$(($(now_ms) - t0))
+stop_terminal
+start_terminal seeder --seed "$media" --no-web-seed
+seeder_pid=$term_pid
+start_terminal peer --no-web-seed
+t0=$(now_ms)
+curl -s -o /dev/null "${base}open?address=$(pct "$clip_address")&role=next"
+wait_finished "$clip_hash"
+peer_ms=$(($(now_ms) - t0))
+stop_terminal
+kill "$seeder_pid"
+mbps() { awk -v b="$1" -v ms="$2" 'BEGIN {printf "%.0f MB/s", b / 1e6 / (ms / 1000)}'; }
+echo "  curl from the service: $curl_ms ms ($(mbps "$clip_size" "$curl_ms"))"
+echo "  terminal from the web seed: $web_ms ms ($(mbps "$clip_size" "$web_ms")," \
+  "$(awk -v c="$curl_ms" -v w="$web_ms" 'BEGIN {printf "%.0f", 100 * c / w}') % of curl)"
+echo "  terminal from a seeding peer: $peer_ms ms ($(mbps "$clip_size" "$peer_ms"))"
+
+echo "== terminal memory (PSS) while a 1 GiB file streams through it"
+start_terminal pss --no-peers
+stream=$(curl -s "${base}open?address=$(pct "$big_address")&role=play" | head -n 1)
+pss() { awk '/^Pss:/ {print $2}' "/proc/$term_pid/smaps_rollup"; }
+echo "  before: $(pss) kB"
+curl -s -o "$work/streamed.bin" "$stream" &
+reader=$!
+samples=()
+while kill -0 "$reader" 2>/dev/null; do
+  got=$(stat -c %s "$work/streamed.bin" 2>/dev/null || echo 0)
+  samples+=("$((got * 100 / big_size))% $(pss)")
+  sleep 0.5
+done
+wait "$reader"
+samples+=("100% $(pss)")
+printf '  %s\n' "${samples[@]}" | awk 'NR == 1 || NR % 4 == 0 {print} END {print}' | uniq
+cmp -s "$work/streamed.bin" "$media/big.bin" && echo "  streamed bytes match the file"
+stop_terminal
