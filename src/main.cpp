@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
+#include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
@@ -127,9 +128,6 @@ void report_timing(platform::qt::DesktopProgram& program) {
 
 int main(int argc, char** argv) {
   const Arguments arguments = parse(argc, argv);
-  if (!arguments.help && !arguments.bad && !arguments.version) {
-    platform::qt::preload_player_library();
-  }
   if (arguments.help || arguments.bad) {
     std::fputs(kUsage, arguments.bad ? stderr : stdout);
     return arguments.bad ? 2 : 0;
@@ -138,6 +136,24 @@ int main(int argc, char** argv) {
     std::puts("Pelmora 3.0");
     return 0;
   }
+
+  // Which start is the first is decided before anything else: a later start hands its command
+  // line to the running window and ends without loading the player, the browser engine or the
+  // application object. The first starts listening at once; commands wait for its window.
+  platform::LocalInstanceChannel channel("Pelmora|BA1");
+  if (!channel.claim()) {
+    switch (channel.hand_over(arguments.command_line)) {
+      case platform::LocalInstanceChannel::HandOver::kDelivered:
+        return 0;
+      case platform::LocalInstanceChannel::HandOver::kFailed:
+        std::fprintf(stderr, "pelmora: the command was not handed to the running Pelmora: %s\n",
+                     channel.failure().c_str());
+        return 1;
+      case platform::LocalInstanceChannel::HandOver::kFirst:
+        break;  // the running one ended meanwhile: this start is the first
+    }
+  }
+  platform::qt::preload_player_library();
 
   // Chromium refuses to run as root with its sandbox (as in CI and containers).
   if (::geteuid() == 0) {
@@ -156,8 +172,8 @@ int main(int argc, char** argv) {
   // libmpv reads numbers in the C locale.
   std::setlocale(LC_NUMERIC, "C");
 
-  platform::qt::DesktopProgram program(
-      {platform::resolve_program_folder(arguments.home), arguments.command_line});
+  platform::qt::DesktopProgram program({platform::resolve_program_folder(arguments.home),
+                                        arguments.command_line, nullptr, nullptr, &channel});
   if (!program.start()) return 0;
 
   if (std::getenv("PELMORA_TIMING") != nullptr) report_timing(program);

@@ -1,33 +1,55 @@
-// A second start of the program, as far as the instance channel sees it: used by the channel
-// tests to run the channel from a real, separate process.
-//   channel_probe FOLDER send COMMAND   exit 0 when the first instance acknowledged COMMAND,
-//                                       1 when nobody answered, 3 when this start was the first
-//   channel_probe FOLDER serve          claims, listens, prints "ready", then prints each command
-//                                       it receives on a line of its own, until it is killed
+// A start of the program, as far as the instance channel sees it: used by the channel tests to
+// run the channel from real, separate processes.
+//   channel_probe FOLDER send COMMAND [WAIT_MS]
+//       exit 0 when the first instance took COMMAND, 1 when nobody took it in time (the reason
+//       on standard error), 3 when this start was or became the first
+//   channel_probe FOLDER serve         claims, listens, prints "ready", then prints each command
+//                                      it receives on a line of its own, until it is killed
+//   channel_probe FOLDER hold          claims but never takes a command; prints "ready"
 #include <QtCore/QCoreApplication>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "platform/qt/local_instance_channel.h"
 
+namespace {
+
+using pelmora::platform::LocalInstanceChannel;
+
+void print_line(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+int serve(QCoreApplication& application, LocalInstanceChannel& channel) {
+  channel.listen(print_line);
+  return application.exec();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
   if (argc < 3) return 2;
-  pelmora::platform::LocalInstanceChannel channel("Pelmora|BA1", argv[1]);
   const std::string mode = argv[2];
+  LocalInstanceChannel channel("Pelmora|BA1", argv[1]);
   if (mode == "send" && argc >= 4) {
     if (channel.claim()) return 3;
-    return channel.send(argv[3]) ? 0 : 1;
+    const auto wait = std::chrono::milliseconds(argc >= 5 ? std::stoi(argv[4]) : 30000);
+    const auto result = channel.hand_over(argv[3], wait);
+    if (result == LocalInstanceChannel::HandOver::kFirst) return 3;
+    if (result == LocalInstanceChannel::HandOver::kFailed) {
+      std::fprintf(stderr, "%s\n", channel.failure().c_str());
+      return 1;
+    }
+    return 0;
   }
-  if (mode == "serve") {
+  if (mode == "serve" || mode == "hold") {
     if (!channel.claim()) return 3;
-    channel.listen([](const std::string& command) {
-      std::printf("%s\n", command.c_str());
-      std::fflush(stdout);
-    });
-    std::printf("ready\n");
-    std::fflush(stdout);
-    return application.exec();
+    QCoreApplication application(argc, argv);
+    print_line("ready");
+    if (mode == "hold") return application.exec();
+    return serve(application, channel);
   }
   return 2;
 }

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QProcess>
+#include <QtCore/QThread>
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -46,15 +52,20 @@ class Probe {
     process_.waitForFinished(5000);
   }
   int exit_code() {
-    process_.waitForFinished(10000);
+    process_.waitForFinished(30000);
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
   }
-  // The next line the probe prints, or empty after five seconds.
+  // The next line the probe prints, or empty after ten seconds.
   std::string line() {
     QElapsedTimer timer;
     timer.start();
-    while (!process_.canReadLine() && timer.elapsed() < 5000) process_.waitForReadyRead(100);
+    while (!process_.canReadLine() && timer.elapsed() < 10000) process_.waitForReadyRead(100);
     return process_.readLine().trimmed().toStdString();
+  }
+  // What the probe wrote to standard error so far.
+  std::string errors() {
+    errors_ += process_.readAllStandardError().toStdString();
+    return errors_;
   }
   void crash() {
     process_.kill();  // SIGKILL: no clean-up runs
@@ -63,6 +74,7 @@ class Probe {
 
  private:
   QProcess process_;
+  std::string errors_;
 };
 
 class ChannelTest : public ::testing::Test {
@@ -95,9 +107,20 @@ TEST_F(ChannelTest, OnlyOneStartIsTheFirst) {
   LocalInstanceChannel second("Pelmora|BA1", channel_folder);
   EXPECT_TRUE(first.claim());
   EXPECT_FALSE(second.claim());
-  // A first instance that does not answer: the later start gives up and still ends.
-  Probe late(channel_folder, {"send", "x"});
+  // A first instance that never takes the command: the later start says so and fails.
+  Probe late(channel_folder, {"send", "x", "300"});
   EXPECT_EQ(late.exit_code(), 1);
+  EXPECT_NE(late.errors().find("did not take the command"), std::string::npos) << late.errors();
+}
+
+TEST_F(ChannelTest, AStartWaitingOnAnInstanceThatDiesBecomesTheFirst) {
+  Probe holder(channel_folder, {"hold"});
+  ASSERT_EQ(holder.line(), "ready");
+  Probe waiting(channel_folder, {"send", "/media/a.mp4", "20000"});
+  QThread::msleep(300);
+  holder.crash();
+  // Its command was never taken: the waiting start takes the channel and plays it itself.
+  EXPECT_EQ(waiting.exit_code(), 3);
 }
 
 TEST_F(ChannelTest, AStaleSocketAfterACrashDoesNotBlockTheNextStart) {
@@ -130,6 +153,65 @@ TEST_F(ChannelTest, TheSocketIsPrivateToTheUser) {
   EXPECT_EQ(folder_info.st_mode & 0777, 0700u);
   EXPECT_EQ(socket_info.st_mode & 077, 0u);
   EXPECT_TRUE(S_ISSOCK(socket_info.st_mode));
+}
+
+// Sets environment variables for one test and puts the old values back.
+class Environment {
+ public:
+  void set(const char* name, const std::string& value) {
+    remember(name);
+    ::setenv(name, value.c_str(), 1);
+  }
+  void unset(const char* name) {
+    remember(name);
+    ::unsetenv(name);
+  }
+  ~Environment() {
+    for (const auto& [name, value] : old_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+
+ private:
+  void remember(const char* name) {
+    const char* value = std::getenv(name);
+    old_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> old_;
+};
+
+TEST_F(ChannelTest, ASharedFolderTakenByAnotherUserGivesWayToAPrivateOne) {
+  Environment environment;
+  environment.unset("XDG_RUNTIME_DIR");
+  environment.set("TMPDIR", folder.file("tmp"));
+  environment.set("XDG_CACHE_HOME", folder.file("cache"));
+  ::mkdir(folder.file("tmp").c_str(), 0777);
+  const std::string taken = folder.file("tmp") + "/pelmora-" + std::to_string(::getuid());
+  if (::getuid() == 0) {
+    // Another user made the folder first and left it open to all.
+    ::mkdir(taken.c_str(), 0777);
+    ASSERT_EQ(::chown(taken.c_str(), 65534, 65534), 0);
+  } else {
+    // Another user put a link to a folder of theirs there.
+    ASSERT_EQ(::symlink("/tmp", taken.c_str()), 0);
+  }
+  const std::string chosen = LocalInstanceChannel::default_folder();
+  EXPECT_EQ(chosen, folder.file("cache") + "/pelmora");
+  struct stat info {};
+  ASSERT_EQ(::lstat(chosen.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(info.st_uid, ::getuid());
+
+  // The starts of this user meet there: one is the first, the next hands over to it.
+  LocalInstanceChannel first("Pelmora|BA1");
+  LocalInstanceChannel second("Pelmora|BA1");
+  EXPECT_TRUE(first.claim());
+  EXPECT_FALSE(second.claim());
+  EXPECT_EQ(first.socket_path(), chosen + "/Pelmora_BA1.socket");
 }
 
 TEST_F(ChannelTest, AnOversizedMessageIsRefused) {

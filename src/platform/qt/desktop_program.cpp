@@ -91,7 +91,9 @@ struct DesktopProgram::Parts {
         config(app::Configuration::load(this->options.program_folder)),
         http(config.http_connect_timeout_ms, config.http_timeout_ms),
         tray(program_icon()),
-        channel("Pelmora|BA1"),
+        own_channel(this->options.channel != nullptr
+                        ? nullptr
+                        : std::make_unique<LocalInstanceChannel>("Pelmora|BA1")),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
         download_engine(engine_options([this] { start_terminal(); })),
@@ -103,7 +105,7 @@ struct DesktopProgram::Parts {
                  launcher,
                  this->options.dialogs != nullptr ? *this->options.dialogs : dialogs,
                  tray,
-                 channel,
+                 this->options.channel != nullptr ? *this->options.channel : *own_channel,
                  this->options.power != nullptr ? *this->options.power : power,
                  screen,
                  adapters,
@@ -141,7 +143,7 @@ struct DesktopProgram::Parts {
   SpawnLauncher launcher;
   QtDialogs dialogs;
   QtTray tray;
-  LocalInstanceChannel channel;
+  std::unique_ptr<LocalInstanceChannel> own_channel;
   CommandPower power;
   QtScreen screen;
   IfaddrsAdapters adapters;

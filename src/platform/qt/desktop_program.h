@@ -11,6 +11,7 @@ class QWidget;
 
 namespace pelmora::platform {
 class Dialogs;
+class InstanceChannel;
 class Power;
 }  // namespace pelmora::platform
 
@@ -30,6 +31,9 @@ class DesktopProgram {
     // Stand-ins for the tests; null for the real ones.
     Dialogs* dialogs = nullptr;
     Power* power = nullptr;
+    // The instance channel the program has claimed already (the `pelmora` executable decides
+    // the first instance before anything else); null for a channel of its own.
+    InstanceChannel* channel = nullptr;
   };
 
   // Needs the QApplication (made after register_link_schemes()).
