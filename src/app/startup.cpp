@@ -119,6 +119,9 @@ StartupResult Main(const StartupContext& context) {
     }
   }
 
+  // What a killed run left half done: its temporary files go, and both pages are rendered anew
+  // from the lists (a run may have ended between writing a list and its page).
+  platform::files::remove_orphan_temporaries(folder);
   prepare_settings(folder, context.adapters, context.clock);
 
   lists::ensure_list(folder, lists::kNetworkList);
@@ -127,12 +130,8 @@ StartupResult Main(const StartupContext& context) {
 
   LoadingPageView view(context.main_window);
   const lists::ListPlace place{folder, &view};
-  if (!platform::files::exists(platform::files::join(folder, lists::kNetworkPage))) {
-    lists::render_list(place, lists::kNetworkList);
-  }
-  if (!platform::files::exists(platform::files::join(folder, lists::kLocalPage))) {
-    lists::render_list(place, lists::kLocalList);
-  }
+  lists::render_list(place, lists::kNetworkList);
+  lists::render_list(place, lists::kLocalList);
 
   if (!context.main_window.loaded()) context.main_window.load();
   context.main_window.show();

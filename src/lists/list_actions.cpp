@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "lists/list_lines.h"
+#include "lists/list_pages.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
@@ -129,13 +130,27 @@ void BA1::eee() {
   std::string line_number = without(without(list_link, "open://"), "delk://");
   if (line_number.ends_with('/')) line_number.pop_back();
 
+  // A row of the program's own page names its record's check after the number ("3-5f0a12c4").
+  std::string check;
+  if (const auto dash = line_number.find('-'); dash != std::string::npos && dash > 0) {
+    check = line_number.substr(dash + 1);
+  }
   DownloadMatch match;
   std::int64_t wanted = 0;
   if (const auto list = platform::files::read(program_file(lists::kNetworkList));
-      list && text::parse_whole(line_number, wanted) && wanted > 0) {
+      list && text::parse_whole(line_number.substr(0, line_number.find('-')), wanted) &&
+      wanted > 0) {
     const auto lines = text::split_lines(*list);
     if (static_cast<std::uint64_t>(wanted) <= lines.size()) {
-      const auto fields = lists::detail::split_fields(lines[static_cast<std::size_t>(wanted - 1)]);
+      const std::string_view record = lines[static_cast<std::size_t>(wanted - 1)];
+      // A row left from an older page: that line holds another record now, whose files are
+      // not deleted; the page is rendered anew instead.
+      if (!check.empty() &&
+          (!lists::detail::is_record(record) || lists::detail::row_check(record) != check)) {
+        lists::render_list(list_place(), lists::kNetworkList);
+        return;
+      }
+      const auto fields = lists::detail::split_fields(record);
       if (fields.size() > 3) match = download_match(text::url_unescape(fields[3]));
     }
   }

@@ -83,7 +83,9 @@ bool add_record(const ListPlace& place, std::string_view list_file, const std::s
   return store_and_render(place, list_file, content);
 }
 
-// Rewrites the list with its records only, each passed through `update`.
+// Rewrites the list with its records only, each passed through `update`, and renders its page:
+// dropping the lines that are not records moves the records to other line numbers, which the
+// old page's rows would no longer name.
 template <typename Update>
 bool rewrite_records(const ListPlace& place, std::string_view list_file, Update update) {
   const auto old = read_list(place, list_file);
@@ -97,7 +99,7 @@ bool rewrite_records(const ListPlace& place, std::string_view list_file, Update 
     append_joined(content, fields);
     content += kLineEnd;
   }
-  return files::write_atomic(files::join(place.folder, list_file), content);
+  return store_and_render(place, list_file, content);
 }
 
 }  // namespace

@@ -46,11 +46,11 @@ bool add_task(const ListPlace& place, std::int64_t id, std::string_view name,
 bool add_local(const ListPlace& place, std::string_view display_name, std::string_view path,
                std::int64_t position);
 
-// The position field of every network task with this identifier; the page is not rendered.
-// Lines that are not records are dropped by the rewrite.
+// The position field of every network task with this identifier. Lines that are not records
+// are dropped by the rewrite, which renumbers the records, so the page is rendered too.
 bool set_task_pos(const ListPlace& place, std::int64_t id, std::int64_t position);
 
-// The position field of every local record with exactly this path; the page is not rendered.
+// The position field of every local record with exactly this path; the page is rendered.
 bool set_local_pos(const ListPlace& place, std::string_view path, std::int64_t position);
 
 // Removes physical line `line` (counted from 1) of the list and renders its page.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,5 +20,10 @@ inline bool is_record(std::string_view line) {
 
 // The fields of a record, split at every "|" (no quoting).
 std::vector<std::string_view> split_fields(std::string_view line);
+
+// What a page's row carries to show which record it was made from: eight lower-case hexadecimal
+// digits computed from the record's first two fields (the identifier and name of a network task,
+// the name and path of a local file), which an update of the position leaves alone.
+std::string row_check(std::string_view record);
 
 }  // namespace pelmora::lists::detail

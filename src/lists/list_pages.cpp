@@ -14,8 +14,6 @@ namespace {
 
 namespace files = platform::files;
 
-constexpr std::string_view kLineEnd = "\r\n";
-
 // Titles are cut to this many display columns in the rows; the whole title is the tooltip.
 constexpr int kTitleColumns = 24;
 
@@ -51,18 +49,23 @@ constexpr std::string_view kNoRecordsRow = "<tr><td align=center>暂无记录</t
 constexpr std::size_t kLocalTitleField = 0;
 constexpr std::size_t kNetworkTitleField = 1;
 
-void append_row(std::string& rows, std::string_view number, std::string_view title,
-                std::string_view shown) {
+// The row's links name the line and the check of the record it shows (see row_check).
+void append_row(std::string& rows, std::string_view number, std::string_view check,
+                std::string_view title, std::string_view shown) {
   rows += "<tr><td align=left width=96%><dd>";
   rows += number;
   rows += "</dd><dd><a title=\"";
   text::append_html_escaped(rows, title);
   rows += "\" href=open://";
   rows += number;
+  rows += '-';
+  rows += check;
   rows += '>';
   text::append_html_escaped(rows, shown);
   rows += "</a></dd><span><a href=delk://";
   rows += number;
+  rows += '-';
+  rows += check;
   rows += "><img src=\"i.gif\" alt=\"删除\"></a></span></td></tr>";
 }
 
@@ -80,7 +83,7 @@ std::string page_text(std::string_view list_content, bool local) {
     const std::string title = text::url_unescape(fields[title_field]);
     const std::string shown = text::cut_width(title, kTitleColumns);
     if (shown.empty()) continue;
-    append_row(rows, std::to_string(number), title, shown);
+    append_row(rows, std::to_string(number), detail::row_check(line), title, shown);
   }
   if (rows.empty()) rows = kNoRecordsRow;
 

@@ -19,13 +19,20 @@ bool is_directory(const std::string& path);
 // The whole content, or nothing when the file cannot be opened or read.
 std::optional<std::string> read(const std::string& path);
 
-// Replaces the file with `content`: writes a temporary file beside it, flushes it to disk,
-// renames it over the old one and flushes the folder, so that after a crash or power cut the
-// file holds the old or the new text, never half of either. On failure (read-only folder, full
-// disk) the old file is left as it was, the temporary file is removed and the result is false.
+// Replaces the file with `content`: writes a temporary file beside it ("NAME.tmp-PID-N"),
+// flushes it to disk, renames it over the old one and flushes the folder, so that after a crash
+// or power cut the file holds the old or the new text, never half of either. On failure
+// (read-only folder, full disk) the old file is left as it was, the temporary file is removed
+// and the result is false. A replaced file keeps its permissions; a new one is private to the
+// user (0600).
 bool write_atomic(const std::string& path, std::string_view content);
 
-bool remove(const std::string& path);                       // true when the file is gone afterwards
+// Removes the temporary files of write_atomic that a process which has ended left in `folder`
+// (it was killed between writing and renaming). Those of running processes stay. The count
+// removed.
+int remove_orphan_temporaries(const std::string& folder);
+
+bool remove(const std::string& path);  // true when the file is gone afterwards
 
 // Names of the ordinary files of a folder whose names do not begin with "." (hidden), in the
 // order the file system returns them. Empty for a missing or unreadable folder.
@@ -34,6 +41,8 @@ std::vector<std::string> list_regular_files(const std::string& folder);
 // True when the folder exists and the current user may create files in it.
 bool is_writable_directory(const std::string& folder);
 
+// Creates the folder and any missing parents; the folders it creates are private to the user
+// (0700). True when the folder exists afterwards.
 bool make_directories(const std::string& folder);
 
 }  // namespace pelmora::platform::files

@@ -182,4 +182,18 @@ std::optional<std::int64_t> list_index(std::string_view payload) {
   return value;
 }
 
+std::optional<ListTarget> list_target(std::string_view payload) {
+  constexpr std::size_t kCheckDigits = 8;
+  const auto dash = payload.find('-');
+  const std::optional<std::int64_t> line = list_index(payload.substr(0, dash));
+  if (!line) return std::nullopt;
+  if (dash == std::string_view::npos) return ListTarget{*line, {}};
+  const std::string_view check = payload.substr(dash + 1);
+  if (check.size() != kCheckDigits) return std::nullopt;
+  for (const char c : check) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
+  }
+  return ListTarget{*line, std::string(check)};
+}
+
 }  // namespace pelmora::web

@@ -122,4 +122,15 @@ std::string web_player_path(std::string_view kind, std::string_view escaped_addr
 // otherwise.
 std::optional<std::int64_t> list_index(std::string_view payload);
 
+// The entry an "open://" or "delk://" link names: its line number and, on the program's own list
+// pages, the check of the record the row was made from ("open://3-5f0a12c4"), so that a row left
+// over from an older page cannot act on whatever record stands on that line now. Links of the
+// service's pages name the line alone.
+struct ListTarget {
+  std::int64_t line = 0;
+  std::string check;  // empty: the link carries none
+};
+// Nothing when the payload is neither a line number nor a number, "-" and an eight-digit check.
+std::optional<ListTarget> list_target(std::string_view payload);
+
 }  // namespace pelmora::web

@@ -9,6 +9,7 @@
 
 #include "app/settings_store.h"
 #include "lists/list_lines.h"
+#include "lists/list_pages.h"
 #include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -53,6 +54,25 @@ std::optional<std::string> list_line(const std::string& path, std::int64_t index
       text::split_lines(*content, static_cast<std::size_t>(index));
   if (static_cast<std::int64_t>(lines.size()) < index) return std::nullopt;
   return std::string(lines[static_cast<std::size_t>(index - 1)]);
+}
+
+// The line an entry link names, when the list has that line and, for a link that carries the
+// check of its row, when that line still holds the record the row was made from. A row left from
+// an older page (the program ended between writing a list and its page) acts on nothing; its
+// page is rendered anew from the list instead.
+std::optional<std::int64_t> entry_line(const lists::ListPlace& place, std::string_view list_file,
+                                       std::string_view payload) {
+  const std::optional<web::ListTarget> target = web::list_target(payload);
+  if (!target) return std::nullopt;
+  const std::optional<std::string> record =
+      list_line(platform::files::join(place.folder, list_file), target->line);
+  if (!record) return std::nullopt;
+  if (!target->check.empty() &&
+      (!lists::detail::is_record(*record) || lists::detail::row_check(*record) != target->check)) {
+    lists::render_list(place, list_file);
+    return std::nullopt;
+  }
+  return target->line;
 }
 
 std::string field(const std::vector<std::string>& fields, std::size_t index) {
@@ -212,10 +232,10 @@ void BA1::play_episode_link(const std::string& url) {
 
 void BA1::open_list_entry(const std::string& url) {
   // An index that names no line of the list on view is ignored: nothing stops, nothing plays.
-  const std::optional<std::int64_t> index =
-      web::list_index(web::payload_of(web::Scheme::kOpen, url));
-  if (!index) return;
   const std::string_view list_file = list_on_view();
+  const std::optional<std::int64_t> index =
+      entry_line(list_place(), list_file, web::payload_of(web::Scheme::kOpen, url));
+  if (!index) return;
   const std::optional<std::string> record = list_line(program_file(list_file), *index);
   if (!record || !lists::detail::is_record(*record)) return;
 
@@ -287,10 +307,10 @@ void BA1::open_list_entry(const std::string& url) {
 
 void BA1::delete_list_entry(const std::string& url) {
   const std::string_view list_file = list_on_view();
-  const std::optional<std::int64_t> index =
-      web::list_index(web::payload_of(web::Scheme::kDelete, url));
   // Only a line the list has is removed; any other index leaves the list as it is.
-  if (!index || !list_line(program_file(list_file), *index)) return;
+  const std::optional<std::int64_t> index =
+      entry_line(list_place(), list_file, web::payload_of(web::Scheme::kDelete, url));
+  if (!index) return;
   lists::remove_line(list_place(), list_file, *index);
   if (list_kind != 1) Web5.refresh();
 }

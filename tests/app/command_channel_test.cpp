@@ -15,7 +15,8 @@ TEST_F(CommandChannel, ACommandLinePlaysTheFileAndRecordsItInTheLocalList) {
   EXPECT_EQ(ba1.list_kind, 2);
   EXPECT_EQ(ba1.cur_episode, "0");
   EXPECT_EQ(folder.read("date_f.dat"), "a.rmvb|/media/films/a.rmvb|0\r\n\r\n");
-  EXPECT_NE(folder.read("f.htm").find("open://1>a.rmvb</a>"), std::string::npos);
+  EXPECT_NE(folder.read("f.htm").find(">a.rmvb</a>"), std::string::npos);
+  EXPECT_NE(folder.read("f.htm").find("href=open://1-"), std::string::npos);
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
 }
 

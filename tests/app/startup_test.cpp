@@ -1,11 +1,18 @@
 #include "app/startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <random>
 
 #include "app/configuration.h"
 #include "app/settings_store.h"
+#include "lists/list_pages.h"
+#include "platform/files.h"
 #include "platform/headless/headless_platform.h"
 #include "support/temp_folder.h"
 
@@ -122,15 +129,78 @@ TEST_F(StartupTest, WithoutAUsableAdapterTheIdentifierIsMadeFromTheTime) {
   EXPECT_EQ(id.substr(0, 12), "202612703638");
 }
 
-TEST_F(StartupTest, ExistingListsAndPagesAreKeptAndAMissingPageIsRebuilt) {
+TEST_F(StartupTest, ListsAreKeptAndBothPagesAreRenderedAnewFromThem) {
   folder.write("date.dat", "7|%u4E2D|l|a|1|2|30\r\n");
   folder.write("date_f.dat", "x|/m/x.mp4|0\r\n");
+  // A page left out of step with its list by a run that was killed between the two writes.
   folder.write("f.htm", "old page");
   start();
   EXPECT_EQ(folder.read("date.dat"), "7|%u4E2D|l|a|1|2|30\r\n");
-  EXPECT_EQ(folder.read("f.htm"), "old page");
-  EXPECT_NE(folder.read("c.htm").find("open://1>中</a>"), std::string::npos);
-  ASSERT_EQ(window.pages.size(), 1u);
+  EXPECT_EQ(folder.read("c.htm"), lists::page_text(folder.read("date.dat"), false));
+  EXPECT_EQ(folder.read("f.htm"), lists::page_text(folder.read("date_f.dat"), true));
+  EXPECT_NE(folder.read("c.htm").find(">中</a>"), std::string::npos);
+  EXPECT_EQ(window.pages.size(), 2u);
+}
+
+TEST_F(StartupTest, TemporaryFilesOfEndedRunsAreRemovedAndThoseOfRunningOnesKept) {
+  // A process that has ended: its identifier names no running process any more.
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ASSERT_GT(ended, 0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string dead = "date.dat.tmp-" + std::to_string(ended) + "-4711";
+  const std::string live = "c.htm.tmp-" + std::to_string(::getpid()) + "-12";
+  folder.write(dead, "half a list");
+  folder.write(live, "being written");
+  folder.write("notes.tmp-draft", "the user's");
+  start();
+  EXPECT_FALSE(folder.has(dead));
+  EXPECT_TRUE(folder.has(live));
+  EXPECT_TRUE(folder.has("notes.tmp-draft"));
+}
+
+// A run killed at any moment of changing its lists leaves each list whole (its old or its new
+// text), and the next start leaves no temporary file and no page out of step with its list.
+TEST_F(StartupTest, AKilledRunLeavesWholeListsAndTheNextStartBringsThePagesInStep) {
+  start();
+  std::mt19937 random(2026);
+  for (int round = 0; round < 40; ++round) {
+    const pid_t run = ::fork();
+    ASSERT_GE(run, 0);
+    if (run == 0) {
+      const lists::ListPlace place{folder.path(), nullptr};
+      for (int i = 0;; ++i) {
+        const std::string n = std::to_string(i % 7);
+        lists::add_local(place, "name" + n, "/m/" + n + ".mp4", 0);
+        lists::add_task(place, i % 5, "t" + n, "L", "qvod%3A//" + n, 1, i % 5, 0);
+        lists::set_local_pos(place, "/m/" + n + ".mp4", i);
+        lists::remove_line(place, lists::kNetworkList, 2);
+      }
+    }
+    ::usleep(1000 + random() % 15000);
+    ::kill(run, SIGKILL);
+    ::waitpid(run, nullptr, 0);
+
+    for (const char* list : {"date.dat", "date_f.dat"}) {
+      const std::string text = folder.read(list);
+      ASSERT_TRUE(text.ends_with("\r\n")) << list << " was cut: " << text;
+    }
+    start();
+    for (const std::string& name : platform::files::list_regular_files(folder.path())) {
+      EXPECT_EQ(name.find(".tmp-"), std::string::npos) << "left behind: " << name;
+    }
+    ASSERT_EQ(folder.read("c.htm"), lists::page_text(folder.read("date.dat"), false));
+    ASSERT_EQ(folder.read("f.htm"), lists::page_text(folder.read("date_f.dat"), true));
+  }
+}
+
+TEST_F(StartupTest, TheFilesStartUpMakesAreTheUsersAlone) {
+  start();
+  for (const char* name : {"config.dll", "date.dat", "date_f.dat", "c.htm", "f.htm"}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+  }
 }
 
 TEST_F(StartupTest, WithoutAPlayerTheUserIsAskedAndNothingIsShown) {

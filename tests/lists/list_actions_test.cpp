@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "lists/list_lines.h"
 #include "platform/files.h"
 #include "support/main_window_fixture.h"
 
@@ -119,6 +120,32 @@ TEST_F(ListActions, ANoStillRemovesTheEntryAndOpensTheDownloadFolder) {
   ba1.eee();
   EXPECT_TRUE(folder.has("saves/episode07.rmvb"));
   EXPECT_EQ(headless.launcher.opened_folders, std::vector<std::string>{saves + "/"});
+  EXPECT_EQ(folder.read("date.dat").find("|l2|"), std::string::npos);
+}
+
+// The menu on a row of a page left out of step with its list: the files of the record that now
+// stands on that line are neither offered for deletion nor deleted, and no entry goes.
+TEST_F(ListActions, DeletingDownloadsFromARowOfAnOlderPageTouchesNothing) {
+  BA1& ba1 = open_window();
+  write_tasks();
+  make_engine();
+  folder.write("saves/episode07.rmvb", "x");
+  // The row was made for the record that stood on line 3 before: task 13, not the download.
+  const std::string stale = "open://3-" + lists::detail::row_check("13|%u540D|l3|x|1|3|0");
+  ba1.list_link = stale + "/";
+  const std::string list = folder.read("date.dat");
+  headless.dialogs.answer_next(Answer::kYes);
+  ba1.eee();
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+  EXPECT_TRUE(folder.has("saves/episode07.rmvb"));
+  EXPECT_EQ(folder.read("date.dat"), list);
+
+  // The row of the current page does delete them.
+  ba1.list_link =
+      "open://3-" + lists::detail::row_check("12|%u540D|l2|qvod%3A//9%7CHASH%7Cepisode07.rmvb%7C");
+  headless.dialogs.answer_next(Answer::kYes);
+  ba1.eee();
+  EXPECT_FALSE(folder.has("saves/episode07.rmvb"));
   EXPECT_EQ(folder.read("date.dat").find("|l2|"), std::string::npos);
 }
 

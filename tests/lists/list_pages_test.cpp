@@ -41,10 +41,12 @@ obj.rows[i].onmouseout=function(){this.className='';}}
   return head + rows + "</table>" + crlf_script + "\r\n";
 }
 
-std::string row(int n, const std::string& title, const std::string& shown) {
-  const std::string number = std::to_string(n);
-  return "<tr><td align=left width=96%><dd>" + number + "</dd><dd><a title=\"" + title +
-         "\" href=open://" + number + ">" + shown + "</a></dd><span><a href=delk://" + number +
+// A row's links carry the line number and the check of its record's first two fields.
+std::string row(int n, const std::string& check, const std::string& title,
+                const std::string& shown) {
+  const std::string target = std::to_string(n) + "-" + check;
+  return "<tr><td align=left width=96%><dd>" + std::to_string(n) + "</dd><dd><a title=\"" + title +
+         "\" href=open://" + target + ">" + shown + "</a></dd><span><a href=delk://" + target +
          "><img src=\"i.gif\" alt=\"删除\"></a></span></td></tr>";
 }
 
@@ -57,7 +59,8 @@ TEST(ListPages, NetworkListRendersNumberedRowsIntoItsPage) {
       "\r\n12|%u8FD0%u52A8 %3Cb%3E|L|qvod|1|2|0\r\n3||L|q|1|1|0\r\n4|%u5C0F|L|q|1|1|0\r\n\r\n");
   ASSERT_TRUE(render_list({folder.path(), &view}, kNetworkList));
   EXPECT_EQ(folder.read("c.htm"),
-            expected_page(row(2, "运动 &lt;b&gt;", "运动 &lt;b&gt;") + row(4, "小", "小")));
+            expected_page(row(2, "b7ef6f66", "运动 &lt;b&gt;", "运动 &lt;b&gt;") +
+                          row(4, "a9e0d801", "小", "小")));
   EXPECT_EQ(view.shown, std::vector<std::string>{"date.dat " + folder.file("c.htm")});
 }
 
@@ -71,7 +74,8 @@ TEST(ListPages, EmptyLocalListRendersTheNoRecordsRow) {
 
 TEST(ListPages, TitlesAreCutThenEscaped) {
   const std::string page = page_text("<script>alert(\"x\")</script> & b|/v/a|0\r\n", true);
-  EXPECT_EQ(page, expected_page(row(1, "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; b",
+  EXPECT_EQ(page, expected_page(row(1, "3013b2da",
+                                    "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; b",
                                     "&lt;script&gt;alert(&quot;x&quot;)&lt;/scri")));
 }
 
@@ -79,7 +83,7 @@ TEST(ListPages, WideTitleIsShownInTwelveCharactersWithTheWholeTitleAsTooltip) {
   const std::string ten = "一二三四五六七八九十";
   const std::string thirty = ten + ten + ten;
   const std::string page = page_text(thirty + "|/v/a|0\r\n", true);
-  EXPECT_EQ(page, expected_page(row(1, thirty, ten + "一二")));
+  EXPECT_EQ(page, expected_page(row(1, "ce221950", thirty, ten + "一二")));
 }
 
 TEST(ListPages, MissingListLeavesTheOldPageAndShowsNothing) {

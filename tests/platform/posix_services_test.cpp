@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -106,12 +108,36 @@ TEST(IfaddrsAdapters, ListsTheLoopbackInterfaceAsLoopback) {
   EXPECT_TRUE(lo->has_address);
 }
 
-TEST(ProgramFolder, AnOverrideIsUsedAndCreated) {
+TEST(ProgramFolder, AnOverrideIsUsedAndCreatedPrivate) {
   TempFolder folder;
   const std::string home = folder.file("home/pelmora");
   EXPECT_EQ(resolve_program_folder(home), home);
   EXPECT_TRUE(files::is_directory(home));
+  struct stat info {};
+  ASSERT_EQ(::stat(home.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_FALSE(executable_folder().empty());
+}
+
+TEST(ProgramFolder, AFileInPlaceOfTheFolderGivesWayToTheDataFolderAndSaysSo) {
+  TempFolder folder;
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string kept = old != nullptr ? old : "";
+  ::setenv("XDG_DATA_HOME", folder.file("data").c_str(), 1);
+  folder.write("home", "a file where the folder should be");
+  ::testing::internal::CaptureStderr();
+  const std::string chosen = resolve_program_folder(folder.file("home"));
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  if (old != nullptr) {
+    ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  EXPECT_EQ(chosen, folder.file("data/pelmora"));
+  EXPECT_TRUE(files::is_writable_directory(chosen));
+  EXPECT_NE(said.find(folder.file("home")), std::string::npos) << said;
+  EXPECT_NE(said.find("a file is in its place"), std::string::npos) << said;
+  EXPECT_EQ(folder.read("home"), "a file where the folder should be");
 }
 
 }  // namespace

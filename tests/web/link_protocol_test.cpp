@@ -1,7 +1,9 @@
 #include <chrono>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "lists/list_pages.h"
 #include "platform/files.h"
 #include "util/url_codec.h"
 #include "web/web_fixture.h"
@@ -317,6 +319,38 @@ TEST_F(LinkProtocol, AnIndexThatNamesNoLineIsIgnored) {
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1"));
   EXPECT_TRUE(headless.dialogs.shown().empty());
   EXPECT_FALSE(folder.has("date_f.dat"));
+}
+
+// A page left out of step with its list (the program ended between writing the two): its rows
+// name lines that hold other records now, and neither removes nor plays them.
+TEST_F(LinkProtocol, ARowOfAnOlderPageActsOnNothingAndThePageIsRenderedAnew) {
+  write_network_list(3);
+  BA1& ba1 = open();
+  ba1.list_kind = 1;
+  lists::render_list({folder.path(), nullptr}, lists::kNetworkList);
+  const std::string old_page = folder.read("c.htm");
+  std::smatch link;
+  ASSERT_TRUE(std::regex_search(old_page, link, std::regex("delk://2-[0-9a-f]{8}")));
+  const std::string old_delete = link.str();
+  const std::string old_open = "open://" + old_delete.substr(7) + "/";
+
+  // Record 2 is gone from the list; line 2 holds record 3 now.
+  folder.write("date.dat", "1|name1|l|qvod%3A//1|1|1|0\r\n3|name3|l|qvod%3A//3|1|1|0\r\n");
+  const std::string list = folder.read("date.dat");
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2(old_delete));
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2(old_open));
+  ba1.list_link = old_open;
+  ba1.ddd();
+  EXPECT_EQ(folder.read("date.dat"), list);
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_EQ(folder.read("c.htm"), lists::page_text(list, false));
+  EXPECT_EQ(last_address(ba1.Web3), folder.file("c.htm"));
+
+  // The rows of the new page act on their records.
+  const std::string new_page = folder.read("c.htm");
+  ASSERT_TRUE(std::regex_search(new_page, link, std::regex("delk://2-[0-9a-f]{8}")));
+  EXPECT_TRUE(ba1.Web3.raise_before_navigate2(link.str() + "/"));
+  EXPECT_EQ(folder.read("date.dat"), "1|name1|l|qvod%3A//1|1|1|0\r\n");
 }
 
 TEST_F(LinkProtocol, DeleteRemovesTheLineOfTheListOnViewWithEverySlashDropped) {

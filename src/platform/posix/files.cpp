@@ -2,12 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 
 namespace pelmora::platform::files {
@@ -100,8 +100,8 @@ std::optional<std::string> read(const std::string& path) {
 }
 
 bool write_atomic(const std::string& path, std::string_view content) {
-  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
-  mode_t mode = 0666;
+  // Keep the permissions of the file being replaced; a new file is the user's alone.
+  mode_t mode = 0600;
   struct stat old {};
   const bool had_file = ::stat(path.c_str(), &old) == 0;
   if (had_file) {
@@ -146,9 +146,33 @@ bool is_writable_directory(const std::string& folder) {
 }
 
 bool make_directories(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  if (folder.empty()) return false;
+  if (is_directory(folder)) return true;
+  const std::string parent = parent_of(folder);
+  if (parent != folder && !is_directory(parent)) make_directories(parent);
+  ::mkdir(folder.c_str(), 0700);
   return is_directory(folder);
+}
+
+int remove_orphan_temporaries(const std::string& folder) {
+  int removed = 0;
+  for (const std::string& name : list_regular_files(folder)) {
+    // NAME.tmp-PID-N, as temporary_name makes them.
+    const auto mark = name.rfind(".tmp-");
+    if (mark == std::string::npos || mark == 0) continue;
+    const std::string tail = name.substr(mark + 5);
+    const auto dash = tail.find('-');
+    if (dash == std::string::npos || dash == 0 || dash + 1 == tail.size() || dash > 9) continue;
+    if (tail.find_first_not_of("0123456789-") != std::string::npos ||
+        tail.find('-', dash + 1) != std::string::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(tail.substr(0, dash)));
+    // A process that still runs may be writing it right now.
+    if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (::unlink(join(folder, name).c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace pelmora::platform::files

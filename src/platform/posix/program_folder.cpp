@@ -1,9 +1,11 @@
 #include "platform/program_folder.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/files.h"
@@ -31,25 +33,51 @@ std::string home_folder() {
 
 }  // namespace
 
+namespace {
+
+// Why `folder` cannot hold the program's files, after trying to create it; empty when it can.
+std::string unusable(const std::string& folder) {
+  files::make_directories(folder);
+  if (files::is_writable_directory(folder)) return {};
+  if (files::exists(folder) && !files::is_directory(folder)) return "a file is in its place";
+  if (files::is_directory(folder)) return "it is not writable";
+  return "it cannot be created";
+}
+
+}  // namespace
+
 std::string resolve_program_folder(std::string_view home_override) {
-  if (!home_override.empty()) {
-    const std::string folder(home_override);
-    files::make_directories(folder);
-    return folder;
-  }
-  if (const std::string beside = executable_folder();
-      !beside.empty() && files::is_writable_directory(beside)) {
-    return beside;
-  }
   std::string data_home;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
     data_home = xdg;
   } else {
     data_home = home_folder() + "/.local/share";
   }
-  const std::string folder = files::join(data_home, "pelmora");
-  files::make_directories(folder);
-  return folder;
+  const std::string data_folder = files::join(data_home, "pelmora");
+
+  if (!home_override.empty()) {
+    const std::string folder(home_override);
+    const std::string problem = unusable(folder);
+    if (problem.empty()) return folder;
+    // Settings and lists that cannot be kept would read as "0" on every start.
+    std::fprintf(stderr, "pelmora: cannot use %s as the program folder (%s); using %s\n",
+                 folder.c_str(), problem.c_str(), data_folder.c_str());
+  } else if (const std::string beside = executable_folder();
+             !beside.empty() && files::is_writable_directory(beside)) {
+    return beside;
+  }
+  if (const std::string problem = unusable(data_folder); !problem.empty()) {
+    std::fprintf(stderr, "pelmora: cannot use %s as the program folder (%s); nothing is kept\n",
+                 data_folder.c_str(), problem.c_str());
+    return data_folder;
+  }
+  // The program's own folder holds the history of what was played: the user's alone.
+  struct stat info {};
+  if (::stat(data_folder.c_str(), &info) == 0 && info.st_uid == ::getuid() &&
+      (info.st_mode & 077) != 0) {
+    ::chmod(data_folder.c_str(), 0700);
+  }
+  return data_folder;
 }
 
 }  // namespace pelmora::platform
