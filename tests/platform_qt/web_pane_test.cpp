@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QFile>
 #include <QtCore/QProcess>
 #include <QtCore/QProcessEnvironment>
 #include <QtCore/QTimer>
@@ -11,11 +12,16 @@
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/qt/qt_backend.h"
 #include "platform/web_browser.h"
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
@@ -374,6 +380,61 @@ TEST_F(WebPaneTest, ANewWindowIsAnnouncedAndOpensInThePane) {
   EXPECT_EQ(title(), "home");
 }
 
+TEST_F(WebPaneTest, APageCannotTakeItsPaneToTheProgramsResourcesOrLocalFiles) {
+  if (delegated_) return;
+  const QString resource = QStringLiteral("qrc:/resources/skin/101.png");
+  ASSERT_TRUE(QFile::exists(QStringLiteral(":/resources/skin/101.png")));
+  TempFolder folder;
+  folder.write("secret.htm", page("secret", ""));
+  server_.on("/hostile", [&](const std::string&, const std::string&) {
+    return html(page("hostile", "<a id='qrc' href='" + resource.toStdString() +
+                                    "'>q</a><img id='img' src='" + resource.toStdString() +
+                                    "'><iframe id='frame' src='" + resource.toStdString() +
+                                    "'></iframe>"));
+  });
+  pane_.navigate(url("hostile"));
+  ASSERT_TRUE(run_until([&] { return title() == "hostile"; }));
+  before_.clear();
+  run_js(QStringLiteral("document.getElementById('qrc').click()"));
+  run_js(QStringLiteral("location.href = '%1'").arg(resource));
+  run_js(QStringLiteral("window.open('%1')").arg(resource));
+  run_for(800);
+  EXPECT_EQ(title(), "hostile");
+  EXPECT_EQ(pane_.location_url(), url("hostile"));
+  EXPECT_TRUE(before_.empty()) << before_.front();
+  EXPECT_EQ(run_js(QStringLiteral("document.getElementById('img').naturalWidth")).toInt(), 0);
+
+  // A list page is a local file; from it a page reaches no other local file.
+  const std::string list_page =
+      profile()->property("pelmoraListPages").toStringList().value(0).toStdString();
+  ASSERT_FALSE(list_page.empty());
+  const std::string away = QUrl::fromLocalFile(QString::fromStdString(folder.file("secret.htm")))
+                               .toString()
+                               .toStdString();
+  std::FILE* out = std::fopen(list_page.c_str(), "w");
+  ASSERT_NE(out, nullptr);
+  std::fputs(page("list", "<a id='away' href='" + away + "'>a</a>").c_str(), out);
+  std::fclose(out);
+  pane_.navigate(list_page);
+  ASSERT_TRUE(run_until([&] { return title() == "list"; }));
+  run_js(QStringLiteral("document.getElementById('away').click()"));
+  run_for(800);
+  EXPECT_EQ(title(), "list");
+}
+
+TEST_F(WebPaneTest, AThousandWindowsAPageAsksForMakeNoPages) {
+  if (delegated_) return;
+  open_home();
+  int asked = 0;
+  pane_.on_new_window2 = [&](const std::string& address, bool&) {
+    if (address.empty()) ++asked;
+  };
+  run_js(QStringLiteral("for (let i = 0; i < 1000; ++i) window.open('');"));
+  ASSERT_TRUE(run_until([&] { return asked == 1000; }, 30000)) << asked;
+  EXPECT_TRUE(peer_->view()->page()->findChildren<QWebEnginePage*>().isEmpty());
+  EXPECT_EQ(title(), "home");
+}
+
 TEST_F(WebPaneTest, AContextMenuRequestDeliversTheRawAddressOfTheLink) {
   if (delegated_) return;
   open_home();
@@ -400,6 +461,57 @@ TEST_F(WebPaneTest, AContextMenuRequestDeliversTheRawAddressOfTheLink) {
   ASSERT_TRUE(run_until([&] { return !menus.empty(); }));
   EXPECT_EQ(menus, std::vector<std::string>{"open://3"});
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "the program suppressed the menu";
+}
+
+// The labels of the Qt backend, in a process of their own like the panes.
+class QtLabelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!in_own_process()) {
+      delegated_ = true;
+      run_in_own_process();
+      return;
+    }
+    application();
+  }
+  bool delegated_ = false;
+};
+
+struct CaptionForm : Form {
+  CaptionForm() : Form("caption") {}
+  Label text{this, "text"};
+};
+
+// A programme name is shown as the text it is: markup in it neither colours nor hides it.
+TEST_F(QtLabelTest, TextFromTheServiceIsShownAsPlainText) {
+  if (delegated_) return;
+  QtBackend backend;
+  CaptionForm form;
+  form.move(0, 0, 400 * 15, 100 * 15);
+  form.text.move(0, 0, 380, 20);
+  form.text.set_transparent(false);
+  form.text.set_back_color(0xFFFFFF);
+  backend.attach(form);
+  form.show();
+  auto* label = backend.window_of(form)->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  for (const std::string caption : {"<font color=red><u>SPOOFED", "<script>x</script>名字"}) {
+    form.text.set_caption(caption);
+    EXPECT_EQ(label->text().toStdString(), caption);
+    const QImage shot = label->grab().toImage();
+    int red = 0;
+    int inked = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor pixel = shot.pixelColor(x, y);
+        if (pixel.red() > 180 && pixel.green() < 90 && pixel.blue() < 90) ++red;
+        if (pixel.lightness() < 128) ++inked;
+      }
+    }
+    EXPECT_EQ(red, 0) << caption;
+    EXPECT_GT(inked, 30) << caption << ": the text is not shown";
+  }
+  backend.detach(form);
 }
 
 }  // namespace

@@ -274,6 +274,8 @@ class LabelPeer final : public QtControlPeer {
       : QtControlPeer(model, new LabelWidget(model)), label_(model) {
     widget()->setParent(parent);
     auto* text = static_cast<QLabel*>(widget());
+    // Captions carry names that came from the service: never read as markup.
+    text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont font = text->font();
     font.setPixelSize(12);

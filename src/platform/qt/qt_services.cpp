@@ -14,6 +14,8 @@ Answer QtDialogs::message_box(const std::string& title, const std::string& text,
   box.setWindowTitle(QString::fromStdString(title));
   QString body = QString::fromStdString(text);
   body.replace("\r\n", "\n");
+  // Messages quote paths and names from the lists: never read as markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(body);
   switch (icon) {
     case MessageIcon::kNone:

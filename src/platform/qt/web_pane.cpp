@@ -1,6 +1,7 @@
 #include "platform/qt/web_pane.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
 #include <QtCore/QTimer>
 #include <QtCore/QUuid>
 #include <QtCore/QVariant>
@@ -10,6 +11,8 @@
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWebEngineCore/QWebEngineScriptCollection>
 #include <QtWebEngineCore/QWebEngineSettings>
+#include <QtWebEngineCore/QWebEngineUrlRequestInfo>
+#include <QtWebEngineCore/QWebEngineUrlRequestInterceptor>
 #include <QtWebEngineCore/QWebEngineUrlRequestJob>
 #include <QtWebEngineCore/QWebEngineUrlScheme>
 #include <QtWebEngineCore/QWebEngineUrlSchemeHandler>
@@ -17,6 +20,8 @@
 #include <QtWidgets/QMenu>
 #include <array>
 #include <functional>
+
+#include "lists/list_files.h"
 
 namespace pelmora::platform::qt {
 
@@ -29,6 +34,30 @@ bool is_web_scheme(const QString& scheme) {
   const QString lower = scheme.toLower();
   return lower == u"http" || lower == u"https" || lower == u"file" || lower == u"about" ||
          lower == u"data" || lower == u"blob";
+}
+
+// The name of the profile's property that lists the program's own list pages (local paths).
+constexpr char kListPagesProperty[] = "pelmoraListPages";
+
+bool is_link_scheme(const QString& scheme) {
+  for (const char* name : kLinkSchemes) {
+    if (scheme.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+// Whether a page may take its pane to `url`: web addresses, a blank page, the program's link
+// schemes (which reach the program, never the engine) and the program's list pages. Anything
+// else (the program's embedded resources, other local files, the engine's internal pages) a page
+// cannot load into a pane.
+bool page_may_reach(const QUrl& url, const QWebEngineProfile* profile) {
+  const QString scheme = url.scheme().toLower();
+  if (scheme == u"http" || scheme == u"https" || is_link_scheme(scheme)) return true;
+  if (scheme == u"about") return url.path() == u"blank";
+  if (scheme == u"file" && profile != nullptr) {
+    return profile->property(kListPagesProperty).toStringList().contains(url.toLocalFile());
+  }
+  return false;
 }
 
 // What the page's script puts in front of its messages: unique to this run, so that a page's own
@@ -61,14 +90,21 @@ QString watch_script() {
       send(prefix + 'navigate ' + url);
     });
   }
-  // A new window for a link address: the engine would hand over a mangled copy of it.
-  const open = window.open;
-  window.open = function (url) {
-    const address = url === undefined ? '' : String(url);
-    if (address === '' || engine.indexOf(schemeOf(address)) >= 0) {
-      return open.apply(this, arguments);
+  // A page's request for a new window goes to the program with its address (a link address as
+  // written, a web address made whole); no window is ever made for it, so a page that asks for
+  // a thousand costs nothing.
+  const windowAddress = function (written) {
+    if (written === '' || (schemeOf(written) !== '' && engine.indexOf(schemeOf(written)) < 0)) {
+      return written;
     }
-    send(prefix + 'window ' + address);
+    try {
+      return new URL(written, document.baseURI).href;
+    } catch (error) {
+      return written;
+    }
+  };
+  window.open = function (url) {
+    send(prefix + 'window ' + windowAddress(url === undefined ? '' : String(url)));
     return null;
   };
   window.addEventListener('click', function (event) {
@@ -77,9 +113,9 @@ QString watch_script() {
     const link = target && target.closest ? target.closest('a[href], area[href]') : null;
     if (!link || String(link.target).toLowerCase() !== '_blank') return;
     const address = link.href;
-    if (typeof address !== 'string' || engine.indexOf(schemeOf(address)) >= 0) return;
+    if (typeof address !== 'string') return;
     event.preventDefault();
-    send(prefix + 'window ' + address);
+    send(prefix + 'window ' + windowAddress(address));
   }, true);
   const hrefOf = function (element) {
     if (!element) return '';
@@ -113,6 +149,16 @@ constexpr char kReadMenuHref[] = R"JS((function () {
   }
   return href;
 })();)JS";
+
+// The program's embedded resources are never shown in a pane: no page, frame or image of a
+// page may load them.
+class ResourceGuard : public QWebEngineUrlRequestInterceptor {
+ public:
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    if (info.requestUrl().scheme().compare(u"qrc", Qt::CaseInsensitive) == 0) info.block(true);
+  }
+};
 
 // A link that reaches the engine was not followed by the page (the script stopped it, or the
 // pane loads it because the program let it go): there is nothing to show.
@@ -258,6 +304,12 @@ class NewWindowPage : public QWebEnginePage {
 
 QWebEnginePage* WebPanePage::createWindow(WebWindowType) {
   if (peer_ == nullptr) return nullptr;
+  // The page's script hands window requests over without a window; what still reaches the
+  // engine (a form sent to a new window, a middle click) gets a stand-in, a few at a time.
+  constexpr qsizetype kMostWindowsWaiting = 4;
+  if (findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly).size() >= kMostWindowsWaiting) {
+    return nullptr;
+  }
   QPointer<WebPanePage> self(this);
   return new NewWindowPage(profile(), this, [self](const std::string& address) {
     if (self && self->peer_ != nullptr) self->peer_->new_window(address);
@@ -291,6 +343,13 @@ QWebEngineProfile* make_profile(const QString& program_folder, QObject* parent) 
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
   // The list pages are local files that show text from the service: they reach nothing remote.
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+
+  profile->setProperty(kListPagesProperty,
+                       QStringList{QDir::cleanPath(program_folder + QLatin1Char('/') +
+                                                   QLatin1String(lists::kNetworkPage.data())),
+                                   QDir::cleanPath(program_folder + QLatin1Char('/') +
+                                                   QLatin1String(lists::kLocalPage.data()))});
+  profile->setUrlRequestInterceptor(new ResourceGuard(profile));
 
   auto* handler = new LinkSchemeHandler(profile);
   for (const char* name : kLinkSchemes) profile->installUrlSchemeHandler(name, handler);
@@ -405,6 +464,11 @@ bool WebPanePeer::accept_navigation(const std::string& address, bool web_address
   // A link address here was reported by the page's script already, as written (the engine's
   // copy of it is mangled); the page never follows it.
   if (!web_address) return false;
+  // Where pages may not go, a page cannot take its pane either; the program is not asked.
+  if (!page_may_reach(QUrl(QString::fromStdString(address)), page_->profile())) {
+    refused_ = address;
+    return false;
+  }
   QPointer<WebPanePeer> self(this);
   const unsigned long long generation = generation_;
   bool cancel = false;
@@ -420,6 +484,9 @@ bool WebPanePeer::accept_navigation(const std::string& address, bool web_address
 }
 
 void WebPanePeer::page_navigation(const std::string& address) {
+  // Where pages may not go (the program's embedded resources, say), a page cannot take its pane
+  // either; the program is not asked.
+  if (!page_ || !page_may_reach(QUrl(QString::fromStdString(address)), page_->profile())) return;
   QPointer<WebPanePeer> self(this);
   const unsigned long long generation = generation_;
   {
@@ -439,6 +506,8 @@ void WebPanePeer::new_window(const std::string& address) {
   QPointer<WebPanePeer> self(this);
   const bool cancel = browser_.raise_new_window2(address);
   if (!self || cancel) return;
+  // A window without an address has nowhere to go.
+  if (address.empty() || address == "about:blank") return;
   // There are no other browser windows: the address opens in this pane, as a navigation of it.
   page_navigation(address);
 }
