@@ -10,12 +10,14 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),
-# "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks).
+# "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks), "fuzz"
+# (clang with libFuzzer).
 for group in "$@"; do
   case "$group" in
     desktop) ;;  # part of the base list now
     media) packages+=(ffmpeg fonts-noto-cjk) ;;
     browser) packages+=(chromium) ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac

@@ -21,9 +21,11 @@ char lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The lines of the text; a UTF-8 byte-order mark at the very start is not part of the first line.
+// The lines of the text; byte-order marks at the very start are not part of the first line. An
+// editor that added its mark to a file that had one already leaves two (or more), which would
+// otherwise hide the first section, and a write would then add it again below.
 std::vector<std::string_view> split_lines(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   return text::split_lines(text);
 }
 

@@ -74,6 +74,13 @@ TEST_F(SettingsStoreTest, GarbageAndBinaryLinesDoNotHideGoodKeys) {
   EXPECT_EQ(read_ini(path, "S_q", "s_h"), "1");   // surrounding quotes are not part of it
 }
 
+TEST_F(SettingsStoreTest, RepeatedByteOrderMarksHideNoSectionAndAWriteAddsNoCopy) {
+  folder.write("config.dll", "\xEF\xBB\xBF\xEF\xBB\xBF[main]\r\nName=Pelmora\r\n");
+  EXPECT_EQ(read_ini(path, "main", "Name"), "Pelmora");
+  ASSERT_TRUE(write_ini(path, "main", "Name", "x"));
+  EXPECT_EQ(folder.read("config.dll"), "[main]\r\nName=x\r\n");
+}
+
 TEST_F(SettingsStoreTest, WritesThatWouldCorruptTheFileAreRefused) {
   write_ini(path, "S_q", "qvodw", "/media/");
   EXPECT_FALSE(write_ini(path, "S_q", "qvodw", "/a\r\n[main]\r\nName=evil"));
