@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libtorrent-rasterbar-dev
-  qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev qt6-translations-l10n
+  dbus dpkg-dev desktop-file-utils python3-dbusmock
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),
 # "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks), "fuzz"

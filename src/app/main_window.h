@@ -228,6 +228,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void fetch_next();
   // Plays the previous (direction 1) or the next (any other value) episode now.
   void step_episode(int direction);
+  // Whether step_episode(direction) has an episode to go to: a network episode plays whose
+  // number is known, and going back, it is not the first.
+  bool can_step_episode(int direction) const;
   void Timer4_Timer();  // retry of a failed next-episode fetch
   // What the panes' handlers carry out for the program's links (the address as it arrived).
   void search_episode(const std::string& url);     // "razavov://" in Web1

@@ -73,6 +73,13 @@ void BA1::Timer4_Timer() {
   retry_ticks = 0;
 }
 
+bool BA1::can_step_episode(int direction) const {
+  const std::optional<web::EpisodeKey> key = current_key(cur_episode);
+  if (!key) return false;
+  const std::optional<std::int64_t> episode = web::whole_number(key->v1);
+  return episode && (direction != 1 || *episode > 0);
+}
+
 void BA1::step_episode(int direction) {
   const int step = direction == 1 ? -1 : 1;
   const std::optional<web::EpisodeKey> key = current_key(cur_episode);

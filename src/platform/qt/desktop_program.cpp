@@ -1,5 +1,6 @@
 #include "platform/qt/desktop_program.h"
 
+#include <QtCore/QTimer>
 #include <QtGui/QIcon>
 #include <QtGui/QPixmap>
 #include <QtWebEngineCore/QWebEngineProfile>
@@ -17,13 +18,17 @@
 #include "platform/posix/system_clock.h"
 #include "platform/qt/engine_client.h"
 #include "platform/qt/local_instance_channel.h"
+#include "platform/qt/mpris_service.h"
 #include "platform/qt/mpv_engine.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_translations.h"
+#include "platform/qt/screensaver_inhibitor.h"
 #include "platform/qt/web_pane.h"
 #include "platform/services.h"
 #include "playback/engine_files.h"
+#include "playback/transport_remote.h"
 
 namespace pelmora::platform::qt {
 
@@ -83,11 +88,18 @@ class Host final : public app::MainWindowHost {
   std::string program_folder_;
 };
 
+// Qt's own texts in Chinese, before the first window is made.
+bool translations_installed() {
+  static const bool installed = install_chinese_translations(*QCoreApplication::instance());
+  return installed;
+}
+
 }  // namespace
 
 struct DesktopProgram::Parts {
   explicit Parts(Options options)
-      : options(std::move(options)),
+      : translated(translations_installed()),
+        options(std::move(options)),
         config(app::Configuration::load(this->options.program_folder)),
         http(config.http_connect_timeout_ms, config.http_timeout_ms),
         tray(program_icon()),
@@ -111,7 +123,12 @@ struct DesktopProgram::Parts {
                  adapters,
                  player_engine},
         window(services, config, this->options.program_folder, this->options.command_line),
-        host(window, backend, dialogs, this->options.program_folder) {
+        host(window, backend, dialogs, this->options.program_folder),
+        remote(window),
+        mpris(remote, [this] { watch.check(); }),
+        watch(remote, inhibitor, [this](const MediaState& now, const MediaState& before) {
+          mpris.update(now, before);
+        }) {
     QApplication::setWindowIcon(program_icon());
     player_engine.set_download_engine(&download_engine);
     backend.set_web_profile(
@@ -135,6 +152,7 @@ struct DesktopProgram::Parts {
     launcher.start_program(folder + engine_program::kTerminalName, {});
   }
 
+  bool translated;
   Options options;
   app::Configuration config;
   SystemClock clock;
@@ -153,6 +171,12 @@ struct DesktopProgram::Parts {
   Services services;
   app::BA1 window;
   Host host;
+  // The desktop's media controls and the screen saver, following the transport bar.
+  playback::TransportRemote remote;
+  ScreenSaverInhibitor inhibitor;
+  MprisService mpris;
+  playback::MediaWatch watch;
+  QTimer media_watch;
 };
 
 DesktopProgram::DesktopProgram(Options options)
@@ -173,7 +197,13 @@ bool DesktopProgram::start() {
                                     p.adapters,
                                     p.clock,
                                     p.host};
-  return app::Main(context) == app::StartupResult::kMainWindowShown && !p.window.ended();
+  if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
+  // Only the window that stays answers the desktop's media controls.
+  p.mpris.publish();
+  QObject::connect(&p.media_watch, &QTimer::timeout, [&p] { p.watch.check(); });
+  p.media_watch.start(250);
+  p.watch.check();
+  return true;
 }
 
 bool DesktopProgram::finished() const {

@@ -1,0 +1,183 @@
+#include "playback/transport_remote.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/main_window.h"
+#include "playback/bar_math.h"
+#include "playback/status_text.h"
+
+namespace pelmora::playback {
+
+namespace {
+
+using platform::MediaState;
+using platform::PlaybackStatus;
+using platform::PlayState;
+
+constexpr int kPlayPause = 0;
+constexpr int kStop = 1;
+constexpr int kMute = 2;
+constexpr int kPreviousEpisode = 5;
+constexpr int kNextEpisode = 7;
+
+// The player's state code as the desktop names it. Buffering, connecting and the like are part
+// of playing: the user is watching and has asked for nothing else.
+PlaybackStatus status_of(PlayState state) {
+  switch (state) {
+    case PlayState::kPlaying:
+    case PlayState::kBuffering:
+    case PlayState::kWaiting:
+    case PlayState::kPreparing:
+    case PlayState::kReconnecting:
+    case PlayState::kFetchingSeed:
+    case PlayState::kConnecting:
+      return PlaybackStatus::kPlaying;
+    case PlayState::kPaused:
+      return PlaybackStatus::kPaused;
+    case PlayState::kReady:
+    case PlayState::kStopped:
+    case PlayState::kEnded:
+    case PlayState::kStopping:
+      break;
+  }
+  return PlaybackStatus::kStopped;
+}
+
+}  // namespace
+
+TransportRemote::TransportRemote(app::BA1& window) : window_(window) {}
+
+// The player holds an item and the transport bar acts on it (an item that plays as a web page
+// has its own controls in the page).
+bool TransportRemote::loaded() const {
+  const platform::PlayerControl* player = window_.player();
+  return window_.loaded() && player != nullptr && !player->media_address().empty() &&
+         !window_.Pic2.visible();
+}
+
+MediaState TransportRemote::state() {
+  MediaState state;
+  const platform::PlayerControl* player = window_.player();
+  const std::string address = player != nullptr ? player->media_address() : std::string();
+  if (address.empty()) {
+    last_address_.clear();
+    last_item_.clear();
+  } else if (address != last_address_ || window_.cur_item != last_item_) {
+    // The same file played again is another item too: the list entry was started afresh.
+    last_address_ = address;
+    last_item_ = window_.cur_item;
+    ++item_;
+  }
+  if (player != nullptr) state.volume = player->volume();
+  if (!loaded()) return state;
+  state.item = item_;
+  state.status = status_of(player->play_state());
+  state.title = window_.bo_name.caption();
+  state.length = std::max(player->duration(), 0);
+  state.can_play = true;
+  state.can_pause = true;
+  state.can_seek = state.length > 0;
+  state.can_go_next =
+      window_.bo_but[kNextEpisode].enabled() && window_.can_step_episode(kNextEpisode);
+  state.can_go_previous = window_.bo_but[kPreviousEpisode].enabled() && window_.can_step_episode(1);
+  return state;
+}
+
+int TransportRemote::position() const {
+  return loaded() ? std::max(window_.player()->position(), 0) : 0;
+}
+
+void TransportRemote::raise() {
+  if (!window_.loaded()) return;
+  // Hiding and showing again brings the window to the front, also out of the tray.
+  window_.hide();
+  window_.show();
+  if (window_.window_state() == platform::WindowState::kMinimized) {
+    window_.set_window_state(platform::WindowState::kNormal);
+  }
+}
+
+void TransportRemote::quit() {
+  if (window_.loaded()) window_.ttt_v();
+}
+
+void TransportRemote::play_pause() {
+  if (loaded()) window_.bo_but_Click(kPlayPause);
+}
+
+// The play / pause button's tooltip says what its next click does ("播放" plays, "暂停"
+// pauses), so Play and Pause click it only when it would do what was asked.
+void TransportRemote::play() {
+  if (loaded() && window_.bo_but[kPlayPause].tool_tip() != "暂停") {
+    window_.bo_but_Click(kPlayPause);
+  }
+}
+
+void TransportRemote::pause() {
+  if (loaded() && window_.bo_but[kPlayPause].tool_tip() == "暂停") {
+    window_.bo_but_Click(kPlayPause);
+  }
+}
+
+void TransportRemote::stop() {
+  if (loaded()) window_.bo_but_Click(kStop);
+}
+
+void TransportRemote::next() {
+  if (loaded() && window_.bo_but[kNextEpisode].enabled()) window_.bo_but_Click(kNextEpisode);
+}
+
+void TransportRemote::previous() {
+  if (loaded() && window_.bo_but[kPreviousEpisode].enabled()) {
+    window_.bo_but_Click(kPreviousEpisode);
+  }
+}
+
+void TransportRemote::seek_to(int seconds) {
+  if (!loaded()) return;
+  platform::PlayerControl& player = *window_.player();
+  player.set_position(std::max(seconds, 0));
+  // As after every seek of the seek bar: a target past the end lands two seconds before it.
+  if (player.duration() < player.position()) player.set_position(player.duration() - 2);
+  const int position = player.position();
+  const int duration = player.duration();
+  window_.gunt1.set_left(
+      bars::seek_thumb(position, duration, window_.gunt.width() - window_.gunt1.width()));
+  window_.times.set_caption(status::time_display(position, duration));
+}
+
+void TransportRemote::set_volume(int percent) {
+  if (!window_.loaded()) return;
+  percent = std::clamp(percent, 0, 100);
+  // As the volume bar: unmute, place the thumb, fill the bar, write and show the volume.
+  window_.bo_but[kMute].set_tool_tip("静音");
+  platform::PlayerControl* player = window_.player();
+  if (player != nullptr) player->set_mute(false);
+  const int max = window_.yin.width() - window_.bo_v.width();
+  window_.bo_v.set_left(bars::volume_thumb(percent, max));
+  window_.bo_y.set_width(window_.bo_v.left());
+  if (player == nullptr) return;
+  player->set_volume(percent);
+  window_.zhun.set_caption("音量：" + std::to_string(player->volume()) + "%");
+}
+
+void TransportRemote::open(const std::string& address) {
+  if (window_.loaded()) window_.Form_LinkExecute(address);
+}
+
+MediaWatch::MediaWatch(platform::MediaControls& controls, platform::IdleInhibitor& inhibitor,
+                       Changed changed)
+    : controls_(controls), inhibitor_(inhibitor), changed_(std::move(changed)) {}
+
+void MediaWatch::check() {
+  const MediaState now = controls_.state();
+  // Only playing keeps the screen awake; pausing, stopping, the end of the item and the window
+  // going away release it.
+  inhibitor_.set_held(now.status == platform::PlaybackStatus::kPlaying);
+  if (now == last_) return;
+  const MediaState before = std::exchange(last_, now);
+  if (changed_) changed_(last_, before);
+}
+
+}  // namespace pelmora::playback
