@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "util/display_width.h"
+#include "util/file_address.h"
 #include "util/text_helpers.h"
 
 namespace pelmora::app {
@@ -30,6 +31,9 @@ void BA1::begin_item(std::string episode, std::string item) {
 void BA1::l_com(std::string command) {
   std::erase(command, '"');
   if (command.ends_with('/')) command.pop_back();
+  // The desktop hands a local file over as a "file://" address: it plays and is listed by its
+  // path, as one chosen with the open-file button.
+  if (auto path = text::local_file_of(command)) command = std::move(*path);
   if (has_player()) {
     QvodC->set_media_address(command);
     QvodC->play();

@@ -70,3 +70,20 @@ TEST_F(CommandChannel, PlayingTheSameFileAgainMovesItToTheTop) {
 
 }  // namespace
 }  // namespace pelmora::app
+
+namespace pelmora::app {
+namespace {
+
+TEST_F(CommandChannel, AFileAddressFromTheDesktopPlaysAndIsListedByItsPath) {
+  BA1& ba1 = open_window();
+  ba1.Form_LinkExecute("file:///m/%E7%94%B5%E5%BD%B1%201.mp4");
+  EXPECT_EQ(player().address, "/m/电影 1.mp4");
+  EXPECT_EQ(ba1.bo_name.caption(), "电影 1.mp4");
+  EXPECT_EQ(folder.read("date_f.dat"), "电影 1.mp4|/m/电影 1.mp4|0\r\n\r\n");
+  // A player address goes on as it came, without the slash a browser appends.
+  ba1.Form_LinkExecute("qvod://12|0123456789abcdef0123456789abcdef01234567|a.mp4|/");
+  EXPECT_EQ(player().address, "qvod://12|0123456789abcdef0123456789abcdef01234567|a.mp4|");
+}
+
+}  // namespace
+}  // namespace pelmora::app

@@ -31,6 +31,13 @@ std::string home_folder() {
   return "/tmp";
 }
 
+// An executable in a folder named "bin" has been installed (from the package or by `cmake
+// --install`): that folder belongs to the system even where this user may write to it (root),
+// and the program's files go to the user's data folder instead.
+bool installed(const std::string& folder) {
+  return folder == "/bin" || folder.ends_with("/bin");
+}
+
 }  // namespace
 
 namespace {
@@ -63,7 +70,7 @@ std::string resolve_program_folder(std::string_view home_override) {
     std::fprintf(stderr, "pelmora: cannot use %s as the program folder (%s); using %s\n",
                  folder.c_str(), problem.c_str(), data_folder.c_str());
   } else if (const std::string beside = executable_folder();
-             !beside.empty() && files::is_writable_directory(beside)) {
+             !beside.empty() && !installed(beside) && files::is_writable_directory(beside)) {
     return beside;
   }
   if (const std::string problem = unusable(data_folder); !problem.empty()) {
