@@ -81,8 +81,15 @@ QPen pen(const QColor& color, double width) {
   return result;
 }
 
+// Pixels per bitmap pixel: 1 for the skin itself, 2 for its cells on screens of twice the
+// density ("101@2x.png" ...). Every picture is drawn in the skin's own coordinates; a painter on
+// an image of twice the size with a device pixel ratio of 2 draws the same shapes at the finer
+// grid, so lines and text stay sharp instead of being scaled up.
+int g_scale = 1;
+
 QImage new_image(int width, int height) {
-  QImage image(width, height, QImage::Format_ARGB32);
+  QImage image(width * g_scale, height * g_scale, QImage::Format_ARGB32);
+  image.setDevicePixelRatio(g_scale);
   image.fill(kBody);
   return image;
 }
@@ -584,6 +591,45 @@ QImage name_badges() {
   });
 }
 
+// ---- The program's icon ------------------------------------------------------------------------
+// A square icon of `size` pixels for the desktop's menus and file managers: the program's orange
+// play sign on a dark rounded tile with a lit rim, drawn for each size (not scaled from one), so
+// the small ones keep whole-pixel edges.
+QImage program_icon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  const double s = size;
+  const double inset = size <= 24 ? 0.5 : s / 32.0;
+  const QRectF tile(inset, inset, s - 2 * inset, s - 2 * inset);
+  QLinearGradient body(tile.topLeft(), tile.bottomLeft());
+  body.setColorAt(0, QColor(0x3a, 0x3a, 0x3a));
+  body.setColorAt(1, QColor(0x16, 0x16, 0x16));
+  p.setPen(QPen(kEdge, size <= 24 ? 1.0 : s / 48.0));
+  p.setBrush(body);
+  p.drawRoundedRect(tile, s * 0.2, s * 0.2);
+  if (size >= 32) {
+    p.setPen(QPen(QColor(0x55, 0x55, 0x55), s / 64.0));
+    p.setBrush(Qt::NoBrush);
+    const double rim = s / 24.0;
+    p.drawRoundedRect(tile.adjusted(rim, rim, -rim, -rim), s * 0.16, s * 0.16);
+  }
+  // The play sign, a little right of the centre so that it looks centred.
+  const QPointF c(s * 0.53, s * 0.5);
+  const double r = s * 0.27;
+  QPolygonF play({QPointF(c.x() - r * 0.75, c.y() - r), QPointF(c.x() + r, c.y()),
+                  QPointF(c.x() - r * 0.75, c.y() + r)});
+  QLinearGradient orange(QPointF(0, c.y() - r), QPointF(0, c.y() + r));
+  orange.setColorAt(0, kAccentLight);
+  orange.setColorAt(1, kAccent);
+  p.setPen(QPen(QColor(0x8a, 0x44, 0x08), size <= 24 ? 0.8 : s / 64.0, Qt::SolidLine, Qt::RoundCap,
+                Qt::RoundJoin));
+  p.setBrush(orange);
+  p.drawPolygon(play);
+  return image;
+}
+
 // ---- Output -------------------------------------------------------------------------------------
 // Stores a bitmap as an 8-bit indexed PNG with its exact colours when it has no more than 256
 // (all of the skin's 8-bit bitmaps), otherwise as 32-bit.
@@ -731,22 +777,8 @@ QImage preview(const QString& folder, int W, int H) {
   return window;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  QGuiApplication app(argc, argv);
-  if (argc == 4 && QString(argv[1]) == "--preview") {
-    return preview(QString::fromLocal8Bit(argv[2]), 900, 560).save(QString::fromLocal8Bit(argv[3]))
-               ? 0
-               : 1;
-  }
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER CONTACT_SHEET.png\n", argv[0]);
-    return 2;
-  }
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  const QString sheet_path = QString::fromLocal8Bit(argv[2]);
-
+// The 21 bitmaps of skin 0, drawn at the present scale.
+std::vector<Bitmap> draw_skin() {
   std::vector<Bitmap> bitmaps;
   bitmaps.push_back({101, frame_source(), true, "frame"});
   bitmaps.push_back({102, caption_strip(false), true, "caption buttons"});
@@ -828,10 +860,42 @@ int main(int argc, char** argv) {
   bitmaps.push_back({120, volume_knob(), true, "volume knob"});
   bitmaps.push_back({121, name_badges(), true, "name badge"});
 
+  return bitmaps;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QGuiApplication app(argc, argv);
+  if (argc == 4 && QString(argv[1]) == "--preview") {
+    return preview(QString::fromLocal8Bit(argv[2]), 900, 560).save(QString::fromLocal8Bit(argv[3]))
+               ? 0
+               : 1;
+  }
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER CONTACT_SHEET.png [ICON_FOLDER]\n", argv[0]);
+    return 2;
+  }
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const QString sheet_path = QString::fromLocal8Bit(argv[2]);
+
+  const std::vector<Bitmap> bitmaps = draw_skin();
   bool ok = true;
   for (const Bitmap& b : bitmaps) {
     ok = save(b.image, QString("%1/%2.png").arg(folder).arg(b.number), b.eight_bit) && ok;
   }
   ok = contact_sheet(bitmaps).save(sheet_path, "PNG") && ok;
+  // The same skin for screens of twice the density.
+  g_scale = 2;
+  for (const Bitmap& b : draw_skin()) {
+    ok = save(b.image, QString("%1/%2@2x.png").arg(folder).arg(b.number), b.eight_bit) && ok;
+  }
+  g_scale = 1;
+  if (argc == 4) {
+    const QString icons = QString::fromLocal8Bit(argv[3]);
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+      ok = program_icon(size).save(QString("%1/pelmora-%2.png").arg(icons).arg(size), "PNG") && ok;
+    }
+  }
   return ok ? 0 : 1;
 }

@@ -40,11 +40,18 @@ QRect rect_of(const Rect& rect) {
 }
 
 // A picture by the name the program gives it: a skin resource number ("101") or a file path.
+// On a screen with more than one device pixel to a pixel the skin's bitmaps drawn at twice the
+// density ("101@2x.png") are taken where the program carries them, so the chrome stays sharp.
 const QPixmap& picture_pixmap(const std::string& name) {
   static std::map<std::string, QPixmap> cache;
   auto found = cache.find(name);
   if (found == cache.end()) {
-    QPixmap pixmap(QString(":/resources/skin/%1.png").arg(QString::fromStdString(name)));
+    const QString resource = QString(":/resources/skin/%1").arg(QString::fromStdString(name));
+    QPixmap pixmap;
+    if (qApp->devicePixelRatio() > 1.0 && pixmap.load(resource + "@2x.png")) {
+      pixmap.setDevicePixelRatio(2.0);
+    }
+    if (pixmap.isNull()) pixmap.load(resource + ".png");
     if (pixmap.isNull()) pixmap.load(QString::fromStdString(name));
     found = cache.emplace(name, pixmap).first;
   }
@@ -68,7 +75,11 @@ void paint_cells(QPainter& painter, const Form& form, const std::vector<CellCopy
     if (source == nullptr || source->picture().empty()) continue;
     const QPixmap& pixmap = picture_pixmap(source->picture());
     if (pixmap.isNull()) continue;
-    painter.drawPixmap(rect_of(cell.to), pixmap, rect_of(cell.from));
+    // The source rectangle counts the bitmap's own pixels: twice as many in a 2x bitmap.
+    const qreal ratio = pixmap.devicePixelRatio();
+    const QRectF from(cell.from.left * ratio, cell.from.top * ratio, cell.from.width * ratio,
+                      cell.from.height * ratio);
+    painter.drawPixmap(QRectF(rect_of(cell.to)), pixmap, from);
   }
 }
 
