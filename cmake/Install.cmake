@@ -37,7 +37,8 @@ function(pelmora_find_terminal directory)
 endfunction()
 pelmora_find_terminal(${PROJECT_SOURCE_DIR})
 if(PELMORA_TERMINAL_TARGET)
-  install(TARGETS ${PELMORA_TERMINAL_TARGET} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/pelmora)
+  # lib/pelmora beside bin/: the program looks for it there (platform/engine_program.h).
+  install(TARGETS ${PELMORA_TERMINAL_TARGET} RUNTIME DESTINATION lib/pelmora)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/src/resources/desktop/pelmora.desktop

@@ -13,7 +13,9 @@ inline constexpr const char* kTerminalName = "QvodTerminal.exe";
 // executable file means "no engine"). Otherwise the first of these that exists wins:
 //   1. beside the running executable (the build tree builds both into one folder, and a
 //      program folder carried around whole keeps them together);
-//   2. the installation's library folder, PELMORA_ENGINE_DIR as the build configured it
+//   2. "../lib/pelmora/" from the running executable (an installed program in PREFIX/bin, as
+//      the package and `cmake --install` lay it out, whatever PREFIX is);
+//   3. the installation's library folder, PELMORA_ENGINE_DIR as the build configured it
 //      (CMAKE_INSTALL_FULL_LIBDIR + "/pelmora").
 // Empty when none of them holds it.
 std::string terminal_program();

@@ -35,6 +35,11 @@ for file in usr/bin/pelmora usr/share/applications/pelmora.desktop \
   usr/share/doc/pelmora/README.md; do
   [[ -f $root/$file ]] || fail "the package lacks /$file"
 done
+# The engine's terminal, when this build made it, goes where the installed program looks for it.
+if [[ -n $(find "$build" -name QvodTerminal.exe -type f -print -quit) ]]; then
+  [[ -x $root/usr/lib/pelmora/QvodTerminal.exe ]] || fail "the package lacks the engine terminal"
+  [[ ", $depends," == *", libtorrent-rasterbar2.0,"* ]] || fail "Depends lacks libtorrent"
+fi
 desktop-file-validate "$root/usr/share/applications/pelmora.desktop" ||
   fail "the installed desktop entry does not validate"
 

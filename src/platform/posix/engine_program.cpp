@@ -43,6 +43,9 @@ std::string terminal_program() {
   } else {
     if (const std::string beside = executable_folder(); !beside.empty()) {
       places.push_back(files::join(beside, kTerminalName));
+      // An installed program in PREFIX/bin finds the terminal in PREFIX/lib/pelmora, wherever
+      // the package or `cmake --install` put PREFIX.
+      places.push_back(files::join(beside, std::string("../lib/pelmora/") + kTerminalName));
     }
     places.push_back(files::join(PELMORA_ENGINE_DIR, kTerminalName));
   }
