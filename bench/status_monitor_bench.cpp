@@ -34,12 +34,17 @@ class BenchFolder {
   std::string path_;
 };
 
-// No service is reached while an episode plays; every request fails at once.
+// No service is reached while an episode plays; a request is never answered.
 class NoFetch final : public platform::HttpFetch {
  public:
-  std::string fetch_text(const std::string&) override { return {}; }
+  RequestId start(const std::string&, Reply) override { return ++last_; }
+  void cancel(RequestId) override {}
+  bool pending(RequestId) const override { return false; }
   bool busy() const override { return false; }
-  void cancel() override {}
+  void cancel_all() override {}
+
+ private:
+  RequestId last_ = 0;
 };
 
 void BM_StatusMonitorTick(benchmark::State& state) {

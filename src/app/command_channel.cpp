@@ -21,6 +21,10 @@ void BA1::Form_LinkExecute(const std::string& command) {
 }
 
 void BA1::begin_item(std::string episode, std::string item) {
+  // Whatever was asked for the item before is moot now: a reply still on its way would play
+  // an episode over this item or prepare the wrong next one.
+  episode_request.drop();
+  next_request.drop();
   cur_episode = std::move(episode);
   next_link = "0";
   next_addr = "0";

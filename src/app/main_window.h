@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/control_array.h"
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/http_fetch.h"
 #include "platform/player_control.h"
 #include "platform/services.h"
 #include "platform/web_browser.h"
@@ -26,6 +28,9 @@ namespace pelmora::promo {
 class adsb;
 class ba4;
 }  // namespace pelmora::promo
+namespace pelmora::web {
+struct EpisodeKey;
+}
 
 namespace pelmora::app {
 
@@ -225,9 +230,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Web4_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web5_BeforeNavigate2(const std::string& url, bool& cancel);
   // Prepares the next episode of the current network episode (status monitor, retry timer).
-  void fetch_next();
-  // Plays the previous (direction 1) or the next (any other value) episode now.
-  void step_episode(int direction);
+  // Returns at once; the service's reply sets the next-episode state when it arrives, and then
+  // `then` runs (also when the fetch is dropped because another item started). While a fetch
+  // is on its way, another call asks nothing and runs `then` at once.
+  void fetch_next(std::function<void()> then = {});
+  // Plays the previous (direction 1) or the next (any other value) episode now. `finished`
+  // runs once the step is over: after the reply has been acted on, when there is nothing to
+  // ask, or when a later episode request dropped this one.
+  void step_episode(int direction, std::function<void()> finished = {});
   // Whether step_episode(direction) has an episode to go to: a network episode plays whose
   // number is known, and going back, it is not the first.
   bool can_step_episode(int direction) const;
@@ -240,8 +250,13 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void end_of_item();                              // the end-of-playback marker in Web2
   // The history list on view in the side panel: the local list while the list label names it.
   std::string_view list_on_view() const;
-  // The resource service's reply for one episode; the empty text when the request failed.
-  std::string fetch_resource(std::string_view id, std::string_view v, std::string_view episode);
+  // The address of the resource request for one episode.
+  std::string resource_url(std::string_view id, std::string_view v, std::string_view episode) const;
+  // The reply to a search link's resource request arrived: play it or say why not.
+  void episode_found(const web::EpisodeKey& key, const std::string& body);
+  // The reply to the next episode's resource request arrived.
+  void next_episode_found(const web::EpisodeKey& key, const std::string& next_episode,
+                          const std::string& body);
   // Whether the player engine's terminal program runs, and starting it from `player_dir`.
   bool terminal_running();
   void start_terminal();
@@ -293,6 +308,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
 
   // ---- Tray, menus, update check and promotion windows (tray/, promo/, web/update_check) ------
   void Timer5_Timer();  // automatic update check, runs once
+  void update_file_arrived(const std::string& body);
   void Timer8_Timer();  // shows the floating promotion window
   // The manual update check of the tray menu: asks again with the version read at start.
   void shengji();
@@ -422,6 +438,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
   const Configuration& config_;
   std::string program_folder_;
   std::string command_line_;
+
+ public:
+  // The window's requests, one of each kind in flight: an episode to play now (a search link or
+  // a step of the transport bar), the next episode to prepare, the update file. They go before
+  // the services they use, and a reply never reaches a window that is gone.
+  platform::RequestSlot episode_request{services_.http};
+  platform::RequestSlot next_request{services_.http};
+  platform::RequestSlot update_request{services_.http};
 };
 
 }  // namespace pelmora::app

@@ -42,7 +42,7 @@ void BA1::ttt_v() {
     engine::end_process(services().processes, engine::kTerminalProgram);
     engine::sweep_tray();
   }
-  if (services().http.busy()) services().http.cancel();
+  if (services().http.busy()) services().http.cancel_all();
   for (platform::Form* form : exit_forms) {
     if (form != nullptr) form->unload();
   }

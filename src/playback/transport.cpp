@@ -177,9 +177,11 @@ void BA1::bo_but_Click(int index) {
     }
     case kPreviousEpisode:
     case kNextEpisode:
+      // The button stays disabled until the step is over (its reply arrived, or a later
+      // episode request dropped it), so a second press cannot ask the service again.
       button.set_enabled(false);
-      step_episode(index == kPreviousEpisode ? 1 : 2);
-      button.set_enabled(true);
+      step_episode(index == kPreviousEpisode ? 1 : 2,
+                   [this, index] { bo_but[index].set_enabled(true); });
       return;
     case kShutdownMenu:
       if (shutdown_menu != nullptr) popup_menu(*shutdown_menu);

@@ -22,19 +22,37 @@ std::optional<web::EpisodeKey> current_key(const std::string& cur_episode) {
 
 }  // namespace
 
-void BA1::fetch_next() {
+void BA1::fetch_next(std::function<void()> then) {
+  const auto finish = [&then] {
+    if (then) then();
+  };
   if (settings::as_number(settings::read_ini(ini_path, "S_q", "s_h")) != 2) {
     next_link = "0";
+    finish();
     return;
   }
   const std::optional<web::EpisodeKey> key = current_key(cur_episode);
-  if (!key) return;
-  const std::optional<std::int64_t> episode = web::whole_number(key->v1);
-  if (!episode) return;
+  const std::optional<std::int64_t> episode =
+      key ? web::whole_number(key->v1) : std::optional<std::int64_t>();
+  // Nothing to prepare, or the fetch of the next episode is already on its way: the status
+  // monitor calls every second and must not ask the service again meanwhile.
+  if (!episode || next_request.pending()) {
+    finish();
+    return;
+  }
   const std::string next_episode = std::to_string(*episode + 1);
+  next_request.start(
+      resource_url(key->id_text, key->v, next_episode),
+      [this, key = *key, next_episode, then](std::string body) {
+        next_episode_found(key, next_episode, body);
+        if (then) then();
+      },
+      then);
+}
 
-  const web::ResourceReply reply =
-      web::ResourceReply::parse(fetch_resource(key->id_text, key->v, next_episode));
+void BA1::next_episode_found(const web::EpisodeKey& key, const std::string& next_episode,
+                             const std::string& body) {
+  const web::ResourceReply reply = web::ResourceReply::parse(body);
   switch (reply.kind) {
     case web::ResourceReply::Kind::kNone:
       next_link = "1";
@@ -46,7 +64,7 @@ void BA1::fetch_next() {
       break;
     case web::ResourceReply::Kind::kRecord: {
       // The prepared episode always plays in the player, whatever kind the service named.
-      const web::PlayLink link = web::play_link_for(*key, reply, "qvod", next_episode);
+      const web::PlayLink link = web::play_link_for(key, reply, "qvod", next_episode);
       next_addr = reply.address;
       next_busy = 0;
       next_link = link.link();
@@ -68,9 +86,11 @@ void BA1::Timer4_Timer() {
   ++retry_ticks;
   if (retry_ticks < kRetryTicks) return;
   Timer4.set_timer_enabled(false);
-  fetch_next();
-  next_busy = 0;
-  retry_ticks = 0;
+  // The retry's last steps follow the fetch's reply, as they would follow a fetch that waited.
+  fetch_next([this] {
+    next_busy = 0;
+    retry_ticks = 0;
+  });
 }
 
 bool BA1::can_step_episode(int direction) const {
@@ -80,22 +100,32 @@ bool BA1::can_step_episode(int direction) const {
   return episode && (direction != 1 || *episode > 0);
 }
 
-void BA1::step_episode(int direction) {
+void BA1::step_episode(int direction, std::function<void()> finished) {
+  const auto finish = [&finished] {
+    if (finished) finished();
+  };
   const int step = direction == 1 ? -1 : 1;
   const std::optional<web::EpisodeKey> key = current_key(cur_episode);
-  if (!key) return;
-  const std::optional<std::int64_t> episode = web::whole_number(key->v1);
-  if (!episode) return;
+  const std::optional<std::int64_t> episode =
+      key ? web::whole_number(key->v1) : std::optional<std::int64_t>();
   // There is no episode before episode 0.
-  if (direction == 1 && *episode == 0) return;
+  if (!episode || (direction == 1 && *episode == 0)) {
+    finish();
+    return;
+  }
   const std::string target = std::to_string(*episode + step);
-
-  const web::ResourceReply reply =
-      web::ResourceReply::parse(fetch_resource(key->id_text, key->v, target));
-  if (reply.kind != web::ResourceReply::Kind::kRecord) return;
-  const web::PlayLink link = web::play_link_for(*key, reply, reply.source_kind, target);
-  // The link protocol stops the current item and plays this one.
-  Web1.navigate(link.link());
+  episode_request.start(
+      resource_url(key->id_text, key->v, target),
+      [this, key = *key, target, finished](std::string body) {
+        const web::ResourceReply reply = web::ResourceReply::parse(body);
+        if (reply.kind == web::ResourceReply::Kind::kRecord) {
+          const web::PlayLink link = web::play_link_for(key, reply, reply.source_kind, target);
+          // The link protocol stops the current item and plays this one.
+          Web1.navigate(link.link());
+        }
+        if (finished) finished();
+      },
+      finished);
 }
 
 }  // namespace pelmora::app

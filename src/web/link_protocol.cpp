@@ -152,8 +152,9 @@ void BA1::Web5_BeforeNavigate2(const std::string& url, bool& cancel) {
   }
 }
 
-std::string BA1::fetch_resource(std::string_view id, std::string_view v, std::string_view episode) {
-  return services().http.fetch_text(service_url(web::resource_path(id, v, episode)));
+std::string BA1::resource_url(std::string_view id, std::string_view v,
+                              std::string_view episode) const {
+  return service_url(web::resource_path(id, v, episode));
 }
 
 bool BA1::terminal_running() {
@@ -172,8 +173,12 @@ void BA1::search_episode(const std::string& url) {
   const web::EpisodeKey key = web::EpisodeKey::parse(web::payload_of(web::Scheme::kSearch, url));
   zhun.set_caption("正在搜索资源，请稍后");
   npc_Click(kPlaybackTab);
+  // The rest follows the service's reply; a later episode asked for drops this one.
+  episode_request.start(resource_url(std::to_string(key.id), key.v, key.v1),
+                        [this, key](std::string body) { episode_found(key, body); });
+}
 
-  const std::string body = fetch_resource(std::to_string(key.id), key.v, key.v1);
+void BA1::episode_found(const web::EpisodeKey& key, const std::string& body) {
   const web::ResourceReply reply = web::ResourceReply::parse(body);
   if (reply.kind == web::ResourceReply::Kind::kRecord) {
     const web::PlayLink link = web::play_link_for(key, reply, reply.source_kind, key.v1);
@@ -212,6 +217,8 @@ void BA1::play_episode_link(const std::string& url) {
     // Other kinds play as a page of the service; nothing is resumed or saved for them.
     web_play = 1;
     Web2.navigate(service_url(web::web_player_path(link.kind, link.address)));
+    episode_request.drop();
+    next_request.drop();
     cur_episode = episode;
     next_link = "0";
     next_addr = "0";

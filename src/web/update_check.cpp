@@ -8,7 +8,6 @@
 #include "app/main_window.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
-#include "platform/http_fetch.h"
 #include "platform/launcher.h"
 
 namespace pelmora::web::update {
@@ -93,8 +92,12 @@ std::string update_question(const std::string& latest) {
 
 void BA1::Timer5_Timer() {
   Timer5.set_timer_enabled(false);
-  const std::optional<web::update::UpdateFile> file =
-      web::update::parse(services().http.fetch_text(service_url("lib/wen.txt")));
+  update_request.start(service_url("lib/wen.txt"),
+                       [this](std::string body) { update_file_arrived(body); });
+}
+
+void BA1::update_file_arrived(const std::string& body) {
+  const std::optional<web::update::UpdateFile> file = web::update::parse(body);
   if (!file) return;
   exit_recommendation = file->exit_recommendation;
   latest_version = file->latest_version;

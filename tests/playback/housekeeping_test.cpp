@@ -229,9 +229,11 @@ TEST_F(PlayerFolder, WithoutATerminalProgramNothingIsSaved) {
 // An HTTP fetch that is still busy when the program exits.
 class BusyFetch final : public platform::HttpFetch {
  public:
-  std::string fetch_text(const std::string&) override { return {}; }
+  RequestId start(const std::string&, Reply) override { return 1; }
+  void cancel(RequestId) override {}
+  bool pending(RequestId) const override { return !cancelled; }
   bool busy() const override { return !cancelled; }
-  void cancel() override { cancelled = true; }
+  void cancel_all() override { cancelled = true; }
   bool cancelled = false;
 };
 

@@ -235,6 +235,7 @@ TEST_F(StatusMonitor, FetchesTheNextEpisodeOnceAndThenHandsItOver) {
   player().state = PlayState::kPlaying;
   player().permille = 700;
   tick();
+  settle();
   EXPECT_EQ(fetches, 1);
   EXPECT_EQ(asked, "id=12&v=2&v1=6");
   EXPECT_EQ(ba1.next_addr, "qvod://200|DEF|e6|");

@@ -23,6 +23,7 @@ class PromotionWindows : public pelmora::testing::MainWindowTest {
     BA1& ba1 = open_window();
     ba1.show();
     headless.backend.advance(6000);
+    settle();
     return ba1;
   }
 };

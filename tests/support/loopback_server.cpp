@@ -47,7 +47,23 @@ LoopbackServer::LoopbackServer() : state_(std::make_unique<State>()) {
                                  [&state] { return state.stopping.load(); });
     }
     response.status = reply.status;
-    response.set_content(reply.body, reply.content_type);
+    if (reply.drip_ms <= 0 || reply.body.empty()) {
+      response.set_content(reply.body, reply.content_type);
+      return;
+    }
+    response.set_content_provider(
+        reply.body.size(), reply.content_type,
+        [&state, body = reply.body, drip = reply.drip_ms](std::size_t offset, std::size_t,
+                                                          httplib::DataSink& sink) {
+          if (offset > 0) {
+            std::unique_lock lock(state.mutex);
+            if (state.stop_signal.wait_for(lock, std::chrono::milliseconds(drip),
+                                           [&state] { return state.stopping.load(); })) {
+              return false;
+            }
+          }
+          return sink.write(body.data() + offset, 1);
+        });
   });
   port_ = state.server.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");

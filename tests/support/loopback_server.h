@@ -16,6 +16,7 @@ class LoopbackServer {
     std::string body;
     std::string content_type = "text/plain; charset=utf-8";
     int delay_ms = 0;  // answer only after this long (bounded by the server's stop)
+    int drip_ms = 0;   // send the body one byte at a time, this long apart
   };
   // Receives the path and the raw query string.
   using Handler = std::function<Reply(const std::string& path, const std::string& query)>;

@@ -29,6 +29,21 @@ app::BA1& MainWindowTest::open_window(const std::string& command_line) {
   return *window;
 }
 
+void MainWindowTest::settle(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    headless.backend.run_posted();
+    if (!http.busy()) return;
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::milliseconds(0) ||
+        !headless.backend.wait_for_posted(
+            std::chrono::duration_cast<std::chrono::milliseconds>(left))) {
+      ADD_FAILURE() << "a request was still unanswered after " << limit.count() << " ms";
+      return;
+    }
+  }
+}
+
 headless::ScriptedPlayer& MainWindowTest::player() {
   return *static_cast<headless::ScriptedPlayer*>(window->player());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,12 +30,16 @@ class MainWindowTest : public ::testing::Test {
   // The settings file of the program folder.
   std::string setting(std::string_view section, std::string_view key);
   void set_setting(std::string_view section, std::string_view key, std::string_view value);
+  // Lets every request under way be answered (or time out) and runs the handlers of the
+  // replies, as the window's event loop would; fails the test if that takes over `limit`.
+  void settle(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
   TempFolder folder;
   LoopbackServer service;
   headless::HeadlessPlatform headless;
   app::Configuration config;
-  platform::CurlFetch http{1000, 1500};
+  platform::CurlFetch http{
+      [this](std::function<void()> task) { headless.backend.post(std::move(task)); }, 1000, 1500};
   std::unique_ptr<platform::Services> services;
   std::unique_ptr<app::BA1> window;
 };

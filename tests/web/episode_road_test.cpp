@@ -42,6 +42,7 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
 
   // 1. The click on episode 1 in the catalogue: cancelled, searched, played, recorded.
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name + "/"));
+  settle();
   EXPECT_EQ(player().address, clip(1));
   EXPECT_EQ(player().calls.back(), "Play");
   EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第1集");
@@ -61,6 +62,7 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   EXPECT_NE(ba1.zhun.caption().find("播放中"), std::string::npos);
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
   play_second(10, 25, 700);
+  settle();
   EXPECT_EQ(ba1.next_addr, clip(2));
   EXPECT_EQ(ba1.next_link, "eeqvod://qvod&&&" + text::url_escape(clip(2)) + "&&&" + name + "&&&" +
                                text::url_escape("第2集") + "&&&101&&&1&&&2");
@@ -111,6 +113,7 @@ TEST_F(EpisodeRoad, AFailingServiceIsReportedAndNothingPlays) {
   BA1& ba1 = open_window();
   demo.set_failure(service::ReplyFailure::server_error);
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name));
+  settle();
   EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
   EXPECT_EQ(ba1.next_link, "1");
   EXPECT_TRUE(player().address.empty());

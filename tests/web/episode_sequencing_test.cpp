@@ -38,6 +38,7 @@ TEST_F(EpisodeSequencing, PreparesTheNextEpisodeAsAPlayerLinkWhateverKindTheServ
   BA1& ba1 = open_playing();
   ba1.next_busy = 1;
   ba1.fetch_next();
+  settle();
   EXPECT_EQ(queries(), Strings{"id=77&v=1&v1=4"});
   EXPECT_EQ(ba1.next_addr, kNextAddress);
   EXPECT_EQ(ba1.next_link, prepared_link("4"));
@@ -51,10 +52,12 @@ TEST_F(EpisodeSequencing, TheServiceSaysWhetherThereIsANextEpisodeOrNotYet) {
   answer("id=78&v=1&v1=4", "0");
   BA1& ba1 = open_playing();
   ba1.fetch_next();
+  settle();
   EXPECT_EQ(ba1.next_link, "1");
   EXPECT_EQ(ba1.next_addr, "1");
   ba1.cur_episode = "78-1-3-abc";
   ba1.fetch_next();
+  settle();
   EXPECT_EQ(ba1.next_link, "0");
   EXPECT_EQ(ba1.next_addr, "0");
   EXPECT_TRUE(headless.tray.balloons.empty());
@@ -65,14 +68,18 @@ TEST_F(EpisodeSequencing, NothingIsFetchedWithoutAutomaticBufferingOrANetworkEpi
   BA1& ba1 = open_playing("1");
   ba1.next_link = "3";
   ba1.fetch_next();
+  settle();
   EXPECT_EQ(ba1.next_link, "0");
 
   set_setting("S_q", "s_h", "2");
   ba1.cur_episode = "0";  // a local file plays
   ba1.next_link = "3";
   ba1.fetch_next();
+  settle();
   ba1.step_episode(1);
+  settle();
   ba1.step_episode(2);
+  settle();
   EXPECT_EQ(ba1.next_link, "3");
   EXPECT_TRUE(queries().empty());
   EXPECT_TRUE(player().calls.empty());
@@ -92,6 +99,7 @@ TEST_F(EpisodeSequencing, AFailedFetchShowsTheBalloonAndArmsTheRetry) {
     ba1.retry_ticks = 1;
     ba1.Timer4.set_timer_enabled(false);
     ba1.fetch_next();
+    settle();
     EXPECT_EQ(ba1.next_link, "3") << id;
     EXPECT_EQ(ba1.next_addr, "0") << id;
     EXPECT_EQ(ba1.next_busy, 1) << id;
@@ -106,6 +114,7 @@ TEST_F(EpisodeSequencing, AHungServiceIsAFailedFetchAfterTheTimeOut) {
   answer("id=77&v=1&v1=4", Reply{200, "n4$A$qvod", "text/plain", 5000});
   BA1& ba1 = open_playing();
   ba1.fetch_next();
+  settle();
   EXPECT_EQ(ba1.next_link, "3");
   EXPECT_EQ(balloon_texts(), Strings{kRetryBalloon});
   EXPECT_TRUE(ba1.Timer4.timer_enabled());
@@ -115,6 +124,7 @@ TEST_F(EpisodeSequencing, TheRetryFetchesAgainOneHundredSecondsAfterTheFailure) 
   answer("id=77&v=1&v1=4", "garbage");
   BA1& ba1 = open_playing();
   ba1.fetch_next();
+  settle();
   ASSERT_EQ(queries().size(), 1u);
 
   answer("id=77&v=1&v1=4", "n4$" + kNextAddress + "$qvod");
@@ -123,6 +133,7 @@ TEST_F(EpisodeSequencing, TheRetryFetchesAgainOneHundredSecondsAfterTheFailure) 
   EXPECT_EQ(ba1.retry_ticks, 1);
   EXPECT_EQ(ba1.next_busy, 1);
   headless.backend.advance(50000);
+  settle();
   EXPECT_EQ(queries(), (Strings{"id=77&v=1&v1=4", "id=77&v=1&v1=4"}));
   EXPECT_EQ(ba1.next_link, prepared_link("4"));
   EXPECT_EQ(ba1.next_addr, kNextAddress);
@@ -136,7 +147,9 @@ TEST_F(EpisodeSequencing, ARetryThatFailsAgainArmsTheNextRetry) {
   answer("id=77&v=1&v1=4", "");
   BA1& ba1 = open_playing();
   ba1.fetch_next();
+  settle();
   headless.backend.advance(100000);
+  settle();
   EXPECT_EQ(queries().size(), 2u);
   EXPECT_EQ(ba1.next_link, "3");
   EXPECT_EQ(ba1.next_busy, 0);  // the retry clears it after its own fetch
@@ -149,6 +162,7 @@ TEST_F(EpisodeSequencing, StepPlaysThePreviousOrNextEpisodeWithTheKindTheService
   answer("id=77&v=1&v1=4", "n4$" + kNextAddress + "$qvod");
   BA1& ba1 = open_playing();
   ba1.step_episode(1);
+  settle();
   EXPECT_EQ(ba1.web_play, 1);
   EXPECT_EQ(last_address(ba1.Web2),
             base() + "play.htm?flv$$$" + text::url_escape("http://v/2.flv"));
@@ -156,6 +170,7 @@ TEST_F(EpisodeSequencing, StepPlaysThePreviousOrNextEpisodeWithTheKindTheService
 
   ba1.cur_episode = "77-1-3-abc";
   ba1.step_episode(2);
+  settle();
   EXPECT_EQ(queries(), (Strings{"id=77&v=1&v1=2", "id=77&v=1&v1=4"}));
   EXPECT_EQ(player().calls, (Strings{"MediaAddress=" + kNextAddress, "Play"}));
   EXPECT_EQ(ba1.cur_episode, "77-1-4-abc");
@@ -169,16 +184,21 @@ TEST_F(EpisodeSequencing, StepBackStopsAtEpisodeZeroAndUnusableRepliesChangeNoth
   BA1& ba1 = open_playing();
   ba1.cur_episode = "77-1-0-abc";
   ba1.step_episode(1);
+  settle();
   EXPECT_TRUE(queries().empty());
 
   ba1.cur_episode = "77-1-1-abc";
   ba1.step_episode(1);
+  settle();
   ba1.cur_episode = "77-1-3-abc";
   ba1.step_episode(2);
+  settle();
   ba1.cur_episode = "77-1-4-abc";
   ba1.step_episode(5);  // any direction but 1 is forwards
+  settle();
   ba1.cur_episode = "77-1-5-abc";
   ba1.step_episode(2);
+  settle();
   EXPECT_EQ(queries(),
             (Strings{"id=77&v=1&v1=0", "id=77&v=1&v1=4", "id=77&v=1&v1=5", "id=77&v=1&v1=6"}));
   EXPECT_TRUE(player().calls.empty());

@@ -64,6 +64,11 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   };
 
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://123-2-5-abc/"));
+  // The first steps come at once; the rest waits for the service's reply.
+  EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
+  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_TRUE(player().calls.empty());
+  settle();
 
   EXPECT_EQ(queries(), Strings{"id=123&v=2&v1=5"});
   const std::string link =
@@ -123,6 +128,7 @@ TEST_F(LinkProtocol, SearchWithNothingToPlayReportsTheErrorOnTheStatusLine) {
     ba1.next_link = "0";
     ba1.zhun.set_caption("");
     EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://" + id + "-1-1-abc"));
+    settle();
     EXPECT_EQ(ba1.next_link, "1") << id;
     EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试") << id;
   }
@@ -137,6 +143,9 @@ TEST_F(LinkProtocol, AHungServiceCountsAsAFailedSearchAfterTheTimeOut) {
   BA1& ba1 = open();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://5-1-1-abc"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
+  settle();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
   EXPECT_EQ(ba1.next_link, "1");
   EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
@@ -147,6 +156,7 @@ TEST_F(LinkProtocol, AnUnreadableReplyRaisesTheBalloonAndPlaysNothing) {
   answer("id=6&v=1&v1=1", "<html>Service Unavailable</html>");
   BA1& ba1 = open();
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://6-1-1-abc"));
+  settle();
   ASSERT_EQ(headless.tray.balloons.size(), 1u);
   EXPECT_EQ(headless.tray.balloons[0].text, "读取数据出错，请返回重试！");
   EXPECT_EQ(ba1.next_link, "0");
@@ -160,6 +170,7 @@ TEST_F(LinkProtocol, OnlyTheExactKindQvodPlaysInThePlayerOtherKindsOpenTheWebPla
   BA1& ba1 = open();
   ba1.cur_item = "8";
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://8-3-2-abc"));
+  settle();
   EXPECT_TRUE(player().calls.empty());
   EXPECT_EQ(ba1.web_play, 1);
   EXPECT_EQ(last_address(ba1.Web2), base() + "play.htm?QVOD$$$" + text::url_escape(address));
@@ -201,6 +212,7 @@ TEST_F(LinkProtocol, EpisodeListAndCataloguePanesHandTheirLinksToTheExecutingPan
   EXPECT_EQ(ba1.cur_episode, "5-1-1-n");
 
   EXPECT_TRUE(ba1.Web5.raise_before_navigate2("razavov://9-1-1-abc"));
+  settle();
   EXPECT_EQ(queries(), Strings{"id=9&v=1&v1=1"});
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
 

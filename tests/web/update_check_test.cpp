@@ -1,6 +1,7 @@
 #include "web/update_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ class UpdateCheck : public pelmora::testing::MainWindowTest {
     BA1& ba1 = open_window();
     ba1.show();
     headless.backend.advance(6000);
+    settle();
     return ba1;
   }
   int questions() const {
@@ -100,6 +102,8 @@ TEST_F(UpdateCheck, RunsOnceSixSecondsAfterLoadAndAsksNothingForTheSameVersionOr
   headless.backend.advance(5900);
   EXPECT_EQ(ba1.latest_version, "");
   headless.backend.advance(100);
+  EXPECT_EQ(ba1.latest_version, "");  // asked, not answered yet
+  settle();
   EXPECT_EQ(ba1.latest_version, "3.0");
   EXPECT_FALSE(ba1.Timer5.timer_enabled());
   EXPECT_EQ(questions(), 0);
@@ -114,6 +118,7 @@ TEST_F(UpdateCheck, TheAdvertFieldShowsTheAdvertPaneUnlessItFailedToLoad) {
   BA1& ba1 = open_window();
   ba1.ad_huan.set_visible(false);
   headless.backend.advance(6000);
+  settle();
   EXPECT_TRUE(ba1.ad_huan.visible());
   EXPECT_FALSE(ba1.adp.visible());
 
@@ -122,6 +127,7 @@ TEST_F(UpdateCheck, TheAdvertFieldShowsTheAdvertPaneUnlessItFailedToLoad) {
   again.adp.set_visible(true);
   again.ad_error = 1;
   headless.backend.advance(6000);
+  settle();
   EXPECT_FALSE(again.ad_huan.visible());
   EXPECT_TRUE(again.adp.visible());
 }
@@ -131,6 +137,7 @@ TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysLa
   BA1& ba1 = open_window();
   ba1.ad_huan.set_visible(false);
   headless.backend.advance(6000);
+  settle();
   EXPECT_FALSE(ba1.ad_huan.visible());
   EXPECT_FALSE(ba1.Timer8.timer_enabled());
   EXPECT_EQ(ba1.exit_recommendation, "0");
@@ -139,6 +146,26 @@ TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysLa
   ASSERT_NE(headless.dialogs.last(), nullptr);
   EXPECT_EQ(headless.dialogs.last()->title, "提示：");
   EXPECT_EQ(headless.dialogs.last()->text, "你现在使用的是最新版本，无需升级！");
+}
+
+TEST_F(UpdateCheck, AHungUpdateFileHoldsNothingUpAndEndsAsAMissingOne) {
+  service.on("/lib/wen.txt", [](const std::string&, const std::string&) {
+    return pelmora::testing::LoopbackServer::Reply{200, "1====1====1====9.9", "text/plain", 10000};
+  });
+  BA1& ba1 = open_window();
+  ba1.show();
+  const auto start = std::chrono::steady_clock::now();
+  headless.backend.advance(6000);
+  // The window's timers go on while the service keeps the file.
+  const int ticks = headless.backend.ticks_run();
+  headless.backend.advance(3000);
+  EXPECT_GE(headless.backend.ticks_run(), ticks + 3);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  settle();
+  EXPECT_EQ(ba1.latest_version, "");
+  EXPECT_FALSE(ba1.Timer8.timer_enabled());
+  EXPECT_TRUE(headless.dialogs.shown().empty());
+  EXPECT_EQ(service.requests(), 1);
 }
 
 TEST_F(UpdateCheck, TheManualCheckOffersAnyOtherVersionAndUsesTheUpdateInstaller) {

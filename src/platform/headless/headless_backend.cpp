@@ -84,6 +84,34 @@ void HeadlessBackend::advance(std::int64_t ms) {
   now_ms_ = target;
 }
 
+void HeadlessBackend::post(std::function<void()> task) {
+  {
+    const std::lock_guard lock(posted_mutex_);
+    posted_.push_back(std::move(task));
+  }
+  posted_arrived_.notify_all();
+}
+
+int HeadlessBackend::run_posted() {
+  int ran = 0;
+  for (;;) {
+    std::function<void()> task;
+    {
+      const std::lock_guard lock(posted_mutex_);
+      if (posted_.empty()) return ran;
+      task = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    task();
+    ++ran;
+  }
+}
+
+bool HeadlessBackend::wait_for_posted(std::chrono::milliseconds limit) {
+  std::unique_lock lock(posted_mutex_);
+  return posted_arrived_.wait_for(lock, limit, [this] { return !posted_.empty(); });
+}
+
 void HeadlessBackend::popup_menu(Form&, platform::MenuItem& menu) {
   popups_.push_back(menu.name());
   if (menu_choices_.empty()) return;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,6 +47,16 @@ class HeadlessBackend final : public platform::Backend,
   int ticks_run() const { return ticks_run_; }
   int pumps() const { return pumps_; }
 
+  // Tasks handed to the user-interface thread from other threads (the HTTP fetch's replies).
+  // `post` may be called from any thread; the tasks run only when a test lets them, so the
+  // order of a reply against the virtual clock's ticks is the test's to choose.
+  void post(std::function<void()> task);
+  // Runs the tasks that have arrived so far, oldest first (and those they post in turn).
+  // Returns how many ran.
+  int run_posted();
+  // Waits, in real time, until a task has arrived or `limit` has passed; true when one has.
+  bool wait_for_posted(std::chrono::milliseconds limit);
+
   // Popup menus: the caption of the item to choose at the next popup (empty: close the menu
   // without choosing). Each popup is recorded by the menu's name.
   void choose_next_menu_item(std::string caption) { menu_choices_.push_back(std::move(caption)); }
@@ -69,6 +83,9 @@ class HeadlessBackend final : public platform::Backend,
   int pumps_ = 0;
   std::vector<std::string> menu_choices_;
   std::vector<std::string> popups_;
+  std::mutex posted_mutex_;
+  std::condition_variable posted_arrived_;
+  std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace pelmora::headless

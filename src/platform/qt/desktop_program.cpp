@@ -55,6 +55,11 @@ EngineClient::Options engine_options(std::function<void()> start_terminal) {
   return options;
 }
 
+// Hands a task to the event loop of the user-interface thread (the HTTP fetch's replies).
+void post_to_ui(std::function<void()> task) {
+  QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+}
+
 // The main window as start-up sees it.
 class Host final : public app::MainWindowHost {
  public:
@@ -101,7 +106,7 @@ struct DesktopProgram::Parts {
       : translated(translations_installed()),
         options(std::move(options)),
         config(app::Configuration::load(this->options.program_folder)),
-        http(config.http_connect_timeout_ms, config.http_timeout_ms),
+        http(post_to_ui, config.http_connect_timeout_ms, config.http_timeout_ms),
         tray(program_icon()),
         own_channel(this->options.channel != nullptr
                         ? nullptr
