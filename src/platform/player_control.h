@@ -21,6 +21,16 @@ enum class PlayState : int {
   kStopping = 11,
 };
 
+// Why the last item could not be played. The state reads stopped (1) after a failure; this says
+// what the status line should tell the user.
+enum class PlayFailure : int {
+  kNone = 0,
+  kUnreachable,        // the address could not be reached or answered with an error
+  kMissingFile,        // no file at the local path
+  kUnsupportedFormat,  // the file or stream is in no format the player reads
+  kBrokenFile,         // the format was recognised, but nothing in it can be played
+};
+
 // The embedded video player, placed once on the main window (`QvodC` inside the picture box
 // `qvod`). Every call happens on the user-interface thread and returns at once; none re-enters
 // the program. Times are whole seconds, rates whole numbers. Values that are not known yet read
@@ -53,7 +63,13 @@ class PlayerControl {
   virtual void pause() = 0;
   virtual void stop() = 0;
 
+  // After the end of an item the player reads as finished (0) with the address still set,
+  // Position 0 and Duration its length; Play starts the item again from its beginning. The end
+  // is always seen: when no reading of Position fell into the item's last two seconds before it
+  // ended, Position reads the end (= Duration) until that has been read once.
   virtual PlayState play_state() const = 0;
+  // Why the current item failed; kNone unless the state reads stopped because of an error.
+  virtual PlayFailure failure() const { return PlayFailure::kNone; }
   virtual int stream_rate() const = 0;        // bit rate in Kbps
   virtual int download_permille() const = 0;  // 0-1000 of the media downloaded (1000 local)
 

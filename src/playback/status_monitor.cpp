@@ -37,7 +37,11 @@ void BA1::Timer1_Timer() {
     return;
   }
 
-  last_position = qvod_c->position();
+  // A finished item resumes from its start: the end-of-playback step saved that as 1, and the
+  // finished player's position of 0 must not undo it (a stop would then keep an old resume
+  // point in the history list).
+  const int read_position = qvod_c->position();
+  last_position = qvod_c->play_state() == PlayState::kReady ? 1 : read_position;
   const int duration = qvod_c->duration();
   const int position = qvod_c->position();
   // The last two seconds of an item whose length is known: the end-of-playback step follows.
@@ -85,7 +89,11 @@ void BA1::Timer1_Timer() {
   } else {
     bo_ad.set_visible(true);
     player_view.set_visible(false);
-    if (const auto text = playback::status::state_text(state, transfer_rate, true)) {
+    const auto failure = state == PlayState::kStopped
+                             ? playback::status::failure_text(qvod_c->failure())
+                             : std::nullopt;
+    if (const auto text =
+            failure ? failure : playback::status::state_text(state, transfer_rate, true)) {
       zhun.set_caption(*text);
     }
     if (state == PlayState::kReady || state == PlayState::kStopped || state == PlayState::kPaused) {

@@ -45,6 +45,22 @@ std::optional<std::string> state_text(PlayState state, int transfer_rate, bool l
   return std::nullopt;
 }
 
+std::optional<std::string> failure_text(platform::PlayFailure failure) {
+  switch (failure) {
+    case platform::PlayFailure::kNone:
+      return std::nullopt;
+    case platform::PlayFailure::kUnreachable:
+      return "播放失败：无法连接播放地址";
+    case platform::PlayFailure::kMissingFile:
+      return "播放失败：文件不存在";
+    case platform::PlayFailure::kUnsupportedFormat:
+      return "播放失败：不支持的文件格式";
+    case platform::PlayFailure::kBrokenFile:
+      return "播放失败：文件已损坏";
+  }
+  return std::nullopt;
+}
+
 std::string time_display(int position, int duration) {
   return text::time_text(position) + " / " + text::time_text(duration);
 }

@@ -17,6 +17,10 @@ std::string playing_text(int transfer_rate, int position, int stream_rate);
 // Nothing for playing and for codes outside the table: the line keeps what it says.
 std::optional<std::string> state_text(platform::PlayState state, int transfer_rate, bool loaded);
 
+// The status line for an item the player could not play: what went wrong, in place of the bare
+// "stopped". Nothing for kNone.
+std::optional<std::string> failure_text(platform::PlayFailure failure);
+
 // "position / duration" as the time display shows it.
 std::string time_display(int position, int duration);
 

@@ -13,12 +13,20 @@
 #include <QtGui/QImage>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 
+#include "app/configuration.h"
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "app/startup.h"
+#include "lists/list_files.h"
+#include "platform/curl/curl_fetch.h"
+#include "platform/headless/headless_platform.h"
 #include "platform/qt/mpv_engine.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "support/loopback_server.h"
@@ -67,10 +75,10 @@ TEST(MpvPlayStateTest, FollowsTheTableFirstMatchWins) {
       {facts(P::kLoading, true), PlayState::kConnecting, "loading an address"},
       {with(local, &MpvPlaybackFacts::idle_active), PlayState::kStopped, "went idle"},
       {with(with(local, &MpvPlaybackFacts::idle_active), &MpvPlaybackFacts::eof_reached),
-       PlayState::kEnded, "closed at its end"},
+       PlayState::kReady, "closed at its end"},
       {local, PlayState::kPlaying, "playing"},
       {with(with(local, &MpvPlaybackFacts::pause), &MpvPlaybackFacts::eof_reached),
-       PlayState::kEnded, "at the end, paused there"},
+       PlayState::kReady, "at the end, paused there"},
       {with(local, &MpvPlaybackFacts::pause), PlayState::kPaused, "paused"},
       {with(with(local, &MpvPlaybackFacts::pause), &MpvPlaybackFacts::paused_for_cache),
        PlayState::kPaused, "paused by the user while the cache fills"},
@@ -251,17 +259,44 @@ TEST_F(MpvPlayerTest, PlaysALocalClipPausesSeeksAndEndsOnItsLastFrame) {
   EXPECT_EQ(player->position(), 0);
   EXPECT_EQ(player->play_state(), PlayState::kPaused);
 
+  // Nobody reads the position in the last two seconds: the first reading after the end is the
+  // end itself, the next turn of the event loop reads the finished item.
   player->set_position(2);
   player->play();
-  ASSERT_TRUE(reaches(PlayState::kEnded, 5000));
-  EXPECT_GE(player->position(), 2);  // the last frame, or the end of the sound
+  ASSERT_TRUE(reaches(PlayState::kReady, 5000));
+  EXPECT_EQ(player->position(), 3);
+  EXPECT_EQ(player->position(), 3);  // the same for every reader of this turn
+  run_for(50);
+  EXPECT_EQ(player->position(), 0);
   EXPECT_EQ(player->duration(), 3);
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
   EXPECT_EQ(player->media_address(), clip().path);
+  EXPECT_EQ(player->failure(), PlayFailure::kNone);
 
   // Play after the end starts the item again.
   player->play();
   ASSERT_TRUE(reaches(PlayState::kPlaying));
   EXPECT_LT(player->position(), 2);
+}
+
+TEST_F(MpvPlayerTest, AnItemWatchedToItsEndReadsFinishedAtOnce) {
+  start(clip().path);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  player->set_position(1);
+  int last = 0;
+  ASSERT_TRUE(run_until(
+      [&] {
+        if (player->play_state() == PlayState::kReady) return true;
+        last = player->position();
+        return false;
+      },
+      6000));
+  EXPECT_GE(last, 2);  // the last two seconds were read
+  EXPECT_EQ(player->position(), 0);
+  EXPECT_EQ(player->duration(), 3);
+  run_for(1500);
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
+  EXPECT_EQ(player->position(), 0);
 }
 
 TEST_F(MpvPlayerTest, StopReadsStoppedAndTheNextPlayLoadsTheItemAgain) {
@@ -303,6 +338,7 @@ TEST_F(MpvPlayerTest, AMissingFileReadsStoppedWithItsReason) {
   start(folder.file("no such film.mkv"));
   ASSERT_TRUE(reaches(PlayState::kStopped));
   EXPECT_FALSE(player->last_error().empty());
+  EXPECT_EQ(player->failure(), PlayFailure::kMissingFile);
   EXPECT_EQ(player->position(), 0);
   EXPECT_EQ(player->duration(), 0);
   EXPECT_EQ(player->download_permille(), 0);
@@ -352,6 +388,93 @@ TEST_F(MpvPlayerTest, AnHttpAddressThatAnswers404ReadsStopped) {
   start(server.base_url() + "films/gone.mkv");
   ASSERT_TRUE(reaches(PlayState::kStopped));
   EXPECT_EQ(player->download_permille(), 0);
+  EXPECT_EQ(player->failure(), PlayFailure::kUnreachable);
+}
+
+// Files that are there but cannot be played, and an address nobody answers on, each read as
+// stopped with their own reason; the next item plays normally and clears it.
+TEST_F(MpvPlayerTest, TellsAnUnreadableFormatABrokenFileAndAnUnreachableAddressApart) {
+  TempFolder folder;
+  const std::string text = folder.file("notes.mkv");
+  {
+    std::ofstream out(text);
+    out << "these are notes, not a film\n";
+  }
+  const std::string broken = folder.file("subtitles only.mkv");
+  std::string why;
+  ASSERT_TRUE(pelmora::testing::make_subtitle_only_file(broken, &why)) << why;
+  std::string closed;
+  {
+    LoopbackServer gone;  // a port that was just free and is closed again
+    closed = gone.base_url() + "films/clip.mkv";
+  }
+  const std::pair<std::string, PlayFailure> cases[] = {
+      {text, PlayFailure::kUnsupportedFormat},
+      {broken, PlayFailure::kBrokenFile},
+      {closed, PlayFailure::kUnreachable},
+  };
+  for (const auto& [address, why_not] : cases) {
+    SCOPED_TRACE(address);
+    start(address);
+    ASSERT_TRUE(reaches(PlayState::kStopped));
+    EXPECT_EQ(player->failure(), why_not);
+  }
+  start(clip().path);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_EQ(player->failure(), PlayFailure::kNone);
+}
+
+// The next item over http is opened while the current one plays, and the Play that follows
+// (after the program's Stop, as the link protocol does it) takes the stream already open
+// instead of asking the service again.
+TEST_F(MpvPlayerTest, APreparedNextStreamIsOpenedAheadAndPlayedFromThere) {
+  LoopbackServer server;
+  const std::string body = read_whole(clip().path);
+  std::atomic<int> next_requests{0};
+  auto serve = [&](bool next) {
+    return [&, next](const std::string&, const std::string&) {
+      if (next) ++next_requests;
+      LoopbackServer::Reply reply;
+      reply.body = body;
+      reply.content_type = "video/x-matroska";
+      return reply;
+    };
+  };
+  server.on("/films/one.mkv", serve(false));
+  server.on("/films/two.mkv", serve(true));
+  const std::string next = server.base_url() + "films/two.mkv";
+  start(server.base_url() + "films/one.mkv");
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  player->prepare_next(next);
+  ASSERT_TRUE(run_until([&] { return next_requests.load() >= 1; }, 4000));
+  const int asked = next_requests.load();
+  run_for(300);
+  player->stop();
+  start(next);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  EXPECT_EQ(next_requests.load(), asked);
+  EXPECT_EQ(player->media_address(), next);
+  EXPECT_TRUE(run_until([&] { return player->position() >= 1; }));
+}
+
+// mpv never moves on to the prepared item by itself: at the end the current item reads finished.
+TEST_F(MpvPlayerTest, APreparedNextItemNeverStartsByItself) {
+  LoopbackServer server;
+  const std::string body = read_whole(clip().path);
+  server.on("/films/two.mkv", [&](const std::string&, const std::string&) {
+    LoopbackServer::Reply reply;
+    reply.body = body;
+    return reply;
+  });
+  start(clip().path);
+  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  player->prepare_next(server.base_url() + "films/two.mkv");
+  player->set_position(2);
+  ASSERT_TRUE(reaches(PlayState::kReady, 5000));
+  run_for(1000);
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
+  EXPECT_EQ(player->media_address(), clip().path);
+  EXPECT_EQ(player->duration(), 3);
 }
 
 // A download engine that answers with a local clip where the terminal answers with its stream
@@ -425,6 +548,84 @@ TEST_F(MpvPlayerTest, FullScreenIsARequestAndTheRestIsRemembered) {
   EXPECT_EQ(player->play_state(), PlayState::kReady);
 }
 
+// ---- The status monitor on the real player ----
+
+// The main window on the headless backend (its clock follows the real one), with the player
+// on libmpv: what the once-a-second monitor makes of the player's real readings.
+class MonitorOnRealPlayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application();
+    if (!clip().made) GTEST_SKIP() << clip().why;
+    const std::string base = service.base_url();
+    config = app::Configuration::load(folder.path(), [base](const char* name) -> const char* {
+      static std::string value;
+      if (std::string_view(name) != "PELMORA_SERVICE_URL") return nullptr;
+      value = base;
+      return value.c_str();
+    });
+    services = std::make_unique<platform::Services>(
+        platform::Services{headless.backend, headless.backend, http, headless.processes,
+                           headless.launcher, headless.dialogs, headless.tray, headless.channel,
+                           headless.power, headless.screen, headless.adapters, engine});
+    app::prepare_settings(folder.path(), headless.adapters, headless.backend);
+    lists::ensure_list(folder.path(), lists::kNetworkList);
+    lists::ensure_list(folder.path(), lists::kLocalList);
+    window = std::make_unique<app::BA1>(*services, config, folder.path(), "");
+    headless.backend.attach(*window);
+    window->load();
+    ASSERT_NE(window->player(), nullptr);
+  }
+  // Runs Qt's event loop and the window's timers side by side for `ms` of real time.
+  void run_window_for(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    qint64 advanced = 0;
+    while (timer.elapsed() < ms) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      const qint64 now = timer.elapsed();
+      headless.backend.advance(now - advanced);
+      advanced = now;
+    }
+  }
+
+  TempFolder folder;
+  LoopbackServer service;
+  headless::HeadlessPlatform headless;
+  app::Configuration config;
+  platform::CurlFetch http{
+      [this](std::function<void()> task) { headless.backend.post(std::move(task)); }, 1000, 1500};
+  MpvEngine engine{{MpvVideoOutput::kNone, MpvAudioOutput::kNone, {}}};
+  std::unique_ptr<platform::Services> services;
+  std::unique_ptr<app::BA1> window;
+};
+
+// A played clip ends once: the end-of-playback step announces it one time (here through the end
+// marker, as after a failed next-episode fetch), the status line says the item is finished and
+// the finished item's resume point stays at its start.
+TEST_F(MonitorOnRealPlayer, AClipPlayedToItsEndEndsOnce) {
+  app::BA1& ba1 = *window;
+  std::vector<std::string> marker;
+  ba1.Web2.on_before_navigate2 = [&](const std::string& url, bool& cancel) {
+    if (url.starts_with(config.end_marker)) marker.push_back(url);
+    cancel = true;
+  };
+  ba1.l_com(clip().path);
+  ba1.next_link = "3";
+  run_window_for(9000);
+  EXPECT_EQ(marker, std::vector<std::string>{config.end_marker});
+  EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
+  EXPECT_EQ(ba1.last_position, 1);
+  EXPECT_FALSE(ba1.Timer2.timer_enabled());
+  EXPECT_EQ(ba1.times.caption(), "00:00 / 00:03");
+}
+
+TEST_F(MonitorOnRealPlayer, AMissingFileSaysSoOnTheStatusLine) {
+  window->l_com(folder.file("gone.mkv"));
+  run_window_for(1500);
+  EXPECT_EQ(window->zhun.caption(), "播放失败：文件不存在");
+}
+
 // ---- The picture in the widget ----
 
 bool has_picture(const QImage& image) {
@@ -471,7 +672,7 @@ TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasSho
     GTEST_SKIP() << "no OpenGL context for the video widget on this display";
   }
   // The picture keeps coming while the item plays on to its end.
-  EXPECT_TRUE(run_until([&] { return player->play_state() == PlayState::kEnded; }, 8000))
+  EXPECT_TRUE(run_until([&] { return player->play_state() == PlayState::kReady; }, 8000))
       << "state " << static_cast<int>(player->play_state()) << ", position " << player->position()
       << ", frames drawn " << widget->frames_drawn();
   EXPECT_GT(widget->frames_drawn(), 10);

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "lists/list_files.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {
@@ -105,6 +106,71 @@ TEST_F(EndOfItem, WithoutANextEpisodeOnlyTheStatusLineChanges) {
     EXPECT_EQ(ba1.last_position, 1);
   }
   EXPECT_EQ(headless.power.shutdowns, 0);
+}
+
+// The player reads as finished once the item has ended (state 0, Position 0): the end-of-playback
+// step runs once, however long the window then waits, and a stop afterwards saves the finished
+// item's resume point (1) over the one it was opened at.
+TEST_F(EndOfItem, AnEndedItemEndsOnceAndResumesFromItsStartAfterwards) {
+  BA1& ba1 = open_ending();
+  ASSERT_TRUE(lists::add_task(ba1.list_place(), 77, "name", "label", "qvod%3A//a", 2, 5, 40));
+  ba1.cur_item = "77";
+  ba1.list_kind = 1;
+  ba1.next_link = "3";  // the next episode could not be fetched: the marker announces the end
+  headless.backend.advance(1000);
+  ASSERT_TRUE(ba1.Timer2.timer_enabled());
+  player().reach_end();
+  headless.backend.advance(30000);
+  EXPECT_EQ(marker_navigations, std::vector<std::string>{config.end_marker});
+  EXPECT_FALSE(ba1.Timer2.timer_enabled());
+  EXPECT_TRUE(ba1.Timer1.timer_enabled());
+  EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
+  EXPECT_EQ(ba1.times.caption(), "00:00 / 01:40");
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+  EXPECT_EQ(ba1.last_position, 1);
+  ba1.Pic2.set_visible(false);  // the player, not a web page, is on view
+  ba1.bo_but_Click(1);
+  EXPECT_EQ(folder.read("date.dat"), "77|name|label|qvod%3A//a|2|5|1\r\n");
+}
+
+// Playing the finished item again makes it an ordinary item: its end is seen once more.
+TEST_F(EndOfItem, PlayingAFinishedItemAgainEndsItOnceMore) {
+  BA1& ba1 = open_ending();
+  ba1.next_link = "3";
+  headless.backend.advance(1000);
+  player().reach_end();
+  headless.backend.advance(5000);
+  ASSERT_EQ(marker_navigations.size(), 1u);
+  player().play();
+  player().position_s = 50;
+  headless.backend.advance(3000);
+  EXPECT_EQ(ba1.last_position, 50);
+  player().position_s = 99;
+  headless.backend.advance(1000);
+  player().reach_end();
+  headless.backend.advance(5000);
+  EXPECT_EQ(marker_navigations.size(), 2u);
+}
+
+TEST_F(EndOfItem, AnItemThatCannotBePlayedSaysWhy) {
+  const std::vector<std::pair<platform::PlayFailure, std::string>> cases = {
+      {platform::PlayFailure::kUnreachable, "播放失败：无法连接播放地址"},
+      {platform::PlayFailure::kMissingFile, "播放失败：文件不存在"},
+      {platform::PlayFailure::kUnsupportedFormat, "播放失败：不支持的文件格式"},
+      {platform::PlayFailure::kBrokenFile, "播放失败：文件已损坏"},
+      {platform::PlayFailure::kNone, "已停止"},
+  };
+  BA1& ba1 = open_ending();
+  for (const auto& [why, line] : cases) {
+    SCOPED_TRACE(line);
+    player().fail(why);
+    ba1.bo_but[0].set_tool_tip("暂停");
+    headless.backend.advance(1000);
+    EXPECT_EQ(ba1.zhun.caption(), line);
+    EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+    EXPECT_TRUE(ba1.bo_ad.visible());
+  }
+  EXPECT_TRUE(marker_navigations.empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <vector>
 
 extern char** environ;
@@ -68,6 +69,24 @@ bool make_test_clip(const std::string& path, int seconds, std::string* why) {
   if (code != 0 || stat(path.c_str(), &info) != 0 || info.st_size == 0) {
     if (why != nullptr)
       *why = "ffmpeg could not make the test clip (exit code " + std::to_string(code) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool make_subtitle_only_file(const std::string& path, std::string* why) {
+  const std::string subtitles = path + ".srt";
+  {
+    std::ofstream out(subtitles);
+    out << "1\n00:00:00,000 --> 00:00:01,000\nhello\n";
+  }
+  const int code = run_quietly(
+      {"ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-i", subtitles, "-f", "matroska", path});
+  unlink(subtitles.c_str());
+  struct stat info {};
+  if (code != 0 || stat(path.c_str(), &info) != 0 || info.st_size == 0) {
+    if (why != nullptr)
+      *why = "ffmpeg could not make the file (exit code " + std::to_string(code) + ")";
     return false;
   }
   return true;

@@ -77,7 +77,7 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   play_second(24, 25, 1000);
   EXPECT_TRUE(ba1.Timer2.timer_enabled());
   EXPECT_EQ(headless.tray.balloons.back().text, "正在准备播放下一集！");
-  player().state = PlayState::kEnded;
+  player().reach_end();
   headless.backend.advance(2000);
   EXPECT_EQ(player().address, clip(2));
   EXPECT_EQ(ba1.cur_episode, "101-1-2-" + name);

@@ -39,7 +39,10 @@ void ScriptedPlayer::set_position(int seconds) {
 
 void ScriptedPlayer::play() {
   calls.push_back("Play");
-  if (!address.empty()) state = PlayState::kPlaying;
+  if (!address.empty()) {
+    state = PlayState::kPlaying;
+    failure_reason = platform::PlayFailure::kNone;
+  }
 }
 
 void ScriptedPlayer::pause() {
@@ -50,6 +53,19 @@ void ScriptedPlayer::pause() {
 void ScriptedPlayer::stop() {
   calls.push_back("Stop");
   state = PlayState::kStopped;
+  failure_reason = platform::PlayFailure::kNone;
+}
+
+void ScriptedPlayer::reach_end() {
+  state = PlayState::kReady;
+  position_s = 0;
+}
+
+void ScriptedPlayer::fail(platform::PlayFailure why) {
+  state = PlayState::kStopped;
+  failure_reason = why;
+  position_s = 0;
+  duration_s = 0;
 }
 
 void ScriptedPlayer::prepare_next(const std::string& value) {

@@ -21,6 +21,7 @@ class ScriptedPlayer final : public platform::PlayerControl {
   int stream_kbps = 0;
   int permille = 0;
   int volume_percent = 50;
+  platform::PlayFailure failure_reason = platform::PlayFailure::kNone;
   bool muted = false;
   bool full_screen = false;
   std::string ad_page;
@@ -43,10 +44,17 @@ class ScriptedPlayer final : public platform::PlayerControl {
   void pause() override;
   void stop() override;
   platform::PlayState play_state() const override { return state; }
+  platform::PlayFailure failure() const override { return failure_reason; }
   int stream_rate() const override { return stream_kbps; }
   int download_permille() const override { return permille; }
   void prepare_next(const std::string& value) override;
   void set_ad_page_address(const std::string& value) override;
+
+  // The item plays to its end: the readings become those of a finished item (state 0 with the
+  // address kept, Position 0, the length kept), as the desktop player gives them.
+  void reach_end();
+  // The item cannot be played: stopped, with the reason.
+  void fail(platform::PlayFailure why);
 };
 
 // Makes ScriptedPlayers, or none when the test says the engine is missing.

@@ -25,7 +25,11 @@ mpv_handle* MpvEngine::make_handle() const {
       {"vo", outputs_.video == MpvVideoOutput::kWidget ? "libmpv" : "null"},
       {"audio-client-name", "pelmora"},
       {"idle", "yes"},
-      {"keep-open", "yes"},  // the item stays open at its end, so that it reads as ended
+      // The item stays open at its end, so that it reads as finished, and mpv never moves on
+      // to a prepared next item by itself.
+      {"keep-open", "always"},
+      // A prepared next item is opened, and its cache filled, once the current one is read.
+      {"prefetch-playlist", "yes"},
       {"input-default-bindings", "no"},
       {"input-vo-keyboard", "no"},
       {"osc", "no"},

@@ -18,7 +18,7 @@ PlayState derive_play_state(const MpvPlaybackFacts& facts) {
     case MpvLoadPhase::kLoaded:
       break;
   }
-  if (facts.eof_reached) return PlayState::kEnded;
+  if (facts.eof_reached) return PlayState::kReady;
   if (facts.idle_active) return PlayState::kStopped;
   if (facts.pause) return PlayState::kPaused;
   if (facts.paused_for_cache) return PlayState::kBuffering;

@@ -25,7 +25,7 @@ struct MpvPlaybackFacts {
   bool pause = false;
   bool paused_for_cache = false;
   bool seeking = false;
-  bool eof_reached = false;
+  bool eof_reached = false;  // the item played to its end (it stays open there)
 };
 
 // The state code for the status line, first match wins:
@@ -33,7 +33,7 @@ struct MpvPlaybackFacts {
 //   stopped, or the item failed to open        -> 1 stopped
 //   loading a local file                       -> 7 preparing to read
 //   loading a network address                  -> 10 connecting
-//   at the end of the item                     -> 6 ended
+//   at the end of the item                     -> 0 finished (the address stays set)
 //   loaded, but mpv went idle on its own       -> 1 stopped
 //   paused by the user                         -> 2 paused
 //   waiting for the cache                      -> 4 buffering

@@ -3,9 +3,12 @@
 #include <mpv/client.h>
 
 #include <QtCore/QMetaObject>
+#include <QtCore/QTimer>
+#include <QtCore/QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/qt/mpv_video_widget.h"
 
@@ -75,6 +78,28 @@ int whole_seconds(double seconds, bool round) {
   return whole > 2e9 ? 2000000000 : static_cast<int>(whole);
 }
 
+// The local file an address names (a path or a file:// address).
+std::filesystem::path local_file(const std::string& address) {
+  if (address.starts_with("file://")) {
+    return QUrl(QString::fromStdString(address)).toLocalFile().toStdString();
+  }
+  return address;
+}
+
+// Why mpv could not play `target`, from the error it ended the item with.
+PlayFailure failure_of(int mpv_error, const std::string& target) {
+  if (mpv_error == MPV_ERROR_UNKNOWN_FORMAT) return PlayFailure::kUnsupportedFormat;
+  if (is_network_address(target)) {
+    // Whatever broke, the stream could not be had from where it was asked for.
+    return mpv_error == MPV_ERROR_NOTHING_TO_PLAY ? PlayFailure::kBrokenFile
+                                                  : PlayFailure::kUnreachable;
+  }
+  std::error_code error;
+  if (!std::filesystem::exists(local_file(target), error)) return PlayFailure::kMissingFile;
+  // The file is there and mpv knows its format, but could not read or play anything in it.
+  return PlayFailure::kBrokenFile;
+}
+
 }  // namespace
 
 MpvPlayer::MpvPlayer(mpv_handle* handle, MpvOutputs outputs) : handle_(handle), outputs_(outputs) {
@@ -138,19 +163,18 @@ void MpvPlayer::handle_event(const mpv_event& event) {
         facts_.idle_active = false;
         time_pos_ = pending_seek_ >= 0 ? pending_seek_ : restart_at_;
         pending_seek_ = -1;
+        queue_next();
       }
       break;
     case MPV_EVENT_END_FILE: {
       const auto* end = static_cast<const mpv_event_end_file*>(event.data);
       if (end->playlist_entry_id != entry_id_) break;  // an item replaced earlier
       if (end->reason == MPV_END_FILE_REASON_ERROR) {
-        facts_.phase = MpvLoadPhase::kFailed;
-        last_error_ = mpv_error_string(end->error);
-        loaded_address_.clear();
+        failed(end->error);
       } else if (end->reason == MPV_END_FILE_REASON_EOF && loaded()) {
         // With keep-open the item stays open at its end; should mpv close it anyway, it still
         // ended normally.
-        facts_.eof_reached = true;
+        reached_end();
       }
       break;
     }
@@ -175,7 +199,12 @@ void MpvPlayer::handle_property(const mpv_event& event) {
       facts_.seeking = flag_of(property);
       break;
     case Watched::kEofReached:
-      facts_.eof_reached = flag_of(property);
+      if (!flag_of(property)) {
+        facts_.eof_reached = false;
+        end_held_ = false;
+      } else if (loaded()) {
+        reached_end();
+      }
       break;
     case Watched::kTimePos:
       time_pos_ = double_of(property);
@@ -219,6 +248,39 @@ void MpvPlayer::handle_property(const mpv_event& event) {
   }
 }
 
+void MpvPlayer::failed(int mpv_error) {
+  facts_.phase = MpvLoadPhase::kFailed;
+  last_error_ = mpv_error_string(mpv_error);
+  failure_ = failure_of(mpv_error, loaded_target_);
+  loaded_address_.clear();
+  if (next_queued_) {
+    // mpv goes on to the next entry after a failed one; the program decides what follows.
+    const char* arguments[] = {"stop", nullptr};
+    command_async(arguments);
+    next_queued_ = false;
+  }
+}
+
+void MpvPlayer::reached_end() {
+  if (facts_.eof_reached) return;
+  facts_.eof_reached = true;
+  end_held_ = !end_seen_;
+}
+
+int MpvPlayer::finished_position() const {
+  if (!end_held_) return 0;
+  // Everything read during this turn of the event loop (one status tick) sees the end; the
+  // next turn reads the finished item.
+  if (!end_release_queued_) {
+    end_release_queued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      end_held_ = false;
+      end_release_queued_ = false;
+    });
+  }
+  return duration();
+}
+
 void MpvPlayer::reset_item_readings() {
   time_pos_ = 0;
   duration_ = 0;
@@ -230,6 +292,8 @@ void MpvPlayer::reset_item_readings() {
   facts_.eof_reached = false;
   facts_.seeking = false;
   facts_.paused_for_cache = false;
+  end_seen_ = false;
+  end_held_ = false;
 }
 
 void MpvPlayer::set_flag_async(const char* name, bool value) {
@@ -262,7 +326,12 @@ int MpvPlayer::duration() const {
 }
 
 int MpvPlayer::position() const {
-  return loaded() ? whole_seconds(time_pos_, false) : 0;
+  if (!loaded()) return 0;
+  if (facts_.eof_reached) return finished_position();
+  const int seconds = whole_seconds(time_pos_, false);
+  const int length = duration();
+  if (seconds > 0 && length > 0 && length - 2 < seconds) end_seen_ = true;
+  return seconds;
 }
 
 int MpvPlayer::transfer_rate() const {
@@ -301,7 +370,11 @@ void MpvPlayer::set_position(int seconds) {
   if (!loaded()) return;
   seek_to(seconds);
   time_pos_ = seconds;
-  if (duration_ > 0 && seconds < duration_) facts_.eof_reached = false;
+  if (duration_ > 0 && seconds < duration_) {
+    facts_.eof_reached = false;
+    end_held_ = false;
+    end_seen_ = false;
+  }
 }
 
 void MpvPlayer::seek_to(int seconds) {
@@ -316,6 +389,8 @@ void MpvPlayer::play() {
       address_ == loaded_address_ && (facts_.phase == MpvLoadPhase::kLoading || loaded());
   if (!same_item) {
     loaded_address_ = address_;
+    // The prepared next item is playing now; nothing follows it until the program says so.
+    if (address_ == next_address_) next_address_.clear();
     if (is_engine_address(address_)) {
       open_engine_item();
     } else {
@@ -327,6 +402,8 @@ void MpvPlayer::play() {
     seek_to(0);
     time_pos_ = 0;
     facts_.eof_reached = false;
+    end_held_ = false;
+    end_seen_ = false;
   }
   facts_.pause = false;
   set_flag_async("pause", false);
@@ -365,6 +442,25 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
   pending_seek_ = -1;
   restart_at_ = start;
   last_error_.clear();
+  failure_ = PlayFailure::kNone;
+  // Loading replaced mpv's playlist; the prepared next item goes behind this one once it plays.
+  next_queued_ = false;
+}
+
+void MpvPlayer::queue_next() {
+  if (next_queued_) {
+    const char* clear[] = {"playlist-clear", nullptr};
+    mpv_command(handle_, clear);
+    next_queued_ = false;
+  }
+  // Only what mpv reads itself is opened ahead; the engine's addresses are the engine's.
+  if (next_address_.empty() || is_engine_address(next_address_) ||
+      !is_network_address(next_address_)) {
+    return;
+  }
+  if (!loaded()) return;
+  const char* append[] = {"loadfile", next_address_.c_str(), "append", nullptr};
+  next_queued_ = mpv_command(handle_, append) >= 0;
 }
 
 void MpvPlayer::open_engine_item() {
@@ -373,10 +469,12 @@ void MpvPlayer::open_engine_item() {
   facts_.network = true;
   facts_.phase = MpvLoadPhase::kLoading;
   last_error_.clear();
+  failure_ = PlayFailure::kNone;
   const uint64_t request = ++engine_request_;
   if (engine_ == nullptr) {
     facts_.phase = MpvLoadPhase::kFailed;
     last_error_ = "no-engine";
+    failure_ = PlayFailure::kUnreachable;
     return;
   }
   QPointer<MpvPlayer> self(this);
@@ -387,6 +485,7 @@ void MpvPlayer::open_engine_item() {
                   if (stream.empty()) {
                     self->facts_.phase = MpvLoadPhase::kFailed;
                     self->last_error_ = error;
+                    self->failure_ = PlayFailure::kUnreachable;
                     return;
                   }
                   self->load(stream, 0, self->facts_.pause);
@@ -403,6 +502,7 @@ void MpvPlayer::prepare_next(const std::string& address) {
   if (engine_ != nullptr && is_engine_address(address)) {
     engine_->open(address, DownloadEngine::Role::kNext, {});
   }
+  queue_next();
 }
 
 void MpvPlayer::pause() {
@@ -420,6 +520,8 @@ void MpvPlayer::stop() {
   ++engine_request_;
   if (engine_ != nullptr && is_engine_address(loaded_address_)) engine_->close(loaded_address_);
   facts_.phase = MpvLoadPhase::kStopped;
+  failure_ = PlayFailure::kNone;
+  next_queued_ = false;  // mpv's stop clears its playlist (an opened next stream stays open)
   loaded_address_.clear();
   entry_id_ = 0;
   file_open_ = false;

@@ -38,12 +38,20 @@ struct MpvOutputs {
 // Play loads the media address when it is not the one loaded (or the last item stopped, ended
 // with an error or was never started) and otherwise resumes; after the end of an item it starts
 // the item again from the beginning. An item that reaches its end stays open on its last frame
-// and reads as ended (6) until the next Play or Stop.
+// (so that a seek back can go on with it) and reads as finished: state 0 with the address set,
+// Position 0, Duration its length. So that the program sees the end exactly once, Position
+// reads the end itself until it has been read once when no reading fell into the item's last
+// two seconds before it ended (a short last second can fall between two status ticks).
 //
-// PrepareNext only remembers the address: mpv opens an http address quickly on Play, and
-// appending it to mpv's playlist would let mpv move on to it by itself at the end of an item,
-// where the program wants to decide what follows. Buffering ahead is the download engine's work
-// for its own addresses: an engine address is handed to it to download behind the playing item.
+// An item that cannot be played reads as stopped (1), with `failure` saying why: the address
+// could not be reached, no file is at the path, the format is unknown, or nothing in the file
+// can be played.
+//
+// PrepareNext of an address mpv reads itself (http, https) puts it behind the current item in
+// mpv's playlist: mpv opens it and fills its cache once the current item is read in full, and
+// a later Play of that address takes the stream already opened. mpv never moves on to it by
+// itself (keep-open=always): the program decides what follows. An engine address is handed to
+// the download engine to download behind the playing item.
 //
 // Engine addresses ("qvod://...") play through the download engine: Play asks it for the stream
 // address (the item reads as loading meanwhile) and gives that to mpv; DownloadPermille and
@@ -72,6 +80,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   void pause() override;
   void stop() override;
   PlayState play_state() const override;
+  PlayFailure failure() const override { return failure_; }
   int stream_rate() const override;
   int download_permille() const override;
   void prepare_next(const std::string& address) override;
@@ -112,6 +121,15 @@ class MpvPlayer : public QObject, public PlayerControl {
   void reset_item_readings();
   // Asks the download engine for the stream of the engine address being played.
   void open_engine_item();
+  // The item played to its end (mpv keeps it open there).
+  void reached_end();
+  // Position while the item reads as finished: its end until read once when the end would
+  // otherwise go unseen, then 0.
+  int finished_position() const;
+  // Puts the prepared next address behind the current item in mpv's playlist, so that mpv
+  // opens it ahead; removes whatever was there before.
+  void queue_next();
+  void failed(int mpv_error);
   void set_flag_async(const char* name, bool value);
   void command_async(const char** arguments);
   void seek_to(int seconds);
@@ -131,11 +149,18 @@ class MpvPlayer : public QObject, public PlayerControl {
   std::string next_address_;
   std::string ad_page_address_;
   std::string last_error_;
-  int64_t entry_id_ = 0;    // mpv's playlist entry of the current item
-  bool video_off_ = false;  // the item was opened before the widget could draw
-  double restart_at_ = 0;   // where the loading item starts
-  bool file_open_ = false;  // mpv opened the loading item (it takes seeks from then on)
-  int pending_seek_ = -1;   // a seek asked for while the item was still loading
+  PlayFailure failure_ = PlayFailure::kNone;
+  bool next_queued_ = false;  // the prepared next address is behind the item in mpv's playlist
+  int64_t entry_id_ = 0;      // mpv's playlist entry of the current item
+  bool video_off_ = false;    // the item was opened before the widget could draw
+  double restart_at_ = 0;     // where the loading item starts
+  bool file_open_ = false;    // mpv opened the loading item (it takes seeks from then on)
+  int pending_seek_ = -1;     // a seek asked for while the item was still loading
+  // Whether Position was read in the item's last two seconds before its end; whether the end
+  // reading is held for the next reader, and whether its release is on its way.
+  mutable bool end_seen_ = false;
+  mutable bool end_held_ = false;
+  mutable bool end_release_queued_ = false;
 
   MpvPlaybackFacts facts_;
   double time_pos_ = 0;
