@@ -4,8 +4,8 @@
 #include <cctype>
 #include <charconv>
 
-#include "util/text_helpers.h"
-#include "util/url_codec.h"
+#include "escape_codec.h"
+#include "plain_text.h"
 
 namespace pelmora::resources {
 std::string_view demo_catalogue_text();  // generated from service/catalogue.txt
@@ -124,7 +124,7 @@ std::string clip_file(const Programme& programme, const Source& source, int epis
 
 std::string episode_key(const Programme& programme, int source, int episode) {
   return std::to_string(programme.id) + "-" + std::to_string(source) + "-" +
-         std::to_string(episode) + "-" + text::url_escape(programme.name);
+         std::to_string(episode) + "-" + codec::escape(programme.name);
 }
 
 std::string episode_link(const Programme& programme, int source, int episode) {

@@ -7,11 +7,10 @@
 
 #include <fstream>
 
+#include "escape_codec.h"
 #include "media_files.h"
 #include "pages.h"
 #include "query.h"
-#include "util/url_codec.h"
-#include "util/utf16.h"
 
 namespace pelmora::service {
 namespace {
@@ -32,7 +31,7 @@ void keep(std::vector<T>& log, T entry) {
 
 std::string json_string(std::string_view text) {
   // Whatever arrived, the JSON holds valid UTF-8: undecodable bytes become U+FFFD.
-  const std::string clean = text::to_utf8(text::to_utf16(text));
+  const std::string clean = codec::from_units(codec::to_units(text));
   std::string out = "\"";
   for (char c : clean) {
     const auto u = static_cast<unsigned char>(c);
@@ -336,7 +335,7 @@ void DemoService::resource_request(const httplib::Request& req, httplib::Respons
   const Programme* programme = episode ? catalogue_.programme(episode->id) : nullptr;
   const Source* source = programme ? programme->source(episode->source) : nullptr;
   if (source && episode->episode >= 1 && episode->episode <= source->episodes) {
-    reply = text::url_escape(episode_label(*programme, episode->episode)) + "$" +
+    reply = codec::escape(episode_label(*programme, episode->episode)) + "$" +
             "http://127.0.0.1:" + std::to_string(port_) +
             (plays_in_player(*source) ? "/qvod/" : "/media/") +
             clip_file(*programme, *source, episode->episode) + "$" + source->kind;

@@ -1,6 +1,6 @@
 #include "pages.h"
 
-#include "util/html_text.h"
+#include "plain_text.h"
 
 #include <cstdio>
 

@@ -3,9 +3,8 @@
 #include <charconv>
 #include <vector>
 
-#include "util/text_helpers.h"
-#include "util/url_codec.h"
-#include "util/utf16.h"
+#include "escape_codec.h"
+#include "plain_text.h"
 
 namespace pelmora::service {
 namespace {
@@ -62,7 +61,7 @@ bool valid_utf8(std::string_view bytes) {
 
 void append_bytes(std::u16string& out, const std::string& bytes) {
   if (valid_utf8(bytes)) {
-    out += text::to_utf16(bytes);
+    out += codec::to_units(bytes);
   } else {
     for (char c : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(c));
   }
@@ -122,7 +121,7 @@ std::string decode_query_text(std::string_view raw) {
     ++i;
   }
   append_bytes(out, bytes);
-  return text::to_utf8(out);
+  return codec::from_units(out);
 }
 
 std::optional<EpisodeRef> parse_resource_query(std::string_view query) {
@@ -178,7 +177,7 @@ std::optional<EpisodeListQuery> parse_episode_list_query(std::string_view query)
 std::optional<WebPlayQuery> parse_web_play_query(std::string_view query) {
   const size_t mark = query.find("$$$");
   if (mark == 0 || mark == std::string_view::npos) return std::nullopt;
-  WebPlayQuery play{std::string(query.substr(0, mark)), text::url_unescape(query.substr(mark + 3))};
+  WebPlayQuery play{std::string(query.substr(0, mark)), codec::unescape(query.substr(mark + 3))};
   if (play.kind.find_first_not_of(
           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos) {
     return std::nullopt;

@@ -330,6 +330,42 @@ TEST_F(WebPaneTest, AFailedLoadRaisesNavigateErrorThenDownloadComplete) {
   EXPECT_EQ(errors_[1], std::make_pair(url("missing"), 404));
 }
 
+// The program's addresses hold the service's "%uXXXX" escapes; they reach the service exactly
+// as the program wrote them, whatever the pane showed before (nothing yet, a page, a failed
+// load), and each is announced to the program once.
+TEST_F(WebPaneTest, AnAddressWithTheServicesEscapesReachesTheServiceByteForByte) {
+  if (delegated_) return;
+  std::vector<std::string> queries;
+  server_.on("/pp.htm", [&](const std::string&, const std::string& query) {
+    queries.push_back(query);
+    return html(page("list " + std::to_string(queries.size()), "<p>episodes</p>"));
+  });
+  const std::string first = "pp.htm?101-1-1-%u6D4B%u8BD5-0";
+  const std::string second = "pp.htm?101-1-2-%u5C71 %E4%B8%AD%-25";
+  std::string refused;
+  {
+    LoopbackServer gone;
+    refused = gone.base_url() + "missing";
+  }
+  pane_.navigate(url(first));  // the pane has shown nothing yet
+  ASSERT_TRUE(run_until([&] { return completed_ == 1 && title() == "list 1"; }));
+  pane_.navigate(refused);
+  ASSERT_TRUE(run_until([&] { return errors_.size() == 1 && completed_ == 2; }));
+  pane_.navigate(url(second));  // from the failed load's error page
+  ASSERT_TRUE(run_until([&] { return completed_ == 3 && title() == "list 2"; }));
+  pane_.navigate(url(first));  // from an ordinary page
+  ASSERT_TRUE(run_until([&] { return completed_ == 4 && title() == "list 3"; }));
+
+  std::vector<std::string> lines;
+  for (const std::string& line : server_.request_lines()) {
+    if (line.starts_with("GET /pp.htm")) lines.push_back(line);
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"GET /" + first + " HTTP/1.1",
+                                             "GET /pp.htm?101-1-2-%u5C71%20%E4%B8%AD%-25 HTTP/1.1",
+                                             "GET /" + first + " HTTP/1.1"}));
+  EXPECT_EQ(before_, (std::vector<std::string>{url(first), refused, url(second), url(first)}));
+}
+
 TEST_F(WebPaneTest, SilentAnswersScriptDialogsWithoutShowingThem) {
   if (delegated_) return;
   open_home();

@@ -17,6 +17,7 @@ struct LoopbackServer::State {
   std::mutex mutex;
   std::map<std::string, Handler> handlers;
   std::atomic<int> requests{0};
+  std::vector<std::string> request_lines;
   std::atomic<bool> stopping{false};
   std::condition_variable stop_signal;
 };
@@ -28,6 +29,7 @@ LoopbackServer::LoopbackServer() : state_(std::make_unique<State>()) {
     Handler handler;
     {
       std::lock_guard lock(state.mutex);
+      state.request_lines.push_back(request.method + " " + request.target + " " + request.version);
       const auto found = state.handlers.find(request.path);
       if (found != state.handlers.end()) handler = found->second;
     }
@@ -90,6 +92,11 @@ void LoopbackServer::on(const std::string& path, Handler handler) {
 
 std::string LoopbackServer::base_url() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+std::vector<std::string> LoopbackServer::request_lines() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->request_lines;
 }
 
 int LoopbackServer::requests() const {

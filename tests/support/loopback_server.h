@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pelmora::testing {
 
@@ -31,6 +32,9 @@ class LoopbackServer {
   std::string base_url() const;
   int port() const { return port_; }
   int requests() const;
+  // The request line of every request so far, as it came over the wire
+  // ("GET /pp.htm?1-%u4E2D-0 HTTP/1.1"), in order.
+  std::vector<std::string> request_lines() const;
 
  private:
   struct State;

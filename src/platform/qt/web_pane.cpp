@@ -19,6 +19,7 @@
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QMenu>
 #include <array>
+#include <cctype>
 #include <functional>
 
 #include "lists/list_files.h"
@@ -172,6 +173,40 @@ class LinkSchemeHandler : public QWebEngineUrlSchemeHandler {
 
 std::string text_of(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+// The address up to its query, to recognise a navigation whose query QUrl rewrote.
+std::string without_query(const QUrl& url) {
+  return text_of(url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment));
+}
+
+// Whether the address holds a "%" that does not begin a two-digit escape (the service's
+// "%uXXXX" form): QUrl rewrites every "%" of such an address to "%25", the engine's own address
+// parser keeps them.
+bool has_loose_percent(const std::string& address) {
+  for (size_t i = 0; i < address.size(); ++i) {
+    if (address[i] != '%') continue;
+    if (i + 2 >= address.size() || !std::isxdigit(static_cast<unsigned char>(address[i + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(address[i + 2]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// `text` as a JavaScript string literal made of printable ASCII only.
+QString js_string(const QString& text) {
+  QString literal = QStringLiteral("'");
+  for (const QChar c : text) {
+    const char16_t unit = c.unicode();
+    if (unit < 0x20 || unit > 0x7E || unit == u'\\' || unit == u'\'' || unit == u'<' ||
+        unit == u'>') {
+      literal += QStringLiteral("\\u%1").arg(static_cast<uint>(unit), 4, 16, QLatin1Char('0'));
+    } else {
+      literal += c;
+    }
+  }
+  return literal + QLatin1Char('\'');
 }
 
 // Runs while an engine callback is on the stack; requests the program makes meanwhile are
@@ -455,12 +490,28 @@ void WebPanePeer::load_address(const std::string& address) {
   // A local path (the list pages) is a file address; everything else is taken as written.
   const QUrl url = text.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(text) : QUrl(text);
   if (!url.isValid() || url.isEmpty()) return;
-  page_->load(url);
+  scripted_.clear();
+  if (text.startsWith(QLatin1Char('/')) || !is_web_scheme(url.scheme()) ||
+      !has_loose_percent(address)) {
+    page_->load(url);
+    return;
+  }
+  // The address must reach the service byte for byte: the page's document hands it to the
+  // engine's own parser. The engine reports the navigation with QUrl's copy of it (its query
+  // rewritten), which is this load and not the page's.
+  scripted_ = without_query(url);
+  page_->runJavaScript(
+      QStringLiteral("window.location.href = ") + js_string(text) + QLatin1Char(';'),
+      QWebEngineScript::ApplicationWorld);
 }
 
 bool WebPanePeer::accept_navigation(const std::string& address, bool web_address, bool own_kind) {
   // The program's own loads, reloads and history steps were announced before they started.
   if (own_kind) return true;
+  if (!scripted_.empty() && without_query(QUrl(QString::fromStdString(address))) == scripted_) {
+    scripted_.clear();
+    return true;
+  }
   // A link address here was reported by the page's script already, as written (the engine's
   // copy of it is mangled); the page never follows it.
   if (!web_address) return false;

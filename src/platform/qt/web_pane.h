@@ -82,6 +82,9 @@ class WebPanePeer : public QObject, public QtControlPeer {
   // for it: neither is a download.
   std::string refused_;
   std::string unstarted_;
+  // An address the program sent this pane to through the page's script, up to its query: the
+  // engine's report of that navigation is the program's own load.
+  std::string scripted_;
   // Inside an engine callback a request is carried out on the next turn of the event loop.
   int in_engine_callback_ = 0;
 };
