@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_path.h"
 #include "app/main_window.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
@@ -76,6 +77,8 @@ Arguments parse(int argc, char** argv) {
       arguments.command_line += word;
     }
   }
+  // Played here or handed to the running window, a relative path means this start's folder.
+  arguments.command_line = app::absolute_command_line(arguments.command_line);
   return arguments;
 }
 
