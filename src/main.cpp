@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
+#include "platform/qt/lag_probe.h"
 #include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_player.h"
@@ -91,8 +92,10 @@ long long epoch_ms() {
 
 // For the benchmark (PELMORA_TIMING set): prints when the window is shown, when every pane has
 // finished its first load and, with PELMORA_TIMING=play, when the first episode of the catalogue
-// was clicked and when its first frame was drawn.
+// was clicked and when its first frame was drawn; and once a second how late the event loop
+// ran (the longest an input event could have waited).
 void report_timing(platform::qt::DesktopProgram& program) {
+  platform::qt::start_lag_probe();
   QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
   app::BA1& window = program.window();
   auto pending = std::make_shared<int>(0);
