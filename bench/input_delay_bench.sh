@@ -4,7 +4,9 @@
 # is the longest an input event could have waited. Under Xvfb, against the demo service:
 #   click  - the first episode of the catalogue is clicked and its resource request hangs;
 #   next   - the first episode plays and the request for the next one hangs;
-#   start  - the service accepts connections and never answers (pages, statistics, update file).
+#   start  - the service accepts connections and never answers (pages, statistics, update file);
+#   plain  - the floor: the same click with a service that answers at once.
+# PELMORA_BENCH_SCENARIOS chooses some of them (default: all four).
 # Each scenario runs RUNS times (default 3) for SECONDS seconds (default 25: longer than the
 # 15 s request time-out); prints the longest delay of each run and the worst of all.
 # Usage: bench/input_delay_bench.sh [RUNS] [SECONDS]
@@ -43,7 +45,7 @@ sleep 1
 
 # A service that takes every connection and never answers.
 silent_service() {
-  python3 -c '
+  exec python3 -c '
 import socket, sys, time
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(64)
@@ -62,7 +64,9 @@ run_once() {
              --fail hang:101-1-1 --hang-seconds 60 >/dev/null 2>&1 & ;;
     next) "$build/service/pelmora-demo-service" --port "$port" --data "$media" \
             --fail hang:101-1-2 --hang-seconds 60 >/dev/null 2>&1 & ;;
-    start) silent_service "$port" & ;;
+    start) silent_service "$port" >/dev/null 2>&1 & ;;
+    plain) "$build/service/pelmora-demo-service" --port "$port" --data "$media" \
+             >/dev/null 2>&1 & ;;
   esac
   service_pid=$!
   sleep 1
@@ -94,7 +98,7 @@ run_once() {
 }
 
 echo "scenario  longest input delay of each run (ms)   worst"
-for scenario in click next start; do
+for scenario in ${PELMORA_BENCH_SCENARIOS:-click next start plain}; do
   results=()
   for run in $(seq 1 "$runs"); do results+=("$(run_once "$scenario")"); done
   worst=$(printf '%s\n' "${results[@]}" | sort -n | tail -1)
