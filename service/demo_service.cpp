@@ -335,10 +335,21 @@ void DemoService::resource_request(const httplib::Request& req, httplib::Respons
   const Programme* programme = episode ? catalogue_.programme(episode->id) : nullptr;
   const Source* source = programme ? programme->source(episode->source) : nullptr;
   if (source && episode->episode >= 1 && episode->episode <= source->episodes) {
-    reply = codec::escape(episode_label(*programme, episode->episode)) + "$" +
-            "http://127.0.0.1:" + std::to_string(port_) +
-            (plays_in_player(*source) ? "/qvod/" : "/media/") +
-            clip_file(*programme, *source, episode->episode) + "$" + source->kind;
+    // The player's episodes are the download engine's: the address names the clip's torrent,
+    // which the tracker, the metadata address and the web seed offer. The web player's episodes
+    // stay on plain http. Without its clip an engine episode has nothing to name.
+    const std::string clip = clip_file(*programme, *source, episode->episode);
+    std::string address = "http://127.0.0.1:" + std::to_string(port_) + "/media/" + clip;
+    if (plays_in_player(*source)) {
+      const std::optional<TorrentShelf::Entry> torrent = torrent_entry(clip);
+      address = torrent ? "qvod://" + std::to_string(torrent->size) + "|" + torrent->hash + "|" +
+                              clip + "|"
+                        : std::string();
+    }
+    if (!address.empty()) {
+      reply = codec::escape(episode_label(*programme, episode->episode)) + "$" + address + "$" +
+              source->kind;
+    }
   }
   if (failure != ReplyFailure::hang) record(reply);
   res.set_content(reply, kText);

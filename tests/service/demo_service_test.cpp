@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/temp_folder.h"
+#include "torrent_maker.h"
 
 namespace pelmora::service {
 namespace {
@@ -42,6 +43,7 @@ class DemoServiceTest : public ::testing::Test {
     media_ = fs::path(root_.path()) / "media";
     fs::create_directories(media_ / "sub");
     write_file(media_ / "p101-s1-e01.mp4", kClip);
+    write_file(media_ / "p101-s1-e03.mp4", kClip + kClip);
     write_file(media_ / "p103-s1-e01.webm", "webm");
     write_file(media_ / "sub" / "inner.mp4", "inner");
     write_file(fs::path(root_.path()) / "secret.txt", "SECRET");
@@ -97,10 +99,16 @@ TEST_F(DemoServiceTest, HomeSaysWhenTheClipsHaveNotBeenMade) {
 }
 
 TEST_F(DemoServiceTest, ResourceRequestAnswersThePlayRecordOfAnEpisode) {
-  auto res = get("/h.asp?id=101&v=1&v1=2");
+  // The player's episodes are named for the download engine: size, torrent hash, file name.
+  const auto torrent = torrent::make_torrent(media_ / "p101-s1-e01.mp4", "p101-s1-e01.mp4");
+  ASSERT_TRUE(torrent);
+  auto res = get("/h.asp?id=101&v=1&v1=1");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(res->body, "%u7B2C2%u96C6$http://127.0.0.1:" + port() + "/qvod/p101-s1-e02.mp4$qvod");
+  EXPECT_EQ(res->body, "%u7B2C1%u96C6$qvod://36|" + torrent->info_hash + "|p101-s1-e01.mp4|$qvod");
+  EXPECT_EQ(body("/h.asp?id=101&v=1&v1=1"), res->body);
+  // Without its clip an engine episode has nothing to name.
+  EXPECT_EQ(body("/h.asp?id=101&v=1&v1=2"), "1");
   EXPECT_EQ(body("/h.asp?id=102&v=2&v1=1"),
             "%u7B2C1%u96C6$http://127.0.0.1:" + port() + "/media/p102-s2-e01.webm$html5");
   EXPECT_EQ(body("/h.asp?id=103&v=1&v1=3"),

@@ -1,7 +1,9 @@
 // The whole road of one episode, from a click in the catalogue to the next episode and back
-// through the history list, against the demo service over real HTTP.
+// through the history list, against the demo service over real HTTP. The player's episodes are
+// the download engine's addresses; the player's readings stand in for the engine's.
 #include "demo_service.h"
 #include "support/main_window_fixture.h"
+#include "torrent_maker.h"
 #include "util/url_codec.h"
 
 namespace pelmora::app {
@@ -28,22 +30,42 @@ class EpisodeRoad : public pelmora::testing::MainWindowTest {
     player().permille = permille;
     headless.backend.advance(1000);
   }
+  // The engine address the service gives for the clip of episode `episode` of programme 101.
   std::string clip(int episode) {
-    return demo.base_url() + "qvod/p101-s1-e0" + std::to_string(episode) + ".mp4";
+    const std::string name = "p101-s1-e0" + std::to_string(episode) + ".mp4";
+    const auto torrent = torrent::make_torrent(media.file(name), name);
+    if (!torrent) return "<no clip>";
+    return "qvod://" + std::to_string(torrent->size) + "|" + torrent->info_hash + "|" + name + "|";
+  }
+  // Stand-in clips: an engine address names any bytes by the torrent made of them.
+  static service::ServiceOptions with_clips(const pelmora::testing::TempFolder& media) {
+    for (int episode = 1; episode <= 3; ++episode) {
+      media.write("p101-s1-e0" + std::to_string(episode) + ".mp4",
+                  std::string(300000 * episode, static_cast<char>('a' + episode)));
+    }
+    service::ServiceOptions options;
+    options.media_folder = media.path();
+    return options;
   }
 
-  service::DemoService demo{service::ServiceOptions{}};
+  pelmora::testing::TempFolder media;
+  service::DemoService demo{with_clips(media)};
   const std::string name = text::url_escape("山海之间");
 };
 
 TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
+  set_setting("S_q", "qvodw", "/home/u/Qvod/");
   BA1& ba1 = open_window();
   ba1.show();
 
-  // 1. The click on episode 1 in the catalogue: cancelled, searched, played, recorded.
+  // 1. The click on episode 1 in the catalogue: cancelled, searched, the engine's terminal
+  // started from its folder, played, recorded.
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name + "/"));
   settle();
+  EXPECT_EQ(clip(1).substr(0, 14), "qvod://300000|");
   EXPECT_EQ(player().address, clip(1));
+  ASSERT_FALSE(headless.launcher.starts.empty());
+  EXPECT_EQ(headless.launcher.starts.back().path, "/home/u/Qvod/QvodTerminal.exe");
   EXPECT_EQ(player().calls.back(), "Play");
   EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第1集");
   EXPECT_EQ(ba1.cur_episode, "101-1-1-" + name);
@@ -61,7 +83,10 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   EXPECT_EQ(ba1.times.caption(), "00:05 / 00:25");
   EXPECT_NE(ba1.zhun.caption().find("播放中"), std::string::npos);
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
-  play_second(10, 25, 700);
+  play_second(9, 25, 601);  // exactly 601 thousandths: not yet
+  settle();
+  EXPECT_EQ(ba1.next_addr, "0");
+  play_second(10, 25, 602);
   settle();
   EXPECT_EQ(ba1.next_addr, clip(2));
   EXPECT_EQ(ba1.next_link, "eeqvod://qvod&&&" + text::url_escape(clip(2)) + "&&&" + name + "&&&" +

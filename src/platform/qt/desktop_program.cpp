@@ -114,7 +114,7 @@ struct DesktopProgram::Parts {
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
         download_engine(engine_options([this] { start_terminal(); })),
-        player_engine(player_outputs()),
+        player_engine(player_outputs(), &download_engine),
         services{backend,
                  clock,
                  http,
@@ -135,7 +135,6 @@ struct DesktopProgram::Parts {
           mpris.update(now, before);
         }) {
     QApplication::setWindowIcon(program_icon());
-    player_engine.set_download_engine(&download_engine);
     backend.set_web_profile(
         make_profile(QString::fromStdString(this->options.program_folder), qApp));
     backend.set_video_widget_provider([this](Form& form) -> QWidget* {

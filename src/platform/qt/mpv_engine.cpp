@@ -8,7 +8,8 @@
 
 namespace pelmora::platform::qt {
 
-MpvEngine::MpvEngine(MpvOutputs outputs) : outputs_(outputs) {
+MpvEngine::MpvEngine(MpvOutputs outputs, DownloadEngine* download_engine)
+    : outputs_(outputs), download_engine_(download_engine) {
   std::setlocale(LC_NUMERIC, "C");
 }
 

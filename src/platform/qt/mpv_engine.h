@@ -15,7 +15,8 @@ namespace pelmora::platform::qt {
 // sets LC_NUMERIC back to "C".
 class MpvEngine final : public PlayerEngine {
  public:
-  explicit MpvEngine(MpvOutputs outputs = {});
+  // `download_engine` (not owned, may be null) serves the engine addresses of every player made.
+  explicit MpvEngine(MpvOutputs outputs = {}, DownloadEngine* download_engine = nullptr);
   ~MpvEngine() override;
   MpvEngine(const MpvEngine&) = delete;
   MpvEngine& operator=(const MpvEngine&) = delete;
@@ -27,8 +28,6 @@ class MpvEngine final : public PlayerEngine {
   std::unique_ptr<PlayerControl> create() override;
   // The same, typed, for the backend that needs the video widget and the full-screen signal.
   std::unique_ptr<MpvPlayer> create_player();
-  // The download engine the players made from now on play engine addresses through (not owned).
-  void set_download_engine(DownloadEngine* engine) { download_engine_ = engine; }
 
  private:
   // A handle with the player's options, initialised; null on failure.

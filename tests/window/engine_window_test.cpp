@@ -1,0 +1,275 @@
+// The player's episodes through the download engine in the real window: a press
+// on a catalogue episode plays it through the engine's terminal (a real
+// process, started by the program from its player folder) fed by the demo
+// service's tracker, metadata and web seed; past 601 thousandths the next
+// episode is handed to the engine, downloaded ahead into the download folder
+// and played from there when the first one ends.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QPoint>
+#include <QtWebEngineCore/QWebEnginePage>
+#include <QtWebEngineWidgets/QWebEngineView>
+#include <QtWidgets/QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "demo_service.h"
+#include "platform/headless/recorders.h"
+#include "platform/headless/scripted_dialogs.h"
+#include "platform/qt/desktop_program.h"
+#include "platform/qt/mpv_player.h"
+#include "platform/qt/mpv_video_widget.h"
+#include "platform/qt/web_pane.h"
+#include "support/temp_folder.h"
+
+extern char** environ;
+
+namespace pelmora::platform::qt {
+namespace {
+
+namespace fs = std::filesystem;
+using pelmora::testing::TempFolder;
+using platform::PlayState;
+
+// ---- For every test of this program ----
+
+// The engine's terminals a test started (through the program) end with the
+// test: a terminal otherwise keeps running and sharing after the window has
+// gone, as it should for a user.
+void end_own_terminals() {
+  std::vector<pid_t> ours;
+  if (DIR* proc = ::opendir("/proc")) {
+    while (const dirent* entry = ::readdir(proc)) {
+      const pid_t pid = std::atoi(entry->d_name);
+      if (pid <= 0) continue;
+      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+      std::string line;
+      std::getline(stat, line);
+      const auto close = line.rfind(')');
+      if (close == std::string::npos) continue;
+      char state = 0;
+      int parent = 0;
+      if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
+      std::error_code unreadable;
+      const fs::path exe =
+          fs::read_symlink("/proc/" + std::string(entry->d_name) + "/exe", unreadable);
+      if (parent == ::getpid() && exe.filename() == "QvodTerminal.exe") ours.push_back(pid);
+    }
+    ::closedir(proc);
+  }
+  for (pid_t pid : ours) ::kill(pid, SIGTERM);
+  for (int waited = 0; waited < 60; ++waited) {
+    bool alive = false;
+    for (pid_t pid : ours) alive = alive || ::kill(pid, 0) == 0;
+    if (!alive) return;
+    ::usleep(50000);
+  }
+  for (pid_t pid : ours) ::kill(pid, SIGKILL);
+}
+
+// Every test of this program finds the build's engine terminal, and whatever
+// the engine downloads by default lands in a home folder of the test's own,
+// never in the user's.
+class EngineForEveryTest final : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    ::setenv("PELMORA_ENGINE_PROGRAM", PELMORA_ENGINE_TERMINAL, 1);
+    home_ = std::make_unique<TempFolder>();
+    ::setenv("HOME", home_->path().c_str(), 1);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    end_own_terminals();
+    home_.reset();
+  }
+  std::unique_ptr<TempFolder> home_;
+};
+
+const bool kEngineForEveryTest = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new EngineForEveryTest);
+  return true;
+}();
+
+// ---- The window ----
+
+std::string demo_media() {
+  const std::string folder = std::string(PELMORA_BINARY_DIR) + "/demo-media";
+  if (!fs::exists(folder + "/p101-s1-e02.mp4")) {
+    const std::string command = "bash '" + std::string(PELMORA_SOURCE_DIR) +
+                                "/scripts/make-demo-media.sh' '" + folder + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+  }
+  return folder;
+}
+
+// A virtual screen of the test's own when there is none (Xvfb on a free display
+// number).
+bool have_display() {
+  if (std::getenv("DISPLAY") != nullptr) return true;
+  static pid_t server = 0;
+  for (int number = 91; number < 140 && server == 0; ++number) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+    if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
+    const std::string display = ":" + std::to_string(number);
+    char* argv[] = {const_cast<char*>("Xvfb"),         const_cast<char*>(display.c_str()),
+                    const_cast<char*>("-screen"),      const_cast<char*>("0"),
+                    const_cast<char*>("1600x1000x24"), const_cast<char*>("-nolisten"),
+                    const_cast<char*>("tcp"),          nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
+    for (int waited = 0; waited < 100 && !fs::exists(socket); ++waited) ::usleep(50000);
+    if (!fs::exists(socket)) {
+      ::kill(pid, SIGTERM);
+      continue;
+    }
+    server = pid;
+    ::setenv("DISPLAY", display.c_str(), 1);
+    std::atexit([] { ::kill(server, SIGTERM); });
+  }
+  return server != 0;
+}
+
+void make_application() {
+  if (QCoreApplication::instance() != nullptr) return;
+  ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+  register_link_schemes();
+  static int argc = 1;
+  static char name[] = "window_tests";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);  // kept to the end: the browser engine does not tear down
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+template <typename Done>
+bool wait_for(Done done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return done();
+}
+
+std::string whole_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class EngineWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!have_display()) GTEST_SKIP() << "no display and no Xvfb to make one";
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
+    media = demo_media();
+    if (media.empty()) GTEST_SKIP() << "the demo clips cannot be made (ffmpeg missing?)";
+    fs::create_directories(folder.file("run"));
+    fs::permissions(folder.file("run"), fs::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", folder.file("run").c_str(), 1);
+    // The download folder, set as the settings dialog would set it.
+    fs::create_directories(folder.file("home/Qvod"));
+    folder.write("home/Qvod/QvodPlayer.xml", "<QvodPlayer>\r\n<Download Defaultsavepath=\"" +
+                                                 downloads() + "\"/>\r\n</QvodPlayer>\r\n");
+    service::ServiceOptions options;
+    options.media_folder = media;
+    demo = std::make_unique<service::DemoService>(options);
+    ASSERT_TRUE(demo->start());
+    ::setenv("PELMORA_SERVICE_URL", demo->base_url().c_str(), 1);
+    make_application();
+    program = std::make_unique<DesktopProgram>(
+        DesktopProgram::Options{folder.file("home"), "", &dialogs, &power});
+    ASSERT_TRUE(program->start());
+    ASSERT_TRUE(wait_for([&] { return ba1().Pic1.visible(); }, 30000));
+  }
+  void TearDown() override {
+    program.reset();
+    QApplication::processEvents();
+    demo.reset();
+  }
+
+  app::BA1& ba1() { return program->window(); }
+  MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().player()); }
+  std::string downloads() const { return folder.file("downloads") + "/"; }
+  int frames() {
+    auto* video = dynamic_cast<MpvVideoWidget*>(player().video_widget());
+    return video != nullptr ? video->frames_drawn() : 0;
+  }
+  bool playing() { return player().play_state() == PlayState::kPlaying && frames() > 0; }
+  std::string why() {
+    return ba1().zhun.caption() + " / " + player().last_error() + " / " + player().media_address();
+  }
+
+  // Presses the first link of the catalogue whose address begins with `prefix`,
+  // through the X server at the place the link has on the screen.
+  void press_link(const std::string& prefix) {
+    auto* view = dynamic_cast<WebPanePeer*>(ba1().Web1.peer())->view();
+    QPoint at(-1, -1);
+    const QString script = QString(
+                               "(() => { const a = document.querySelector('a[href^=\"%1\"]');"
+                               " a.scrollIntoView({block: 'center'}); const r = "
+                               "a.getBoundingClientRect();"
+                               " return [Math.round(r.left + r.width / 2), Math.round(r.top + "
+                               "r.height / 2),"
+                               " window.devicePixelRatio]; })()")
+                               .arg(QString::fromStdString(prefix));
+    view->page()->runJavaScript(script, [&](const QVariant& result) {
+      const QVariantList place = result.toList();
+      if (place.size() == 3) at = QPoint(place[0].toInt(), place[1].toInt());
+    });
+    ASSERT_TRUE(wait_for([&] { return at.x() >= 0; }, 10000)) << "no link " << prefix;
+    const QPoint screen = view->mapToGlobal(at);
+    const std::string command = "xdotool mousemove --sync " + std::to_string(screen.x()) + " " +
+                                std::to_string(screen.y()) + " click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+
+  TempFolder folder;
+  std::string media;
+  std::unique_ptr<service::DemoService> demo;
+  headless::ScriptedDialogs dialogs;
+  headless::RecordingPower power;
+  std::unique_ptr<DesktopProgram> program;
+};
+
+TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheDownloadFolder) {
+  press_link("razavov://101-1-1-");
+  ASSERT_TRUE(wait_for([&] { return playing(); }, 60000)) << why();
+  const std::string first = player().media_address();
+  EXPECT_TRUE(first.starts_with("qvod://")) << first;
+  EXPECT_NE(first.find("|p101-s1-e01.mp4|"), std::string::npos);
+  // The terminal was started from the player folder the program prepared.
+  EXPECT_TRUE(fs::is_symlink(folder.file("home/Qvod/QvodTerminal.exe")));
+  EXPECT_EQ(settings::read_ini(folder.file("home/config.dll"), "S_q", "qvodw"),
+            folder.file("home/Qvod/"));
+
+  // Past 601 thousandths the next episode goes to the engine, which downloads
+  // it ahead.
+  ASSERT_TRUE(wait_for([&] { return !player().prepared_next().empty(); }, 30000))
+      << "downloaded " << player().download_permille() << " next " << ba1().next_addr;
+  EXPECT_NE(player().prepared_next().find("|p101-s1-e02.mp4|"), std::string::npos);
+  EXPECT_GT(player().download_permille(), 601);
+  const std::string second_clip = whole_file(media + "/p101-s1-e02.mp4");
+  ASSERT_TRUE(
+      wait_for([&] { return whole_file(downloads() + "p101-s1-e02.mp4") == second_clip; }, 30000))
+      << "the next episode was not downloaded ahead";
+
+  // The first episode ends; the next plays from what is in the download folder.
+  const int drawn = frames();
+  player().set_position(player().duration() - 3);
+  ASSERT_TRUE(wait_for([&] { return ba1().cur_episode.starts_with("101-1-2-"); }, 30000))
+      << "next_link=" << ba1().next_link;
+  ASSERT_TRUE(wait_for([&] { return playing() && frames() > drawn; }, 30000)) << why();
+  EXPECT_NE(player().media_address().find("|p101-s1-e02.mp4|"), std::string::npos);
+  EXPECT_EQ(player().download_permille(), 1000);
+  EXPECT_EQ(whole_file(downloads() + "p101-s1-e01.mp4"), whole_file(media + "/p101-s1-e01.mp4"));
+}
+
+}  // namespace
+}  // namespace pelmora::platform::qt
