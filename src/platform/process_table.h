@@ -13,7 +13,8 @@ struct ProcessInfo {
 };
 
 // The running processes, as the engine housekeeping sees them. Only processes of the current
-// user are listed or ended. Called on the user-interface thread; never re-enters the program.
+// user's session are listed or ended (on Linux: the user's, started with the same runtime
+// folder, XDG_RUNTIME_DIR). Called on the user-interface thread; never re-enters the program.
 class ProcessTable {
  public:
   virtual ~ProcessTable() = default;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -58,6 +62,35 @@ TEST(ProcProcessTable, NamesAProgramStartedThroughALinkByTheLinksPath) {
   ASSERT_NE(found.pid, 0) << "the program started through the link is not named by it";
   EXPECT_EQ(found.exe_name, "pelmora-napper");
   EXPECT_TRUE(table.terminate(found.pid));
+}
+
+TEST(ProcProcessTable, LeavesOutProgramsOfAnotherSessionOfTheUser) {
+  // Two copies of one program, one started with this program's runtime folder, one with another.
+  TempFolder folder;
+  std::filesystem::copy_file("/usr/bin/sleep", folder.file("pelmora-ours"));
+  std::filesystem::copy_file("/usr/bin/sleep", folder.file("pelmora-theirs"));
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string ours = std::string("XDG_RUNTIME_DIR=") + (runtime != nullptr ? runtime : "");
+  const std::string theirs = "XDG_RUNTIME_DIR=" + folder.file("elsewhere");
+  std::vector<pid_t> started;
+  for (const auto& [program, environment] :
+       {std::pair{folder.file("pelmora-ours"), ours}, {folder.file("pelmora-theirs"), theirs}}) {
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("30"), nullptr};
+    char* envp[] = {const_cast<char*>(environment.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp), 0);
+    started.push_back(pid);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ProcProcessTable table;
+  std::vector<std::string> names;
+  for (const auto& process : table.list()) names.push_back(process.exe_name);
+  EXPECT_NE(std::find(names.begin(), names.end(), "pelmora-ours"), names.end());
+  EXPECT_EQ(std::find(names.begin(), names.end(), "pelmora-theirs"), names.end());
+  for (pid_t pid : started) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
 }
 
 TEST(ProcProcessTable, EndsAProcessOfThisUserButNeverItself) {

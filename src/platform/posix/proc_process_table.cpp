@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 
 namespace pelmora::platform {
@@ -67,6 +68,24 @@ std::string invoked_path(const std::string& folder, const std::string& exe_path)
   return same ? argv0 : exe_path;
 }
 
+// The value of XDG_RUNTIME_DIR in a process's environment (as it was started); empty when unset
+// or unreadable.
+std::string runtime_folder_of(const std::string& folder) {
+  std::ifstream in(folder + "/environ", std::ios::binary);
+  constexpr std::string_view kKey = "XDG_RUNTIME_DIR=";
+  std::string entry;
+  while (std::getline(in, entry, '\0')) {
+    if (entry.starts_with(kKey)) return entry.substr(kKey.size());
+  }
+  return {};
+}
+
+// This program's runtime folder, the mark of the session it belongs to.
+std::string own_runtime_folder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime != nullptr ? runtime : "";
+}
+
 bool owned_by_me(int pid) {
   struct stat info {};
   if (::stat(("/proc/" + std::to_string(pid)).c_str(), &info) != 0) return false;
@@ -84,11 +103,15 @@ std::vector<ProcessInfo> ProcProcessTable::list() {
   DIR* proc = ::opendir("/proc");
   if (proc == nullptr) return processes;
   const uid_t me = ::getuid();
+  const std::string session = own_runtime_folder();
   while (const dirent* entry = ::readdir(proc)) {
     if (!all_digits(entry->d_name)) continue;
     const std::string folder = std::string("/proc/") + entry->d_name;
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || info.st_uid != me) continue;
+    // Another session of the same user (its own runtime folder) has programs of its own, the
+    // engine's terminal among them, which this one must neither take for its own nor end.
+    if (runtime_folder_of(folder) != session) continue;
     ProcessInfo process;
     process.pid = std::stoi(entry->d_name);
     process.exe_path = exe_link(folder);

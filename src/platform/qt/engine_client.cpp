@@ -8,6 +8,7 @@
 #include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QNetworkReply>
 #include <QtNetwork/QNetworkRequest>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -46,6 +47,13 @@ std::string read_endpoint(const std::string& path) {
 std::string refusal_reason(const std::string& body, const std::string& otherwise) {
   const EngineStatus status = parse_engine_status(body);
   return status.error.empty() ? otherwise : status.error;
+}
+
+// PELMORA_ENGINE_LOG set: every request to the terminal and its answer go to the standard error,
+// for diagnosing playback through the engine.
+bool logging() {
+  static const bool on = std::getenv("PELMORA_ENGINE_LOG") != nullptr;
+  return on;
 }
 
 }  // namespace
@@ -161,11 +169,16 @@ void EngineClient::get(const std::string& url, Answer answer) {
   request.setTransferTimeout(options_.request_timeout_ms);
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   QNetworkReply* reply = network_.get(request);
-  connect(reply, &QNetworkReply::finished, this, [reply, answer = std::move(answer)] {
+  connect(reply, &QNetworkReply::finished, this, [reply, url, answer = std::move(answer)] {
     reply->deleteLater();
-    if (!answer) return;
     const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    answer(code.isValid() ? code.toInt() : 0, reply->readAll().toStdString());
+    const int status = code.isValid() ? code.toInt() : 0;
+    const std::string body = reply->readAll().toStdString();
+    if (logging()) {
+      std::fprintf(stderr, "engine: %s -> %d %s %s\n", url.c_str(), status,
+                   reply->errorString().toStdString().c_str(), first_line(body).c_str());
+    }
+    if (answer) answer(status, body);
   });
 }
 
