@@ -138,6 +138,8 @@ class DesktopCitizen : public ::testing::Test {
     env.insert("DBUS_SYSTEM_BUS_ADDRESS", system_bus);
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(folder.file("run")));
     env.insert("PELMORA_SERVICE_URL", "http://127.0.0.1:9/");
+    // Only local files play here: no engine terminal, which would outlive the test.
+    env.insert("PELMORA_ENGINE_PROGRAM", "/nonexistent/QvodTerminal.exe");
     env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     env.remove("QT_QPA_PLATFORM");
     return env;

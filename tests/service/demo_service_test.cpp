@@ -43,6 +43,7 @@ class DemoServiceTest : public ::testing::Test {
     media_ = fs::path(root_.path()) / "media";
     fs::create_directories(media_ / "sub");
     write_file(media_ / "p101-s1-e01.mp4", kClip);
+    write_file(media_ / "p101-s1-e02.mp4", kClip + "2");
     write_file(media_ / "p101-s1-e03.mp4", kClip + kClip);
     write_file(media_ / "p103-s1-e01.webm", "webm");
     write_file(media_ / "sub" / "inner.mp4", "inner");
@@ -108,7 +109,7 @@ TEST_F(DemoServiceTest, ResourceRequestAnswersThePlayRecordOfAnEpisode) {
   EXPECT_EQ(res->body, "%u7B2C1%u96C6$qvod://36|" + torrent->info_hash + "|p101-s1-e01.mp4|$qvod");
   EXPECT_EQ(body("/h.asp?id=101&v=1&v1=1"), res->body);
   // Without its clip an engine episode has nothing to name.
-  EXPECT_EQ(body("/h.asp?id=101&v=1&v1=2"), "1");
+  EXPECT_EQ(body("/h.asp?id=102&v=1&v1=1"), "1");
   EXPECT_EQ(body("/h.asp?id=102&v=2&v1=1"),
             "%u7B2C1%u96C6$http://127.0.0.1:" + port() + "/media/p102-s2-e01.webm$html5");
   EXPECT_EQ(body("/h.asp?id=103&v=1&v1=3"),
@@ -439,7 +440,7 @@ TEST_F(DemoServiceTest, ServesMediaWholeAndByRange) {
 
   EXPECT_EQ(get("/media/p103-s1-e01.webm")->get_header_value("Content-Type"), "video/webm");
   EXPECT_EQ(body("/media/sub/inner.mp4"), "inner");
-  EXPECT_EQ(status("/media/p101-s1-e02.mp4"), 404);
+  EXPECT_EQ(status("/media/p101-s1-e09.mp4"), 404);
   EXPECT_EQ(status("/media/sub"), 404);
   EXPECT_EQ(status("/media/"), 404);
 }
