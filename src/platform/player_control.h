@@ -29,6 +29,8 @@ enum class PlayFailure : int {
   kMissingFile,        // no file at the local path
   kUnsupportedFormat,  // the file or stream is in no format the player reads
   kBrokenFile,         // the format was recognised, but nothing in it can be played
+  kNoSource,           // the download engine found nowhere to get the item from in time
+  kUnwritableFolder,   // the download engine cannot write into the download folder
 };
 
 // The embedded video player, placed once on the main window (`QvodC` inside the picture box

@@ -57,6 +57,10 @@ std::optional<std::string> failure_text(platform::PlayFailure failure) {
       return "播放失败：不支持的文件格式";
     case platform::PlayFailure::kBrokenFile:
       return "播放失败：文件已损坏";
+    case platform::PlayFailure::kNoSource:
+      return "播放失败：找不到资源";
+    case platform::PlayFailure::kUnwritableFolder:
+      return "播放失败：下载文件夹无法写入";
   }
   return std::nullopt;
 }

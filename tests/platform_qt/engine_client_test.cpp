@@ -98,6 +98,9 @@ TEST(EngineStateTest, SaysWhyThePictureWaitsAndOtherwiseFollowsThePlayer) {
         << row.what;
   }
   EXPECT_EQ(engine_play_state(facts(MpvLoadPhase::kLoading), error), PlayState::kStopped);
+  EXPECT_EQ(engine_failure("no-source"), PlayFailure::kNoSource);
+  EXPECT_EQ(engine_failure("unwritable-folder"), PlayFailure::kUnwritableFolder);
+  EXPECT_EQ(engine_failure("no-engine"), PlayFailure::kUnreachable);
   EXPECT_EQ(engine_play_state(facts(MpvLoadPhase::kLoaded), error), PlayState::kStopped);
 }
 

@@ -521,6 +521,7 @@ TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheDownloadEngineWithItsReadings
   // The engine losing every source while the item plays is an error state.
   engine.reading = {EngineStatus::State::kError, 640, 0, "no-source"};
   EXPECT_EQ(player->play_state(), PlayState::kStopped);
+  EXPECT_EQ(player->failure(), PlayFailure::kNoSource);
   player->stop();
   EXPECT_EQ(engine.closed, std::vector<std::string>{address});
 
@@ -530,6 +531,7 @@ TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheDownloadEngineWithItsReadings
   player->play();
   ASSERT_TRUE(run_until([&] { return !player->last_error().empty(); }));
   EXPECT_EQ(player->last_error(), "unwritable-folder");
+  EXPECT_EQ(player->failure(), PlayFailure::kUnwritableFolder);
   EXPECT_EQ(player->play_state(), PlayState::kStopped);
 }
 

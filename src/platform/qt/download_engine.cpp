@@ -91,6 +91,12 @@ EngineStatus parse_engine_status(std::string_view body) {
   return status;
 }
 
+PlayFailure engine_failure(std::string_view error) {
+  if (error == "no-source") return PlayFailure::kNoSource;
+  if (error == "unwritable-folder") return PlayFailure::kUnwritableFolder;
+  return PlayFailure::kUnreachable;
+}
+
 PlayState engine_play_state(const MpvPlaybackFacts& facts, const EngineStatus& status) {
   using State = EngineStatus::State;
   if (status.state == State::kError) return PlayState::kStopped;

@@ -44,6 +44,11 @@ struct EngineStatus {
 // "error=TEXT". Unknown lines and unreadable numbers are ignored; numbers are kept in range.
 EngineStatus parse_engine_status(std::string_view body);
 
+// Why an item the engine serves cannot play, from the engine's error text: no source found in
+// time, a download folder it cannot write, anything else (no terminal, a refused address, wrong
+// metadata) as an address that cannot be reached.
+PlayFailure engine_failure(std::string_view error);
+
 // The state code of an item the engine serves: mpv's own reading, except where the engine
 // knows better why the picture waits:
 //   the engine reports an error                         -> 1 stopped (the error is the reason)

@@ -485,11 +485,20 @@ void MpvPlayer::open_engine_item() {
                   if (stream.empty()) {
                     self->facts_.phase = MpvLoadPhase::kFailed;
                     self->last_error_ = error;
-                    self->failure_ = PlayFailure::kUnreachable;
+                    self->failure_ = engine_failure(error);
                     return;
                   }
                   self->load(stream, 0, self->facts_.pause);
                 });
+}
+
+PlayFailure MpvPlayer::failure() const {
+  // The engine's error while it serves the item says why the item stopped.
+  if (engine_ != nullptr && is_engine_address(loaded_address_)) {
+    const EngineStatus status = engine_->status(loaded_address_);
+    if (status.state == EngineStatus::State::kError) return engine_failure(status.error);
+  }
+  return failure_;
 }
 
 PlayState MpvPlayer::play_state() const {

@@ -80,7 +80,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   void pause() override;
   void stop() override;
   PlayState play_state() const override;
-  PlayFailure failure() const override { return failure_; }
+  PlayFailure failure() const override;
   int stream_rate() const override;
   int download_permille() const override;
   void prepare_next(const std::string& address) override;
