@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "playback/bar_math.h"
+#include "playback/button_cells.h"
 #include "playback/status_text.h"
 
 namespace pelmora::playback {
@@ -102,22 +103,39 @@ void TransportRemote::quit() {
   if (window_.loaded()) window_.ttt_v();
 }
 
-void TransportRemote::play_pause() {
-  if (loaded()) window_.bo_but_Click(kPlayPause);
+// The play / pause button's tooltip says what its next click does ("播放" plays, "暂停"
+// pauses); the status monitor brings it in line with the player once a second. A key pressed
+// in the second after an item started would find it behind, so it is brought in line first, as
+// the monitor's next tick would.
+void TransportRemote::catch_up_play_button() {
+  platform::PictureBox& button = window_.bo_but[kPlayPause];
+  const PlayState state = window_.player()->play_state();
+  if (state == PlayState::kPlaying && button.tool_tip() == "播放") {
+    button.set_tool_tip("暂停");
+    cells::paint(button, window_.ppt, cells::kPauseCell);
+  } else if (state == PlayState::kPaused && button.tool_tip() == "暂停") {
+    button.set_tool_tip("播放");
+    cells::paint(button, window_.ppt, cells::kPlayCell);
+  }
 }
 
-// The play / pause button's tooltip says what its next click does ("播放" plays, "暂停"
-// pauses), so Play and Pause click it only when it would do what was asked.
+void TransportRemote::play_pause() {
+  if (!loaded()) return;
+  catch_up_play_button();
+  window_.bo_but_Click(kPlayPause);
+}
+
+// Play and Pause click the button only when it would do what was asked.
 void TransportRemote::play() {
-  if (loaded() && window_.bo_but[kPlayPause].tool_tip() != "暂停") {
-    window_.bo_but_Click(kPlayPause);
-  }
+  if (!loaded()) return;
+  catch_up_play_button();
+  if (window_.bo_but[kPlayPause].tool_tip() != "暂停") window_.bo_but_Click(kPlayPause);
 }
 
 void TransportRemote::pause() {
-  if (loaded() && window_.bo_but[kPlayPause].tool_tip() == "暂停") {
-    window_.bo_but_Click(kPlayPause);
-  }
+  if (!loaded()) return;
+  catch_up_play_button();
+  if (window_.bo_but[kPlayPause].tool_tip() == "暂停") window_.bo_but_Click(kPlayPause);
 }
 
 void TransportRemote::stop() {

@@ -36,6 +36,7 @@ class TransportRemote final : public platform::MediaControls {
 
  private:
   bool loaded() const;
+  void catch_up_play_button();
   app::BA1& window_;
   std::string last_address_;
   std::string last_item_;

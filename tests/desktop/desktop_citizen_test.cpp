@@ -237,7 +237,14 @@ TEST_F(DesktopCitizen, MediaControlsDriveTheTransportBarAndTheScreenStaysAwakeWh
   ASSERT_TRUE(status_becomes("Playing")) << player_property("PlaybackStatus") << program->output();
   EXPECT_TRUE(wait_until([&] { return count_calls(read_file(log), "Inhibit") == 1; }, 5000))
       << read_file(log);
-  const std::string metadata = player_property("Metadata");
+  // The length follows as soon as the player knows it.
+  std::string metadata;
+  wait_until(
+      [&] {
+        metadata = player_property("Metadata");
+        return metadata.find("mpris:length") != std::string::npos;
+      },
+      5000);
   EXPECT_NE(metadata.find(as_busctl("\"xesam:title\" s \"媒体 one.mkv\"")), std::string::npos)
       << metadata;
   EXPECT_NE(metadata.find("\"mpris:length\" x 30000000"), std::string::npos) << metadata;

@@ -120,6 +120,20 @@ TEST_F(Remote, PlayPauseAndStopAreTheTransportBarsOwnClicks) {
   EXPECT_EQ(ba1.resume_done, 0);
 }
 
+TEST_F(Remote, PauseWorksBeforeTheStatusMonitorHasSeenTheItemPlay) {
+  app::BA1& ba1 = open_window();
+  TransportRemote remote(ba1);
+  ba1.l_com(clip);  // playing at once; the monitor's tick has not come yet
+  ASSERT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+  remote.pause();
+  EXPECT_EQ(count("Pause"), 1);
+  EXPECT_EQ(remote.state().status, PlaybackStatus::kPaused);
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+  remote.play_pause();
+  EXPECT_EQ(count("Play"), 2);
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
+}
+
 TEST_F(Remote, NothingActsWithoutAnItem) {
   app::BA1& ba1 = open_window();
   TransportRemote remote(ba1);
