@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets (fuzz/, with clang, AddressSanitizer and UndefinedBehaviorSanitizer)
 # in their own folder and runs each on its committed seed corpus.
 # Usage: scripts/fuzz.sh [SECONDS-PER-TARGET] [build folder]
-#   scripts/fuzz.sh          5 seconds each: the short run of the test command
+#   scripts/fuzz.sh          5 seconds each (the test command runs 3)
 #   scripts/fuzz.sh 1800     a long run; inputs that reach new code are kept in
 #                            BUILD/corpus/TARGET and used again by later runs
 # A target that finds a fault stops the script with its input in BUILD/crash-TARGET-*; rerun it

@@ -14,8 +14,8 @@ cmake --build "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE window
-# The fuzz targets, a few seconds each on their seed corpora, in a clang build of their own.
-"$top/scripts/fuzz.sh" 5 "$build-fuzz"
+# The fuzz targets, three seconds each on their seed corpora, in a clang build of their own.
+"$top/scripts/fuzz.sh" 3 "$build-fuzz"
 # The tests in a real window drive the real browser engine and player with real time-outs on a
 # shared machine; one that fails is run again once before it counts.
 ctest --test-dir "$build" --output-on-failure -L window --repeat until-pass:2
