@@ -37,11 +37,11 @@ export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu${QTWEBENGINE_CHROMIUM_FLAGS:+ $
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="$QTWEBENGINE_CHROMIUM_FLAGS --no-sandbox"; fi
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-"$build/pelmora" --home "$work/home" >"$work/first.log" 2>&1 &
+"$build/src/pelmora" --home "$work/home" >"$work/first.log" 2>&1 &
 first=$!
 # The window is up once it took a command: its local list then holds it.
 for _ in $(seq 1 600); do
-  "$build/pelmora" --home "$work/home" "/media/bench/warm-up" >/dev/null 2>&1 || true
+  "$build/src/pelmora" --home "$work/home" "/media/bench/warm-up" >/dev/null 2>&1 || true
   grep -q "/media/bench/warm-up" "$work/home/date_f.dat" 2>/dev/null && break
   sleep 0.1
 done
@@ -53,7 +53,7 @@ times=()
 stray=0
 for i in $(seq 1 "$runs"); do
   start=$(date +%s%N)
-  PELMORA_BENCH_MARK=second "$build/pelmora" --home "$work/home" "/media/bench/$i.mp4"
+  PELMORA_BENCH_MARK=second "$build/src/pelmora" --home "$work/home" "/media/bench/$i.mp4"
   end=$(date +%s%N)
   times+=($(((end - start) / 1000000)))
   stray=$((stray + $(left_behind)))
