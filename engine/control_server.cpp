@@ -83,6 +83,8 @@ ControlServer::ControlServer(Engine& engine, std::function<void()> quit)
   // each and the control calls must still find one free.
   server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
   server_->set_keep_alive_timeout(5);
+  // The player reads in many ranges over one connection: no delayed-acknowledgement stall.
+  server_->set_tcp_nodelay(true);
   server_->set_socket_options([](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);

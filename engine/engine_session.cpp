@@ -207,7 +207,9 @@ lt::settings_pack Engine::Impl::settings() const {
   pack.set_int(lt::settings_pack::active_seeds, -1);
   pack.set_int(lt::settings_pack::active_limit, -1);
   pack.set_int(lt::settings_pack::stop_tracker_timeout, 1);
-  pack.set_int(lt::settings_pack::urlseed_wait_retry, 5);
+  // A web server that closes its connection after a number of requests is asked again after a
+  // second, not after the library's default pause, which would leave a stream waiting.
+  pack.set_int(lt::settings_pack::urlseed_wait_retry, 1);
   // Web seed requests stay short so that a deadline for a piece further on is not stuck behind
   // a long run of pieces already asked for.
   pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);

@@ -73,6 +73,12 @@ DemoService::DemoService(ServiceOptions options, const Catalogue& catalogue)
   // Enough workers for a browser's parallel connections plus a few hanging requests.
   server_->new_task_queue = [] { return new httplib::ThreadPool(24); };
   server_->set_keep_alive_timeout(2);
+  // A web seed asks for the file in many ranges over one connection; the library's default of
+  // five requests a connection would close it every few megabytes.
+  server_->set_keep_alive_max_count(100000);
+  // Headers and body go out as separate writes; without this every range asked for on a kept
+  // connection waits for the peer's delayed acknowledgement (about 40 ms a request).
+  server_->set_tcp_nodelay(true);
   // The library's default also sets SO_REUSEPORT, which lets a second service bind the same port
   // and take half of the requests; a busy port must make start() fail instead.
   server_->set_socket_options([](socket_t sock) {
