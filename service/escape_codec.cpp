@@ -16,25 +16,6 @@ void append_hex(std::string& out, unsigned value, int digits) {
   for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// The value of `count` hexadecimal digits at `at`, or -1 when they are not all there.
-int hex_run(std::string_view text, size_t at, size_t count) {
-  if (at + count > text.size()) return -1;
-  int value = 0;
-  for (size_t i = at; i < at + count; ++i) {
-    const int digit = hex_value(text[i]);
-    if (digit < 0) return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
 void append_utf8(std::string& out, char32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -53,7 +34,25 @@ void append_utf8(std::string& out, char32_t code) {
   }
 }
 
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 }  // namespace
+
+int hex_run(std::string_view text, size_t at, size_t count) {
+  if (at + count > text.size()) return -1;
+  int value = 0;
+  for (size_t i = at; i < at + count; ++i) {
+    const int digit = hex_value(text[i]);
+    if (digit < 0) return -1;
+    value = value * 16 + digit;
+  }
+  return value;
+}
 
 std::u16string to_units(std::string_view utf8) {
   std::u16string units;

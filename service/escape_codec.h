@@ -22,6 +22,10 @@ std::string escape(std::string_view utf8);
 // The result is UTF-8; a unit that cannot stand alone (a lone surrogate) becomes U+FFFD.
 std::string unescape(std::string_view escaped);
 
+// The value of `count` hexadecimal digits (either case) at `at` in `text`, or -1 when they are
+// not all there.
+int hex_run(std::string_view text, size_t at, size_t count);
+
 // UTF-8 to UTF-16 units and back. A byte that does not belong to a valid UTF-8 sequence becomes
 // U+FFFD; so does a lone surrogate on the way back.
 std::u16string to_units(std::string_view utf8);

@@ -9,25 +9,6 @@
 namespace pelmora::service {
 namespace {
 
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The value of `digits` hexadecimal digits at `at`, or -1.
-int hex_at(std::string_view text, size_t at, size_t digits) {
-  if (at + digits > text.size()) return -1;
-  int value = 0;
-  for (size_t i = 0; i < digits; ++i) {
-    const int d = hex_digit(text[at + i]);
-    if (d < 0) return -1;
-    value = value * 16 + d;
-  }
-  return value;
-}
-
 bool valid_utf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
@@ -100,7 +81,7 @@ std::string decode_query_text(std::string_view raw) {
   size_t i = 0;
   while (i < raw.size()) {
     if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] == 'u') {
-      const int unit = hex_at(raw, i + 2, 4);
+      const int unit = codec::hex_run(raw, i + 2, 4);
       if (unit >= 0) {
         append_bytes(out, bytes);
         bytes.clear();
@@ -110,7 +91,7 @@ std::string decode_query_text(std::string_view raw) {
       }
     }
     if (raw[i] == '%') {
-      const int byte = hex_at(raw, i + 1, 2);
+      const int byte = codec::hex_run(raw, i + 1, 2);
       if (byte >= 0) {
         bytes += static_cast<char>(byte);
         i += 3;

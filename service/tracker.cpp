@@ -4,23 +4,17 @@
 
 #include <optional>
 
+#include "escape_codec.h"
+
 namespace pelmora::service {
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A query value as the bytes it encodes (info-hashes are binary).
 std::string bytes_of(std::string_view value) {
   std::string out;
   for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '%' && i + 2 < value.size() && hex_value(value[i + 1]) >= 0 &&
-        hex_value(value[i + 2]) >= 0) {
-      out += static_cast<char>(hex_value(value[i + 1]) * 16 + hex_value(value[i + 2]));
+    if (const int byte = value[i] == '%' ? codec::hex_run(value, i + 1, 2) : -1; byte >= 0) {
+      out += static_cast<char>(byte);
       i += 2;
     } else {
       out += value[i];

@@ -2,11 +2,7 @@
 // the real libmpv player and the demo service with its clips. Only the dialogs a person would
 // answer and the system's shutdown are stand-ins.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <unistd.h>
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QProcess>
 #include <QtGui/QImage>
 #include <QtGui/QScreen>
@@ -30,8 +26,7 @@
 #include "settings_dialog/settings_dialog.h"
 #include "support/temp_folder.h"
 #include "tray/tips_form.h"
-
-extern char** environ;
+#include "window_harness.h"
 
 // The browser engine inside Qt WebEngine frees memory in ways AddressSanitizer misreads and
 // keeps caches until exit; the program's own code stays fully checked.
@@ -45,73 +40,10 @@ namespace {
 namespace fs = std::filesystem;
 using pelmora::testing::TempFolder;
 
-// The demo clips, made once per build tree with the project's script.
-std::string demo_media() {
-  const std::string folder = std::string(PELMORA_BINARY_DIR) + "/demo-media";
-  if (!fs::exists(folder + "/p101-s1-e02.mp4")) {
-    const std::string command = "bash '" + std::string(PELMORA_SOURCE_DIR) +
-                                "/scripts/make-demo-media.sh' '" + folder + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-  }
-  return folder;
-}
-
-// A virtual screen of the tests' own when none is there: Xvfb on the first free display number,
-// ended when the test program ends.
-bool ensure_display() {
-  if (std::getenv("DISPLAY") != nullptr) return true;
-  static pid_t server = 0;
-  for (int number = 91; number < 140 && server == 0; ++number) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-    if (fs::exists(socket) || fs::exists(lock)) continue;
-    const std::string display = ":" + std::to_string(number);
-    char* argv[] = {const_cast<char*>("Xvfb"),         const_cast<char*>(display.c_str()),
-                    const_cast<char*>("-screen"),      const_cast<char*>("0"),
-                    const_cast<char*>("1600x1000x24"), const_cast<char*>("-nolisten"),
-                    const_cast<char*>("tcp"),          nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
-    for (int waited = 0; waited < 100 && !fs::exists(socket); ++waited) ::usleep(50000);
-    if (!fs::exists(socket)) {
-      ::kill(pid, SIGTERM);
-      continue;
-    }
-    server = pid;
-    ::setenv("DISPLAY", display.c_str(), 1);
-    std::atexit([] { ::kill(server, SIGTERM); });
-  }
-  return server != 0;
-}
-
-QApplication& application() {
-  // Made once and never destroyed: the browser engine does not shut down cleanly from the
-  // program's exit handlers, and the process ends right after the tests.
-  static QApplication* app = nullptr;
-  if (app == nullptr) {
-    ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-    // No session bus on the virtual screen: Qt would start one and may wait for it.
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-    register_link_schemes();
-    static int argc = 1;
-    static char name[] = "window_tests";
-    static char* argv[] = {name, nullptr};
-    app = new QApplication(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-  }
-  return *app;
-}
-
-// Runs the event loop until `done` holds or `ms` pass.
-template <typename Done>
-bool wait_for(Done done, int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return done();
-}
+using pelmora::testing::window::application;
+using pelmora::testing::window::demo_media;
+using pelmora::testing::window::ensure_display;
+using pelmora::testing::window::wait_for;
 
 class DesktopWindow : public ::testing::Test {
  protected:

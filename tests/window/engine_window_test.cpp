@@ -7,10 +7,8 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <unistd.h>
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QPoint>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineWidgets/QWebEngineView>
@@ -30,8 +28,7 @@
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
+#include "window_harness.h"
 
 namespace pelmora::platform::qt {
 namespace {
@@ -99,64 +96,10 @@ const bool kEngineForEveryTest = [] {
 
 // ---- The window ----
 
-std::string demo_media() {
-  const std::string folder = std::string(PELMORA_BINARY_DIR) + "/demo-media";
-  if (!fs::exists(folder + "/p101-s1-e02.mp4")) {
-    const std::string command = "bash '" + std::string(PELMORA_SOURCE_DIR) +
-                                "/scripts/make-demo-media.sh' '" + folder + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-  }
-  return folder;
-}
-
-// A virtual screen of the test's own when there is none (Xvfb on a free display
-// number).
-bool have_display() {
-  if (std::getenv("DISPLAY") != nullptr) return true;
-  static pid_t server = 0;
-  for (int number = 91; number < 140 && server == 0; ++number) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
-    const std::string display = ":" + std::to_string(number);
-    char* argv[] = {const_cast<char*>("Xvfb"),         const_cast<char*>(display.c_str()),
-                    const_cast<char*>("-screen"),      const_cast<char*>("0"),
-                    const_cast<char*>("1600x1000x24"), const_cast<char*>("-nolisten"),
-                    const_cast<char*>("tcp"),          nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
-    for (int waited = 0; waited < 100 && !fs::exists(socket); ++waited) ::usleep(50000);
-    if (!fs::exists(socket)) {
-      ::kill(pid, SIGTERM);
-      continue;
-    }
-    server = pid;
-    ::setenv("DISPLAY", display.c_str(), 1);
-    std::atexit([] { ::kill(server, SIGTERM); });
-  }
-  return server != 0;
-}
-
-void make_application() {
-  if (QCoreApplication::instance() != nullptr) return;
-  ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-  register_link_schemes();
-  static int argc = 1;
-  static char name[] = "window_tests";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // kept to the end: the browser engine does not tear down
-  std::setlocale(LC_NUMERIC, "C");
-}
-
-template <typename Done>
-bool wait_for(Done done, int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return done();
-}
+using pelmora::testing::window::application;
+using pelmora::testing::window::demo_media;
+using pelmora::testing::window::ensure_display;
+using pelmora::testing::window::wait_for;
 
 std::string whole_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -166,7 +109,7 @@ std::string whole_file(const fs::path& path) {
 class EngineWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!have_display()) GTEST_SKIP() << "no display and no Xvfb to make one";
+    if (!ensure_display()) GTEST_SKIP() << "no display and no Xvfb to make one";
     if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is missing";
     media = demo_media();
     if (media.empty()) GTEST_SKIP() << "the demo clips cannot be made (ffmpeg missing?)";
@@ -182,7 +125,7 @@ class EngineWindow : public ::testing::Test {
     demo = std::make_unique<service::DemoService>(options);
     ASSERT_TRUE(demo->start());
     ::setenv("PELMORA_SERVICE_URL", demo->base_url().c_str(), 1);
-    make_application();
+    application();
     program = std::make_unique<DesktopProgram>(
         DesktopProgram::Options{folder.file("home"), "", &dialogs, &power});
     ASSERT_TRUE(program->start());

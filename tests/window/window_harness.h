@@ -1,0 +1,91 @@
+#pragma once
+
+// What every test of the program in a real window needs: the demo clips, a virtual screen when
+// there is none, one application object, and waiting with the event loop running.
+
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QtCore/QElapsedTimer>
+#include <QtWidgets/QApplication>
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/qt/web_pane.h"
+
+extern char** environ;
+
+namespace pelmora::testing::window {
+
+// The demo clips, made once per build tree with the project's script; empty when they cannot be
+// made.
+inline std::string demo_media() {
+  const std::string folder = std::string(PELMORA_BINARY_DIR) + "/demo-media";
+  if (!std::filesystem::exists(folder + "/p101-s1-e02.mp4")) {
+    const std::string command = "bash '" + std::string(PELMORA_SOURCE_DIR) +
+                                "/scripts/make-demo-media.sh' '" + folder + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+  }
+  return folder;
+}
+
+// A virtual screen of the tests' own when none is there: Xvfb on the first free display number,
+// ended when the test program ends.
+inline bool ensure_display() {
+  namespace fs = std::filesystem;
+  if (std::getenv("DISPLAY") != nullptr) return true;
+  static pid_t server = 0;
+  for (int number = 91; number < 140 && server == 0; ++number) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+    const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+    if (fs::exists(socket) || fs::exists(lock)) continue;
+    const std::string display = ":" + std::to_string(number);
+    char* argv[] = {const_cast<char*>("Xvfb"),         const_cast<char*>(display.c_str()),
+                    const_cast<char*>("-screen"),      const_cast<char*>("0"),
+                    const_cast<char*>("1600x1000x24"), const_cast<char*>("-nolisten"),
+                    const_cast<char*>("tcp"),          nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
+    for (int waited = 0; waited < 100 && !fs::exists(socket); ++waited) ::usleep(50000);
+    if (!fs::exists(socket)) {
+      ::kill(pid, SIGTERM);
+      continue;
+    }
+    server = pid;
+    ::setenv("DISPLAY", display.c_str(), 1);
+    std::atexit([] { ::kill(server, SIGTERM); });
+  }
+  return server != 0;
+}
+
+// The one application object. Made once and never destroyed: the browser engine does not shut
+// down cleanly from the program's exit handlers, and the process ends right after the tests.
+inline QApplication& application() {
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+  // No session bus on the virtual screen: Qt would start one and may wait for it.
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+  platform::qt::register_link_schemes();
+  static int argc = 1;
+  static char name[] = "window_tests";
+  static char* argv[] = {name, nullptr};
+  auto* app = new QApplication(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  return *app;
+}
+
+// Runs the event loop until `done` holds or `ms` pass.
+template <typename Done>
+bool wait_for(Done done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return done();
+}
+
+}  // namespace pelmora::testing::window
