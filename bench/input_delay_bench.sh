@@ -18,22 +18,8 @@ seconds=${2:-25}
 port=${PELMORA_DEMO_PORT:-8762}
 
 # PELMORA_BENCH_PREBUILT=1 uses the programs already built in PELMORA_BENCH_BUILD as they are.
-if [ -z "${PELMORA_BENCH_PREBUILT:-}" ]; then
-  "$top/scripts/install-deps.sh" media window-tests
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
-    -DPELMORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pelmora pelmora-demo-service >/dev/null
-fi
-media="$build/demo-media"
-"$top/scripts/make-demo-media.sh" "$media" >/dev/null
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$top/bench/desktop_setup.sh"
+bench_prepare
 
 display=:$((140 + RANDOM % 40))
 Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &

@@ -16,22 +16,8 @@ port=${PELMORA_DEMO_PORT:-8763}
 relay_port=$((port + 1))
 
 # PELMORA_BENCH_PREBUILT=1 uses the programs already built in PELMORA_BENCH_BUILD as they are.
-if [ -z "${PELMORA_BENCH_PREBUILT:-}" ]; then
-  "$top/scripts/install-deps.sh" media window-tests
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
-    -DPELMORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pelmora pelmora-demo-service >/dev/null
-fi
-media="$build/demo-media"
-"$top/scripts/make-demo-media.sh" "$media" >/dev/null
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$top/bench/desktop_setup.sh"
+bench_prepare
 
 ffmpeg -hide_banner -loglevel error -nostdin -y \
   -f lavfi -i "color=c=#37474f:s=320x180:r=15:d=$clip_seconds" \
