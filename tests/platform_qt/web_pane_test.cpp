@@ -50,7 +50,7 @@ void run_in_own_process() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
   const std::filesystem::path suppressions =
-      std::filesystem::path(__FILE__).parent_path() / "lsan.supp";
+      std::filesystem::path(PELMORA_SOURCE_DIR) / "tests/platform_qt/lsan.supp";
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(kInOwnProcess, QStringLiteral("1"));
   const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));

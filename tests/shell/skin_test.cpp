@@ -36,7 +36,7 @@ std::pair<int, int> png_size(const std::filesystem::path& path) {
 
 TEST(SkinBitmaps, EveryCarriedBitmapHasTheSizeItsCellsAreCutFrom) {
   const std::filesystem::path folder =
-      std::filesystem::path(__FILE__).parent_path() / "../../src/resources/skin";
+      std::filesystem::path(PELMORA_SOURCE_DIR) / "src/resources/skin";
   for (int strip = 0; strip < skin::kStrips; ++strip) {
     const int number = skin::resource_number(0, strip);
     const auto size = png_size(folder / (std::to_string(number) + ".png"));
