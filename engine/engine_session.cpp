@@ -7,6 +7,7 @@
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/hex.hpp>
+#include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/read_resume_data.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "percent.h"
@@ -38,6 +40,12 @@ constexpr int kDeadlineStepMs = 150;
 // for files that keep their index at the end, that index.
 constexpr int kHeadPieces = 4;
 constexpr int kTailPieces = 2;
+// A playing item that starts from nothing first fetches only what its readers ask for, at most
+// this many pieces, until the start-up time after its first read: the player's first frame does
+// not share the line with the rest of the file, and the player's read-ahead waits that long.
+constexpr int kStartupPieces = 8;
+// ... or, when nothing reads it, this long after its metadata is known.
+constexpr auto kStartupUnread = std::chrono::milliseconds(2000);
 // While an item plays and still downloads, a prepared one is held to this rate.
 constexpr int kNextRateWhilePlaying = 1024 * 1024;
 
@@ -106,6 +114,7 @@ ServiceParts split_service(const std::string& url) {
 struct Reader {
   int piece = -1;
   bool waiting = false;
+  std::optional<std::uint64_t> offset;  // where it last asked to read
 };
 
 }  // namespace
@@ -137,6 +146,12 @@ struct Item {
   int num_pieces = 0;
   Clock::time_point opened = Clock::now();
   std::map<int, Reader> readers;
+  // The start-up phase of a playing item (see kStartupPieces).
+  bool startup = false;
+  bool startup_read = false;  // a reader has asked for its first bytes
+  Clock::time_point startup_until;
+  Clock::time_point metadata_at;
+  std::set<int> startup_pieces;
 };
 
 struct Engine::Impl {
@@ -160,6 +175,9 @@ struct Engine::Impl {
   Item& new_item(const QvodAddress& address);
   void on_metadata(Item& item);
   void apply_role(Item& item);
+  void end_startup(Item& item);
+  std::vector<lt::download_priority_t> startup_priorities(Item& item, int num_pieces,
+                                                          int piece_length);
   void set_window(Item& item, int piece);
   void aim(Item& item, int reader, int piece);
   void fail(Item& item, const std::string& error);
@@ -211,8 +229,15 @@ lt::settings_pack Engine::Impl::settings() const {
   // second, not after the library's default pause, which would leave a stream waiting.
   pack.set_int(lt::settings_pack::urlseed_wait_retry, 1);
   // Web seed requests stay short so that a deadline for a piece further on is not stuck behind
-  // a long run of pieces already asked for.
+  // a long run of pieces already asked for (the library asks at least 1 MiB of a web server that
+  // keeps its connections, and sends the next requests before the answers come).
   pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
+  // An item may want no piece for a moment (while it starts); its web seed stays connected.
+  pack.set_bool(lt::settings_pack::close_redundant_connections, false);
+  // On loopback the bytes come faster than one disk write at a time takes them; a deeper write
+  // queue keeps the connection reading. Both cores hash pieces.
+  pack.set_int(lt::settings_pack::max_queued_disk_bytes, 4 * 1024 * 1024);
+  pack.set_int(lt::settings_pack::hashing_threads, 2);
   pack.set_str(lt::settings_pack::user_agent, "QvodTerminal/1.0");
   return pack;
 }
@@ -222,6 +247,9 @@ bool Engine::start() {
   std::error_code ec;
   fs::create_directories(d.options.state_folder, ec);
   lt::session_params params(d.settings());
+  // Plain reads and writes: the default maps the files into the terminal's memory, so a file
+  // that streams through it would count as its own memory and grow with the file.
+  params.disk_io_constructor = lt::posix_disk_io_constructor;
   try {
     d.session = std::make_unique<lt::session>(std::move(params));
   } catch (const std::exception&) {
@@ -343,6 +371,7 @@ void Engine::Impl::on_metadata(Item& item) {
     return;
   }
   item.metadata = true;
+  item.metadata_at = Clock::now();
   item.piece_length = ti->piece_length();
   item.num_pieces = ti->num_pieces();
   const lt::file_index_t first{0};
@@ -366,7 +395,9 @@ void Engine::Impl::apply_role(Item& item) {
   if (!item.metadata || !item.handle.is_valid() || item.role == Role::seed) return;
   std::vector<lt::download_priority_t> priorities(static_cast<std::size_t>(item.num_pieces),
                                                   lt::default_priority);
-  if (item.role == Role::next) {
+  if (item.role == Role::play && item.startup) {
+    priorities = startup_priorities(item, item.num_pieces, item.piece_length);
+  } else if (item.role == Role::next) {
     std::fill(priorities.begin(), priorities.end(), lt::low_priority);
     for (int i = 0; i < item.num_pieces; ++i) {
       if (i < kHeadPieces || i >= item.num_pieces - kTailPieces) {
@@ -375,6 +406,7 @@ void Engine::Impl::apply_role(Item& item) {
     }
   }
   item.handle.prioritize_pieces(priorities);
+  item.handle.unset_flags(lt::torrent_flags::upload_mode);
   if (item.role == Role::play) {
     item.handle.set_flags(lt::torrent_flags::sequential_download);
   } else {
@@ -385,8 +417,46 @@ void Engine::Impl::apply_role(Item& item) {
 
 void Engine::Impl::set_window(Item& item, int piece) {
   for (int i = 0; i < kWindowPieces && piece + i < item.num_pieces; ++i) {
-    item.handle.set_piece_deadline(lt::piece_index_t{piece + i}, i * kDeadlineStepMs);
+    const int index = piece + i;
+    if (item.startup && !item.startup_pieces.count(index)) {
+      if (static_cast<int>(item.startup_pieces.size()) >= kStartupPieces) break;
+      item.startup_pieces.insert(index);
+      item.handle.piece_priority(lt::piece_index_t{index}, lt::top_priority);
+    }
+    item.handle.set_piece_deadline(lt::piece_index_t{index}, i * kDeadlineStepMs);
   }
+}
+
+// A starting item's priorities: only the pieces its readers' first reads need, the readers that
+// asked before the metadata was known included.
+std::vector<lt::download_priority_t> Engine::Impl::startup_priorities(Item& item, int num_pieces,
+                                                                      int piece_length) {
+  for (const auto& [id, reader] : item.readers) {
+    if (!reader.offset || reader.piece >= 0) continue;
+    const int first = static_cast<int>(*reader.offset / static_cast<std::uint64_t>(piece_length));
+    for (int i = first; i < first + kWindowPieces && i < num_pieces &&
+                        static_cast<int>(item.startup_pieces.size()) < kStartupPieces;
+         ++i) {
+      item.startup_pieces.insert(i);
+    }
+  }
+  std::vector<lt::download_priority_t> priorities(static_cast<std::size_t>(num_pieces),
+                                                  lt::dont_download);
+  for (int piece : item.startup_pieces) {
+    if (piece < num_pieces) priorities[static_cast<std::size_t>(piece)] = lt::top_priority;
+  }
+  return priorities;
+}
+
+void Engine::Impl::end_startup(Item& item) {
+  if (!item.startup) return;
+  item.startup = false;
+  item.startup_pieces.clear();
+  apply_role(item);
+  for (const auto& [id, reader] : item.readers) {
+    if (reader.piece >= 0) set_window(item, reader.piece);
+  }
+  changed.notify_all();
 }
 
 void Engine::Impl::aim(Item& item, int reader_id, int piece) {
@@ -479,12 +549,19 @@ void Engine::Impl::tick() {
   }
   for (auto& [hash, item] : items) {
     if (!item.error.empty() || !item.handle.is_valid() || item.role == Role::seed) continue;
+    if (item.startup && item.metadata &&
+        (item.startup_read ? now >= item.startup_until
+                           : now - item.metadata_at >= kStartupUnread)) {
+      end_startup(item);
+    }
     if (item.role == Role::next) {
       int limit = options.download_limit > 0 ? options.download_limit : -1;
       if (playing && (limit < 0 || limit > kNextRateWhilePlaying)) limit = kNextRateWhilePlaying;
       item.handle.set_download_limit(limit);
     }
-    if (!item.metadata && !item.metadata_asked && now - item.opened >= options.metadata_grace) {
+    // Without peers nothing but the service can give the metadata: it is asked at once.
+    const auto grace = options.peers ? options.metadata_grace : std::chrono::milliseconds(0);
+    if (!item.metadata && !item.metadata_asked && now - item.opened >= grace) {
       item.metadata_asked = true;
       fetchers.emplace_back(
           [this, h = hash, url = options.service_url] { fetch_metadata(h, url); });
@@ -542,6 +619,18 @@ void Engine::Impl::fetch_metadata(std::string hash, std::string service_url) {
     // The service named a torrent whose content is not the one asked for.
     item.handle.pause();
     fail(item, "metadata-mismatch");
+    return;
+  }
+  if (item.startup) {
+    // Added again with the metadata and the priorities of its start together: set on the item
+    // as it is, the metadata would let the web seed be asked for the first megabytes before any
+    // priority of ours applies.
+    lt::add_torrent_params params;
+    params.piece_priorities = startup_priorities(item, ti.num_pieces(), ti.piece_length());
+    params.flags |= lt::torrent_flags::sequential_download;
+    params.ti = std::make_shared<lt::torrent_info>(std::move(ti));
+    session->remove_torrent(item.handle);
+    add_to_session(item, std::move(params));
     return;
   }
   item.handle.set_metadata(ti.info_section());
@@ -602,6 +691,7 @@ std::string Engine::open(const QvodAddress& address, Role role) {
     if (item.role != Role::seed && !(item.role == Role::play && role == Role::next)) {
       item.role = role;
     }
+    if (item.role != Role::play && item.startup) d.end_startup(item);
     if (item.error == "no-source") {
       // Asked again: look for sources afresh.
       item.error.clear();
@@ -614,13 +704,19 @@ std::string Engine::open(const QvodAddress& address, Role role) {
   }
   Item& item = d.new_item(address);
   item.role = role;
+  item.startup = role == Role::play && d.options.startup_time.count() > 0;
   item.save_path = d.options.download_folder;
   if (!folder_writable(item.save_path)) {
     d.fail(item, "unwritable-folder");
     return item.token;
   }
   d.save_item_file(item);
-  d.add_to_session(item, lt::add_torrent_params());
+  lt::add_torrent_params params;
+  // Starting, it asks for nothing until its priorities are set (see startup_priorities): when
+  // the metadata comes from peers, the web seed would otherwise be asked for the first
+  // megabytes before any priority of ours applies.
+  if (item.startup) params.flags |= lt::torrent_flags::upload_mode;
+  d.add_to_session(item, std::move(params));
   return item.token;
 }
 
@@ -757,9 +853,16 @@ Readable Engine::wait_readable(const std::string& hash, int reader, std::uint64_
     Item& item = it->second;
     if (!item.error.empty() || offset >= item.address.size) return {};
     Reader& me = item.readers[reader];
+    me.offset = offset;
     if (item.metadata && item.handle.is_valid()) {
       const auto piece_length = static_cast<std::uint64_t>(item.piece_length);
       const int piece = static_cast<int>(offset / piece_length);
+      if (item.startup && !item.startup_read) {
+        item.startup_read = true;
+        item.startup_until = Clock::now() + d.options.startup_time;
+      } else if (item.startup && Clock::now() >= item.startup_until) {
+        d.end_startup(item);
+      }
       d.aim(item, reader, piece);
       if (item.handle.have_piece(lt::piece_index_t{piece})) {
         // Every whole verified piece that follows may go out in the same answer.

@@ -30,6 +30,10 @@ struct EngineOptions {
   // How long the metadata is awaited from peers before it is asked of the service.
   std::chrono::milliseconds metadata_grace{300};
   int download_limit = 0;  // bytes per second for each item, 0: none
+  // A playing item that starts from nothing fetches only what its readers ask for, at most a
+  // few pieces, until this long after its first read: the player's first frame does not share
+  // the line with the rest of the file.
+  std::chrono::milliseconds startup_time{1000};
 };
 
 enum class Role { play, next, background, seed };

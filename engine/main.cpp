@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
   engine_options.listen_port = options.listen_port;
   engine_options.source_timeout = std::chrono::seconds(options.source_timeout_seconds);
   engine_options.download_limit = options.download_limit_kb * 1024;
+  engine_options.startup_time = std::chrono::milliseconds(options.startup_ms);
 
   Engine engine(engine_options);
   if (!engine.start()) {

@@ -21,6 +21,8 @@ on 127.0.0.1. One runs per user; a second start hands its options to the first a
   --no-peers           never use the tracker or other peers
   --source-timeout S   seconds without any source before an item fails (default 30)
   --download-limit K   at most K KB/s for each item (default: no limit)
+  --startup-time MS    a playing item fetches only the first pieces its player reads until MS
+                       after its first read (default 1000)
   --help               this text
 )";
 
@@ -129,6 +131,11 @@ ParsedOptions parse_terminal_options(const std::vector<std::string>& args,
     } else if (arg == "--download-limit") {
       if (!whole_number(value, 0, 1000000, options.download_limit_kb)) {
         parsed.message = "bad --download-limit";
+        return parsed;
+      }
+    } else if (arg == "--startup-time") {
+      if (!whole_number(value, 0, 60000, options.startup_ms)) {
+        parsed.message = "bad --startup-time";
         return parsed;
       }
     } else if (arg == "--source-timeout") {

@@ -17,6 +17,7 @@ struct TerminalOptions {
   bool peers = true;
   int source_timeout_seconds = 30;
   int download_limit_kb = 0;  // KB/s per item, 0: none
+  int startup_ms = 1000;      // a playing item's start-up phase after its first read
   std::string listen_interface = "127.0.0.1";
 };
 

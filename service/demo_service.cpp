@@ -10,6 +10,7 @@
 #include "escape_codec.h"
 #include "media_files.h"
 #include "pages.h"
+#include "pipelined_server.h"
 #include "query.h"
 
 namespace pelmora::service {
@@ -66,7 +67,8 @@ DemoService::DemoService(ServiceOptions options, const Catalogue& catalogue)
       media_folder_(std::move(options.media_folder)),
       end_marker_(std::move(options.end_marker)),
       hang_time_(options.hang_time),
-      server_(std::make_unique<httplib::Server>()),
+      // Its own server kind: the web seed client sends its ranges back to back on one connection.
+      server_(std::make_unique<PipelinedServer>()),
       failures_(std::move(options.failures)),
       update_(std::move(options.update)),
       corrupt_web_seed_(options.corrupt_web_seed) {

@@ -139,6 +139,26 @@ TEST_F(TerminalRoad, AReadAheadOfTheDownloadGetsItsPiecesFirst) {
   EXPECT_EQ(head.body, big.bytes.substr(0, 100));
 }
 
+// A playing item that starts from nothing fetches only the first pieces its player reads until
+// its start-up time has passed (so the first frame does not wait behind the rest of the file);
+// then the rest follows at full speed.
+TEST_F(TerminalRoad, AStartingItemFetchesOnlyWhatItsFirstReadsNeed) {
+  const std::size_t size = 32 * kPiece;
+  const SampleItem big = make_sample(media_, "p102-s1-e03.mp4", size, 4);
+  start_service();
+  const auto player = terminal("player", {"--no-peers", "--startup-time", "4000"});
+  const std::string stream = player->open(big.address());
+  ASSERT_FALSE(stream.empty());
+  const Got head = http_get(stream, "0-99");
+  EXPECT_EQ(head.body, big.bytes.substr(0, 100));
+  // Without the limit the web seed on loopback would have sent the whole file by now.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::int64_t bound = 2 * 1024 * 1024 + kPiece;
+  EXPECT_LE(std::stoll(player->status(big.hash)["downloaded"]), bound);
+  EXPECT_EQ(player->wait_state(big.hash, "finished")["permille"], "1000");
+  EXPECT_TRUE(http_get(stream).body == big.bytes);
+}
+
 // The stream server: ranges, the end of the file, tokens, and two players on one item.
 TEST_F(TerminalRoad, StreamServerAnswersRangesAndRefusesStrangers) {
   start_service();
