@@ -6,7 +6,9 @@
 #   next   - the first episode plays and the request for the next one hangs;
 #   start  - the service accepts connections and never answers (pages, statistics, update file);
 #   plain  - the floor: the same click with a service that answers at once.
-# PELMORA_BENCH_SCENARIOS chooses some of them (default: all four).
+# PELMORA_BENCH_SCENARIOS chooses some of them (default: all four). PELMORA_BENCH_LOGS names a
+# folder that keeps the program's timing output of each run; with PELMORA_TIMING_STACKS=1 the
+# program also prints the stack of every stall (to find what holds the event loop up).
 # Each scenario runs RUNS times (default 3) for SECONDS seconds (default 25: longer than the
 # 15 s request time-out); prints the longest delay of each run and the worst of all.
 # Usage: bench/input_delay_bench.sh [RUNS] [SECONDS]
@@ -26,7 +28,15 @@ Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"; fi
-export PELMORA_SHUTDOWN_COMMAND="true" PELMORA_TIMING=play
+# A runtime folder of its own: a Pelmora the user (or another benchmark) runs meanwhile is
+# neither handed this run's start nor mistaken for it.
+mkdir -m 0700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+# The click comes once the window has settled after its pages loaded, as a user's would;
+# PELMORA_BENCH_CLICK=at-once clicks the moment the last page has loaded.
+export PELMORA_SHUTDOWN_COMMAND="true"
+if [ "${PELMORA_BENCH_CLICK:-}" = at-once ]; then export PELMORA_TIMING=play-at-once
+else export PELMORA_TIMING=play; fi
 sleep 1
 
 # A service that takes every connection and never answers.
@@ -70,6 +80,10 @@ run_once() {
   wait "$pid" 2>/dev/null || true
   kill "$service_pid" 2>/dev/null || true
   wait "$service_pid" 2>/dev/null || true
+  if [ -n "${PELMORA_BENCH_LOGS:-}" ]; then
+    mkdir -p "$PELMORA_BENCH_LOGS"
+    cp "$log" "$PELMORA_BENCH_LOGS/$scenario-$(date +%H%M%S).log"
+  fi
   # The probe's seconds after the click; with nothing clicked, after the first three seconds
   # (the program's own start, which is not waiting on the network, fills those).
   awk -v scenario="$scenario" '

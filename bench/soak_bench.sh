@@ -5,7 +5,8 @@
 # small relay that answers the resource requests of programme 101 for any episode with a short
 # clip of its own (CLIP seconds, default 4), so the chain never ends; every page comes from the
 # demo service unchanged. Prints the PSS after episodes 5, 10, ... and the growth after the
-# fifth, against the target of 5 %.
+# fifth, against the target of 5 %. PELMORA_BENCH_LOGS names a folder that keeps, at the same
+# points, the PSS of each process and the main process's largest mappings.
 # Usage: bench/soak_bench.sh [EPISODES] [CLIP]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +82,10 @@ PY
 pids+=($!)
 sleep 1
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"; fi
+# A runtime folder of its own: a Pelmora the user (or another benchmark) runs meanwhile is
+# neither handed this run's start nor mistaken for it.
+mkdir -m 0700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
 export PELMORA_SERVICE_URL="http://127.0.0.1:$relay_port/" PELMORA_SHUTDOWN_COMMAND="true"
 export PELMORA_TIMING=play  # clicks the catalogue's first episode once every page has loaded
 
@@ -92,6 +97,17 @@ pss_tree() {
     total=$((total + ${kb:-0}))
   done
   echo "$total"
+}
+# Each process of the tree (PSS KiB, pid, name) and the main process's largest mappings by PSS,
+# for finding where growth goes.
+pss_each() {
+  local pid
+  for pid in $(pstree -pT "$1" 2>/dev/null | grep -o '([0-9]\+)' | tr -d '()'); do
+    printf "%8s %7s %s\n" "$(awk '/^Pss:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null)" \
+      "$pid" "$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -c1-80)"
+  done
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {name = $6 == "" ? "[anon]" : $6} /^Pss:/ {pss[name] += $2}
+       END {for (n in pss) printf "%8d %s\n", pss[n], n}' "/proc/$1/smaps" | sort -rn | sed -n 1,15p
 }
 pss_one() { awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0; }
 
@@ -117,6 +133,7 @@ while [ "$last" -lt "$episodes" ] && [ "$(date +%s)" -lt "$deadline" ]; do
   if [ "$last" -eq 5 ]; then base_all=$all; base_main=$main; fi
   if [ $((last % 5)) -eq 0 ] || [ "$last" -eq 1 ]; then
     printf "%7d  %13d  %14d\n" "$last" $((all / 1024)) $((main / 1024))
+    [ -n "${PELMORA_BENCH_LOGS:-}" ] && pss_each "$pid" >"$PELMORA_BENCH_LOGS/soak-$last.txt"
   fi
 done
 if [ "$last" -lt "$episodes" ]; then
