@@ -1,6 +1,12 @@
 #include "platform/qt/web_pane.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
@@ -8,6 +14,7 @@
 #include <QtCore/QProcessEnvironment>
 #include <QtCore/QTimer>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QScreen>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineWidgets/QWebEngineView>
@@ -22,9 +29,12 @@
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/qt/view_warm_up.h"
 #include "platform/web_browser.h"
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
+
+extern char** environ;
 
 namespace pelmora::platform::qt {
 namespace {
@@ -45,8 +55,50 @@ bool in_own_process() {
   return !qEnvironmentVariableIsEmpty(kInOwnProcess);
 }
 
-// Runs the current test in a fresh process; true when it passed there.
-void run_in_own_process() {
+// A virtual screen (Xvfb) for the life of a test that must see pixels the way X shows them.
+class VirtualScreen {
+ public:
+  VirtualScreen() {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    const std::string fd = std::to_string(ready[1]);
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
+    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+      pid_ = 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ready[1]);
+    pollfd wait{ready[0], POLLIN, 0};
+    char c = 0;
+    while (pid_ > 0 && ::poll(&wait, 1, 5000) > 0 && ::read(ready[0], &c, 1) == 1 && c != '\n') {
+      display_ += c;
+    }
+    ::close(ready[0]);
+    if (!display_.empty()) display_ = ":" + display_;
+  }
+  ~VirtualScreen() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  VirtualScreen(const VirtualScreen&) = delete;
+  VirtualScreen& operator=(const VirtualScreen&) = delete;
+  // Empty when Xvfb could not be started.
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+// Runs the current test in a fresh process; true when it passed there. With `on_screen` the
+// process draws on a virtual screen of its own.
+void run_in_own_process(bool on_screen = false) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
   const std::filesystem::path suppressions =
@@ -62,6 +114,13 @@ void run_in_own_process() {
                      (lsan.isEmpty() ? QString() : lsan + QLatin1Char(':')) +
                          QStringLiteral("suppressions=") +
                          QString::fromStdString(suppressions.string()));
+  std::unique_ptr<VirtualScreen> screen;
+  if (on_screen) {
+    screen = std::make_unique<VirtualScreen>();
+    ASSERT_FALSE(screen->display().empty()) << "Xvfb could not be started";
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(screen->display()));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  }
   QProcess child;
   child.setProcessEnvironment(environment);
   child.setProcessChannelMode(QProcess::MergedChannels);
@@ -131,10 +190,13 @@ LoopbackServer::Reply html(const std::string& text) {
 
 class WebPaneTest : public ::testing::Test {
  protected:
+  // Whether the test's process draws on a virtual screen (to check what X shows).
+  virtual bool on_screen() const { return false; }
+
   void SetUp() override {
     if (!in_own_process()) {
       delegated_ = true;
-      run_in_own_process();
+      run_in_own_process(on_screen());
       return;
     }
     application();
@@ -471,6 +533,45 @@ TEST_F(WebPaneTest, AThousandWindowsAPageAsksForMakeNoPages) {
   EXPECT_EQ(title(), "home");
 }
 
+class WebPaneOnScreenTest : public WebPaneTest {
+ protected:
+  bool on_screen() const override { return true; }
+};
+
+// Panes on hidden tabs make their drawing surfaces while the program is idle instead of on the
+// click that opens the tab. A pane so prepared still shows its page when it is shown, and a pane
+// that goes before its turn is passed over.
+TEST_F(WebPaneOnScreenTest, APaneMadeReadyWhileHiddenShowsItsPageAndOneThatGoesIsPassedOver) {
+  if (delegated_) return;
+  server_.on("/green", [](const std::string&, const std::string&) {
+    return html(page("green", "<style>html,body{margin:0;height:100%;background:#00c853}</style>"));
+  });
+  peer_->view()->hide();
+  WebBrowser other{nullptr, "Web2"};
+  other.move(0, 0, 320, 240);
+  int other_completed = 0;
+  other.on_download_complete = [&] { ++other_completed; };
+  auto other_peer = make_web_pane(other, window_.get(), profile());
+  other_peer->view()->hide();
+
+  pane_.navigate(url("green"));
+  other.navigate(url("next"));
+  ASSERT_TRUE(run_until([&] { return completed_ > 0 && other_completed > 0; }));
+  ASSERT_TRUE(run_until([] { return views_waiting_to_warm_up() > 0; }, 2000))
+      << "a pane loaded while hidden waits to be made ready";
+  other_peer.reset();
+  ASSERT_TRUE(run_until([] { return views_waiting_to_warm_up() == 0; }));
+  run_for(200);
+
+  peer_->view()->show();
+  const auto green_centre = [&] {
+    const QImage shot = window_->screen()->grabWindow(window_->winId()).toImage();
+    const QColor centre = shot.pixelColor(peer_->view()->geometry().center());
+    return centre.green() > 150 && centre.red() < 60 && centre.blue() < 130;
+  };
+  EXPECT_TRUE(run_until(green_centre)) << "the page is not shown once its pane is shown";
+}
+
 TEST_F(WebPaneTest, AContextMenuRequestDeliversTheRawAddressOfTheLink) {
   if (delegated_) return;
   open_home();
@@ -502,10 +603,13 @@ TEST_F(WebPaneTest, AContextMenuRequestDeliversTheRawAddressOfTheLink) {
 // The labels of the Qt backend, in a process of their own like the panes.
 class QtLabelTest : public ::testing::Test {
  protected:
+  // Whether the test's process draws on a virtual screen (to check what X shows).
+  virtual bool on_screen() const { return false; }
+
   void SetUp() override {
     if (!in_own_process()) {
       delegated_ = true;
-      run_in_own_process();
+      run_in_own_process(on_screen());
       return;
     }
     application();

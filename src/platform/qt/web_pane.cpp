@@ -23,6 +23,7 @@
 #include <functional>
 
 #include "lists/list_files.h"
+#include "platform/qt/view_warm_up.h"
 
 namespace pelmora::platform::qt {
 
@@ -412,6 +413,14 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
   connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     loading_changed(info.status(), text_of(info.url()), info.errorDomain(), info.errorCode());
   });
+  // The engine makes the view's drawing widget with its first page; a pane on a hidden tab gets
+  // it ready while the program is idle instead of on the click that shows the tab.
+  connect(
+      page_, &QWebEnginePage::loadFinished, this,
+      [this] {
+        if (view_ && !view_->isVisible()) warm_up_when_idle(view_);
+      },
+      Qt::SingleShotConnection);
 }
 
 WebPanePeer::~WebPanePeer() {
