@@ -19,7 +19,8 @@ for group in "$@"; do
     media) packages+=(ffmpeg fonts-noto-cjk) ;;
     browser) packages+=(chromium) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc) ;;
+    window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc
+                             libx11-dev libxtst-dev openbox) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -16,6 +16,5 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE window
 # The fuzz targets, three seconds each on their seed corpora, in a clang build of their own.
 "$top/scripts/fuzz.sh" 3 "$build-fuzz"
-# The tests in a real window drive the real browser engine and player with real time-outs on a
-# shared machine; one that fails is run again once before it counts.
-ctest --test-dir "$build" --output-on-failure -L window --repeat until-pass:2
+# The tests in a real window: the real program driven through the X server, one at a time.
+ctest --test-dir "$build" --output-on-failure -L window

@@ -44,7 +44,9 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   place_in(zz, {&L1, &l2, &bo_foot, &npc[6]});
   place_in(L1, {&Pic2, &qvod});
   place_in(Pic2, {&Web2});
-  place_in(qvod, {&bo_ad, &bo_zt, &gunt, &gunt1, &huan});
+  place_in(qvod, {&bo_ad, &bo_zt, &gunt});
+  // The seek bar holds its thumb and the downloaded share, placed in its own pixels.
+  place_in(gunt, {&gunt1, &huan});
   place_in(bo_zt, {&zhun, &times});
   place_in(bo_ad, {&adp, &next_s, &ad_huan});
   place_in(ad_huan, {&Web7});
@@ -107,7 +109,8 @@ void BA1::apply_design_look() {
   next_s.set_fore_color(0xFFFFFF);
   gunt.set_back_color(0x161616);
   huan.set_transparent(false);
-  huan.set_back_color(0x3A3A3A);
+  huan.set_back_color(0x585858);
+  gunt1.set_back_color(0x227EE8);  // the seek thumb in the skin's orange
   bo_y.set_transparent(false);
   bo_y.set_back_color(0x227EE8);  // E87E22, the skin's orange
   soso.set_back_color(0x2E2E2E);

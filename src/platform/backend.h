@@ -1,6 +1,19 @@
 #pragma once
 
+#include <string_view>
+
 namespace pelmora::platform {
+
+// The room a text takes on one or more lines, in pixels.
+struct TextExtent {
+  int width = 0;   // the widest line
+  int height = 0;  // every line
+  bool operator==(const TextExtent&) const = default;
+};
+
+// The estimate used where no window system measures: 6 pixels a display column (East Asian wide
+// characters two columns) and 14 pixels a line, lines broken at CR LF or LF.
+TextExtent estimate_text(std::string_view text);
 
 class Form;
 class MenuItem;
@@ -20,6 +33,9 @@ class Backend {
   // Shows `menu`'s items at the pointer and returns when the menu closes, after the chosen
   // item's on_click has run. May re-enter the program through that handler.
   virtual void popup_menu(Form& form, MenuItem& menu) = 0;
+  // The room `text` takes in the font of the window's labels. The desktop backend measures it
+  // with the real font; the default is the estimate above.
+  virtual TextExtent measure_text(std::string_view text) const { return estimate_text(text); }
 };
 
 }  // namespace pelmora::platform

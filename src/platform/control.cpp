@@ -4,8 +4,23 @@
 
 namespace pelmora::platform {
 
+namespace {
+
+// Stacking values are handed out in order for the whole program, so a later control or one
+// brought to the front lies above every earlier one.
+std::uint64_t next_z_order() {
+  static std::uint64_t next = 0;
+  return ++next;
+}
+
+}  // namespace
+
 Control::Control(Form* form, std::string name, int index)
-    : form_(form), name_(std::move(name)), index_(index), container_(form) {
+    : form_(form),
+      name_(std::move(name)),
+      index_(index),
+      container_(form),
+      z_order_(next_z_order()) {
   if (form_ != nullptr) form_->register_control(this);
 }
 
@@ -30,18 +45,23 @@ void Control::move(int left, int top, int width, int height) {
 void Control::set_visible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
+  if (!visible_) release_capture();
   notify(Property::kVisible);
 }
 
 void Control::set_enabled(bool enabled) {
   if (enabled_ == enabled) return;
   enabled_ = enabled;
+  // The window system cancels a disabled window's capture; a control that kept it would take
+  // every later mouse event of the window and ignore it.
+  if (!enabled_) release_capture();
   notify(Property::kEnabled);
 }
 
 void Control::set_caption(std::string_view caption) {
   if (caption_ == caption) return;
   caption_ = caption;
+  caption_changed();
   notify(Property::kCaption);
 }
 
@@ -83,6 +103,7 @@ void Control::release_capture() {
 }
 
 void Control::bring_to_front() {
+  z_order_ = next_z_order();
   notify(Property::kZOrder);
 }
 void Control::set_focus() {

@@ -43,6 +43,7 @@ enum class Property {
   kCapture,  // mouse capture taken or released
   kZOrder,
   kFocus,
+  kTabStop,      // whether the keyboard focus may move into the control by itself
   kTimer,        // a timer's interval or enabled state
   kMenu,         // a menu item's caption, check mark, visibility or enabled state
   kWindowState,  // a form's minimised / maximised / normal state, top-most or shown state
@@ -122,12 +123,17 @@ class Control {
   Cursor cursor() const { return cursor_; }
   void set_cursor(Cursor cursor);
 
-  // Mouse capture: while a control holds it, every mouse move of the window goes to it.
+  // Mouse capture: while a control holds it, every mouse event of the window goes to it. A
+  // control that is disabled or hidden lets go of it, so it can never keep the mouse from the
+  // rest of the window.
   bool has_capture() const { return captured_; }
   void set_capture();
   void release_capture();
 
   void bring_to_front();  // ZOrder 0
+  // Stacking among the controls of one container: a higher value lies above a lower one. A
+  // control lies above those made before it until one of them is brought to the front.
+  std::uint64_t z_order() const { return z_order_; }
   void set_focus();
 
   // The backend's mirror; null in the headless backend.
@@ -150,6 +156,8 @@ class Control {
 
  protected:
   void notify(Property what);
+  // Runs after the caption changed, before the peer hears of it.
+  virtual void caption_changed() {}
 
  private:
   Form* form_;
@@ -165,6 +173,7 @@ class Control {
   Color back_color_ = 0xFFFFFF;
   Cursor cursor_ = Cursor::kDefault;
   bool captured_ = false;
+  std::uint64_t z_order_;
   ControlPeer* peer_ = nullptr;
 };
 

@@ -2,7 +2,55 @@
 
 #include <algorithm>
 
+#include "platform/backend.h"
+#include "platform/form.h"
+#include "util/display_width.h"
+#include "util/utf16.h"
+
 namespace pelmora::platform {
+
+TextExtent estimate_text(std::string_view text) {
+  constexpr int kColumn = 6;
+  constexpr int kLine = 14;
+  const std::u16string units = text::to_utf16(text);
+  int lines = 1;
+  int columns = 0;
+  int widest = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t code_point = units[i];
+    if (code_point == u'\r') continue;
+    if (code_point == u'\n') {
+      ++lines;
+      widest = std::max(widest, columns);
+      columns = 0;
+      continue;
+    }
+    if (code_point >= 0xD800 && code_point <= 0xDBFF && i + 1 < units.size() &&
+        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    }
+    columns += text::code_point_width(code_point);
+  }
+  widest = std::max(widest, columns);
+  return {widest * kColumn, lines * kLine};
+}
+
+void Label::set_auto_size(bool auto_size) {
+  auto_size_ = auto_size;
+  if (auto_size_) fit();
+}
+
+void Label::fit() {
+  const Backend* backend = form() != nullptr ? form()->backend() : nullptr;
+  const TextExtent extent =
+      backend != nullptr ? backend->measure_text(caption()) : estimate_text(caption());
+  move(left(), top(), extent.width, extent.height);
+}
+
+void Label::caption_changed() {
+  if (auto_size_) fit();
+}
 
 void TextBox::set_text(std::string_view text) {
   if (text_ == text) return;

@@ -20,9 +20,19 @@ class Label : public Control {
     transparent_ = transparent;
     notify(Property::kColors);
   }
+  // AutoSize: the label takes the size of its caption, measured in the window's label font by
+  // the form's backend, whenever the caption changes (and when the label is first attached).
+  bool auto_size() const { return auto_size_; }
+  void set_auto_size(bool auto_size);
+  // Sizes the label to its caption now (what AutoSize does on every change).
+  void fit();
+
+ protected:
+  void caption_changed() override;
 
  private:
   bool transparent_ = true;
+  bool auto_size_ = false;
 };
 
 // A one-line text box.
@@ -32,6 +42,13 @@ class TextBox : public Control {
   const std::string& text() const { return text_; }
   // Changes the text and raises on_change, as typing does.
   void set_text(std::string_view text);
+  // TabStop: whether the keyboard focus may move into the box by itself (the Tab key, or another
+  // control going away). Without it the box takes the keyboard only when it is clicked.
+  bool tab_stop() const { return tab_stop_; }
+  void set_tab_stop(bool tab_stop) {
+    tab_stop_ = tab_stop;
+    notify(Property::kTabStop);
+  }
   std::function<void()> on_change;
   std::function<void()> on_got_focus;
   std::function<void()> on_lost_focus;
@@ -40,6 +57,7 @@ class TextBox : public Control {
 
  private:
   std::string text_;
+  bool tab_stop_ = true;
 };
 
 // A check box: value 1 checked, 0 cleared. Setting the value raises on_click, as the toolkit does.

@@ -20,6 +20,30 @@ void Form::register_control(Control* control) {
 void Form::unregister_control(Control* control) {
   std::erase(controls_, control);
   if (captured_ == control) captured_ = nullptr;
+  pointer_.forget(control);
+}
+
+Rect Form::form_rect(const Control& control) const {
+  Rect rect{0, 0, control.width(), control.height()};
+  if (&control == this) return {0, 0, scale_width(), scale_height()};
+  const Control* at = &control;
+  // A container chain is short; the bound only guards against a loop.
+  for (int depth = 0; at != this && depth < 64; ++depth) {
+    if (at == nullptr || at->form() != this) return {};
+    rect.left += at->left();
+    rect.top += at->top();
+    at = at->container();
+  }
+  return at == this ? rect : Rect{};
+}
+
+bool Form::shows(const Control& control) const {
+  const Control* at = &control;
+  for (int depth = 0; at != this && depth < 64; ++depth) {
+    if (at == nullptr || !at->visible()) return false;
+    at = at->container();
+  }
+  return at == this;
 }
 
 Control* Form::find(std::string_view name, int index) const {
@@ -49,6 +73,7 @@ void Form::show() {
 }
 
 void Form::hide() {
+  if (captured_ != nullptr) captured_->release_capture();
   shown_ = false;
   set_visible(false);
   notify(Property::kWindowState);
@@ -78,6 +103,8 @@ void Form::stop_timers() {
 
 void Form::set_window_state(WindowState state) {
   if (window_state_ == state) return;
+  // A minimised window sees no pointer: nothing in it keeps the capture.
+  if (state == WindowState::kMinimized && captured_ != nullptr) captured_->release_capture();
   window_state_ = state;
   notify(Property::kWindowState);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/control.h"
 #include "platform/controls.h"
+#include "platform/pointer.h"
 
 namespace pelmora::platform {
 
@@ -86,6 +87,15 @@ class Form : public Control {
 
   // The control holding the mouse capture, if any.
   Control* captured() const { return captured_; }
+
+  // The window's mouse: backends (and tests) hand it the pointer's events in form pixels and it
+  // routes them to the controls.
+  Pointer& pointer() { return pointer_; }
+  // A control's rectangle in the form's pixels (its place through all its containers); a control
+  // that does not belong to this form's tree of containers gives an empty rectangle.
+  Rect form_rect(const Control& control) const;
+  // The control shows: it and every container up to the form are visible.
+  bool shows(const Control& control) const;
 
   // The backend the form is attached to; null before attach.
   Backend* backend() const { return backend_; }
@@ -169,6 +179,7 @@ class Form : public Control {
   bool system_drag_active_ = false;
   Surface surface_;
   std::vector<Rect> regions_;
+  Pointer pointer_{*this};
 };
 
 }  // namespace pelmora::platform

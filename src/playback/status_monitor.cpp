@@ -124,6 +124,9 @@ void BA1::Timer2_Timer() {
   bo_ad.set_visible(true);
   player_view.set_visible(false);
   zhun.set_caption("播放完毕");
+  // Nothing plays any more: the play / pause button offers play again.
+  bo_but[0].set_tool_tip("播放");
+  playback::cells::paint(bo_but[0], ppt, playback::cells::kPlayCell);
   Timer2.set_timer_enabled(false);
   if (shutdown_armed()) {
     Timer1.set_timer_enabled(false);

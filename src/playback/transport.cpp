@@ -82,6 +82,8 @@ void BA1::wire_playback() {
   gunt1.on_mouse_up = [this](const platform::MouseEvent& event) { gunt1_MouseUp(event); };
   huan.on_mouse_down = [this](const platform::MouseEvent& event) { huan_MouseDown(event); };
   huan.on_mouse_up = [this](const platform::MouseEvent& event) { huan_MouseUp(event); };
+  // The thumb lies over the downloaded share, so it can be seen and taken.
+  gunt1.bring_to_front();
 }
 
 void BA1::bo_but_Click(int index) {

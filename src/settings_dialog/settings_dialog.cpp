@@ -75,14 +75,19 @@ BA3::BA3(app::BA1& main_window) : Form("BA3"), main_(main_window) {
 
   Frame1.move(16, 8, 318, 30);
   for (int index = 0; index < 3; ++index) {
+    // Each selector label shows its own colours (white, or the highlight for the page on view).
+    d_z[index].set_transparent(false);
     d_z[index].set_container(&Frame1);
     d_z[index].set_caption(kPageTitles[index]);
     d_z[index].move(index * 106, 0, 104, 30);
     d_z[index].on_click = [this, index] { d_z_Click(index); };
   }
-  Frame2.move(0, 0, kDesignWidth / 15, 264);
+  // The pages' frame fills the dialog under the selector, which stays in front of it; the page
+  // title sits at the bottom left, beside the buttons, where it covers no page.
+  Frame2.move(0, 0, kDesignWidth / 15, kDesignHeight / 15);
+  Frame1.bring_to_front();
   bb.set_container(&Frame2);
-  bb.move(16, 42, 200, 16);
+  bb.move(16, 272, 80, 16);
   for (int index = 0; index < 3; ++index) p1[index].set_container(&Frame2);
 
   // The about page.

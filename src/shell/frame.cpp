@@ -105,15 +105,19 @@ void BA1::wire_shell() {
   jbi.move(0, 0, 12, 18);
   jbi.set_fore_color(kWhite);
   jbi.set_visible(false);
+  ni_name.move(15, 8, 0, 0);
+  ni_name.set_auto_size(true);
   ni_name.set_caption("Pelmora 3.0");
-  ni_name.move(15, 8, layout::text_width(ni_name.caption()), layout::kLineHeight);
+  bo_tip.set_auto_size(true);
   ni_bo1.set_visible(false);
   qk.set_fore_color(kGrey);
-  qk.move(0, 0, 60, layout::kLineHeight);
+  qk.set_auto_size(true);
   design_size(shan, 202, 20);
   design_size(soimg, 200, 30);
   design_size(soc, 50, 30);
   design_size(gunt, 100, 8);
+  design_size(gunt1, 8, 8);
+  huan.move(0, 0, 0, 8);
   design_size(bo_zt, 100, 22);
   design_size(adp, 80, 80);
   design_size(jia, 32, 32);
@@ -189,7 +193,7 @@ void BA1::npc_MouseMove(int index, const MouseEvent& event) {
     button.set_capture();
     if (shows_hover_label(index)) {
       bo_tip.set_caption(button.tool_tip());
-      bo_tip.move(2, 2, layout::text_width(bo_tip.caption()), layout::kLineHeight);
+      bo_tip.move(2, 2, bo_tip.width(), bo_tip.height());
       p1.move(button.left() - 5, button.top() + button.height() + 3, bo_tip.width() + 5,
               bo_tip.height() + 5);
       p1.set_visible(true);
@@ -203,6 +207,13 @@ void BA1::npc_MouseMove(int index, const MouseEvent& event) {
 
 void BA1::npc_Click(int index) {
   reset_label_colours();
+  // A caption button's action moves the window, opens a menu or a question, or changes the
+  // button's own tip: the hover label of the old tip goes, and the button lets go of the mouse
+  // (the next move over it shows the label again).
+  if (shows_hover_label(index) && npc.contains(index)) {
+    p1.set_visible(false);
+    npc[index].release_capture();
+  }
   const auto paint_normal = [this](int button) {
     const auto cell =
         skin::button_cell(button, skin::Look::kNormal, window_state() == WindowState::kMaximized,

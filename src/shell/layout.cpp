@@ -1,8 +1,9 @@
 #include "shell/layout.h"
 
+#include <algorithm>
+
 #include "app/main_window.h"
-#include "util/display_width.h"
-#include "util/utf16.h"
+#include "platform/backend.h"
 
 namespace pelmora::shell::layout {
 
@@ -99,7 +100,12 @@ PlayerArea player_area(const PlayerAreaInput& in) {
   area.play_button = {(area.overlay.width - in.play_button.width) / 2,
                       (area.overlay.height - in.play_button.height) / 2, in.play_button.width,
                       in.play_button.height};
-  area.advert_box = {(area.overlay.width - 450) / 2, (area.overlay.height - 260) / 2, 450, 260};
+  // The 450 x 260 advert box is centred on the overlay; an overlay smaller than that (compact
+  // mode) holds it at its own size from its top left, so the page is never cut on the left.
+  const int advert_width = std::min(450, std::max(area.overlay.width, 0));
+  const int advert_height = std::min(260, std::max(area.overlay.height, 0));
+  area.advert_box = {(area.overlay.width - advert_width) / 2,
+                     (area.overlay.height - advert_height) / 2, advert_width, advert_height};
   area.advert = browser_fill(area.advert_box.width, area.advert_box.height);
   area.next_notice = {area.play_button.left, area.play_button.top + area.play_button.height + 10,
                       in.next_notice.width, in.next_notice.height};
@@ -143,18 +149,7 @@ CompactTitle compact_title(int title_width, int close_label_left) {
 }
 
 int text_width(std::string_view text) {
-  const std::u16string units = text::to_utf16(text);
-  int columns = 0;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t code_point = units[i];
-    if (code_point >= 0xD800 && code_point <= 0xDBFF && i + 1 < units.size() &&
-        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    }
-    columns += text::code_point_width(code_point);
-  }
-  return columns * 6;
+  return platform::estimate_text(text).width;
 }
 
 }  // namespace pelmora::shell::layout
@@ -162,15 +157,6 @@ int text_width(std::string_view text) {
 namespace pelmora::app {
 
 namespace layout = shell::layout;
-
-namespace {
-
-// An AutoSize label takes the size of its text.
-void fit_label(platform::Label& label) {
-  label.move(label.left(), label.top(), layout::text_width(label.caption()), layout::kLineHeight);
-}
-
-}  // namespace
 
 bool BA1::side_panel_shown() const {
   return npc[6].tool_tip() == "关闭侧栏";
@@ -237,7 +223,9 @@ void BA1::Form_Resize() {
 
   ni_name.move(15, 8, ni_name.width(), ni_name.height());
   shan.move(layout::bottom_strip(l2.scale_width(), l2.scale_height()));
-  qk.move(shan.scale_width() - 80, 6, qk.width(), qk.height());
+  // 6 pixels down the strip, or higher where the text would otherwise run out of the strip.
+  qk.move(shan.scale_width() - 80, std::clamp(shan.scale_height() - qk.height(), 0, 6), qk.width(),
+          qk.height());
 
   qvod_Resize();
 }
@@ -281,7 +269,9 @@ void BA1::qvod_Resize() {
   in.status_bar = bo_zt.rect();
   in.play_button = adp.rect();
   in.next_notice = next_s.rect();
-  if (mini_mode != 1) fit_label(zhun);
+  // The status text takes the size of its text in the normal window, a fixed width in compact
+  // mode.
+  zhun.set_auto_size(mini_mode != 1);
   in.status_text = zhun.rect();
   in.time_text = times.rect();
   in.bar_width = bo_foot.scale_width();
@@ -328,16 +318,16 @@ void BA1::compact_layout() {
 
   jbi.move(layout::compact_close_label(W, jbi.rect()));
   if (!bo_name.caption().empty()) ni_name.set_caption(bo_name.caption());
-  fit_label(ni_name);
+  ni_name.fit();
   ni_bo1.set_caption(ni_name.caption());
   const layout::CompactTitle title = layout::compact_title(ni_name.width(), jbi.left());
   compact_title_wraps = title.wraps;
   if (title.wraps) {
     // Word wrap: as many lines as the text needs at that width.
     const int lines = title.width > 0 ? (ni_name.width() + title.width - 1) / title.width : 1;
-    ni_bo1.move(13, 5, title.width, lines * layout::kLineHeight);
+    ni_bo1.move(13, 5, title.width, lines * ni_name.height());
   } else {
-    ni_bo1.move(13, 5, title.width, layout::kLineHeight);
+    ni_bo1.move(13, 5, title.width, ni_name.height());
   }
 
   zz.move(layout::compact_pane(W, H));

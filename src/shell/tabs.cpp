@@ -173,7 +173,6 @@ void BA1::jbi_Click() {
   mini_mode = 0;
   if (npc[4].tool_tip() == "置顶") zhi_d(0);
   ni_name.set_caption("Pelmora 3.0");
-  ni_name.set_width(layout::text_width(ni_name.caption()));
   bo_name.set_visible(true);
   ni_name.set_visible(true);
   ni_bo1.set_visible(false);

@@ -39,6 +39,9 @@ std::string query_value(const std::string& word) {
 
 void BA1::wire_search_box() {
   soso.set_text(kPrompt);
+  // The search box takes the keyboard only when the user clicks into it: otherwise the window's
+  // keys (Space, the arrows) would type into its prompt.
+  soso.set_tab_stop(false);
   soc.on_click = [this] { soc_Click(); };
   soso.on_click = [this] { soso_Click(); };
   soso.on_lost_focus = [this] { soso_LostFocus(); };

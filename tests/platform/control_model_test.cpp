@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "platform/control_array.h"
 #include "platform/controls.h"
 #include "platform/form.h"
@@ -188,6 +192,146 @@ TEST(HeadlessBackend, PopupMenusRunTheChosenItem) {
   form.popup_menu(form.menu);
   EXPECT_EQ(quits, 1);
   EXPECT_EQ(backend.popups(), (std::vector<std::string>{"r_m", "r_m"}));
+}
+
+}  // namespace
+}  // namespace pelmora::platform
+
+namespace pelmora::platform {
+namespace {
+
+// A window in the shape pointer routing meets: a container with two overlapping children, a
+// button that disables itself when clicked (as a selected tab does), and the form's own surface.
+class PointerForm : public Form {
+ public:
+  PointerForm() : Form("pointer") {
+    move(0, 0, 400 * 15, 300 * 15);
+    box.move(10, 10, 100, 100);
+    lower.set_container(&box);
+    upper.set_container(&box);
+    lower.move(0, 0, 50, 50);
+    upper.move(40, 40, 50, 50);
+    // A child larger than its container is cut off at the container's edge, as on screen.
+    wide.set_container(&box);
+    wide.move(0, 90, 300, 5);
+    tab.move(200, 10, 58, 69);
+    const auto record = [this](const std::string& what) {
+      return [this, what](const MouseEvent& e) {
+        log.push_back(what + " " + std::to_string(e.x) + "," + std::to_string(e.y));
+      };
+    };
+    for (PictureBox* control : {&box, &lower, &upper, &wide}) {
+      control->on_mouse_down = record(control->name() + " down");
+      control->on_mouse_up = record(control->name() + " up");
+      control->on_click = [this, control] { log.push_back(control->name() + " click"); };
+    }
+    on_mouse_down = record("form down");
+    on_mouse_move = record("form move");
+    // The tab takes the capture while the pointer is over it and lets go when it leaves; a
+    // click selects it, which disables it.
+    tab.on_mouse_move = [this](const MouseEvent& e) {
+      const bool inside = e.x >= 0 && e.y >= 0 && e.x <= tab.width() && e.y <= tab.height();
+      if (inside) {
+        tab.set_capture();
+      } else {
+        tab.release_capture();
+      }
+    };
+    tab.on_click = [this] {
+      log.push_back("tab click");
+      tab.set_enabled(false);
+    };
+  }
+  PictureBox box{this, "box"};
+  PictureBox lower{this, "lower"};
+  PictureBox upper{this, "upper"};
+  PictureBox wide{this, "wide"};
+  PictureBox tab{this, "tab"};
+  std::vector<std::string> log;
+};
+
+TEST(PointerRouting, APressReachesTheTopmostVisibleControlInItsOwnPixels) {
+  PointerForm form;
+  form.pointer().click(55, 55);  // lower and upper overlap here; upper was made later
+  EXPECT_EQ(form.log, (std::vector<std::string>{"upper down 5,5", "upper up 5,5", "upper click"}));
+  form.log.clear();
+  form.upper.set_visible(false);
+  form.pointer().click(55, 55);
+  EXPECT_EQ(form.log.front(), "lower down 45,45");
+  form.log.clear();
+  form.lower.bring_to_front();
+  form.upper.set_visible(true);
+  form.pointer().click(55, 55);
+  EXPECT_EQ(form.log.front(), "lower down 45,45");
+  // Outside its container a child is not there: the press reaches the form's surface.
+  form.log.clear();
+  form.pointer().press(150, 102);
+  form.pointer().release(150, 102);
+  EXPECT_EQ(form.log.front(), "form down 150,102");
+  // A hidden container hides what it holds.
+  form.log.clear();
+  form.box.set_visible(false);
+  form.pointer().press(55, 55);
+  EXPECT_EQ(form.log.front(), "form down 55,55");
+}
+
+TEST(PointerRouting, ThePressedControlKeepsTheMouseUntilReleaseAndOnlyAReleaseInsideClicks) {
+  PointerForm form;
+  form.pointer().press(20, 20);
+  form.pointer().move(300, 200, MouseButton::kLeft);
+  form.pointer().release(300, 200);
+  EXPECT_EQ(form.log, (std::vector<std::string>{"lower down 10,10", "lower up 290,190"}));
+  // The form's own surface never sees a move that began as a press on a control.
+  form.log.clear();
+  form.pointer().drag(20, 20, 25, 24);
+  EXPECT_EQ(std::count_if(form.log.begin(), form.log.end(),
+                          [](const std::string& line) { return line.starts_with("form"); }),
+            0);
+  EXPECT_EQ(form.log.back(), "lower click");
+}
+
+TEST(PointerRouting, ADisabledControlTakesNothingAndLetsGoOfTheCapture) {
+  PointerForm form;
+  // Hovering the tab takes the capture; its click disables it while it holds the capture.
+  form.pointer().move(220, 30);
+  ASSERT_EQ(form.captured(), &form.tab);
+  form.pointer().click(220, 30);
+  EXPECT_FALSE(form.tab.enabled());
+  EXPECT_EQ(form.captured(), nullptr);
+  // The rest of the window still takes the mouse; the disabled tab takes nothing and passes
+  // nothing on to the form.
+  form.log.clear();
+  form.pointer().click(20, 20);
+  EXPECT_EQ(form.log.back(), "lower click");
+  form.log.clear();
+  form.pointer().click(220, 30);
+  EXPECT_TRUE(form.log.empty());
+  EXPECT_EQ(form.pointer().target_at(220, 30), nullptr);
+}
+
+TEST(PointerRouting, AHiddenOrHeldControlLetsGoOfTheCapture) {
+  PointerForm form;
+  form.lower.set_capture();
+  EXPECT_EQ(form.pointer().target_at(300, 250), &form.lower);
+  form.lower.set_visible(false);
+  EXPECT_EQ(form.captured(), nullptr);
+  form.upper.set_capture();
+  form.hide();
+  EXPECT_EQ(form.captured(), nullptr);
+}
+
+TEST(PointerRouting, EventsArrivingInsideAHandlerWaitForItToReturn) {
+  PointerForm form;
+  // A press handler that lets pending events run (DoEvents) while the release is already
+  // waiting: the release is handled after the press, never inside it.
+  form.lower.on_mouse_down = [&](const MouseEvent&) {
+    form.log.push_back("down begins");
+    form.pointer().release(20, 20);
+    form.log.push_back("down ends");
+  };
+  form.pointer().press(20, 20);
+  EXPECT_EQ(form.log, (std::vector<std::string>{"down begins", "down ends", "lower up 10,10",
+                                                "lower click"}));
 }
 
 }  // namespace

@@ -589,6 +589,19 @@ TEST_F(WebPaneTest, AContextMenuRequestDeliversTheRawAddressOfTheLink) {
   QWidget* target = peer_->view()->focusProxy();
   ASSERT_NE(target, nullptr);
   const QPoint global = target->mapToGlobal(at);
+  // A page that has just finished loading may not take input yet: the engine drops pointer
+  // events until its first frame is on screen. Moves (harmless) go first until the page has seen
+  // one, so the press is sent only once the page takes input.
+  run_js(
+      QStringLiteral("window.seenMove = false;"
+                     "addEventListener('mousemove', function () { window.seenMove = true; });"));
+  const auto page_saw_a_move = [&] {
+    QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    run_for(20);
+    return run_js(QStringLiteral("window.seenMove")).toBool();
+  };
+  ASSERT_TRUE(run_until(page_saw_a_move)) << "the page never took pointer input";
   QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
                     Qt::NoModifier);
   QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,

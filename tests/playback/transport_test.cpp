@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "lists/list_files.h"
+#include "platform/backend.h"
 #include "playback/button_cells.h"
 #include "support/main_window_fixture.h"
 
@@ -258,8 +259,12 @@ TEST_F(Transport, HoverDrawsTheOverCellAndShowsTheHint) {
   EXPECT_EQ(cell_of(ba1.bo_but[1]), (std::pair<std::string, int>{"ppt(13)", 25}));
   EXPECT_TRUE(ba1.bo_but[1].has_capture());
   EXPECT_EQ(ba1.bo_tip.caption(), "停止");
-  EXPECT_EQ(ba1.bo_tip.rect(), (Rect{3, 3, 30, 12}));
-  EXPECT_EQ(ba1.p1.rect(), (Rect{100 + 12 - 20, ba1.scale_height() - 64, 36, 18}));
+  // The hint takes the size of its text (a longer tip is never cut), and the panel is 6 pixels
+  // larger than the hint.
+  const platform::TextExtent text = platform::estimate_text("停止");
+  EXPECT_EQ(ba1.bo_tip.rect(), (Rect{3, 3, text.width, text.height}));
+  EXPECT_EQ(ba1.p1.rect(),
+            (Rect{100 + 12 - 20, ba1.scale_height() - 64, text.width + 6, text.height + 6}));
   EXPECT_TRUE(ba1.p1.visible());
 
   ba1.bo_but[1].raise_mouse_move({MouseButton::kNone, 0, 26, 3});

@@ -27,6 +27,18 @@ class ShellTest : public MainWindowTest {
     ba1.raise_resize();
   }
 
+  // A person's click in the middle of a control, through the window's pointer (which picks the
+  // control under that point, as on screen).
+  static void click_on(app::BA1& ba1, const platform::Control& control) {
+    const platform::Rect place = ba1.form_rect(control);
+    ba1.pointer().click(place.left + place.width / 2, place.top + place.height / 2);
+  }
+  // The pointer comes to rest over the middle of a control.
+  static void hover(app::BA1& ba1, const platform::Control& control) {
+    const platform::Rect place = ba1.form_rect(control);
+    ba1.pointer().move(place.left + place.width / 2, place.top + place.height / 2);
+  }
+
   static platform::MouseEvent mouse(int x, int y,
                                     platform::MouseButton button = platform::MouseButton::kNone) {
     return platform::MouseEvent{button, 0, x, y};

@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "app/main_window.h"
 #include "shell/shell_window.h"
 
@@ -22,7 +24,7 @@ TEST_F(TabsTest, EachTabShowsItsOwnPaneAndDisablesOnlyItsButton) {
   const Case cases[] = {{8, &ba1.zzp},   {9, &ba1.zz},       {13, &ba1.ying},
                         {14, &ba1.ying}, {7, &ba1.yingyong}, {3, &ba1.xiaoshuo}};
   for (const Case& c : cases) {
-    ba1.npc_Click(c.tab);
+    click_on(ba1, ba1.npc[c.tab]);
     EXPECT_EQ(ba1.cur_tab, c.tab);
     for (const Case& other : cases) {
       EXPECT_EQ(other.pane->visible(), other.pane == c.pane) << c.tab << " " << other.tab;
@@ -147,6 +149,80 @@ TEST_F(TabsTest, LeavingCompactModeRestoresTheSavedSizeCentredAndDropsOnTopUnles
   EXPECT_TRUE(ba1.top_most());
   EXPECT_EQ(ba1.width(), 10950);
   EXPECT_EQ(ba1.left(), (1920 * 15 - 10950) / 2);
+}
+
+}  // namespace
+}  // namespace pelmora::app
+
+namespace pelmora::app {
+namespace {
+
+using TabsByPointer = pelmora::testing::ShellTest;
+
+TEST_F(TabsByPointer, AHoveredTabThatIsSelectedByItsClickLeavesTheMouseToTheRestOfTheWindow) {
+  BA1& ba1 = open_shell();
+  // The pointer rests on the playback tab (its hover takes the capture), and it is clicked:
+  // the tab disables itself while it holds the capture.
+  hover(ba1, ba1.npc[9]);
+  ASSERT_EQ(ba1.captured(), &ba1.npc[9]);
+  click_on(ba1, ba1.npc[9]);
+  ASSERT_EQ(ba1.cur_tab, 9);
+  EXPECT_EQ(ba1.captured(), nullptr);
+  // Every other tab, in any order, still takes its click.
+  for (const int tab : {13, 8, 14, 3, 7, 9, 8}) {
+    hover(ba1, ba1.npc[tab]);
+    click_on(ba1, ba1.npc[tab]);
+    EXPECT_EQ(ba1.cur_tab, tab);
+  }
+  // A press on a tab with a small movement is the tab's, never a move of the window.
+  const platform::Rect tab = ba1.form_rect(ba1.npc[13]);
+  ba1.pointer().drag(tab.left + 20, tab.top + 20, tab.left + 26, tab.top + 24);
+  EXPECT_EQ(ba1.cur_tab, 13);
+  EXPECT_TRUE(ba1.system_drags().empty());
+  // The free surface of the tab band does drag.
+  ba1.pointer().drag(500, 20, 520, 30);
+  ASSERT_FALSE(ba1.system_drags().empty());
+  EXPECT_EQ(ba1.system_drags().back().kind, platform::SystemDrag::Kind::kMove);
+}
+
+TEST_F(TabsByPointer, ACaptionButtonsActionTakesItsHoverLabelAway) {
+  BA1& ba1 = open_shell();
+  hover(ba1, ba1.npc[4]);
+  ASSERT_TRUE(ba1.p1.visible());
+  EXPECT_EQ(ba1.bo_tip.caption(), "置顶");
+  click_on(ba1, ba1.npc[4]);
+  EXPECT_TRUE(ba1.top_most());
+  // The label showed the old tip ("置顶"); it goes with the action and comes back with the new
+  // tip on the next move over the button.
+  EXPECT_FALSE(ba1.p1.visible());
+  hover(ba1, ba1.npc[4]);
+  EXPECT_TRUE(ba1.p1.visible());
+  EXPECT_EQ(ba1.bo_tip.caption(), "取消置顶");
+  // The label is as wide as its text.
+  EXPECT_EQ(ba1.bo_tip.width(), platform::estimate_text("取消置顶").width);
+}
+
+TEST_F(TabsByPointer, TheSeekBarAndItsThumbAnswerPressesAtTheirPlace) {
+  BA1& ba1 = open_shell();
+  player().address = "http://127.0.0.1/film.mp4";
+  player().duration_s = 600;
+  click_on(ba1, ba1.npc[9]);
+  ASSERT_TRUE(ba1.shows(ba1.gunt));
+  // The thumb lies above the downloaded share, so it can be seen and taken.
+  EXPECT_GT(ba1.gunt1.z_order(), ba1.huan.z_order());
+  EXPECT_GT(ba1.gunt1.width(), 0);
+  const platform::Rect bar = ba1.form_rect(ba1.gunt);
+  const int span = ba1.gunt.width() - ba1.gunt1.width();
+  // A plain click a quarter along the bar seeks there.
+  ba1.pointer().click(bar.left + span / 4, bar.top + 4);
+  const auto nearest = [](double seconds) { return std::to_string(std::lround(seconds)); };
+  EXPECT_EQ(player().calls.back(), "Position=" + nearest(600.0 * (span / 4) / span))
+      << "thumb at " << ba1.gunt1.left();
+  // Dragging the thumb to the middle and letting go seeks two seconds before that point.
+  const platform::Rect thumb = ba1.form_rect(ba1.gunt1);
+  ba1.pointer().drag(thumb.left + 1, bar.top + 4, bar.left + span / 2, bar.top + 4, 5);
+  EXPECT_EQ(ba1.gunt1.left(), span / 2);
+  EXPECT_EQ(player().calls.back(), "Position=" + nearest(600.0 * (span / 2) / span - 2));
 }
 
 }  // namespace

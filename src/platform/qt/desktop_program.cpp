@@ -142,6 +142,13 @@ struct DesktopProgram::Parts {
       auto* mpv = dynamic_cast<MpvPlayer*>(window.player());
       return mpv != nullptr ? mpv->video_widget() : nullptr;
     });
+    // The player's FullScreen shows its picture over the whole screen; leaving full screen by
+    // Escape or a double click writes it back to off.
+    if (auto* mpv = dynamic_cast<MpvPlayer*>(window.player())) {
+      QObject::connect(mpv, &MpvPlayer::full_screen_requested, qApp,
+                       [this](bool on) { backend.set_video_full_screen(window, on); });
+      backend.set_full_screen_left_handler([mpv](const Form&) { mpv->set_full_screen(false); });
+    }
     backend.set_frameless([](const Form& form) {
       return form.name() == "BA1" || form.name() == "adsb" || form.name() == "ba4";
     });

@@ -1,8 +1,12 @@
 #include "platform/qt/qt_backend.h"
 
+#include <algorithm>
+
 #include <QtCore/QCoreApplication>
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
+#include <QtGui/QFontMetrics>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
@@ -10,6 +14,7 @@
 #include <QtGui/QPainterPath>
 #include <QtGui/QPixmap>
 #include <QtGui/QRegion>
+#include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
@@ -83,24 +88,24 @@ void paint_cells(QPainter& painter, const Form& form, const std::vector<CellCopy
   }
 }
 
-MouseEvent mouse_of(const QMouseEvent* event) {
-  MouseEvent mouse;
-  const Qt::MouseButtons buttons =
-      event->type() == QEvent::MouseMove ? event->buttons() : Qt::MouseButtons(event->button());
-  if (buttons & Qt::LeftButton)
-    mouse.button = MouseButton::kLeft;
-  else if (buttons & Qt::RightButton)
-    mouse.button = MouseButton::kRight;
-  else if (buttons & Qt::MiddleButton)
-    mouse.button = MouseButton::kMiddle;
-  const Qt::KeyboardModifiers modifiers = event->modifiers();
-  mouse.shift = ((modifiers & Qt::ShiftModifier) ? 1 : 0) |
-                ((modifiers & Qt::ControlModifier) ? 2 : 0) |
-                ((modifiers & Qt::AltModifier) ? 4 : 0);
-  const QPoint at = event->position().toPoint();
-  mouse.x = at.x();
-  mouse.y = at.y();
-  return mouse;
+MouseButton button_of(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return MouseButton::kLeft;
+    case Qt::RightButton:
+      return MouseButton::kRight;
+    case Qt::MiddleButton:
+      return MouseButton::kMiddle;
+    default:
+      return MouseButton::kNone;
+  }
+}
+
+// Every button held, as the toolkit's mouse move reports them.
+MouseButton held_of(Qt::MouseButtons buttons) {
+  return static_cast<MouseButton>(((buttons & Qt::LeftButton) ? 1 : 0) |
+                                  ((buttons & Qt::RightButton) ? 2 : 0) |
+                                  ((buttons & Qt::MiddleButton) ? 4 : 0));
 }
 
 // Key codes as the program knows them (virtual-key codes).
@@ -141,42 +146,68 @@ int shift_of(const QInputEvent* event) {
          ((modifiers & Qt::AltModifier) ? 4 : 0);
 }
 
-// Mouse input on a widget goes to its control's events, a click being a release inside after a
-// press.
+// The form a control belongs to (a form is its own).
+Form& form_of(Control& control) {
+  if (auto* form = dynamic_cast<Form*>(&control)) return *form;
+  return *control.form();
+}
+
+// Marks a widget whose mouse input goes to its form's pointer (see MouseWidget).
+constexpr char kRoutedProperty[] = "pelmora_routed";
+
+// Mouse input on a picture box, a label or a form's own surface goes to the form's pointer, in
+// the form window's pixels, which picks the control by the model's geometry, capture and
+// enabled state. The event stops here: it never travels on to the containing widgets, so a press
+// on a control never reaches the form's surface.
 template <typename Base>
 class MouseWidget : public Base {
  public:
   template <typename... Args>
   explicit MouseWidget(Control& model, Args&&... args)
-      : Base(std::forward<Args>(args)...), model_(model) {
+      : Base(std::forward<Args>(args)...), routed_form_(form_of(model)) {
     this->setMouseTracking(true);
+    this->setProperty(kRoutedProperty, true);
   }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override {
-    pressed_ = true;
-    model_.raise_mouse_down(mouse_of(event));
-    Base::mousePressEvent(event);
+    event->accept();
+    take_focus_from_text();
+    const QPoint at = place(event);
+    routed_form_.pointer().press(at.x(), at.y(), button_of(event->button()), shift_of(event));
   }
   void mouseMoveEvent(QMouseEvent* event) override {
-    model_.raise_mouse_move(mouse_of(event));
-    Base::mouseMoveEvent(event);
+    event->accept();
+    const QPoint at = place(event);
+    routed_form_.pointer().move(at.x(), at.y(), held_of(event->buttons()), shift_of(event));
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
-    const MouseEvent mouse = mouse_of(event);
-    const bool click = pressed_ && this->rect().contains(event->position().toPoint());
-    pressed_ = false;
-    model_.raise_mouse_up(mouse);
-    if (click && event->button() == Qt::LeftButton) model_.raise_click();
-    Base::mouseReleaseEvent(event);
+    event->accept();
+    const QPoint at = place(event);
+    routed_form_.pointer().release(at.x(), at.y(), button_of(event->button()), shift_of(event));
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
-    model_.raise_dbl_click();
-    Base::mouseDoubleClickEvent(event);
+    event->accept();
+    const QPoint at = place(event);
+    routed_form_.pointer().double_click(at.x(), at.y(), button_of(event->button()),
+                                        shift_of(event));
   }
 
-  Control& model_;
-  bool pressed_ = false;
+  // A press on the window's own controls takes the keyboard away from a text box, as clicking a
+  // picture box does: the keys then go to the window (its shortcuts) instead of into the text.
+  void take_focus_from_text() {
+    QWidget* top = this->window();
+    QWidget* focused = QApplication::focusWidget();
+    if (focused != nullptr && focused->window() == top && qobject_cast<QLineEdit*>(focused)) {
+      top->setFocus(Qt::MouseFocusReason);
+    }
+  }
+
+  QPoint place(const QMouseEvent* event) const {
+    return this->mapTo(this->window(), event->position().toPoint());
+  }
+
+  Form& routed_form_;
 };
 
 // A picture box: its back colour, its own picture and the cells drawn into it.
@@ -190,6 +221,8 @@ class SurfaceWidget final : public MouseWidget<QWidget> {
   void host(QWidget* video) {
     video_ = video;
     video_->setParent(this);
+    // The picture takes no mouse input of its own: it reaches the form's pointer through the box.
+    video_->setAttribute(Qt::WA_TransparentForMouseEvents);
     video_->setGeometry(rect());
     video_->show();
   }
@@ -215,6 +248,8 @@ class SurfaceWidget final : public MouseWidget<QWidget> {
   QWidget* video_ = nullptr;
 };
 
+}  // namespace
+
 class SurfacePeer final : public QtControlPeer {
  public:
   SurfacePeer(PictureBox& model, const Form& form, QWidget* parent)
@@ -233,7 +268,13 @@ class SurfacePeer final : public QtControlPeer {
     changed(box_, Property::kVisible);
   }
 
+  // While the picture shows over the whole screen the box is the full-screen window's, not the
+  // model's: its place is given back when full screen ends.
+  void set_detached(bool detached) { detached_ = detached; }
+  bool hosts_video() const { return hosts_video_; }
+
   void changed(Control& control, Property what) override {
+    if (detached_ && (what == Property::kVisible || what == Property::kGeometry)) return;
     if (hosts_video_ && (what == Property::kVisible || what == Property::kGeometry)) {
       widget()->setVisible(true);
       if (box_.visible()) {
@@ -250,23 +291,25 @@ class SurfacePeer final : public QtControlPeer {
 
  protected:
   void changed_own(Property what) override {
+    // The capture is the form's pointer's to keep (it routes every event of the window to the
+    // holder); a toolkit grab would also keep the mouse from modal windows and popups.
     if (what == Property::kPicture || what == Property::kColors) widget()->update();
-    if (what == Property::kCapture) {
-      if (box_.has_capture()) {
-        widget()->grabMouse();
-      } else if (QWidget::mouseGrabber() == widget()) {
-        widget()->releaseMouse();
-      }
-    }
   }
 
  private:
   PictureBox& box_;
   bool hosts_video_ = false;
+  bool detached_ = false;
 };
 
-// The pixel height of a line of label text (12-pixel font).
-constexpr int kLineHeight = 15;
+namespace {
+
+// The font of every label: the application's family at 12 pixels.
+QFont label_font() {
+  QFont font = QApplication::font();
+  font.setPixelSize(12);
+  return font;
+}
 
 class LabelWidget final : public MouseWidget<QLabel> {
  public:
@@ -278,7 +321,8 @@ class LabelPeer final : public QtControlPeer {
   // A label wraps its text only when it is tall enough for two lines; one line is clipped.
   void apply_geometry() override {
     QtControlPeer::apply_geometry();
-    static_cast<QLabel*>(widget())->setWordWrap(label_.height() >= 2 * kLineHeight);
+    auto* text = static_cast<QLabel*>(widget());
+    text->setWordWrap(label_.height() >= 2 * text->fontMetrics().height());
   }
 
   LabelPeer(Label& model, QWidget* parent)
@@ -288,9 +332,7 @@ class LabelPeer final : public QtControlPeer {
     // Captions carry names that came from the service: never read as markup.
     text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont font = text->font();
-    font.setPixelSize(12);
-    text->setFont(font);
+    text->setFont(label_font());
   }
 
  protected:
@@ -350,6 +392,7 @@ class TextBoxPeer final : public QtControlPeer {
     widget()->setParent(parent);
     auto* edit = static_cast<QLineEdit*>(widget());
     edit->setFrame(false);
+    edit->setFocusPolicy(box_.tab_stop() ? Qt::StrongFocus : Qt::ClickFocus);
     QObject::connect(edit, &QLineEdit::textEdited,
                      [this](const QString& text) { box_.set_text(text.toStdString()); });
   }
@@ -362,6 +405,9 @@ class TextBoxPeer final : public QtControlPeer {
       palette.setColor(QPalette::Base, color_of(box_.back_color()));
       palette.setColor(QPalette::Text, color_of(box_.fore_color()));
       edit->setPalette(palette);
+    }
+    if (what == Property::kTabStop) {
+      edit->setFocusPolicy(box_.tab_stop() ? Qt::StrongFocus : Qt::ClickFocus);
     }
     if (what != Property::kText) return;
     const QString text = QString::fromStdString(box_.text());
@@ -459,6 +505,10 @@ class FormWindow final : public MouseWidget<QWidget> {
   }
   ~FormWindow() override { QApplication::instance()->removeEventFilter(this); }
 
+  // Where the last press on the window's own surface was, on the screen: a move or resize that
+  // the window carries out itself follows the pointer from there.
+  QPoint press_point() const { return press_point_; }
+
   bool syncing = false;
 
  protected:
@@ -467,8 +517,16 @@ class FormWindow final : public MouseWidget<QWidget> {
     painter.fillRect(rect(), color_of(form_.back_color()));
     paint_cells(painter, form_, form_.cells());
   }
+  void mousePressEvent(QMouseEvent* event) override {
+    press_point_ = event->globalPosition().toPoint();
+    MouseWidget::mousePressEvent(event);
+  }
   void resizeEvent(QResizeEvent* event) override {
     QWidget::resizeEvent(event);
+    if (full_screen_box_ != nullptr) {
+      full_screen_box_->setGeometry(rect());
+      return;
+    }
     apply_outline();
     if (syncing) return;
     const int twips = form_.twips_per_pixel();
@@ -479,23 +537,13 @@ class FormWindow final : public MouseWidget<QWidget> {
   }
   void moveEvent(QMoveEvent* event) override {
     QWidget::moveEvent(event);
-    if (syncing || form_.window_state() != WindowState::kNormal) return;
+    if (syncing || full_screen_box_ != nullptr || form_.window_state() != WindowState::kNormal) {
+      return;
+    }
     const int twips = form_.twips_per_pixel();
     syncing = true;
     form_.move(x() * twips, y() * twips, form_.width(), form_.height());
     syncing = false;
-  }
-  void changeEvent(QEvent* event) override {
-    QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || syncing) return;
-    const WindowState state = isMinimized()   ? WindowState::kMinimized
-                              : isMaximized() ? WindowState::kMaximized
-                                              : WindowState::kNormal;
-    if (state == form_.window_state()) return;
-    syncing = true;
-    form_.set_window_state(state);
-    syncing = false;
-    form_.raise_resize();
   }
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
@@ -505,8 +553,142 @@ class FormWindow final : public MouseWidget<QWidget> {
       form_.unload();
     }
   }
-  // Key preview: the form sees keys before the focused control of its window.
+  // The pointer left the window: a control holding the capture sees it go, as it would see
+  // any move outside itself.
+  void leaveEvent(QEvent* event) override {
+    QWidget::leaveEvent(event);
+    tell_capture_holder(mapFromGlobal(QCursor::pos()));
+  }
+  void changeEvent(QEvent* event) override {
+    QWidget::changeEvent(event);
+    // A modal window (a question, the file dialog) now takes the input: a control holding the
+    // capture lets go, and its hover look goes with it.
+    if (event->type() == QEvent::WindowBlocked) tell_capture_holder(QPoint(-1, -1));
+    if (event->type() != QEvent::WindowStateChange || syncing || full_screen_box_ != nullptr) {
+      return;
+    }
+    const WindowState state = isMinimized()   ? WindowState::kMinimized
+                              : isMaximized() ? WindowState::kMaximized
+                                              : WindowState::kNormal;
+    if (state == form_.window_state()) return;
+    syncing = true;
+    form_.set_window_state(state);
+    syncing = false;
+    form_.raise_resize();
+  }
+  // The video box shown over the whole screen, and where it came from.
+  QWidget* full_screen_box_ = nullptr;
+  QPointer<QWidget> box_home_;
+  QRect box_geometry_;
+  QRect normal_geometry_;
+  QPoint press_point_;
+
+ public:
+  // Called when the user leaves full screen (Escape, or a double click on the picture).
+  std::function<void()> on_full_screen_left;
+  bool video_full_screen() const { return full_screen_box_ != nullptr; }
+  // Shows `box` (the player's picture) over the whole screen in this window.
+  void show_full_screen(QWidget* box) {
+    if (full_screen_box_ != nullptr || box == nullptr) return;
+    full_screen_box_ = box;
+    box_home_ = box->parentWidget();
+    box_geometry_ = box->geometry();
+    normal_geometry_ = geometry();
+    box->setParent(this);
+    box->setGeometry(rect());
+    box->show();
+    box->raise();
+    syncing = true;
+    clearMask();
+    showFullScreen();
+    // Without a window manager nobody else makes the window cover the screen.
+    if (QScreen* shown_on = screen()) setGeometry(shown_on->geometry());
+    syncing = false;
+    box->setGeometry(rect());
+    setFocus(Qt::OtherFocusReason);
+  }
+  // Puts the box back and the window in the state the form holds.
+  void end_full_screen() {
+    QWidget* box = full_screen_box_;
+    if (box == nullptr) return;
+    full_screen_box_ = nullptr;
+    box->setParent(box_home_);
+    box->setGeometry(box_geometry_);
+    box->show();
+    syncing = true;
+    if (form_.window_state() == WindowState::kMaximized) {
+      showMaximized();
+    } else {
+      showNormal();
+      setGeometry(normal_geometry_);
+    }
+    syncing = false;
+    apply_outline();
+    // The window is back at its own size: lay it out for that size again.
+    const int twips = form_.twips_per_pixel();
+    syncing = true;
+    form_.move(form_.left(), form_.top(), width() * twips, height() * twips);
+    syncing = false;
+    form_.raise_resize();
+  }
+
+ protected:
+  // Escape or a double click on the picture leaves full screen; the picture takes no other
+  // mouse input while it fills the screen.
+  bool full_screen_input(QEvent* event) {
+    if (full_screen_box_ == nullptr) return false;
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape ||
+            QApplication::activeWindow() != this) {
+          return false;
+        }
+        break;
+      case QEvent::MouseButtonDblClick:
+        if (!over_this_window(static_cast<QMouseEvent*>(event))) return false;
+        break;
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseMove:
+        return over_this_window(static_cast<QMouseEvent*>(event));
+      default:
+        return false;
+    }
+    if (on_full_screen_left) {
+      on_full_screen_left();
+    } else {
+      end_full_screen();
+    }
+    return true;
+  }
+
+  bool over_this_window(const QMouseEvent* mouse) const {
+    QWidget* under = QApplication::widgetAt(mouse->globalPosition().toPoint());
+    return under != nullptr && under->window() == this;
+  }
+
+  // A move at `at` (window pixels) for the control holding the capture, if any.
+  void tell_capture_holder(const QPoint& at) {
+    if (form_.captured() == nullptr) return;
+    form_.pointer().move(at.x(), at.y(), held_of(QGuiApplication::mouseButtons()));
+  }
+  // Key preview: the form sees keys before the focused control of its window. Moves over the
+  // widgets that take their own mouse input (browser panes, the text box, the video) reach a
+  // control that holds the capture, as the capture takes every move of the window.
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (full_screen_input(event)) return true;
+    if (event->type() == QEvent::MouseMove && form_.captured() != nullptr) {
+      // The receiver may be one of the browser engine's own objects: the widget is found by the
+      // event's place instead.
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const QPoint global = mouse->globalPosition().toPoint();
+      QWidget* under = QApplication::widgetAt(global);
+      if (under != nullptr && under->window() == this &&
+          !under->property(kRoutedProperty).toBool()) {
+        tell_capture_holder(mapFromGlobal(global));
+      }
+      return false;
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget->window() != this || !form_.key_preview()) return false;
@@ -556,7 +738,10 @@ class FormPeer final : public QtControlPeer {
 
  protected:
   void apply_geometry() override {
-    if (window()->syncing || form_.window_state() != WindowState::kNormal) return;
+    if (window()->syncing || window()->video_full_screen() ||
+        form_.window_state() != WindowState::kNormal) {
+      return;
+    }
     const int twips = form_.twips_per_pixel();
     window()->syncing = true;
     window()->setGeometry(form_.left() / twips, form_.top() / twips, form_.width() / twips,
@@ -585,6 +770,12 @@ class FormPeer final : public QtControlPeer {
   void apply_window_state() {
     FormWindow* win = window();
     if (win->syncing) return;
+    // Full screen keeps the window as it is until it ends; then the form's state is applied.
+    if (win->video_full_screen() && form_.shown() &&
+        form_.window_state() != WindowState::kMinimized) {
+      return;
+    }
+    if (win->video_full_screen()) win->end_full_screen();
     win->syncing = true;
     const WindowLimits& limits = form_.window_limits();
     win->setMinimumSize(limits.min_width, limits.min_height);
@@ -633,10 +824,11 @@ class FormPeer final : public QtControlPeer {
     }
     drag_running_ = true;
     const SystemDrag& drag = form_.system_drags().back();
+    Qt::Edges edges;
+    bool by_system = false;
     if (drag.kind == SystemDrag::Kind::kMove) {
-      handle->startSystemMove();
+      by_system = handle->startSystemMove();
     } else {
-      Qt::Edges edges;
       switch (drag.edge) {
         case WindowEdge::kLeft:
           edges = Qt::LeftEdge;
@@ -663,16 +855,51 @@ class FormPeer final : public QtControlPeer {
           edges = Qt::BottomEdge | Qt::RightEdge;
           break;
       }
-      handle->startSystemResize(edges);
+      by_system = handle->startSystemResize(edges);
     }
+    // Without a window manager that moves windows, the window follows the pointer itself until
+    // the button is let go.
+    const QPoint start_cursor = window()->press_point();
+    const QRect start_frame = window()->geometry();
     auto* watch = new QTimer(window());
-    QObject::connect(watch, &QTimer::timeout, [this, watch] {
-      if (QGuiApplication::mouseButtons() != Qt::NoButton) return;
-      watch->deleteLater();
-      drag_running_ = false;
-      form_.end_system_drag();
-    });
-    watch->start(50);
+    QObject::connect(watch, &QTimer::timeout,
+                     [this, watch, by_system, edges, start_cursor, start_frame] {
+                       if (!by_system)
+                         follow_pointer(edges, QCursor::pos() - start_cursor, start_frame);
+                       if (QGuiApplication::mouseButtons() != Qt::NoButton) return;
+                       watch->deleteLater();
+                       drag_running_ = false;
+                       form_.end_system_drag();
+                     });
+    watch->start(16);
+  }
+
+  // Moves the window by `delta` from `start` (no edges), or moves the given edges by it,
+  // within the window's size limits.
+  void follow_pointer(Qt::Edges edges, const QPoint& delta, const QRect& start) {
+    FormWindow* win = window();
+    if (edges == Qt::Edges()) {
+      win->move(start.topLeft() + delta);
+      return;
+    }
+    QRect frame = start;
+    const QSize least = win->minimumSize();
+    const QSize most = win->maximumSize();
+    if (edges & Qt::LeftEdge) {
+      const int width = std::clamp(start.width() - delta.x(), least.width(), most.width());
+      frame.setLeft(start.right() + 1 - width);
+    }
+    if (edges & Qt::RightEdge) {
+      frame.setWidth(std::clamp(start.width() + delta.x(), least.width(), most.width()));
+    }
+    if (edges & Qt::TopEdge) {
+      const int height = std::clamp(start.height() - delta.y(), least.height(), most.height());
+      frame.setTop(start.bottom() + 1 - height);
+    }
+    if (edges & Qt::BottomEdge) {
+      frame.setHeight(std::clamp(start.height() + delta.y(), least.height(), most.height()));
+    }
+    if (frame != win->geometry()) win->setGeometry(frame);
   }
 
   Form& form_;
@@ -705,7 +932,10 @@ void QtBackend::attach(Form& form) {
     } else if (auto* box = dynamic_cast<PictureBox*>(control)) {
       auto surface = std::make_unique<SurfacePeer>(*box, form, window);
       if (box->name() == "QvodC" && video_widget_provider_) {
-        if (QWidget* video = video_widget_provider_(form)) surface->host_video(video);
+        if (QWidget* video = video_widget_provider_(form)) {
+          surface->host_video(video);
+          attached.video_peer = surface.get();
+        }
       }
       peer = std::move(surface);
     } else if (auto* label = dynamic_cast<Label*>(control)) {
@@ -732,11 +962,50 @@ void QtBackend::attach(Form& form) {
     QWidget* parent_widget = parent != widgets.end() ? parent->second : window;
     if (peer->widget()->parentWidget() != parent_widget) peer->widget()->setParent(parent_widget);
   }
-  // Later controls lie above earlier ones, as they were placed.
-  for (QtControlPeer* peer : visual) peer->widget()->raise();
+  // Labels that take the size of their text were measured before there was a font to measure
+  // with.
+  for (Control* control : form.controls()) {
+    if (auto* label = dynamic_cast<Label*>(control); label != nullptr && label->auto_size()) {
+      label->fit();
+    }
+  }
+  // Stacking as the model has it: later controls (or those brought to the front) lie above.
+  std::vector<QtControlPeer*> stacked = visual;
+  std::stable_sort(stacked.begin(), stacked.end(), [](QtControlPeer* a, QtControlPeer* b) {
+    return a->model().z_order() < b->model().z_order();
+  });
+  for (QtControlPeer* peer : stacked) peer->widget()->raise();
   for (QtControlPeer* peer : visual) peer->sync_all();
   attached.form_peer->sync_all();
   attached.form_peer->changed(form, Property::kWindowState);
+}
+
+void QtBackend::set_video_full_screen(const Form& form, bool full_screen) {
+  const auto found = forms_.find(&form);
+  if (found == forms_.end() || found->second.video_peer == nullptr) return;
+  Attached& attached = found->second;
+  FormWindow* window = attached.form_peer->window();
+  if (full_screen == window->video_full_screen()) return;
+  if (full_screen) {
+    window->on_full_screen_left = [this, &form] {
+      if (full_screen_left_) {
+        full_screen_left_(form);
+      } else {
+        set_video_full_screen(form, false);
+      }
+    };
+    attached.video_peer->set_detached(true);
+    window->show_full_screen(attached.video_peer->widget());
+  } else {
+    window->end_full_screen();
+    attached.video_peer->set_detached(false);
+    attached.video_peer->changed(attached.video_peer->model(), Property::kVisible);
+  }
+}
+
+bool QtBackend::video_full_screen(const Form& form) const {
+  const auto found = forms_.find(&form);
+  return found != forms_.end() && found->second.form_peer->window()->video_full_screen();
 }
 
 void QtBackend::detach(Form& form) {
@@ -750,7 +1019,22 @@ void QtBackend::detach(Form& form) {
 }
 
 void QtBackend::pump_events() {
-  QCoreApplication::processEvents();
+  // The user's own input waits until the handler that lets events run has returned: a key or a
+  // release that arrives meanwhile is handled after the event being handled, in order, never
+  // inside it (a release inside its own press handler, a typed character before the one typed
+  // earlier).
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+TextExtent QtBackend::measure_text(std::string_view text) const {
+  const QFontMetrics metrics(label_font());
+  QString caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  caption.replace("\r\n", "\n");
+  const QStringList lines = caption.split('\n');
+  int widest = 0;
+  for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+  // One pixel more than the advance: the last glyph's antialiased edge may reach past it.
+  return {widest > 0 ? widest + 1 : 0, static_cast<int>(lines.size()) * metrics.height()};
 }
 
 namespace {

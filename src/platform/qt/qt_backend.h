@@ -20,6 +20,7 @@ namespace pelmora::platform::qt {
 
 class QtControlPeer;
 class FormPeer;
+class SurfacePeer;
 
 // The desktop backend: every form becomes a top-level window and every control a widget inside
 // its container's widget; timers run on QTimer; popup menus are QMenus built from the model at
@@ -46,6 +47,18 @@ class QtBackend final : public Backend {
   void detach(Form& form) override;
   void pump_events() override;
   void popup_menu(Form& form, MenuItem& menu) override;
+  // Measured with the labels' real font.
+  TextExtent measure_text(std::string_view text) const override;
+
+  // Shows the form's video picture over the whole screen, or puts it back in its place in the
+  // window (the player's FullScreen). Does nothing for a form without the player's picture.
+  void set_video_full_screen(const Form& form, bool full_screen);
+  bool video_full_screen(const Form& form) const;
+  // Called when the user leaves full screen (Escape or a double click on the picture), so the
+  // player's own full-screen state follows; without it the picture simply goes back.
+  void set_full_screen_left_handler(std::function<void(const Form&)> handler) {
+    full_screen_left_ = std::move(handler);
+  }
 
   // The top-level window of a form, null before attach (for screenshots and tests).
   QWidget* window_of(const Form& form) const;
@@ -54,11 +67,13 @@ class QtBackend final : public Backend {
   struct Attached {
     std::unique_ptr<FormPeer> form_peer;
     std::vector<std::unique_ptr<ControlPeer>> peers;
+    SurfacePeer* video_peer = nullptr;
   };
 
   QWebEngineProfile* profile_ = nullptr;
   std::function<QWidget*(Form&)> video_widget_provider_;
   std::function<bool(const Form&)> frameless_;
+  std::function<void(const Form&)> full_screen_left_;
   std::map<const Form*, Attached> forms_;
 };
 
