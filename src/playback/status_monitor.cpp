@@ -107,7 +107,11 @@ void BA1::Timer1_Timer() {
   const int now = qvod_c->position();
   const int length = qvod_c->duration();
   times.set_caption(playback::status::time_display(now, length));
-  gunt1.set_left(playback::bars::seek_thumb(now, length, gunt.width() - gunt1.width()));
+  // A thumb the user is dragging stays under the pointer: placed back here, the drop would seek
+  // from wherever the tick left it.
+  if (pointer().pressed() != &gunt1) {
+    gunt1.set_left(playback::bars::seek_thumb(now, length, gunt.width() - gunt1.width()));
+  }
   times.set_left(qvod.width() - times.width() - 13);
   gunt1.set_tool_tip(text::time_text(now));
 

@@ -223,6 +223,20 @@ TEST_F(TabsByPointer, TheSeekBarAndItsThumbAnswerPressesAtTheirPlace) {
   ba1.pointer().drag(thumb.left + 1, bar.top + 4, bar.left + span / 2, bar.top + 4, 5);
   EXPECT_EQ(ba1.gunt1.left(), span / 2);
   EXPECT_EQ(player().calls.back(), "Position=" + nearest(600.0 * (span / 2) / span - 2));
+  // A drag that outlasts ticks of the status monitor: the held thumb is not put back where the
+  // player is, so the drop seeks where the user let go.
+  player().position_s = 0;
+  const platform::Rect held = ba1.form_rect(ba1.gunt1);
+  ba1.pointer().press(held.left + 1, bar.top + 4);
+  ba1.pointer().move(bar.left + span / 4, bar.top + 4, platform::MouseButton::kLeft);
+  headless.backend.advance(3000);
+  EXPECT_EQ(ba1.gunt1.left(), span / 4);
+  ba1.pointer().release(bar.left + span / 4, bar.top + 4);
+  EXPECT_EQ(player().calls.back(), "Position=" + nearest(600.0 * (span / 4) / span - 2));
+  // Let go, the thumb follows the player again.
+  player().position_s = 0;
+  headless.backend.advance(1000);
+  EXPECT_EQ(ba1.gunt1.left(), 0);
 }
 
 }  // namespace

@@ -257,12 +257,14 @@ class XSession {
     pause_ms(400);
   }
   // Presses at the start, moves with the button held in steps, lets go at the end.
-  void drag(int x0, int y0, int x1, int y1, int steps = 12) {
+  // Presses at (x0, y0), moves to (x1, y1) in `steps` moves `step_ms` apart, and lets go.
+  void drag(int x0, int y0, int x1, int y1, int steps = 12, int step_ms = 0) {
     move(x0, y0);
     button(1, true);
     pause_ms(80);
     for (int step = 1; step <= steps; ++step) {
       move(x0 + (x1 - x0) * step / steps, y0 + (y1 - y0) * step / steps);
+      if (step_ms > 0) pause_ms(step_ms);
     }
     pause_ms(120);
     button(1, false);
