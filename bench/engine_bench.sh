@@ -156,14 +156,21 @@ pss() { awk '/^Pss:/ {print $2}' "/proc/$term_pid/smaps_rollup"; }
 echo "  before: $(pss) kB"
 curl -s -o "$work/streamed.bin" "$stream" &
 reader=$!
-samples=()
+# Sampled every 0.1 s; the first sample at or past each quarter of the file is printed, with the
+# highest seen.
+next_mark=25
+peak=0
 while kill -0 "$reader" 2>/dev/null; do
   got=$(stat -c %s "$work/streamed.bin" 2>/dev/null || echo 0)
-  samples+=("$((got * 100 / big_size))% $(pss)")
-  sleep 0.5
+  now=$(pss)
+  [ "$now" -gt "$peak" ] && peak=$now
+  if [ $((got * 100 / big_size)) -ge "$next_mark" ] && [ "$next_mark" -lt 100 ]; then
+    echo "  at $((got * 100 / big_size)) %: $now kB"
+    next_mark=$((next_mark + 25))
+  fi
+  sleep 0.1
 done
 wait "$reader"
-samples+=("100% $(pss)")
-printf '  %s\n' "${samples[@]}" | awk 'NR == 1 || NR % 4 == 0 {print} END {print}' | uniq
+echo "  at 100 %: $(pss) kB (highest while streaming: $peak kB)"
 cmp -s "$work/streamed.bin" "$media/big.bin" && echo "  streamed bytes match the file"
 stop_terminal

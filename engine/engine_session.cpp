@@ -46,6 +46,9 @@ constexpr int kTailPieces = 2;
 constexpr int kStartupPieces = 8;
 // ... or, when nothing reads it, this long after its metadata is known.
 constexpr auto kStartupUnread = std::chrono::milliseconds(2000);
+bool is_end_piece(int piece, int num_pieces) {
+  return piece < kHeadPieces || piece >= num_pieces - kTailPieces;
+}
 // While an item plays and still downloads, a prepared one is held to this rate.
 constexpr int kNextRateWhilePlaying = 1024 * 1024;
 
@@ -152,6 +155,7 @@ struct Item {
   Clock::time_point startup_until;
   Clock::time_point metadata_at;
   std::set<int> startup_pieces;
+  bool ends_fetched = false;  // a prepared item has its first and last pieces
 };
 
 struct Engine::Impl {
@@ -178,6 +182,8 @@ struct Engine::Impl {
   void end_startup(Item& item);
   std::vector<lt::download_priority_t> startup_priorities(Item& item, int num_pieces,
                                                           int piece_length);
+  std::vector<lt::download_priority_t> priorities(Item& item, int num_pieces, int piece_length);
+  int download_limit(const Item& item) const;
   void set_window(Item& item, int piece);
   void aim(Item& item, int reader, int piece);
   void fail(Item& item, const std::string& error);
@@ -391,28 +397,57 @@ void Engine::Impl::on_metadata(Item& item) {
   changed.notify_all();
 }
 
-void Engine::Impl::apply_role(Item& item) {
-  if (!item.metadata || !item.handle.is_valid() || item.role == Role::seed) return;
-  std::vector<lt::download_priority_t> priorities(static_cast<std::size_t>(item.num_pieces),
-                                                  lt::default_priority);
+std::vector<lt::download_priority_t> Engine::Impl::priorities(Item& item, int num_pieces,
+                                                              int piece_length) {
   if (item.role == Role::play && item.startup) {
-    priorities = startup_priorities(item, item.num_pieces, item.piece_length);
-  } else if (item.role == Role::next) {
-    std::fill(priorities.begin(), priorities.end(), lt::low_priority);
-    for (int i = 0; i < item.num_pieces; ++i) {
-      if (i < kHeadPieces || i >= item.num_pieces - kTailPieces) {
-        priorities[static_cast<std::size_t>(i)] = lt::top_priority;
+    return startup_priorities(item, num_pieces, piece_length);
+  }
+  std::vector<lt::download_priority_t> priorities(static_cast<std::size_t>(num_pieces),
+                                                  lt::default_priority);
+  if (item.role == Role::next) {
+    // Its ends alone first, then the rest: priorities alone do not order what the web seed
+    // sends, as the library asks it for long runs of pieces around the one it picks.
+    if (!item.ends_fetched && item.metadata) {
+      item.ends_fetched = true;
+      for (int i = 0; i < num_pieces; ++i) {
+        if (is_end_piece(i, num_pieces) && !item.handle.have_piece(lt::piece_index_t{i})) {
+          item.ends_fetched = false;
+        }
       }
     }
+    for (int i = 0; i < num_pieces; ++i) {
+      priorities[static_cast<std::size_t>(i)] = is_end_piece(i, num_pieces) ? lt::top_priority
+                                                : item.ends_fetched         ? lt::low_priority
+                                                                            : lt::dont_download;
+    }
   }
-  item.handle.prioritize_pieces(priorities);
+  return priorities;
+}
+
+int Engine::Impl::download_limit(const Item& item) const {
+  int limit = options.download_limit > 0 ? options.download_limit : -1;
+  if (item.role != Role::next) return limit;
+  for (const auto& [hash, other] : items) {
+    if (other.role == Role::play && other.error.empty() && other.handle.is_valid() &&
+        !other.handle.status({}).is_seeding) {
+      if (limit < 0 || limit > kNextRateWhilePlaying) limit = kNextRateWhilePlaying;
+      break;
+    }
+  }
+  return limit;
+}
+
+void Engine::Impl::apply_role(Item& item) {
+  if (!item.metadata || !item.handle.is_valid() || item.role == Role::seed) return;
+  item.handle.prioritize_pieces(priorities(item, item.num_pieces, item.piece_length));
+  // Opened items ask for nothing until their priorities are set (see open()).
   item.handle.unset_flags(lt::torrent_flags::upload_mode);
   if (item.role == Role::play) {
     item.handle.set_flags(lt::torrent_flags::sequential_download);
   } else {
     item.handle.unset_flags(lt::torrent_flags::sequential_download);
   }
-  item.handle.set_download_limit(options.download_limit > 0 ? options.download_limit : -1);
+  item.handle.set_download_limit(download_limit(item));
 }
 
 void Engine::Impl::set_window(Item& item, int piece) {
@@ -500,6 +535,10 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
     if (Item* item = by_handle(a->handle)) {
       item->got_payload = true;
       if (item->error == "no-source") item->error.clear();
+      if (item->role == Role::next && !item->ends_fetched &&
+          is_end_piece(static_cast<int>(a->piece_index), item->num_pieces)) {
+        apply_role(*item);  // the rest follows once the ends are all there
+      }
     }
     changed.notify_all();
   } else if (auto* h = lt::alert_cast<lt::hash_failed_alert>(alert)) {
@@ -540,13 +579,6 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
 
 void Engine::Impl::tick() {
   const auto now = Clock::now();
-  bool playing = false;
-  for (auto& [hash, item] : items) {
-    if (item.role == Role::play && item.error.empty() && item.handle.is_valid() &&
-        !item.handle.status({}).is_seeding) {
-      playing = true;
-    }
-  }
   for (auto& [hash, item] : items) {
     if (!item.error.empty() || !item.handle.is_valid() || item.role == Role::seed) continue;
     if (item.startup && item.metadata &&
@@ -554,11 +586,7 @@ void Engine::Impl::tick() {
                            : now - item.metadata_at >= kStartupUnread)) {
       end_startup(item);
     }
-    if (item.role == Role::next) {
-      int limit = options.download_limit > 0 ? options.download_limit : -1;
-      if (playing && (limit < 0 || limit > kNextRateWhilePlaying)) limit = kNextRateWhilePlaying;
-      item.handle.set_download_limit(limit);
-    }
+    if (item.role == Role::next) item.handle.set_download_limit(download_limit(item));
     // Without peers nothing but the service can give the metadata: it is asked at once.
     const auto grace = options.peers ? options.metadata_grace : std::chrono::milliseconds(0);
     if (!item.metadata && !item.metadata_asked && now - item.opened >= grace) {
@@ -621,13 +649,14 @@ void Engine::Impl::fetch_metadata(std::string hash, std::string service_url) {
     fail(item, "metadata-mismatch");
     return;
   }
-  if (item.startup) {
-    // Added again with the metadata and the priorities of its start together: set on the item
-    // as it is, the metadata would let the web seed be asked for the first megabytes before any
-    // priority of ours applies.
+  if (item.role != Role::seed) {
+    // Added again with the metadata and its priorities together: set on the item as it is, the
+    // metadata would let the web seed be asked for megabytes of the library's own choosing before
+    // any priority of ours applies (a starting item's first reads, a prepared one's ends).
     lt::add_torrent_params params;
-    params.piece_priorities = startup_priorities(item, ti.num_pieces(), ti.piece_length());
-    params.flags |= lt::torrent_flags::sequential_download;
+    params.piece_priorities = priorities(item, ti.num_pieces(), ti.piece_length());
+    if (item.role == Role::play) params.flags |= lt::torrent_flags::sequential_download;
+    params.download_limit = download_limit(item);
     params.ti = std::make_shared<lt::torrent_info>(std::move(ti));
     session->remove_torrent(item.handle);
     add_to_session(item, std::move(params));
@@ -712,11 +741,17 @@ std::string Engine::open(const QvodAddress& address, Role role) {
   }
   d.save_item_file(item);
   lt::add_torrent_params params;
-  // Starting, it asks for nothing until its priorities are set (see startup_priorities): when
-  // the metadata comes from peers, the web seed would otherwise be asked for the first
-  // megabytes before any priority of ours applies.
-  if (item.startup) params.flags |= lt::torrent_flags::upload_mode;
+  // It asks for nothing until its priorities are set (apply_role): when the metadata comes from
+  // peers, the web seed would otherwise be asked for megabytes of the library's own choosing
+  // first (not a starting item's first reads, not a prepared one's ends).
+  params.flags |= lt::torrent_flags::upload_mode;
   d.add_to_session(item, std::move(params));
+  if (!d.options.peers && !item.metadata && item.error.empty()) {
+    // Without peers only the service can give the metadata: it is asked at once.
+    item.metadata_asked = true;
+    d.fetchers.emplace_back(
+        [&d, h = address.hash, url = d.options.service_url] { d.fetch_metadata(h, url); });
+  }
   return item.token;
 }
 

@@ -110,6 +110,10 @@ TEST(TerminalOptions, PlayerFolderIsWhereTheProgramWasStartedFrom) {
   EXPECT_FALSE(parse_terminal_options({"--listen-port", "70000"}, "/p/x", "/w", "", "").options);
   EXPECT_FALSE(parse_terminal_options({"--service", "ftp://x/"}, "/p/x", "/w", "", "").options);
   EXPECT_FALSE(parse_terminal_options({"--seed"}, "/p/x", "/w", "", "").options);
+  EXPECT_EQ(parsed.options->startup_ms, 1000);
+  EXPECT_EQ(
+      parse_terminal_options({"--startup-time", "0"}, "/p/x", "/w", "", "").options->startup_ms, 0);
+  EXPECT_FALSE(parse_terminal_options({"--startup-time", "-5"}, "/p/x", "/w", "", "").options);
 
   EXPECT_EQ(download_folder("D:/media/", "/p", "/home/u/Media/"), "/p/D:/media");
   EXPECT_EQ(download_folder("/srv/media/", "/p", "/home/u/Media/"), "/srv/media");
