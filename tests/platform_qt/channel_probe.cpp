@@ -6,10 +6,14 @@
 //   channel_probe FOLDER serve         claims, listens, prints "ready", then prints each command
 //                                      it receives on a line of its own, until it is killed
 //   channel_probe FOLDER hold          claims but never takes a command; prints "ready"
+//   channel_probe FOLDER refuse MS     claims, prints "ready", takes no command for MS ms, then
+//                                      ends as a start without a window does: refuses what it
+//                                      holds and what comes for half a second, then exits
 #include <QtCore/QCoreApplication>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "platform/qt/local_instance_channel.h"
 
@@ -42,6 +46,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", channel.failure().c_str());
       return 1;
     }
+    return 0;
+  }
+  if (mode == "refuse" && argc >= 4) {
+    if (!channel.claim()) return 3;
+    print_line("ready");
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argv[3])));
+    channel.refuse("the user declined");
+    print_line("refused");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     return 0;
   }
   if (mode == "serve" || mode == "hold") {

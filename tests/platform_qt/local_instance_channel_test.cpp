@@ -123,6 +123,27 @@ TEST_F(ChannelTest, AStartWaitingOnAnInstanceThatDiesBecomesTheFirst) {
   EXPECT_EQ(waiting.exit_code(), 3);
 }
 
+// A first start that ends before its window opens (the user declined to go on) tells the starts
+// waiting on it, and those that come before it has gone, that nobody will take their command:
+// each says so and fails, instead of becoming the window in turn. Once it has gone, the next
+// start is the first again.
+TEST_F(ChannelTest, StartsWaitingOnAFirstThatEndsWithoutAWindowAreToldSoAndFail) {
+  Probe first(channel_folder, {"refuse", "1500"});
+  ASSERT_EQ(first.line(), "ready");
+  Probe waiting(channel_folder, {"send", "/media/a.mp4", "20000"});
+  Probe also_waiting(channel_folder, {"send", "/media/b.mp4", "20000"});
+  ASSERT_EQ(first.line(), "refused");
+  Probe late(channel_folder, {"send", "/media/c.mp4", "20000"});
+  for (Probe* start : {&waiting, &also_waiting, &late}) {
+    EXPECT_EQ(start->exit_code(), 1);
+    EXPECT_NE(start->errors().find("ended without a window (the user declined)"), std::string::npos)
+        << start->errors();
+  }
+  EXPECT_EQ(first.exit_code(), 0);
+  Probe next(channel_folder, {"send", "/media/d.mp4", "2000"});
+  EXPECT_EQ(next.exit_code(), 3);
+}
+
 TEST_F(ChannelTest, AStaleSocketAfterACrashDoesNotBlockTheNextStart) {
   {
     Probe crashed(channel_folder, {"serve"});

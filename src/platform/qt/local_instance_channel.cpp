@@ -25,6 +25,10 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr std::string_view kAcknowledgement = "OK\n";
+// A first start that ends without a window answers "NO " and why, on one line.
+constexpr std::string_view kRefusal = "NO ";
+// The longest answer a later start reads.
+constexpr std::size_t kMaxReply = 1024;
 // A connection that has not delivered its whole message in this time is closed.
 constexpr milliseconds kReadLimit{5000};
 // At most this many connections are read at the same time; more wait in the backlog.
@@ -34,6 +38,12 @@ constexpr std::size_t kMaxReading = 256;
 constexpr milliseconds kSlice{100};
 constexpr milliseconds kFirstPause{2};
 constexpr milliseconds kLongestPause{250};
+
+// Answers a connection with `reply` and closes it.
+void answer(int fd, std::string_view reply) {
+  ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+  ::close(fd);
+}
 
 // A file name from the channel's name: letters, digits, "-", "." and "_" stay, the rest is "_".
 std::string file_stem(const std::string& name) {
@@ -268,6 +278,10 @@ void LocalInstanceChannel::accept_loop(int listen_fd, int wake_fd) {
 
 void LocalInstanceChannel::queue(Pending pending) {
   std::lock_guard lock(mutex_);
+  if (!refusal_.empty()) {
+    answer(pending.fd, refusal_);
+    return;
+  }
   queue_.push_back(std::move(pending));
   if (receiver_ != nullptr) {
     QMetaObject::invokeMethod(
@@ -285,10 +299,18 @@ void LocalInstanceChannel::take_queued() {
       queue_.pop_front();
     }
     // The command has arrived: its start may end now.
-    ::send(pending.fd, kAcknowledgement.data(), kAcknowledgement.size(), MSG_NOSIGNAL);
-    ::close(pending.fd);
+    answer(pending.fd, kAcknowledgement);
     if (on_command_) on_command_(pending.command);
   }
+}
+
+void LocalInstanceChannel::refuse(const std::string& reason) {
+  std::lock_guard lock(mutex_);
+  std::string line = reason.empty() ? std::string("it ended") : reason;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  refusal_ = std::string(kRefusal) + line + "\n";
+  for (const Pending& pending : queue_) answer(pending.fd, refusal_);
+  queue_.clear();
 }
 
 void LocalInstanceChannel::listen(std::function<void(const std::string& command)> on_command) {
@@ -383,10 +405,16 @@ LocalInstanceChannel::HandOver LocalInstanceChannel::deliver(const std::string& 
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (got <= 0) break;  // closed without an answer: the instance is ending
         reply.append(buffer, static_cast<std::size_t>(got));
-        if (reply.size() >= kAcknowledgement.size()) break;
+        if (reply.starts_with(kAcknowledgement) || reply.ends_with('\n')) break;
+        if (reply.size() > kMaxReply) break;
       }
       ::close(fd);
       if (reply.starts_with(kAcknowledgement)) return HandOver::kDelivered;
+      if (reply.starts_with(kRefusal) && reply.ends_with('\n')) {
+        failure_ = "the running Pelmora ended without a window (" +
+                   reply.substr(kRefusal.size(), reply.size() - kRefusal.size() - 1) + ")";
+        return HandOver::kFailed;
+      }
     } else {
       ::close(fd);
     }

@@ -24,7 +24,7 @@ namespace pelmora::platform {
 // doing (the program may still be starting), and queued. The user-interface thread takes the
 // queued commands once `listen` has been called, acknowledges each as it takes it and hands it
 // to the program. A message is one UTF-8 command line after its length (four bytes,
-// big-endian); the acknowledgement is "OK\n".
+// big-endian); the acknowledgement is "OK\n", a refusal "NO " and the reason on one line.
 //
 // A later start connects, sends its command line and waits for the acknowledgement. While the
 // lock holder lives it keeps trying, with growing pauses, for a refused or closed connection; a
@@ -57,6 +57,12 @@ class LocalInstanceChannel final : public InstanceChannel {
   void listen(std::function<void(const std::string& command)> on_command) override;
   // A later start's delivery: true when the running instance took the command. Never claims.
   bool send(const std::string& command) override;
+
+  // The first start ends without ever having a window (the user declined to go on): every
+  // command it holds, and every one that arrives until it ends, is answered with a refusal that
+  // says `reason`, so that the starts waiting on it say so and fail instead of each becoming
+  // the window in turn and asking the user again. Commands already taken are not affected.
+  void refuse(const std::string& reason);
 
   // A later start's delivery, for a start that did not win `claim`: retries while the lock
   // holder lives, at most `patience` in all. When the holder ends before it took the command,
@@ -96,6 +102,7 @@ class LocalInstanceChannel final : public InstanceChannel {
 
   std::mutex mutex_;  // guards queue_ and receiver_
   std::deque<Pending> queue_;
+  std::string refusal_;          // the reply to every command once `refuse` ran; empty before
   QObject* receiver_ = nullptr;  // lives on the user-interface thread once `listen` ran
   std::function<void(const std::string&)> on_command_;
 };
