@@ -197,7 +197,11 @@ int main(int argc, char** argv) {
 
   platform::qt::DesktopProgram program({platform::resolve_program_folder(arguments.home),
                                         arguments.command_line, nullptr, nullptr, &channel});
-  if (!program.start()) return 0;
+  if (!program.start()) {
+    // Starts that handed their files over meanwhile learn that nobody will play them.
+    channel.refuse("it closed before its window opened");
+    return 0;
+  }
 
   if (std::getenv("PELMORA_TIMING") != nullptr) report_timing(program);
 
