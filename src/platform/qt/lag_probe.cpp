@@ -7,6 +7,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -86,9 +87,37 @@ void start_stack_sampler() {
   }).detach();
 }
 
+// Prints the wall-clock time at which each press of the Shift key reaches the program (once per
+// press, though Qt hands it to the window and then to the widgets), for a benchmark that presses
+// the key through the X server and compares with the moment it pressed it. Shift does nothing in
+// the program's window.
+class KeyArrivals : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Shift && !key->isAutoRepeat() && key->timestamp() != last_) {
+        last_ = key->timestamp();
+        const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+        std::fprintf(stderr, "pelmora-timing key %lld\n", now);
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  quint64 last_ = 0;
+};
+
 }  // namespace
 
 void start_lag_probe(bool sample_stacks) {
+  QCoreApplication::instance()->installEventFilter(new KeyArrivals(QCoreApplication::instance()));
   auto* tick = new QTimer(QCoreApplication::instance());
   auto* report = new QTimer(tick);
   auto* clock = new QElapsedTimer();
