@@ -14,11 +14,13 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "app/configuration.h"
 #include "app/main_window.h"
@@ -455,6 +457,40 @@ TEST_F(MpvPlayerTest, APreparedNextStreamIsOpenedAheadAndPlayedFromThere) {
   EXPECT_EQ(next_requests.load(), asked);
   EXPECT_EQ(player->media_address(), next);
   EXPECT_TRUE(run_until([&] { return player->position() >= 1; }));
+}
+
+// Episodes of the same length one after the other, each prepared ahead and started the moment
+// the one before ends (as autoplay does): mpv reports a property only when its value changes,
+// so each item must still read its own length and download, or its end is never seen.
+TEST_F(MpvPlayerTest, ItemsOfTheSameLengthBackToBackEachReadTheirLengthAndDownload) {
+  LoopbackServer server;
+  const std::string body = read_whole(clip().path);
+  for (const char* path : {"/e/1.mkv", "/e/2.mkv", "/e/3.mkv", "/e/4.mkv"}) {
+    server.on(path, [&](const std::string&, const std::string&) {
+      LoopbackServer::Reply reply;
+      reply.body = body;
+      reply.content_type = "video/x-matroska";
+      return reply;
+    });
+  }
+  for (int episode = 1; episode <= 4; ++episode) {
+    const std::string address = server.base_url() + "e/" + std::to_string(episode) + ".mkv";
+    if (episode > 1) player->stop();
+    start(address);
+    // The window has more to do when an item starts (lists, pages): mpv opens the item it had
+    // prepared before the player hears from it again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(reaches(PlayState::kPlaying)) << episode;
+    EXPECT_TRUE(run_until([&] { return player->duration() == 3; }, 2000))
+        << "episode " << episode << " reads length " << player->duration();
+    EXPECT_TRUE(run_until([&] { return player->download_permille() == 1000; }, 2000))
+        << "episode " << episode << " reads download " << player->download_permille();
+    if (episode < 4) {
+      player->prepare_next(server.base_url() + "e/" + std::to_string(episode + 1) + ".mkv");
+    }
+    player->set_position(2);
+    ASSERT_TRUE(reaches(PlayState::kReady, 5000)) << episode;
+  }
 }
 
 // mpv never moves on to the prepared item by itself: at the end the current item reads finished.

@@ -95,3 +95,7 @@ PELMORA_MPV_FORWARD(int, mpv_command_async, MPV_ERROR_UNINITIALIZED,
                     (ctx, reply_userdata, args))
 PELMORA_MPV_FORWARD(int, mpv_command, MPV_ERROR_UNINITIALIZED,
                     (mpv_handle * ctx, const char** args), (ctx, args))
+PELMORA_MPV_FORWARD(int, mpv_get_property_async, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, uint64_t reply_userdata, const char* name,
+                     mpv_format format),
+                    (ctx, reply_userdata, name, format))

@@ -54,6 +54,25 @@ constexpr WatchedProperty kWatched[] = {
     {Watched::kDemuxerCacheState, "demuxer-cache-state", MPV_FORMAT_NODE},
 };
 
+// The readings an item starts from nothing (reset when it starts) whose values two items can
+// share: mpv reports an observed property only when its value differs from the one it reported
+// last, so an item as long as the one before would never report its length. These are asked for
+// again once the item is open, tagged with the item's playlist entry.
+constexpr Watched kAskedAgain[] = {Watched::kDuration, Watched::kVideoBitrate,
+                                   Watched::kAudioBitrate, Watched::kDemuxerCacheState};
+constexpr uint64_t kAnswerTag = uint64_t{1} << 62;
+
+uint64_t answer_id(int64_t entry, Watched watched) {
+  return kAnswerTag | (static_cast<uint64_t>(entry) << 8) | static_cast<uint64_t>(watched);
+}
+
+const WatchedProperty& watched_property(Watched id) {
+  for (const auto& watched : kWatched) {
+    if (watched.id == id) return watched;
+  }
+  return kWatched[0];
+}
+
 bool flag_of(const mpv_event_property& property) {
   return property.format == MPV_FORMAT_FLAG && *static_cast<int*>(property.data) != 0;
 }
@@ -138,8 +157,18 @@ void MpvPlayer::drain_events() {
 void MpvPlayer::handle_event(const mpv_event& event) {
   switch (event.event_id) {
     case MPV_EVENT_PROPERTY_CHANGE:
-      handle_property(event);
+      handle_property(event.reply_userdata, *static_cast<const mpv_event_property*>(event.data));
       break;
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+      // An answer about an item replaced since, or a reading mpv does not have yet (it reports
+      // that as a change later), changes nothing.
+      const uint64_t id = event.reply_userdata;
+      if (event.error < 0 || (id & kAnswerTag) == 0) break;
+      if (static_cast<int64_t>((id & ~kAnswerTag) >> 8) != entry_id_) break;
+      if (facts_.phase != MpvLoadPhase::kLoading && !loaded()) break;
+      handle_property(id & 0xFF, *static_cast<const mpv_event_property*>(event.data));
+      break;
+    }
     case MPV_EVENT_START_FILE: {
       const auto* start = static_cast<const mpv_event_start_file*>(event.data);
       if (start->playlist_entry_id == entry_id_ && facts_.phase == MpvLoadPhase::kLoading) {
@@ -154,6 +183,7 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       // done now, before playback begins.
       if (facts_.phase != MpvLoadPhase::kLoading) break;
       file_open_ = true;
+      ask_readings_again();
       if (pending_seek_ >= 0) seek_to(pending_seek_);
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
@@ -163,6 +193,8 @@ void MpvPlayer::handle_event(const mpv_event& event) {
         facts_.idle_active = false;
         time_pos_ = pending_seek_ >= 0 ? pending_seek_ : restart_at_;
         pending_seek_ = -1;
+        // The bitrates are known from the first packets on.
+        ask_readings_again();
         queue_next();
       }
       break;
@@ -183,9 +215,15 @@ void MpvPlayer::handle_event(const mpv_event& event) {
   }
 }
 
-void MpvPlayer::handle_property(const mpv_event& event) {
-  const auto& property = *static_cast<const mpv_event_property*>(event.data);
-  switch (static_cast<Watched>(event.reply_userdata)) {
+void MpvPlayer::ask_readings_again() {
+  for (const Watched id : kAskedAgain) {
+    const WatchedProperty& watched = watched_property(id);
+    mpv_get_property_async(handle_, answer_id(entry_id_, id), watched.name, watched.format);
+  }
+}
+
+void MpvPlayer::handle_property(uint64_t watched, const mpv_event_property& property) {
+  switch (static_cast<Watched>(watched)) {
     case Watched::kIdleActive:
       facts_.idle_active = flag_of(property);
       break;

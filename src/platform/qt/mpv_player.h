@@ -13,6 +13,7 @@
 
 struct mpv_handle;
 struct mpv_event;
+struct mpv_event_property;
 class QWidget;
 
 namespace pelmora::platform::qt {
@@ -115,7 +116,11 @@ class MpvPlayer : public QObject, public PlayerControl {
   void schedule_events();
   void drain_events();
   void handle_event(const mpv_event& event);
-  void handle_property(const mpv_event& event);
+  // `watched` names the property by the id the player follows it with.
+  void handle_property(uint64_t watched, const mpv_event_property& property);
+  // Asks mpv for the current item's readings that an item before it may have had too (mpv
+  // would not report them again); the answers arrive as events.
+  void ask_readings_again();
   // Opens `target` as the current item at `start` seconds, playing or paused.
   void load(const std::string& target, double start, bool paused);
   void reset_item_readings();
