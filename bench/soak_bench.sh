@@ -111,7 +111,9 @@ pss_each() {
 }
 pss_one() { awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0; }
 
-"$build/src/pelmora" --home "$work/home" 2>"$work/pelmora.log" >/dev/null &
+# PELMORA_BENCH_WRAP runs the program under a tool (e.g. "heaptrack -o FILE"); the main process's
+# figures are then the tool's process.
+${PELMORA_BENCH_WRAP:-} "$build/src/pelmora" --home "$work/home" 2>"$work/pelmora.log" >/dev/null &
 pid=$!
 pids+=($pid)
 : >"$work/played"
