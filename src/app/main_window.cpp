@@ -42,6 +42,9 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   place_in(*this, {&zz, &zzp, &ying, &yingyong, &xiaoshuo, &soimg, &soso, &soc, &ni_name, &ni_bo1,
                    &jbi, &tj, &dde, &p1});
   place_in(zz, {&L1, &l2, &bo_foot, &npc[6]});
+  // While the side panel shows, its 3-pixel toggle lies over the panel's left edge: in front of
+  // it, or it could be neither seen nor pressed.
+  npc[6].bring_to_front();
   place_in(L1, {&Pic2, &qvod});
   place_in(Pic2, {&Web2});
   place_in(qvod, {&bo_ad, &bo_zt, &gunt});
@@ -67,7 +70,9 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   place_in(tj, {&Web6});
   place_in(p1, {&bo_tip});
   ppt.for_each([](platform::PictureBox& strip) { strip.set_visible(false); });
-  for (platform::Control* hidden : Children{&tj, &dde, &p1}) hidden->set_visible(false);
+  // The advert pane shows only when the update file asks for it; until then the big play button
+  // is there, not an empty pane over it.
+  for (platform::Control* hidden : Children{&tj, &dde, &p1, &ad_huan}) hidden->set_visible(false);
   // At start the home panel covers the catalogue until it has loaded.
   wait.set_visible(true);
   Pic1.set_visible(false);

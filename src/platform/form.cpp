@@ -151,6 +151,8 @@ void Form::start_system_resize(WindowEdge edge) {
 void Form::end_system_drag() {
   if (!system_drag_active_) return;
   system_drag_active_ = false;
+  // The window system kept the release that ended the drag.
+  pointer_.end_press();
   if (on_system_drag_end) on_system_drag_end(system_drags_.back());
 }
 

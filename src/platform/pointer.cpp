@@ -124,6 +124,12 @@ void Pointer::deliver(const Event& event) {
     }
     pressed_ = nullptr;
   }
+  // A press of the button that is already down: its release was lost on the way (the window
+  // system kept it), so the earlier press is over and this one starts afresh.
+  if ((event.kind == Kind::kPress || event.kind == Kind::kDoubleClick) &&
+      event.button == pressed_button_) {
+    pressed_ = nullptr;
+  }
   Control* const target = target_at(event.x, event.y);
   if (target == nullptr) {
     if (event.kind == Kind::kRelease) pressed_ = nullptr;
@@ -138,6 +144,7 @@ void Pointer::deliver(const Event& event) {
     case Kind::kDoubleClick:
       if (target->on_dbl_click) {
         pressed_ = target;
+        pressed_button_ = event.button;
         pressed_clicks_ = false;
         target->raise_dbl_click();
         break;
@@ -145,6 +152,7 @@ void Pointer::deliver(const Event& event) {
       [[fallthrough]];  // a control without a double-click takes it as another press
     case Kind::kPress:
       pressed_ = target;
+      pressed_button_ = event.button;
       pressed_clicks_ = true;
       target->raise_mouse_down(mouse);
       break;

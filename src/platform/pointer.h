@@ -46,6 +46,9 @@ class Pointer {
 
   // The control is going away: forget it.
   void forget(const Control* control);
+  // The release of the current press will not come (the window system took it, at the end of a
+  // move or resize it carried out): the press is over.
+  void end_press() { pressed_ = nullptr; }
 
  private:
   enum class Kind { kMove, kPress, kRelease, kDoubleClick };
@@ -64,6 +67,7 @@ class Pointer {
 
   Form& form_;
   Control* pressed_ = nullptr;
+  MouseButton pressed_button_ = MouseButton::kNone;
   bool pressed_clicks_ = true;
   bool delivering_ = false;
   std::deque<Event> pending_;

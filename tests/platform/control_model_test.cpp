@@ -290,6 +290,22 @@ TEST(PointerRouting, ThePressedControlKeepsTheMouseUntilReleaseAndOnlyAReleaseIn
   EXPECT_EQ(form.log.back(), "lower click");
 }
 
+TEST(PointerRouting, APressWhoseReleaseTheWindowSystemKeptEndsThere) {
+  PointerForm form;
+  // A press on the form's surface hands a move to the window system, which keeps the release.
+  form.on_mouse_down = [&form](const MouseEvent&) { form.start_system_move(); };
+  form.pointer().press(300, 200);
+  form.end_system_drag();
+  form.pointer().click(20, 20);
+  EXPECT_EQ(form.log.back(), "lower click");
+  // A release lost without a drag's end: the next press of the same button starts afresh.
+  form.log.clear();
+  form.pointer().press(20, 20);
+  form.pointer().click(55, 55);
+  EXPECT_EQ(form.log, (std::vector<std::string>{"lower down 10,10", "upper down 5,5",
+                                                "upper up 5,5", "upper click"}));
+}
+
 TEST(PointerRouting, ADisabledControlTakesNothingAndLetsGoOfTheCapture) {
   PointerForm form;
   // Hovering the tab takes the capture; its click disables it while it holds the capture.

@@ -5,6 +5,7 @@
 #include "lists/list_files.h"
 #include "platform/backend.h"
 #include "playback/button_cells.h"
+#include "shell/shell_window.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {
@@ -15,14 +16,25 @@ using platform::MouseEvent;
 using platform::PlayState;
 using platform::Rect;
 
-class Transport : public pelmora::testing::MainWindowTest {
+class Transport : public pelmora::testing::ShellTest {
  protected:
-  BA1& open_loaded() {
+  // The window laid out at its size with the playback tab on view, where the transport bar is.
+  BA1& open_playback() {
+    BA1& ba1 = open_shell();
+    click_on(ba1, ba1.npc[9]);
+    return ba1;
+  }
+  BA1& open_loaded() { return load(open_playback()); }
+  // For the keys, which need no pointer: the bars at fixed sizes.
+  BA1& open_sized() {
     BA1& ba1 = open_window();
     ba1.gunt.move(0, 0, 400, 8);
     ba1.gunt1.move(0, 0, 10, 8);
     ba1.yin.move(0, 0, 100, 8);
     ba1.bo_v.move(0, 0, 10, 8);
+    return load(ba1);
+  }
+  BA1& load(BA1& ba1) {
     // The player, not a web page, is on view (the playback tab hides the web player's panel).
     ba1.Pic2.set_visible(false);
     player().address = "qvod://100|ABC|film.rmvb|";
@@ -44,18 +56,18 @@ class Transport : public pelmora::testing::MainWindowTest {
 };
 
 TEST_F(Transport, PlayPauseIsIgnoredWithNothingLoadedOrAWebItemOrABusyPlayer) {
-  BA1& ba1 = open_window();
-  ba1.bo_but_Click(0);
+  BA1& ba1 = open_playback();
+  click_on(ba1, ba1.bo_but[0]);
   EXPECT_TRUE(player().calls.size() == 1);  // only the advert page of the load
   player().address = "qvod://x|";
   ba1.Pic2.set_visible(true);
-  ba1.bo_but_Click(0);
+  click_on(ba1, ba1.bo_but[0]);
   ba1.Pic2.set_visible(false);
   player().state = PlayState::kBuffering;
-  ba1.bo_but_Click(0);
+  click_on(ba1, ba1.bo_but[0]);
   player().state = PlayState::kReady;  // finished, and the line does not say stopped
   ba1.zhun.set_caption("播放完毕");
-  ba1.bo_but_Click(0);
+  click_on(ba1, ba1.bo_but[0]);
   EXPECT_FALSE(called("Play"));
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
 }
@@ -65,7 +77,7 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
   player().state = PlayState::kStopped;
   ba1.Timer1.set_timer_enabled(false);
   ba1.resume_done = 1;
-  ba1.bo_but[0].raise_click();
+  click_on(ba1, ba1.bo_but[0]);
   EXPECT_TRUE(called("Play"));
   EXPECT_EQ(ba1.resume_done, 0);
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
@@ -74,7 +86,7 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
 
   ba1.player_view.set_visible(true);
   ba1.bo_ad.set_visible(false);
-  ba1.bo_but[0].raise_click();
+  click_on(ba1, ba1.bo_but[0]);
   EXPECT_TRUE(called("Pause"));
   EXPECT_EQ(ba1.zhun.caption(), "已暂停");
   EXPECT_TRUE(ba1.bo_ad.visible());
@@ -86,7 +98,7 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
 TEST_F(Transport, TheBigPlayButtonActsAsPlayPause) {
   BA1& ba1 = open_loaded();
   player().state = PlayState::kPaused;
-  ba1.adp.raise_click();
+  click_on(ba1, ba1.adp);
   EXPECT_TRUE(called("Play"));
 }
 
@@ -98,7 +110,7 @@ TEST_F(Transport, StopSavesThePositionIntoTheNetworkList) {
   player().state = PlayState::kPlaying;
   player().position_s = 321;
   tick();
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   EXPECT_NE(folder.read("date.dat").find("12|name|label|qvod%3A//a|2|5|321"), std::string::npos);
   EXPECT_EQ(ba1.last_position, 0);
   EXPECT_FALSE(ba1.Timer1.timer_enabled());
@@ -117,7 +129,7 @@ TEST_F(Transport, StopSavesThePositionIntoTheLocalList) {
   ba1.cur_item = path;
   ba1.list_kind = 2;
   ba1.last_position = 77;
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   EXPECT_NE(folder.read("date_f.dat").find("clip one.mp4|" + path + "|77"), std::string::npos);
 }
 
@@ -128,15 +140,15 @@ TEST_F(Transport, StopSavesNothingForAWebItemOrAnItemThatNeverPlayed) {
   ba1.list_kind = 1;
   ba1.cur_item = "0";
   ba1.last_position = 50;
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   ba1.cur_item = "12";
   ba1.last_position = 0;
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   EXPECT_EQ(folder.read("date.dat"), before);
   // With a web item on view the stop button does nothing at all.
   ba1.Pic2.set_visible(true);
   ba1.zhun.set_caption("x");
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   EXPECT_EQ(ba1.zhun.caption(), "x");
 }
 
@@ -146,7 +158,7 @@ TEST_F(Transport, SpaceAfterStopPlaysAgainAndTheMonitorSeeksBack) {
   player().state = PlayState::kPlaying;
   player().position_s = 95 - 60;
   tick();
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   player().position_s = 0;  // a stopped player starts again from the beginning
   ba1.raise_key_down(32, 0);
   EXPECT_TRUE(called("Play"));
@@ -158,11 +170,11 @@ TEST_F(Transport, SpaceAfterStopPlaysAgainAndTheMonitorSeeksBack) {
 TEST_F(Transport, MuteTogglesAndAVolumeKeyLeavesAnExtraUnmuteClick) {
   BA1& ba1 = open_loaded();
   ba1.qvod.set_visible(true);
-  ba1.bo_but_Click(2);
+  click_on(ba1, ba1.bo_but[2]);
   EXPECT_EQ(ba1.bo_but[2].tool_tip(), "取消静音");
   EXPECT_TRUE(player().muted);
   EXPECT_EQ(cell_of(ba1.bo_but[2]), (std::pair<std::string, int>{"ppt(14)", 50}));
-  ba1.bo_but_Click(2);
+  click_on(ba1, ba1.bo_but[2]);
   EXPECT_EQ(ba1.bo_but[2].tool_tip(), "静音");
   EXPECT_FALSE(player().muted);
   EXPECT_EQ(cell_of(ba1.bo_but[2]), (std::pair<std::string, int>{"ppt(14)", 0}));
@@ -170,20 +182,20 @@ TEST_F(Transport, MuteTogglesAndAVolumeKeyLeavesAnExtraUnmuteClick) {
   ba1.raise_key_down(38, 0);
   EXPECT_EQ(ba1.bo_but[2].tool_tip(), "关闭声音");
   player().calls.clear();
-  ba1.bo_but_Click(2);  // the first click after a volume key unmutes
+  click_on(ba1, ba1.bo_but[2]);  // the first click after a volume key unmutes
   EXPECT_EQ(player().calls, std::vector<std::string>{"Mute=0"});
   EXPECT_EQ(ba1.bo_but[2].tool_tip(), "静音");
-  ba1.bo_but_Click(2);
+  click_on(ba1, ba1.bo_but[2]);
   EXPECT_EQ(player().calls.back(), "Mute=-1");
 }
 
 TEST_F(Transport, FullScreenOnlyWhilePlaying) {
   BA1& ba1 = open_loaded();
   player().state = PlayState::kPaused;
-  ba1.bo_but_Click(3);
+  click_on(ba1, ba1.bo_but[3]);
   EXPECT_FALSE(called("FullScreen=-1"));
   player().state = PlayState::kPlaying;
-  ba1.bo_but_Click(3);
+  click_on(ba1, ba1.bo_but[3]);
   EXPECT_TRUE(player().full_screen);
   EXPECT_EQ(cell_of(ba1.bo_but[3]), (std::pair<std::string, int>{"ppt(16)", 50}));
 }
@@ -198,7 +210,7 @@ TEST_F(Transport, OpenFilePlaysTheChosenFileAndRecordsItInTheLocalList) {
   ba1.resume_done = 0;
   const std::string path = folder.file("我的视频 第一集.rmvb");
   headless.dialogs.choose_next_file(path);
-  ba1.bo_but_Click(4);
+  click_on(ba1, ba1.bo_but[4]);
 
   ASSERT_NE(headless.dialogs.last(), nullptr);
   EXPECT_EQ(headless.dialogs.last()->title, "选择播放文件");
@@ -226,14 +238,14 @@ TEST_F(Transport, OpenFilePlaysTheChosenFileAndRecordsItInTheLocalList) {
 TEST_F(Transport, CancelledOpenFileChangesNothingFurther) {
   BA1& ba1 = open_loaded();
   headless.dialogs.choose_next_file(std::nullopt);
-  ba1.bo_but_Click(4);
+  click_on(ba1, ba1.bo_but[4]);
   EXPECT_EQ(cell_of(ba1.bo_but[4]), (std::pair<std::string, int>{"ppt(16)", 25}));
   EXPECT_EQ(player().address, "qvod://100|ABC|film.rmvb|");
   EXPECT_FALSE(called("Stop"));
 }
 
 TEST_F(Transport, ShutdownButtonPopsUpTheShutdownMenu) {
-  BA1& ba1 = open_window();
+  BA1& ba1 = open_playback();
   platform::Form tip("tip");
   platform::MenuItem guan(&tip, "guan");
   platform::MenuItem kaiqi(&tip, "kaiqi");
@@ -241,11 +253,11 @@ TEST_F(Transport, ShutdownButtonPopsUpTheShutdownMenu) {
   kaiqi.on_click = [&] { ba1.kaiqi_Click(); };
   guan.add_item(kaiqi);
   ba1.shutdown_menu = nullptr;
-  ba1.bo_but_Click(6);  // no menu: nothing happens
+  click_on(ba1, ba1.bo_but[6]);  // no menu: nothing happens
   EXPECT_TRUE(headless.backend.popups().empty());
   ba1.shutdown_menu = &guan;
   headless.backend.choose_next_menu_item("开启播放完自动关机");
-  ba1.bo_but_Click(6);
+  click_on(ba1, ba1.bo_but[6]);
   EXPECT_EQ(headless.backend.popups(), std::vector<std::string>{"guan"});
   EXPECT_TRUE(ba1.shutdown_armed());
 }
@@ -310,7 +322,7 @@ TEST_F(Transport, KeysDoNothingWhileThePlayerAreaIsHidden) {
 }
 
 TEST_F(Transport, ArrowKeysSeekTenSecondsWithinTheItem) {
-  BA1& ba1 = open_loaded();
+  BA1& ba1 = open_sized();
   ba1.qvod.set_visible(true);
   player().position_s = 5;
   ba1.raise_key_down(37, 0);
@@ -343,7 +355,7 @@ TEST_F(Transport, ArrowKeysDoNotDivideByAnUnknownLength) {
 }
 
 TEST_F(Transport, VolumeKeysStepByTenAndShowWhatThePlayerTook) {
-  BA1& ba1 = open_loaded();
+  BA1& ba1 = open_sized();
   ba1.qvod.set_visible(true);
   player().volume_percent = 100;
   player().muted = true;

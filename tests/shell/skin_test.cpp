@@ -101,7 +101,7 @@ TEST_F(SkinTest, TheNormalFrameIsStretchedFromItsEightPiecesInOrder) {
 
 TEST_F(SkinTest, TheCompactFrameHasSevenPixelBordersAndATwentyPixelBand) {
   BA1& ba1 = open_shell();
-  ba1.npc_Click(15);  // 386 x 320
+  click_on(ba1, ba1.npc[15]);  // 386 x 320
   const std::vector<platform::CellCopy>& cells = ba1.cells();
   ASSERT_GE(cells.size(), 8u);
   const std::vector<platform::CellCopy> last(cells.end() - 8, cells.end());
@@ -121,8 +121,8 @@ TEST_F(SkinTest, TheCompactFrameHasSevenPixelBordersAndATwentyPixelBand) {
 
 TEST_F(SkinTest, ASkinTheProgramDoesNotCarryLeavesTheWindowAsItWas) {
   BA1& ba1 = open_shell();
-  ba1.npc_Click(9);
-  ba1.npc_Click(16);
+  click_on(ba1, ba1.npc[9]);
+  click_on(ba1, ba1.npc[16]);
   const auto before = all_copies(ba1);
   ba1.p_p(1);
   EXPECT_EQ(all_copies(ba1), before);
@@ -138,7 +138,7 @@ TEST_F(SkinTest, ASkinTheProgramDoesNotCarryLeavesTheWindowAsItWas) {
 
 TEST_F(SkinTest, ASkinChangeInCompactModeKeepsTheCompactWindow) {
   BA1& ba1 = open_shell();
-  ba1.npc_Click(15);
+  click_on(ba1, ba1.npc[15]);
   const auto before = all_copies(ba1);
   const Rect player = ba1.qvod.rect();
   ba1.p_p(0);

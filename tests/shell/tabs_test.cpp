@@ -41,12 +41,13 @@ TEST_F(TabsTest, EachTabShowsItsOwnPaneAndDisablesOnlyItsButton) {
 
 TEST_F(TabsTest, ThePlaybackTabShowsThePlayerOrTheWebPlaybackPage) {
   BA1& ba1 = open_shell();
-  ba1.npc_Click(9);
+  click_on(ba1, ba1.npc[9]);
   EXPECT_TRUE(ba1.qvod.visible());
   EXPECT_FALSE(ba1.Pic2.visible());
   EXPECT_EQ(ba1.Web2.last_request()->text, "about:blank");
   ba1.web_play = 1;
-  ba1.npc_Click(9);
+  click_on(ba1, ba1.npc[8]);  // the selected tab takes no press: away and back
+  click_on(ba1, ba1.npc[9]);
   EXPECT_FALSE(ba1.qvod.visible());
   EXPECT_TRUE(ba1.Pic2.visible());
 }
@@ -55,14 +56,14 @@ TEST_F(TabsTest, TheTvAndMusicPageIsLoadedOnlyWhenItChanges) {
   BA1& ba1 = open_shell();
   const std::string tv = service.base_url() + "tv";
   const std::string music = service.base_url() + "tv/mp3.htm";
-  ba1.npc_Click(13);
-  ba1.npc_Click(8);
-  ba1.npc_Click(13);
+  click_on(ba1, ba1.npc[13]);
+  click_on(ba1, ba1.npc[8]);
+  click_on(ba1, ba1.npc[13]);
   EXPECT_EQ(navigations_to(ba1.Web9, tv), 1);
-  ba1.npc_Click(14);
+  click_on(ba1, ba1.npc[14]);
   EXPECT_EQ(navigations_to(ba1.Web9, music), 1);
   EXPECT_EQ(ba1.tv_page, 2);
-  ba1.npc_Click(13);
+  click_on(ba1, ba1.npc[13]);
   EXPECT_EQ(navigations_to(ba1.Web9, tv), 2);
 }
 
@@ -70,27 +71,28 @@ TEST_F(TabsTest, SubTabsShowTheirListAndNameTheLabelsAction) {
   BA1& ba1 = open_shell();
   EXPECT_TRUE(ba1.Pic3.visible());
   EXPECT_EQ(ba1.qk.caption(), "∴ 管理任务");
-  ba1.npc_Click(16);
+  click_on(ba1, ba1.npc[9]);  // the side panel with its sub-tabs is on the playback tab
+  click_on(ba1, ba1.npc[16]);
   EXPECT_TRUE(ba1.Pic4.visible());
   EXPECT_FALSE(ba1.Pic3.visible());
   EXPECT_EQ(ba1.qk.caption(), "∴ 清空列表");
   EXPECT_EQ(shown_at(ba1.npc[16]), "ppt(9) 120,0 60x21");
   EXPECT_EQ(shown_at(ba1.npc[12]), "ppt(9) 60,21 60x21");
-  ba1.npc_Click(11);
+  click_on(ba1, ba1.npc[11]);
   EXPECT_TRUE(ba1.Pic5.visible());
   EXPECT_FALSE(ba1.Pic4.visible());
   EXPECT_EQ(ba1.qk.caption(), "∴ 管理任务");
   // Pressing the selected sub-tab changes nothing.
   ba1.Pic5.set_visible(false);
-  ba1.npc_Click(11);
+  click_on(ba1, ba1.npc[11]);
   EXPECT_FALSE(ba1.Pic5.visible());
 }
 
 TEST_F(TabsTest, CompactModeIsRefusedFromTvAndMusic) {
   BA1& ba1 = open_shell();
   for (int tab : {13, 14}) {
-    ba1.npc_Click(tab);
-    ba1.npc_Click(15);
+    click_on(ba1, ba1.npc[tab]);
+    click_on(ba1, ba1.npc[15]);
     EXPECT_EQ(ba1.mini_mode, 0);
     EXPECT_EQ(ba1.cur_tab, tab);
     EXPECT_TRUE(ba1.npc[2].visible());
@@ -100,8 +102,8 @@ TEST_F(TabsTest, CompactModeIsRefusedFromTvAndMusic) {
 
 TEST_F(TabsTest, CompactModeFromTheLibrarySwitchesToPlaybackAndForcesTheWindowOnTop) {
   BA1& ba1 = open_shell();
-  ba1.npc_Click(1);  // maximised
-  ba1.npc_Click(15);
+  click_on(ba1, ba1.npc[1]);  // maximised
+  click_on(ba1, ba1.npc[15]);
   EXPECT_EQ(ba1.mini_mode, 1);
   EXPECT_EQ(ba1.cur_tab, 9);
   EXPECT_TRUE(ba1.zz.visible());
@@ -124,9 +126,10 @@ TEST_F(TabsTest, LeavingCompactModeRestoresTheSavedSizeCentredAndDropsOnTopUnles
   set_setting("S_q", "h_w", "15000");
   set_setting("S_q", "h_h", "9000");
   BA1& ba1 = open_shell();
-  ba1.npc_Click(6);  // side panel hidden before
-  ba1.npc_Click(15);
-  ba1.jbi.raise_click();
+  click_on(ba1, ba1.npc[9]);
+  click_on(ba1, ba1.npc[6]);  // side panel hidden before
+  click_on(ba1, ba1.npc[15]);
+  click_on(ba1, ba1.jbi);
   EXPECT_EQ(ba1.mini_mode, 0);
   EXPECT_FALSE(ba1.top_most());
   EXPECT_EQ(ba1.width(), 15000);
@@ -143,9 +146,9 @@ TEST_F(TabsTest, LeavingCompactModeRestoresTheSavedSizeCentredAndDropsOnTopUnles
 
   // A pinned window stays on top; a saved size of 0 is raised to the minimum.
   set_setting("S_q", "h_w", "0");
-  ba1.npc_Click(4);
-  ba1.npc_Click(15);
-  ba1.jbi_Click();
+  click_on(ba1, ba1.npc[4]);
+  click_on(ba1, ba1.npc[15]);
+  click_on(ba1, ba1.jbi);
   EXPECT_TRUE(ba1.top_most());
   EXPECT_EQ(ba1.width(), 10950);
   EXPECT_EQ(ba1.left(), (1920 * 15 - 10950) / 2);

@@ -499,6 +499,23 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   EXPECT_TRUE(wait_until([&] { return seek_thumb() >= 0; }, 3000));
   x.click(side.center_x(), side.center_y());
   places.side_panel = true;
+  pause_ms(800);
+
+  // ---- The same by the 3-pixel toggle over the panel's left edge, and back from where the
+  // toggle sits while the panel is hidden.
+  const Box panel_list = places.list_pane();
+  const Shot with_panel = x.grab(panel_list);
+  const Box toggle = places.in_zz(places.split().toggle);
+  x.click(toggle.center_x(), toggle.center_y());
+  EXPECT_TRUE(wait_until([&] { return x.grab(panel_list).differences(with_panel) > 200; }, 5000))
+      << "the toggle did not hide the side panel";
+  places.side_panel = false;
+  const Shot without_panel = x.grab(panel_list);
+  const Box toggle_hidden = places.in_zz(places.split().toggle);
+  x.click(toggle_hidden.center_x(), toggle_hidden.center_y());
+  places.side_panel = true;
+  EXPECT_TRUE(wait_until([&] { return x.grab(panel_list).differences(without_panel) > 200; }, 5000))
+      << "the toggle did not show the side panel again";
 
   // ---- Open a local file: the dialog takes the typed path, the clip plays and is listed.
   const std::string clip = folder.file("clips/local-clip.mp4");
