@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -287,6 +288,29 @@ class DesktopByHand : public ::testing::Test {
       }
     }
     return std::nullopt;
+  }
+
+  // The push buttons along the bottom of a message box, left to right (the toolkit's layout
+  // without a desktop's theme puts Yes before No). A row through their top borders shows them as
+  // the only long runs of pixels unlike the dialog's face.
+  std::vector<Box> dialog_buttons(const Box& dialog, std::size_t count) {
+    const Shot picture = x.grab(dialog);
+    const Rgb face = picture.at(dialog.x + 2, dialog.y + dialog.height - 3);
+    for (int row = dialog.y + dialog.height - 50; row < dialog.y + dialog.height - 4; ++row) {
+      std::vector<Box> runs;
+      int first = -1;
+      for (int at = dialog.x + 1; at < dialog.x + dialog.width; ++at) {
+        const bool differs =
+            at < dialog.x + dialog.width - 1 && !picture.at(at, row).near(face, 20);
+        if (differs && first < 0) first = at;
+        if (!differs && first >= 0) {
+          if (at - first >= 40) runs.push_back(Box{first, row, at - first, 16});
+          first = -1;
+        }
+      }
+      if (runs.size() == count) return runs;
+    }
+    return {};
   }
 
   TempFolder folder;
@@ -611,12 +635,15 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   ASSERT_TRUE(
       wait_until([&] { return x.window_titled(program.pid(), "软件设置").has_value(); }, 5000));
   const Box dialog = x.window_titled(program.pid(), "软件设置")->box;
+  std::map<int, Shot> page_shots;
   for (int page : {0, 2, 1}) {
     const Box body{dialog.x + 16, dialog.y + 40, 298, 218};
     const Shot before_page = x.grab(body);
     x.click(dialog.x + 16 + page * 106 + 52, dialog.y + 8 + 15);
     EXPECT_TRUE(wait_until([&] { return x.grab(body).differences(before_page) > 50; }, 3000))
         << "page " << page << " did not show";
+    pause_ms(300);
+    page_shots[page] = x.grab(body);
     shot("settings-page-" + std::to_string(page), dialog);
   }
   const std::string saved_size_switch = setting("s_size");
@@ -625,6 +652,57 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "软件设置"); }, 5000));
   EXPECT_NE(setting("s_size"), saved_size_switch);
   EXPECT_FALSE(fs::exists(folder.file("shutdown-requested")));
+
+  // ---- The main menu's other entries (its web-site entry would start a browser: left out).
+  const auto choose_from_menu = [&](std::size_t index) {
+    x.click(menu_button.center_x(), menu_button.center_y());
+    ASSERT_TRUE(wait_until([&] { return popup_menu().has_value(); }, 5000)) << "no main menu";
+    const std::vector<Box> items = menu_entries(*popup_menu());
+    ASSERT_GT(items.size(), index);
+    x.click(items[index].center_x(), items[index].center_y());
+  };
+  // 关于我们: the settings dialog opened on its about page, closed by 确定.
+  choose_from_menu(1);
+  ASSERT_TRUE(
+      wait_until([&] { return x.window_titled(program.pid(), "软件设置").has_value(); }, 5000));
+  {
+    const Box about = x.window_titled(program.pid(), "软件设置")->box;
+    const Box body{about.x + 16, about.y + 40, 298, 218};
+    EXPECT_TRUE(wait_until([&] { return x.grab(body).differences(page_shots.at(0)) < 50; }, 3000))
+        << "the dialog did not open on its about page";
+    x.click(about.x + 100 + 35, about.y + 268 + 12);  // 确定
+    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "软件设置"); }, 5000));
+  }
+  // 帮助提示: the tips window turns to its next page and closes by its button.
+  choose_from_menu(3);
+  ASSERT_TRUE(
+      wait_until([&] { return x.window_titled(program.pid(), "帮助提示").has_value(); }, 5000));
+  {
+    const Box tips = x.window_titled(program.pid(), "帮助提示")->box;
+    const Box hints{tips.x + 8, tips.y + 32, 340, 90};
+    pause_ms(300);
+    const Shot first_page = x.grab(hints);
+    x.click(tips.x + 184 + 40, tips.y + 128 + 13);  // 下一条
+    EXPECT_TRUE(wait_until([&] { return x.grab(hints).differences(first_page) > 50; }, 3000))
+        << "the tips did not turn";
+    shot("tips", tips);
+    x.click(tips.x + 272 + 40, tips.y + 128 + 13);  // 关闭
+    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "帮助提示"); }, 5000));
+  }
+  // 升级检测: the demo service offers the program's own version, so a message says there is
+  // nothing to update; its one button closes it.
+  choose_from_menu(4);
+  ASSERT_TRUE(
+      wait_until([&] { return x.window_titled(program.pid(), "提示：").has_value(); }, 5000))
+      << "no update message";
+  {
+    const Box message = x.window_titled(program.pid(), "提示：")->box;
+    shot("update-message", message);
+    const std::vector<Box> ok = dialog_buttons(message, 1);
+    ASSERT_EQ(ok.size(), 1u) << "no button on the update message";
+    x.click(ok[0].center_x(), ok[0].y + 8);
+    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "提示："); }, 5000));
+  }
 
   EXPECT_TRUE(program.running()) << "the program ended during the session";
 }
@@ -698,30 +776,9 @@ TEST_F(DesktopByHand, TheFrameUnderAWindowManager) {
       << "no close question";
   const Box question = x.window_titled(program.pid(), "提示：")->box;
   shot("close-question", question);
-  // The question's buttons sit side by side at its bottom, Yes on the left (the toolkit's
-  // layout without a desktop's theme). A row through their top borders shows them as the only
-  // two long runs of pixels unlike the dialog's face.
-  std::optional<Box> yes;
-  const Shot dialog_shot = x.grab(question);
-  const Rgb face = dialog_shot.at(question.x + 2, question.y + question.height - 3);
-  for (int row = question.y + question.height - 50; row < question.y + question.height - 4 && !yes;
-       ++row) {
-    std::vector<std::pair<int, int>> runs;  // [first, last] of each long run
-    int first = -1;
-    for (int at = question.x + 1; at < question.x + question.width; ++at) {
-      const bool differs =
-          at < question.x + question.width - 1 && !dialog_shot.at(at, row).near(face, 20);
-      if (differs && first < 0) first = at;
-      if (!differs && first >= 0) {
-        if (at - first >= 40) runs.push_back({first, at - 1});
-        first = -1;
-      }
-    }
-    if (runs.size() == 2) yes = Box{runs[0].first, row, runs[0].second - runs[0].first + 1, 1};
-  }
-  ASSERT_TRUE(yes.has_value()) << "no buttons found";
-  const int yes_x = yes->center_x();
-  x.click(yes_x, yes->y + 8);
+  const std::vector<Box> answers = dialog_buttons(question, 2);
+  ASSERT_EQ(answers.size(), 2u) << "no Yes and No buttons found";
+  x.click(answers[0].center_x(), answers[0].y + 8);  // 是
   EXPECT_TRUE(wait_until([&] { return !main_window().has_value(); }, 5000));
   EXPECT_TRUE(wait_until([&] { return setting("quit") == "2"; }, 3000)) << setting("quit");
   EXPECT_EQ(setting("ts"), "1");
