@@ -283,6 +283,24 @@ TEST_F(StatusMonitor, LastTwoSecondsAnnounceShutdownOrTheNextEpisodeWhenBalloons
   EXPECT_EQ(ba1.zhun.caption(), "播放中(0 Kbps)");
 }
 
+TEST_F(StatusMonitor, AnItemThatEndsWithNothingNextLeavesThePlayButtonOfferingPlay) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  player().duration_s = 100;
+  player().position_s = 99;
+  ba1.bo_but[0].set_tool_tip("暂停");
+  ba1.Timer1_Timer();
+  ASSERT_TRUE(ba1.Timer2.timer_enabled());
+  player().state = PlayState::kReady;
+  headless.backend.advance(2000);
+  EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
+  EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
+  const platform::CellCopy* cell = ba1.bo_but[0].cell_at(0, 0);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->source, "ppt(12)");
+  EXPECT_EQ(cell->from.left, 0);  // the play picture, not the pause one
+}
+
 // An item whose length is not known yet has no last two seconds: ending it (and possibly the
 // computer) after two seconds of a live stream would be wrong.
 TEST_F(StatusMonitor, UnknownLengthNeverStartsTheEndTimer) {
