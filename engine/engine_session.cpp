@@ -797,6 +797,9 @@ bool Engine::close(const std::string& hash) {
   if (it == d.items.end()) return false;
   if (it->second.role != Role::seed) {
     it->second.role = Role::background;
+    // Its start is over: played again, it goes on from what it has.
+    it->second.startup = false;
+    it->second.startup_pieces.clear();
     d.apply_role(it->second);
   }
   return true;

@@ -17,6 +17,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -101,13 +102,24 @@ class Terminal {
     std::vector<std::string> args = {PELMORA_TERMINAL, "--player-folder", setup_.player_folder,
                                      "--service", setup_.service_url};
     args.insert(args.end(), setup_.arguments.begin(), setup_.arguments.end());
+    // Everything the child needs is made here: between fork and exec a child of this
+    // many-threaded process may not allocate (another thread may have held the allocator's lock
+    // at the fork, and the child would wait for it for ever).
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      if (!std::string_view(*entry).starts_with("XDG_RUNTIME_DIR="))
+        environment.emplace_back(*entry);
+    }
+    environment.push_back("XDG_RUNTIME_DIR=" + setup_.runtime_folder);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
-      setenv("XDG_RUNTIME_DIR", setup_.runtime_folder.c_str(), 1);
-      std::vector<char*> argv;
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
+      execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     if (!setup_.wait_for_endpoint) return;

@@ -165,39 +165,45 @@ TEST_F(TerminalRoad, AStartingItemFetchesOnlyWhatItsFirstReadsNeed) {
 TEST_F(TerminalRoad, APreparedNextItemYieldsToThePlayingOneAndFetchesItsEndsFirst) {
   const std::size_t size = 32 * kPiece;
   const SampleItem playing = make_sample(media_, "p102-s1-e04.mp4", size, 5);
-  const SampleItem next = make_sample(media_, "p102-s1-e05.mp4", size, 6);
+  // Twice as long, so that it would still be downloading when the playing one ends.
+  const std::size_t next_size = 2 * size;
+  const SampleItem next = make_sample(media_, "p102-s1-e05.mp4", next_size, 6);
   start_service();
   const auto player = terminal("player", {"--no-peers", "--download-limit", "2048"});
   const std::string stream = player->open(playing.address());
+  const auto opened = std::chrono::steady_clock::now();
   ASSERT_FALSE(player->open(next.address(), "next").empty());
   EXPECT_EQ(http_get(stream, "0-99").body, playing.bytes.substr(0, 100));
 
   const std::string kept = downloads("player") + "/" + next.name;
   bool ends_checked = false;
   std::int64_t next_when_played = -1;
+  double played_seconds = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < deadline && (!ends_checked || next_when_played < 0)) {
     auto prepared = player->status(next.hash);
     if (!ends_checked && std::stoi(prepared["permille"]) >= 250) {
       // A quarter verified: the four pieces of the start and the two of the end are among them.
       const std::string file = read_file(kept);
-      ASSERT_EQ(file.size(), size);
+      ASSERT_EQ(file.size(), next_size);
       EXPECT_TRUE(file.substr(0, 4 * kPiece) == next.bytes.substr(0, 4 * kPiece));
-      EXPECT_TRUE(file.substr(size - 2 * kPiece) == next.bytes.substr(size - 2 * kPiece));
+      EXPECT_TRUE(file.substr(next_size - 2 * kPiece) == next.bytes.substr(next_size - 2 * kPiece));
       ends_checked = true;
     }
     if (next_when_played < 0 && player->status(playing.hash)["state"] == "finished") {
       next_when_played = std::stoll(player->status(next.hash)["downloaded"]);
+      played_seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_TRUE(ends_checked);
-  // The playing item took about four seconds at its 2 MiB/s; the prepared one, held to 1 MiB/s
-  // meanwhile, cannot have had its whole file (it would have, at the same 2 MiB/s).
+  // Meanwhile (at least four seconds at the playing item's 2 MiB/s) the prepared one was held to
+  // 1 MiB/s, give or take the rate limiter's burst; at its own 2 MiB/s it would have had about
+  // twice that. A slow machine only makes it less.
   ASSERT_GE(next_when_played, 0);
-  EXPECT_LT(next_when_played, static_cast<std::int64_t>(size) * 3 / 4);
-  EXPECT_EQ(player->wait_state(next.hash, "finished")["permille"], "1000");
-  EXPECT_TRUE(read_file(kept) == next.bytes);
+  EXPECT_LE(next_when_played, static_cast<std::int64_t>((played_seconds + 1.5) * 1024 * 1024))
+      << "after " << played_seconds << " s";
 }
 
 // The stream server: ranges, the end of the file, tokens, and two players on one item.
