@@ -128,6 +128,11 @@ echo "== throughput of the clip over loopback"
 t0=$(now_ms)
 curl -s -o /dev/null "${service_url}qvod/clip.mp4"
 curl_ms=$(($(now_ms) - t0))
+# curl storing the file, as the terminal does (it also verifies every piece).
+t0=$(now_ms)
+curl -s -o "$work/curl-copy.mp4" "${service_url}qvod/clip.mp4"
+curl_file_ms=$(($(now_ms) - t0))
+rm -f "$work/curl-copy.mp4"
 start_terminal web --no-peers
 t0=$(now_ms)
 curl -s -o /dev/null "${base}open?address=$(pct "$clip_address")&role=next"
@@ -145,8 +150,10 @@ stop_terminal
 kill "$seeder_pid"
 mbps() { awk -v b="$1" -v ms="$2" 'BEGIN {printf "%.0f MB/s", b / 1e6 / (ms / 1000)}'; }
 echo "  curl from the service: $curl_ms ms ($(mbps "$clip_size" "$curl_ms"))"
+echo "  curl storing the file: $curl_file_ms ms ($(mbps "$clip_size" "$curl_file_ms"))"
 echo "  terminal from the web seed: $web_ms ms ($(mbps "$clip_size" "$web_ms")," \
-  "$(awk -v c="$curl_ms" -v w="$web_ms" 'BEGIN {printf "%.0f", 100 * c / w}') % of curl)"
+  "$(awk -v c="$curl_ms" -v w="$web_ms" 'BEGIN {printf "%.0f", 100 * c / w}') % of curl," \
+  "$(awk -v c="$curl_file_ms" -v w="$web_ms" 'BEGIN {printf "%.0f", 100 * c / w}') % of curl storing the file)"
 echo "  terminal from a seeding peer: $peer_ms ms ($(mbps "$clip_size" "$peer_ms"))"
 
 echo "== terminal memory (PSS) while a 1 GiB file streams through it"
