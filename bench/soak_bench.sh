@@ -117,9 +117,10 @@ ${PELMORA_BENCH_WRAP:-} "$build/src/pelmora" --home "$work/home" 2>"$work/pelmor
 pid=$!
 pids+=($pid)
 : >"$work/played"
-echo "episode  PSS all (MiB)  PSS main (MiB)"
+echo "episode  PSS all (MiB)  PSS main (MiB)  anonymous main (MiB)"
 base_all=0
 base_main=0
+base_anon=0
 last=0
 deadline=$(( $(date +%s) + episodes * (clip_seconds + 30) + 120 ))
 while [ "$last" -lt "$episodes" ] && [ "$(date +%s)" -lt "$deadline" ]; do
@@ -132,9 +133,10 @@ while [ "$last" -lt "$episodes" ] && [ "$(date +%s)" -lt "$deadline" ]; do
   sleep $((clip_seconds / 2))
   all=$(pss_tree "$pid")
   main=$(pss_one "$pid")
-  if [ "$last" -eq 5 ]; then base_all=$all; base_main=$main; fi
+  anon=$(awk '/^Anonymous:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)
+  if [ "$last" -eq 5 ]; then base_all=$all; base_main=$main; base_anon=$anon; fi
   if [ $((last % 5)) -eq 0 ] || [ "$last" -eq 1 ]; then
-    printf "%7d  %13d  %14d\n" "$last" $((all / 1024)) $((main / 1024))
+    printf "%7d  %13d  %14d  %20d\n" "$last" $((all / 1024)) $((main / 1024)) $((anon / 1024))
     [ -n "${PELMORA_BENCH_LOGS:-}" ] && pss_each "$pid" >"$PELMORA_BENCH_LOGS/soak-$last.txt"
   fi
 done
@@ -142,6 +144,8 @@ if [ "$last" -lt "$episodes" ]; then
   echo "only $last of $episodes episodes played" >&2
   exit 1
 fi
-awk -v a="$all" -v b="$base_all" -v m="$main" -v mb="$base_main" 'BEGIN {
+awk -v a="$all" -v b="$base_all" -v m="$main" -v mb="$base_main" -v n="$anon" -v nb="$base_anon" 'BEGIN {
   printf "growth after the fifth episode: all processes %+.1f %%, main process %+.1f %% (target: under 5 %%)\n",
-    (a - b) * 100 / b, (m - mb) * 100 / mb }'
+    (a - b) * 100 / b, (m - mb) * 100 / mb
+  printf "anonymous memory of the main process: %+.1f %% (PSS counts shared library pages, which a\n", (n - nb) * 100 / nb
+  printf "machine short of memory takes back and gives again; anonymous memory is the program'"'"'s own)\n" }'

@@ -16,6 +16,7 @@
 
 #include "app/command_path.h"
 #include "app/main_window.h"
+#include "platform/posix/memory_policy.h"
 #include "platform/program_folder.h"
 #include "platform/qt/desktop_program.h"
 #include "platform/qt/lag_probe.h"
@@ -150,6 +151,7 @@ void report_timing(platform::qt::DesktopProgram& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::posix::return_large_blocks_to_the_system();
   const Arguments arguments = parse(argc, argv);
   if (arguments.help || arguments.bad) {
     std::fputs(kUsage, arguments.bad ? stderr : stdout);
