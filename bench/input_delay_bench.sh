@@ -142,7 +142,7 @@ for scenario in ${PELMORA_BENCH_SCENARIOS:-click next start plain}; do
   results=()
   for run in $(seq 1 "$runs"); do results+=("$(run_once "$scenario")"); done
   worst=$(printf '%s\n' "${results[@]}" | cut -d/ -f1 | sort -n | tail -1)
-  worst_key=$(printf '%s\n' "${results[@]}" | cut -d/ -f2 | grep -v -- - | sort -n | tail -1)
+  worst_key=$(printf '%s\n' "${results[@]}" | cut -d/ -f2 | { grep -v -- - || true; } | sort -n | tail -1)
   printf "%-8s  %-41s %-12s %s\n" "$scenario" "${results[*]}" "$worst" "${worst_key:--}"
 done
 echo "target: 100 ms (a key press also carries the cost of starting xdotool, a few ms)"

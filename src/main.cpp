@@ -151,7 +151,7 @@ void report_timing(platform::qt::DesktopProgram& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::posix::return_large_blocks_to_the_system();
+  platform::posix::share_allocation_arenas();
   const Arguments arguments = parse(argc, argv);
   if (arguments.help || arguments.bad) {
     std::fputs(kUsage, arguments.bad ? stderr : stdout);

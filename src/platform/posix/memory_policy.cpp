@@ -1,6 +1,6 @@
 #include "platform/posix/memory_policy.h"
 
-#if defined(__GLIBC__)
+#if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
 
@@ -8,15 +8,13 @@ namespace pelmora::platform::posix {
 
 namespace {
 
-constexpr int kLargeBlock = 128 * 1024;
+constexpr int kArenas = 2;
 
 }  // namespace
 
-void return_large_blocks_to_the_system() {
-#if defined(__GLIBC__)
-  // Setting either limit explicitly turns glibc's raising of both off.
-  mallopt(M_MMAP_THRESHOLD, kLargeBlock);
-  mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+void share_allocation_arenas() {
+#if defined(M_ARENA_MAX)
+  mallopt(M_ARENA_MAX, kArenas);
 #endif
 }
 
