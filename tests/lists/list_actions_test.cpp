@@ -35,27 +35,31 @@ class ListActions : public pelmora::testing::MainWindowTest {
 
 TEST_F(ListActions, TheLabelClearsTheLocalListOnlyAfterAYes) {
   BA1& ba1 = open_window();
+  lay_out(ba1);
   folder.write("date_f.dat", "a.mp4|/m/a.mp4|0\r\n");
-  ba1.npc_Click(16);
+  click_on(ba1, ba1.npc[9]);  // the playback tab holds the side panel
+  click_on(ba1, ba1.npc[16]);
   ASSERT_EQ(ba1.qk.caption(), "∴ 清空列表");
-  ba1.qk.raise_click();
+  click_on(ba1, ba1.qk);
   EXPECT_EQ(ba1.qk.fore_color(), 5921370u);
   EXPECT_EQ(headless.dialogs.last()->text, "确定要删除全部[本地播放]列表吗？");
   EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|/m/a.mp4|0\r\n");
   headless.dialogs.answer_next(Answer::kYes);
-  ba1.qk.raise_click();
+  click_on(ba1, ba1.qk);
   EXPECT_EQ(folder.read("date_f.dat"), "\r\n");
   EXPECT_NE(folder.read("f.htm").find("暂无记录"), std::string::npos);
 }
 
 TEST_F(ListActions, TheTaskMenuClearsTheNetworkList) {
   BA1& ba1 = open_window();
+  lay_out(ba1);
   write_tasks();
+  click_on(ba1, ba1.npc[9]);  // the playback tab holds the side panel
   ASSERT_EQ(ba1.qk.caption(), "∴ 管理任务");
   headless.backend.choose_next_menu_item("删除任务列表");
   headless.dialogs.answer_next(Answer::kYes);
   const auto refreshes = ba1.Web5.requests().size();
-  ba1.qk.raise_click();
+  click_on(ba1, ba1.qk);
   EXPECT_EQ(headless.backend.popups().back(), "c_fie");
   EXPECT_EQ(headless.dialogs.last()->text, "确定要删除全部[网络任务]列表吗？");
   EXPECT_EQ(folder.read("date.dat"), "\r\n");
@@ -167,7 +171,8 @@ TEST_F(ListActions, TheDownloadFolderOpensOnlyWithFilesAndNeverUnderAPinnedWindo
   ba1.qk_xw();
   EXPECT_TRUE(headless.launcher.opened_folders.empty());  // nothing downloaded yet
   folder.write("saves/a.rmvb", "x");
-  ba1.npc_Click(4);  // pin
+  lay_out(ba1);
+  click_on(ba1, ba1.npc[4]);  // pin
   ASSERT_EQ(ba1.npc[4].tool_tip(), "取消置顶");
   ba1.qk_xw();
   EXPECT_EQ(ba1.npc[4].tool_tip(), "置顶");

@@ -14,10 +14,7 @@ class ShellTest : public MainWindowTest {
  protected:
   app::BA1& open_shell(const std::string& command_line = "") {
     app::BA1& ba1 = open_window(command_line);
-    const platform::Rect work = headless.screen.work_area();
-    ba1.hook_minmax(0, 0, work.width, work.height);
-    ba1.p_p(0);
-    ba1.raise_resize();
+    lay_out(ba1);
     return ba1;
   }
 
@@ -27,12 +24,6 @@ class ShellTest : public MainWindowTest {
     ba1.raise_resize();
   }
 
-  // A person's click in the middle of a control, through the window's pointer (which picks the
-  // control under that point, as on screen).
-  static void click_on(app::BA1& ba1, const platform::Control& control) {
-    const platform::Rect place = ba1.form_rect(control);
-    ba1.pointer().click(place.left + place.width / 2, place.top + place.height / 2);
-  }
   // The pointer comes to rest over the middle of a control.
   static void hover(app::BA1& ba1, const platform::Control& control) {
     const platform::Rect place = ba1.form_rect(control);

@@ -22,6 +22,18 @@ MainWindowTest::MainWindowTest() {
 
 MainWindowTest::~MainWindowTest() = default;
 
+void MainWindowTest::lay_out(app::BA1& ba1) {
+  const platform::Rect work = headless.screen.work_area();
+  ba1.hook_minmax(0, 0, work.width, work.height);
+  ba1.p_p(0);
+  ba1.raise_resize();
+}
+
+void MainWindowTest::click_on(app::BA1& ba1, const platform::Control& control) {
+  const platform::Rect place = ba1.form_rect(control);
+  ba1.pointer().click(place.left + place.width / 2, place.top + place.height / 2);
+}
+
 app::BA1& MainWindowTest::open_window(const std::string& command_line) {
   window = std::make_unique<app::BA1>(*services, config, folder.path(), command_line);
   headless.backend.attach(*window);

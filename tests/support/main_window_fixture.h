@@ -27,6 +27,11 @@ class MainWindowTest : public ::testing::Test {
   // Makes and loads the window (runs its initialisation). `command_line` as the program got it.
   app::BA1& open_window(const std::string& command_line = "");
   headless::ScriptedPlayer& player();
+  // Lays the window out as start-up does: size limits from the work area, skin 0, its size.
+  void lay_out(app::BA1& ba1);
+  // A person's click in the middle of a control, through the window's pointer (which picks the
+  // control under that point, as on screen).
+  static void click_on(app::BA1& ba1, const platform::Control& control);
   // The settings file of the program folder.
   std::string setting(std::string_view section, std::string_view key);
   void set_setting(std::string_view section, std::string_view key, std::string_view value);

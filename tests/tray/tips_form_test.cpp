@@ -80,7 +80,8 @@ TEST_F(TipsForm, SettingsAndAboutOpenTheDialogOnTheirPagesBringingTheWindowBack)
 
 TEST_F(TipsForm, APinnedWindowIsUnpinnedWhileTheDialogOpensAndPinnedAgain) {
   BA1& ba1 = open();
-  ba1.npc_Click(4);  // pin
+  lay_out(ba1);
+  click_on(ba1, ba1.npc[4]);  // pin
   ASSERT_TRUE(ba1.top_most());
   bool pinned_while_opening = true;
   settings_dialog::BA3& dialog = ba1.settings_form();

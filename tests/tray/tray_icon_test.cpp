@@ -39,7 +39,8 @@ TEST_F(TrayIcon, RightClickAndTheFrameMenuButtonPopUpTheMainMenu) {
   EXPECT_EQ(headless.backend.popups().back(), "r_m");
   ASSERT_NE(headless.dialogs.last(), nullptr);
   EXPECT_EQ(headless.dialogs.last()->text, "你现在使用的是最新版本，无需升级！");
-  ba1.npc_Click(5);
+  lay_out(ba1);
+  click_on(ba1, ba1.npc[5]);
   EXPECT_EQ(headless.backend.popups().size(), 2u);
   EXPECT_EQ(ba1.shutdown_menu, &ba1.tip_form().guan);
 }

@@ -56,6 +56,7 @@ class EpisodeRoad : public pelmora::testing::MainWindowTest {
 TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   set_setting("S_q", "qvodw", "/home/u/Qvod/");
   BA1& ba1 = open_window();
+  lay_out(ba1);
   ba1.show();
 
   // 1. The click on episode 1 in the catalogue: cancelled, searched, the engine's terminal
@@ -112,12 +113,12 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
 
   // 4. Stop saves where the episode was.
   play_second(12, 25, 1000);
-  ba1.bo_but_Click(1);
+  click_on(ba1, ba1.bo_but[1]);
   EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第2集") + "|" +
                                          text::url_escape(clip(2)) + "|1|2|12\r\n");
 
   // 5. The history page plays it again, and the first playing tick seeks back to 12 s.
-  ba1.npc_Click(12);
+  click_on(ba1, ba1.npc[12]);
   player().calls.clear();
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
   EXPECT_EQ(player().address, clip(2));
