@@ -154,6 +154,17 @@ class DesktopByHand : public ::testing::Test {
   std::optional<XSession::WindowInfo> main_window() {
     return x.window_titled(program.pid(), "Pelmora");
   }
+  // Waits for a window of the program with this title to show; its place and size.
+  std::optional<Box> await_window(const std::string& title, int ms = 5000) {
+    if (!wait_until([&] { return x.window_titled(program.pid(), title).has_value(); }, ms)) {
+      return std::nullopt;
+    }
+    return x.window_titled(program.pid(), title)->box;
+  }
+  // Waits for the program's window with this title to go.
+  bool window_gone(const std::string& title) {
+    return wait_until([&] { return !x.window_titled(program.pid(), title); }, 5000);
+  }
   void refresh_places() {
     if (const auto window = main_window()) places.window = window->box;
   }
@@ -570,9 +581,7 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   fs::copy_file(media + "/p102-s1-e01.mp4", clip);
   const Box open = places.transport(4);
   x.click(open.center_x(), open.center_y());
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "选择播放文件").has_value(); }, 10000))
-      << "no file dialog";
+  ASSERT_TRUE(await_window("选择播放文件", 10000).has_value()) << "no file dialog";
   pause_ms(500);
   x.type(clip);
   x.key(XK_Return);
@@ -656,9 +665,9 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const std::vector<Box> entries = menu_entries(*popup_menu());
   ASSERT_GE(entries.size(), 6u);
   x.click(entries[0].center_x(), entries[0].center_y());  // 软件设置
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "软件设置").has_value(); }, 5000));
-  const Box dialog = x.window_titled(program.pid(), "软件设置")->box;
+  const std::optional<Box> settings = await_window("软件设置");
+  ASSERT_TRUE(settings.has_value());
+  const Box dialog = *settings;
   std::map<int, Shot> page_shots;
   for (int page : {0, 2, 1}) {
     const Box body{dialog.x + 16, dialog.y + 40, 298, 218};
@@ -673,7 +682,7 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const std::string saved_size_switch = setting("s_size");
   x.click(dialog.x + 16 + 20 + 8, dialog.y + 40 + 102 + 10);  // 保存软件界面大小
   x.click(dialog.x + 100 + 35, dialog.y + 268 + 12);          // 确定
-  EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "软件设置"); }, 5000));
+  EXPECT_TRUE(window_gone("软件设置"));
   EXPECT_NE(setting("s_size"), saved_size_switch);
   EXPECT_FALSE(fs::exists(folder.file("shutdown-requested")));
 
@@ -687,22 +696,22 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   };
   // 关于我们: the settings dialog opened on its about page, closed by 确定.
   choose_from_menu(1);
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "软件设置").has_value(); }, 5000));
   {
-    const Box about = x.window_titled(program.pid(), "软件设置")->box;
+    const std::optional<Box> about_dialog = await_window("软件设置");
+    ASSERT_TRUE(about_dialog.has_value());
+    const Box about = *about_dialog;
     const Box body{about.x + 16, about.y + 40, 298, 218};
     EXPECT_TRUE(wait_until([&] { return x.grab(body).differences(page_shots.at(0)) < 50; }, 3000))
         << "the dialog did not open on its about page";
     x.click(about.x + 100 + 35, about.y + 268 + 12);  // 确定
-    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "软件设置"); }, 5000));
+    EXPECT_TRUE(window_gone("软件设置"));
   }
   // 帮助提示: the tips window turns to its next page and closes by its button.
   choose_from_menu(3);
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "帮助提示").has_value(); }, 5000));
   {
-    const Box tips = x.window_titled(program.pid(), "帮助提示")->box;
+    const std::optional<Box> tips_window = await_window("帮助提示");
+    ASSERT_TRUE(tips_window.has_value());
+    const Box tips = *tips_window;
     const Box hints{tips.x + 8, tips.y + 32, 340, 90};
     pause_ms(300);
     const Shot first_page = x.grab(hints);
@@ -711,21 +720,20 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
         << "the tips did not turn";
     shot("tips", tips);
     x.click(tips.x + 272 + 40, tips.y + 128 + 13);  // 关闭
-    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "帮助提示"); }, 5000));
+    EXPECT_TRUE(window_gone("帮助提示"));
   }
   // 升级检测: the demo service offers the program's own version, so a message says there is
   // nothing to update; its one button closes it.
   choose_from_menu(4);
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "提示：").has_value(); }, 5000))
-      << "no update message";
   {
-    const Box message = x.window_titled(program.pid(), "提示：")->box;
+    const std::optional<Box> message_window = await_window("提示：");
+    ASSERT_TRUE(message_window.has_value()) << "no update message";
+    const Box message = *message_window;
     shot("update-message", message);
     const std::vector<Box> ok = dialog_buttons(message, 1);
     ASSERT_EQ(ok.size(), 1u) << "no button on the update message";
     x.click(ok[0].center_x(), ok[0].y + 8);
-    EXPECT_TRUE(wait_until([&] { return !x.window_titled(program.pid(), "提示："); }, 5000));
+    EXPECT_TRUE(window_gone("提示："));
   }
 
   EXPECT_TRUE(program.running()) << "the program ended during the session";
@@ -795,10 +803,9 @@ TEST_F(DesktopByHand, TheFrameUnderAWindowManager) {
   // The close question, answered Yes by clicking its button: the window goes (no tray here: it
   // minimises) and the answer is kept.
   x.click(close.center_x(), close.center_y());
-  ASSERT_TRUE(
-      wait_until([&] { return x.window_titled(program.pid(), "提示：").has_value(); }, 5000))
-      << "no close question";
-  const Box question = x.window_titled(program.pid(), "提示：")->box;
+  const std::optional<Box> question_window = await_window("提示：");
+  ASSERT_TRUE(question_window.has_value()) << "no close question";
+  const Box question = *question_window;
   shot("close-question", question);
   const std::vector<Box> answers = dialog_buttons(question, 2);
   ASSERT_EQ(answers.size(), 2u) << "no Yes and No buttons found";
