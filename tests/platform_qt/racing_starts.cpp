@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "support/virtual_screen.h"
 
 extern char** environ;
 
@@ -29,7 +30,7 @@ constexpr int kStarts = 100;
 class RacingStarts : public ::testing::Test {
  protected:
   RacingStarts() {
-    environment_ = {"DISPLAY=" + start_screen(),
+    environment_ = {"DISPLAY=" + (screen_.display().empty() ? ":0" : screen_.display()),
                     "XDG_RUNTIME_DIR=" + folder_.file("run"),
                     "PELMORA_SERVICE_URL=http://127.0.0.1:9/",
                     "PELMORA_SHUTDOWN_COMMAND=true",
@@ -51,31 +52,6 @@ class RacingStarts : public ::testing::Test {
   ~RacingStarts() override {
     for (const pid_t pid : running_) ::kill(pid, SIGKILL);
     for (const pid_t pid : running_) ::waitpid(pid, nullptr, 0);
-    if (screen_ > 0) {
-      ::kill(screen_, SIGTERM);
-      ::waitpid(screen_, nullptr, 0);
-    }
-  }
-
-  // Starts Xvfb on a free display; its name, e.g. ":93".
-  std::string start_screen() {
-    int ready[2];
-    if (::pipe(ready) != 0) return ":0";
-    const std::string fd = std::to_string(ready[1]);
-    const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
-                          "1280x800x24", "-nolisten",  "tcp",      nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, ready[0]);
-    posix_spawnp(&screen_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ready[1]);
-    std::string number;
-    char c = 0;
-    while (::read(ready[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(ready[0]);
-    return ":" + (number.empty() ? std::string("0") : number);
   }
 
   // Starts the program with `file`; its output goes to the log.
@@ -143,7 +119,7 @@ class RacingStarts : public ::testing::Test {
   }
 
   TempFolder folder_;
-  pid_t screen_ = 0;
+  pelmora::testing::VirtualScreen screen_{"1280x800x24"};
   std::vector<std::string> environment_;
   std::vector<pid_t> running_;
 };

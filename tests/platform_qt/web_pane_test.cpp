@@ -1,11 +1,6 @@
 #include "platform/qt/web_pane.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QtCore/QElapsedTimer>
@@ -33,14 +28,14 @@
 #include "platform/web_browser.h"
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
+#include "support/virtual_screen.h"
 
 namespace pelmora::platform::qt {
 namespace {
 
 using pelmora::testing::LoopbackServer;
 using pelmora::testing::TempFolder;
+using pelmora::testing::VirtualScreen;
 
 constexpr char kEndMarker[] = "http://pelmora-end.invalid/";
 
@@ -54,47 +49,6 @@ constexpr char kInOwnProcess[] = "PELMORA_WEB_PANE_TEST_PROCESS";
 bool in_own_process() {
   return !qEnvironmentVariableIsEmpty(kInOwnProcess);
 }
-
-// A virtual screen (Xvfb) for the life of a test that must see pixels the way X shows them.
-class VirtualScreen {
- public:
-  VirtualScreen() {
-    int ready[2];
-    if (::pipe(ready) != 0) return;
-    const std::string fd = std::to_string(ready[1]);
-    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
-                          "800x600x24", "-nolisten",  "tcp",      nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, ready[0]);
-    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
-      pid_ = 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ready[1]);
-    pollfd wait{ready[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && ::poll(&wait, 1, 5000) > 0 && ::read(ready[0], &c, 1) == 1 && c != '\n') {
-      display_ += c;
-    }
-    ::close(ready[0]);
-    if (!display_.empty()) display_ = ":" + display_;
-  }
-  ~VirtualScreen() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  VirtualScreen(const VirtualScreen&) = delete;
-  VirtualScreen& operator=(const VirtualScreen&) = delete;
-  // Empty when Xvfb could not be started.
-  const std::string& display() const { return display_; }
-
- private:
-  pid_t pid_ = 0;
-  std::string display_;
-};
 
 // Runs the current test in a fresh process; true when it passed there. With `on_screen` the
 // process draws on a virtual screen of its own.
@@ -116,7 +70,7 @@ void run_in_own_process(bool on_screen = false) {
                          QString::fromStdString(suppressions.string()));
   std::unique_ptr<VirtualScreen> screen;
   if (on_screen) {
-    screen = std::make_unique<VirtualScreen>();
+    screen = std::make_unique<VirtualScreen>("800x600x24");
     ASSERT_FALSE(screen->display().empty()) << "Xvfb could not be started";
     environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(screen->display()));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
