@@ -7,7 +7,6 @@
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/hex.hpp>
-#include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/read_resume_data.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
@@ -23,6 +22,7 @@
 #include <set>
 #include <sstream>
 
+#include "hashing_disk_io.h"
 #include "percent.h"
 #include "random_token.h"
 #include "torrent_maker.h"
@@ -241,9 +241,15 @@ lt::settings_pack Engine::Impl::settings() const {
   // An item may want no piece for a moment (while it starts); its web seed stays connected.
   pack.set_bool(lt::settings_pack::close_redundant_connections, false);
   // On loopback the bytes come faster than one disk write at a time takes them; a deeper write
-  // queue keeps the connection reading. Both cores hash pieces.
-  pack.set_int(lt::settings_pack::max_queued_disk_bytes, 4 * 1024 * 1024);
+  // queue and a larger receive buffer keep the connection reading. Two disk threads are as many
+  // as the writes can use, more only take turns. Both cores hash the pieces that are read back
+  // (a check of files found on disk).
+  pack.set_int(lt::settings_pack::max_queued_disk_bytes, 8 * 1024 * 1024);
+  pack.set_int(lt::settings_pack::max_peer_recv_buffer_size, 8 * 1024 * 1024);
+  pack.set_int(lt::settings_pack::aio_threads, 2);
   pack.set_int(lt::settings_pack::hashing_threads, 2);
+  // Files are written with plain writes, not through a mapping (see hashing_disk_io.h).
+  pack.set_int(lt::settings_pack::disk_write_mode, lt::settings_pack::always_pwrite);
   pack.set_str(lt::settings_pack::user_agent, "QvodTerminal/1.0");
   return pack;
 }
@@ -253,9 +259,9 @@ bool Engine::start() {
   std::error_code ec;
   fs::create_directories(d.options.state_folder, ec);
   lt::session_params params(d.settings());
-  // Plain reads and writes: the default maps the files into the terminal's memory, so a file
-  // that streams through it would count as its own memory and grow with the file.
-  params.disk_io_constructor = lt::posix_disk_io_constructor;
+  // Plain writes through open files, and pieces hashed as they arrive instead of read back: a
+  // file that streams through the terminal does not count as its memory.
+  params.disk_io_constructor = hashing_disk_io_constructor;
   try {
     d.session = std::make_unique<lt::session>(std::move(params));
   } catch (const std::exception&) {
