@@ -4,10 +4,13 @@
 // that follows, the next one is first downloaded ahead by PrepareNext, the playing one is moved
 // to its last seconds, and the clock runs from its end to the first frame of the next.
 // Prints, as medians over the transitions:
-//   end to first frame   - from mpv reaching the end of the item to the next item's first frame
-//                          (includes the end-of-playback step's own wait, Timer2)
+//   end to first frame   - from mpv reaching the end of the media to the next item's first frame
+//                          (includes the wait for the end-of-playback step, Timer2, which the
+//                          once-a-second monitor arms in the item's last two whole seconds)
+//   step to first frame  - from the end-of-playback step (Timer2's tick, the program's end of the
+//                          item) to the next item's first frame
 //   play to first frame  - from the program starting the next item (its address set and Play
-//                          called by the end-of-playback step) to its first frame
+//                          called after the end-of-playback step) to its first frame
 // Usage: engine_next_episode MEDIA-FOLDER   (bench/engine_next_bench.sh builds and runs it)
 #include <unistd.h>
 
@@ -100,6 +103,7 @@ int main(int argc, char** argv) {
   std::vector<double> from_end;
   std::vector<double> from_play;
   std::vector<double> from_step;
+  std::vector<double> to_step;
   {
     platform::qt::DesktopProgram program({work + "/home", "", &dialogs, &power});
     if (!program.start()) return 1;
@@ -111,6 +115,13 @@ int main(int argc, char** argv) {
     };
     auto playing = [&] { return player.play_state() == PlayState::kPlaying && frames() > 0; };
     wait_for([&] { return ba1.Pic1.visible(); }, 30000);
+    // The end-of-playback step is timed where it starts: Timer2's tick.
+    QElapsedTimer clock;
+    qint64 step = -1;
+    ba1.Timer2.on_timer = [&clock, &step, tick = ba1.Timer2.on_timer] {
+      if (step < 0 && clock.isValid()) step = clock.elapsed();
+      tick();
+    };
     auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(ba1.Web1.peer());
     for (const char* first : {"razavov://101-1-1-", "razavov://102-1-1-"}) {
       wait_for([] { return false; }, 1000);
@@ -145,18 +156,9 @@ int main(int argc, char** argv) {
         const std::string current = player.media_address();
         player.set_position(player.duration() - 2);
         if (!wait_for([&] { return player.facts().eof_reached; }, 30000)) break;
-        QElapsedTimer clock;
+        step = -1;
         clock.start();
-        // The end-of-playback step (Timer2) says so on the status line when it runs.
-        qint64 step = -1;
-        if (!wait_for(
-                [&] {
-                  if (step < 0 && ba1.zhun.caption() == "播放完毕") step = clock.elapsed();
-                  return player.media_address() != current;
-                },
-                30000)) {
-          break;
-        }
+        if (!wait_for([&] { return player.media_address() != current; }, 30000)) break;
         const qint64 switched = clock.elapsed();
         const int drawn = frames();
         if (!wait_for(
@@ -167,12 +169,14 @@ int main(int argc, char** argv) {
         }
         from_end.push_back(static_cast<double>(clock.elapsed()));
         from_play.push_back(static_cast<double>(clock.elapsed() - switched));
-        from_step.push_back(static_cast<double>(step));
+        from_step.push_back(static_cast<double>(clock.elapsed() - step));
+        to_step.push_back(static_cast<double>(step));
         std::printf(
             "%s: end to first frame %lld ms (end-of-playback step after %lld ms, play after %lld "
-            "ms), play to first frame %lld ms\n",
+            "ms), step to first frame %lld ms, play to first frame %lld ms\n",
             name.c_str(), static_cast<long long>(clock.elapsed()), static_cast<long long>(step),
-            static_cast<long long>(switched), static_cast<long long>(clock.elapsed() - switched));
+            static_cast<long long>(switched), static_cast<long long>(clock.elapsed() - step),
+            static_cast<long long>(clock.elapsed() - switched));
         std::fflush(stdout);
       }
       ba1.bo_but_Click(1);
@@ -180,9 +184,9 @@ int main(int argc, char** argv) {
     ba1.bo_but_Click(1);
   }
   std::printf(
-      "median over %zu transitions: end to first frame %.0f ms, play to first frame %.0f ms, end "
-      "to the end-of-playback step %.0f ms\n",
-      from_end.size(), median(from_end), median(from_play), median(from_step));
+      "median over %zu transitions: end to first frame %.0f ms, end-of-playback step to first "
+      "frame %.0f ms, play to first frame %.0f ms, end to the end-of-playback step %.0f ms\n",
+      from_end.size(), median(from_end), median(from_step), median(from_play), median(to_step));
   // The terminal this run started ends with it.
   const std::string endpoint = whole_file(work + "/run/pelmora-engine.endpoint");
   if (!endpoint.empty()) {
