@@ -16,6 +16,7 @@
 #include "app/settings_store.h"
 #include "demo_service.h"
 #include "shell/layout.h"
+#include "support/started_processes.h"
 #include "support/temp_folder.h"
 #include "window/window_harness.h"
 #include "window/x_session.h"
@@ -26,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace layout = shell::layout;
 using layout::Rect;
+using pelmora::testing::end_processes_started_from;
 using pelmora::testing::TempFolder;
 
 // The skin's orange (selected tab, volume fill, seek thumb) and the catalogue's episode buttons.
@@ -123,6 +125,8 @@ class DesktopByHand : public ::testing::Test {
     fs::create_directories(folder.file("run"));
     fs::create_directories(folder.file("clips"));
   }
+  // The engine terminal the program started from its player folder outlives the window.
+  void TearDown() override { end_processes_started_from(folder.path()); }
 
   std::vector<std::string> environment() const {
     return {"DISPLAY=" + x.name(),
