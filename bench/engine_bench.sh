@@ -178,10 +178,13 @@ echo "  terminal from the web seed: $web_ms ms ($(mbps "$clip_size" "$web_ms"),"
   "$(share "$curl_ms" "$web_ms") % of curl throwing it away)"
 echo "  terminal from a seeding peer: $peer_ms ms ($(mbps "$clip_size" "$peer_ms"))"
 
-echo "== terminal memory (PSS) while a 1 GiB file streams through it"
-start_terminal pss --no-peers
+echo "== terminal memory (PSS) while a 1 GiB file streams through it, then while a peer fetches it"
+# The terminal announces itself to the service's tracker, so that the peer below finds it; no
+# other terminal has the file while it streams.
+start_terminal pss
+streamer_pid=$term_pid
 stream=$(curl -s "${base}open?address=$(pct "$big_address")&role=play" | head -n 1)
-pss() { awk '/^Pss:/ {print $2}' "/proc/$term_pid/smaps_rollup"; }
+pss() { awk '/^Pss:/ {print $2}' "/proc/$streamer_pid/smaps_rollup"; }
 echo "  before: $(pss) kB"
 curl -s -o "$work/streamed.bin" "$stream" &
 reader=$!
@@ -202,4 +205,18 @@ done
 wait "$reader"
 echo "  at 100 %: $(pss) kB (highest while streaming: $peak kB)"
 cmp -s "$work/streamed.bin" "$media/big.bin" && echo "  streamed bytes match the file"
+# A peer without the web seed now fetches the whole file from it.
+start_terminal fetcher --no-web-seed
+download_ms "$big_address" >"$work/fetch-ms" &
+fetcher=$!
+peak=0
+while kill -0 "$fetcher" 2>/dev/null; do
+  now=$(pss)
+  [ "$now" -gt "$peak" ] && peak=$now
+  sleep 0.1
+done
+wait "$fetcher"
+echo "  while a peer fetched the 1 GiB from it (in $(cat "$work/fetch-ms") ms): highest $peak kB," \
+  "after $(pss) kB"
 stop_terminal
+kill "$streamer_pid"

@@ -1,5 +1,9 @@
 #include "hashing_disk_io.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <libtorrent/disk_buffer_holder.hpp>
 #include <libtorrent/disk_interface.hpp>
 #include <libtorrent/file_storage.hpp>
 #include <libtorrent/hasher.hpp>
@@ -7,9 +11,13 @@
 #include <libtorrent/peer_request.hpp>
 #include <libtorrent/settings_pack.hpp>
 
+#include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 
+#include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -21,14 +29,15 @@ namespace {
 
 using HashHandler =
     std::function<void(lt::piece_index_t, lt::sha1_hash const&, lt::storage_error const&)>;
+using ReadHandler = std::function<void(lt::disk_buffer_holder, lt::storage_error const&)>;
 
 // The hash of one piece taken from its blocks as they are written.
 struct PieceHash {
   lt::storage_index_t storage;
   lt::piece_index_t piece;
-  lt::hasher hasher;    // fed by the hashing thread only
-  int received = 0;     // bytes from the piece's start handed to the hashing thread
-  int queued = 0;       // its blocks waiting for the hashing thread
+  lt::hasher hasher;    // fed by the worker thread only
+  int received = 0;     // bytes from the piece's start handed to the worker thread
+  int queued = 0;       // its blocks waiting for the worker thread
   int writing = 0;      // its writes not yet done
   bool broken = false;  // a block came out of order, or a write failed: read it back
   HashHandler waiting;  // the hash asked for before its blocks were all hashed and written
@@ -37,29 +46,40 @@ struct PieceHash {
 
 struct Storage {
   lt::storage_holder inner;
-  std::int64_t total_size = 0;
-  int piece_length = 0;
+  lt::file_storage files;  // the files as they are named on disk (renames followed)
+  std::string save_path;   // moves followed
+  int generation = 0;      // changes whenever the files' paths change or they are let go
   std::map<lt::piece_index_t, std::shared_ptr<PieceHash>> pieces;
-
-  int piece_size(lt::piece_index_t piece) const {
-    const std::int64_t start = static_cast<std::int64_t>(static_cast<int>(piece)) * piece_length;
-    return static_cast<int>(std::min<std::int64_t>(piece_length, total_size - start));
-  }
 };
 
-// The most bytes of blocks waiting for the hashing thread.
+// A part of a read that lies in one file.
+struct FilePart {
+  lt::file_index_t file;
+  std::string path;  // empty for a pad file, which reads as zeros
+  std::int64_t offset = 0;
+  int size = 0;
+};
+
+// A read on the worker thread: the parts of the storage's files it covers, as they were named
+// when it was asked for.
+struct Read {
+  lt::storage_index_t storage;
+  int generation = 0;
+  std::vector<FilePart> parts;
+};
+
+// The most bytes of blocks waiting for the worker thread.
 constexpr std::int64_t kMostQueued = 16 * 1024 * 1024;
 
-// A block on its way to the hashing thread.
-struct Block {
-  std::shared_ptr<PieceHash> piece;
-  std::vector<char> bytes;
+struct FreeBuffer {
+  void operator()(char* buffer) const { std::free(buffer); }
 };
+using Buffer = std::unique_ptr<char, FreeBuffer>;
 
-class HashingDiskIo final : public lt::disk_interface {
+class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocator_interface {
  public:
   HashingDiskIo(lt::io_context& ios, std::unique_ptr<lt::disk_interface> inner)
-      : ios_(ios), inner_(std::move(inner)), hashing_([this] { hash_blocks(); }) {}
+      : ios_(ios), inner_(std::move(inner)), worker_([this] { work(); }) {}
 
   ~HashingDiskIo() override {
     {
@@ -67,8 +87,11 @@ class HashingDiskIo final : public lt::disk_interface {
       stopping_ = true;
     }
     wake_.notify_all();
-    hashing_.join();
+    worker_.join();
+    for (const auto& [key, open] : open_files_) ::close(open.fd);
   }
+
+  void free_disk_buffer(char* buffer) override { std::free(buffer); }
 
   lt::storage_holder new_torrent(lt::storage_params const& p,
                                  std::shared_ptr<void> const& torrent) override {
@@ -77,8 +100,9 @@ class HashingDiskIo final : public lt::disk_interface {
     std::lock_guard lock(mutex_);
     Storage& storage = storages_[index];
     storage.inner = std::move(inner);
-    storage.total_size = p.files.total_size();
-    storage.piece_length = p.files.piece_length();
+    storage.files = p.mapped_files != nullptr ? *p.mapped_files : p.files;
+    storage.save_path = p.path;
+    ++storage.generation;
     storage.pieces.clear();
     return lt::storage_holder(index, *this);
   }
@@ -91,7 +115,9 @@ class HashingDiskIo final : public lt::disk_interface {
       if (found == storages_.end()) return;
       inner = std::move(found->second.inner);
       storages_.erase(found);
+      let_go_locked(index);
     }
+    wake_.notify_one();
     // Leaving this scope hands the storage back to the inner disk input and output.
   }
 
@@ -110,12 +136,14 @@ class HashingDiskIo final : public lt::disk_interface {
           slot->piece = r.piece;
         }
         PieceHash& piece = *slot;
-        // Blocks out of order, or more than the hashing thread has taken up, are read back.
+        // Blocks out of order, or more than the worker thread has taken up, are read back.
         if (!piece.broken && r.start == piece.received && queued_bytes_ < kMostQueued) {
           piece.received += r.length;
           ++piece.queued;
           queued_bytes_ += r.length;
-          blocks_.push_back({slot, std::vector<char>(buf, buf + r.length)});
+          jobs_.push_back([this, slot, bytes = std::vector<char>(buf, buf + r.length)] {
+            hash_block(*slot, bytes);
+          });
           queued = true;
         } else {
           piece.broken = true;
@@ -135,25 +163,67 @@ class HashingDiskIo final : public lt::disk_interface {
 
   void async_hash(lt::storage_index_t index, lt::piece_index_t piece, lt::span<lt::sha256_hash> v2,
                   lt::disk_job_flags_t flags, HashHandler handler) override {
-    {
-      std::lock_guard lock(mutex_);
-      const auto storage = storages_.find(index);
-      if (storage != storages_.end() && v2.empty() && (flags & lt::disk_interface::v1_hash)) {
-        const auto found = storage->second.pieces.find(piece);
-        if (found != storage->second.pieces.end()) {
-          const std::shared_ptr<PieceHash> state = found->second;
-          if (!state->broken && !state->waiting &&
-              state->received == storage->second.piece_size(piece)) {
-            state->waiting = std::move(handler);
-            state->waiting_flags = flags;
-            answer_if_done(index, piece, *state);
-            return;
-          }
-          storage->second.pieces.erase(found);
-        }
-      }
+    if (!v2.empty() || !(flags & lt::disk_interface::v1_hash)) {
+      inner_->async_hash(index, piece, v2, flags, std::move(handler));
+      return;
     }
-    inner_->async_hash(index, piece, v2, flags, std::move(handler));
+    {
+      std::unique_lock lock(mutex_);
+      const auto storage = storages_.find(index);
+      if (storage == storages_.end()) {
+        lock.unlock();
+        inner_->async_hash(index, piece, v2, flags, std::move(handler));
+        return;
+      }
+      auto& slot = storage->second.pieces[piece];
+      if (!slot) {
+        slot = std::make_shared<PieceHash>();
+        slot->storage = index;
+        slot->piece = piece;
+        slot->broken = true;  // nothing of it was written here: it is read from the file
+      }
+      PieceHash& state = *slot;
+      // A second question for the same piece, or blocks still missing: read back.
+      if (state.waiting || state.received != storage->second.files.piece_size(piece)) {
+        state.broken = true;
+      }
+      if (state.waiting) {
+        // Not expected of the library; the earlier question is answered by a read of its own.
+        queue_read_back(index, storage->second, piece, std::move(state.waiting));
+      }
+      state.waiting = std::move(handler);
+      state.waiting_flags = flags;
+      answer_if_done(index, piece, state);
+    }
+    wake_.notify_one();
+  }
+
+  void async_read(lt::storage_index_t index, lt::peer_request const& r, ReadHandler handler,
+                  lt::disk_job_flags_t flags) override {
+    {
+      std::unique_lock lock(mutex_);
+      const auto storage = storages_.find(index);
+      if (storage == storages_.end()) {
+        lock.unlock();
+        inner_->async_read(index, r, std::move(handler), flags);
+        return;
+      }
+      Read read = read_of(index, storage->second, r.piece, r.start, r.length);
+      jobs_.push_back([this, read = std::move(read), length = r.length,
+                       handler = std::move(handler)]() mutable {
+        Buffer buffer(static_cast<char*>(std::malloc(static_cast<std::size_t>(length))));
+        const lt::storage_error error = read_parts(read, buffer.get());
+        boost::asio::post(ios_, [this, buffer = std::move(buffer), length, error,
+                                 handler = std::move(handler)]() mutable {
+          if (error) {
+            handler(lt::disk_buffer_holder(), error);
+          } else {
+            handler(lt::disk_buffer_holder(*this, buffer.release(), length), error);
+          }
+        });
+      });
+    }
+    wake_.notify_one();
   }
 
   void async_clear_piece(lt::storage_index_t index, lt::piece_index_t piece,
@@ -166,45 +236,73 @@ class HashingDiskIo final : public lt::disk_interface {
     inner_->async_clear_piece(index, piece, std::move(handler));
   }
 
-  // Everything else is the inner disk input and output's.
-  void async_read(lt::storage_index_t index, lt::peer_request const& r,
-                  std::function<void(lt::disk_buffer_holder, lt::storage_error const&)> handler,
-                  lt::disk_job_flags_t flags) override {
-    inner_->async_read(index, r, std::move(handler), flags);
+  // Whatever moves, renames, deletes or lets go of the files also closes the worker's copies.
+  void async_move_storage(
+      lt::storage_index_t index, std::string p, lt::move_flags_t flags,
+      std::function<void(lt::status_t, std::string const&, lt::storage_error const&)> handler)
+      override {
+    let_go(index);
+    inner_->async_move_storage(
+        index, std::move(p), flags,
+        [this, index, handler = std::move(handler)](lt::status_t status, std::string const& path,
+                                                    lt::storage_error const& error) {
+          if (!error) {
+            std::lock_guard lock(mutex_);
+            if (const auto storage = storages_.find(index); storage != storages_.end()) {
+              storage->second.save_path = path;
+              let_go_locked(index);
+            }
+          }
+          handler(status, path, error);
+        });
   }
+  void async_rename_file(
+      lt::storage_index_t index, lt::file_index_t file, std::string name,
+      std::function<void(std::string const&, lt::file_index_t, lt::storage_error const&)> handler)
+      override {
+    inner_->async_rename_file(
+        index, file, std::move(name),
+        [this, index, handler = std::move(handler)](
+            std::string const& new_name, lt::file_index_t renamed, lt::storage_error const& error) {
+          if (!error) {
+            {
+              std::lock_guard lock(mutex_);
+              if (const auto storage = storages_.find(index); storage != storages_.end()) {
+                storage->second.files.rename_file(renamed, new_name);
+                let_go_locked(index);
+              }
+            }
+            wake_.notify_one();
+          }
+          handler(new_name, renamed, error);
+        });
+  }
+  void async_release_files(lt::storage_index_t index, std::function<void()> handler) override {
+    let_go(index);
+    inner_->async_release_files(index, std::move(handler));
+  }
+  void async_stop_torrent(lt::storage_index_t index, std::function<void()> handler) override {
+    let_go(index);
+    inner_->async_stop_torrent(index, std::move(handler));
+  }
+  void async_delete_files(lt::storage_index_t index, lt::remove_flags_t options,
+                          std::function<void(lt::storage_error const&)> handler) override {
+    let_go(index);
+    inner_->async_delete_files(index, options, std::move(handler));
+  }
+
+  // Everything else is the inner disk input and output's.
   void async_hash2(
       lt::storage_index_t index, lt::piece_index_t piece, int offset, lt::disk_job_flags_t flags,
       std::function<void(lt::piece_index_t, lt::sha256_hash const&, lt::storage_error const&)>
           handler) override {
     inner_->async_hash2(index, piece, offset, flags, std::move(handler));
   }
-  void async_move_storage(
-      lt::storage_index_t index, std::string p, lt::move_flags_t flags,
-      std::function<void(lt::status_t, std::string const&, lt::storage_error const&)> handler)
-      override {
-    inner_->async_move_storage(index, std::move(p), flags, std::move(handler));
-  }
-  void async_release_files(lt::storage_index_t index, std::function<void()> handler) override {
-    inner_->async_release_files(index, std::move(handler));
-  }
   void async_check_files(
       lt::storage_index_t index, lt::add_torrent_params const* resume_data,
       lt::aux::vector<std::string, lt::file_index_t> links,
       std::function<void(lt::status_t, lt::storage_error const&)> handler) override {
     inner_->async_check_files(index, resume_data, std::move(links), std::move(handler));
-  }
-  void async_stop_torrent(lt::storage_index_t index, std::function<void()> handler) override {
-    inner_->async_stop_torrent(index, std::move(handler));
-  }
-  void async_rename_file(
-      lt::storage_index_t index, lt::file_index_t file, std::string name,
-      std::function<void(std::string const&, lt::file_index_t, lt::storage_error const&)> handler)
-      override {
-    inner_->async_rename_file(index, file, std::move(name), std::move(handler));
-  }
-  void async_delete_files(lt::storage_index_t index, lt::remove_flags_t options,
-                          std::function<void(lt::storage_error const&)> handler) override {
-    inner_->async_delete_files(index, options, std::move(handler));
   }
   void async_set_file_priority(
       lt::storage_index_t index, lt::aux::vector<lt::download_priority_t, lt::file_index_t> prio,
@@ -224,59 +322,92 @@ class HashingDiskIo final : public lt::disk_interface {
  private:
   // A write of `piece` is done; after a failed one the piece is read back to be hashed.
   void written(lt::storage_index_t index, lt::piece_index_t piece, bool failed) {
-    std::lock_guard lock(mutex_);
-    const auto storage = storages_.find(index);
-    if (storage == storages_.end()) return;
-    const auto found = storage->second.pieces.find(piece);
-    if (found == storage->second.pieces.end()) return;
-    --found->second->writing;
-    if (failed) found->second->broken = true;
-    answer_if_done(index, piece, *found->second);
+    {
+      std::lock_guard lock(mutex_);
+      const auto storage = storages_.find(index);
+      if (storage == storages_.end()) return;
+      const auto found = storage->second.pieces.find(piece);
+      if (found == storage->second.pieces.end()) return;
+      --found->second->writing;
+      if (failed) found->second->broken = true;
+      answer_if_done(index, piece, *found->second);
+    }
+    wake_.notify_one();
   }
 
-  // Hands over the hash that was asked for `piece` once its blocks are all hashed and written.
-  // Called locked; the answer goes through the network thread.
+  // Once the blocks of `piece` are all hashed and written, hands over the hash that was asked
+  // for (through the network thread), or has the piece read back from the file and hashed.
+  // Called locked.
   void answer_if_done(lt::storage_index_t index, lt::piece_index_t piece, PieceHash& state) {
     if (!state.waiting || state.writing > 0 || state.queued > 0) return;
     HashHandler handler = std::move(state.waiting);
-    const lt::disk_job_flags_t flags = state.waiting_flags;
     const bool read_back = state.broken;
     const lt::sha1_hash digest = read_back ? lt::sha1_hash() : state.hasher.final();
-    if (const auto storage = storages_.find(index); storage != storages_.end()) {
-      storage->second.pieces.erase(piece);
-    }
-    boost::asio::post(ios_, [this, index, piece, flags, read_back, digest,
-                             handler = std::move(handler)]() mutable {
-      if (read_back) {
-        inner_->async_hash(index, piece, {}, flags, std::move(handler));
-        inner_->submit_jobs();
-      } else {
+    const auto storage = storages_.find(index);
+    if (storage == storages_.end()) return;
+    storage->second.pieces.erase(piece);
+    if (read_back) {
+      queue_read_back(index, storage->second, piece, std::move(handler));
+    } else {
+      boost::asio::post(ios_, [handler = std::move(handler), piece, digest] {
         handler(piece, digest, lt::storage_error());
-      }
+      });
+    }
+  }
+
+  // Reads `piece` from its file on the worker thread, hashes it and hands the hash over.
+  // Called locked.
+  void queue_read_back(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
+                       HashHandler handler) {
+    Read read = read_of(index, storage, piece, 0, storage.files.piece_size(piece));
+    jobs_.push_back([this, read = std::move(read), piece, handler = std::move(handler)]() mutable {
+      int size = 0;
+      for (const FilePart& part : read.parts) size += part.size;
+      std::vector<char> bytes(static_cast<std::size_t>(size));
+      const lt::storage_error error = read_parts(read, bytes.data());
+      const lt::sha1_hash digest = error ? lt::sha1_hash() : lt::hasher(bytes.data(), size).final();
+      boost::asio::post(ios_, [handler = std::move(handler), piece, digest, error] {
+        handler(piece, digest, error);
+      });
     });
   }
 
-  // The hashing thread: feeds each piece's hasher with its blocks in the order they came.
-  void hash_blocks() {
+  // The parts of the storage's files that `length` bytes from `start` of `piece` cover. Called
+  // locked.
+  static Read read_of(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
+                      int start, int length) {
+    Read read{index, storage.generation, {}};
+    for (const lt::file_slice& slice : storage.files.map_block(piece, start, length)) {
+      read.parts.push_back({slice.file_index,
+                            storage.files.pad_file_at(slice.file_index)
+                                ? std::string()
+                                : storage.files.file_path(slice.file_index, storage.save_path),
+                            slice.offset, static_cast<int>(slice.size)});
+    }
+    return read;
+  }
+
+  // The worker thread: hashes blocks as they were written and reads from the files, in the
+  // order the jobs came.
+  void work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return stopping_ || !blocks_.empty(); });
+      wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
       if (stopping_) return;
-      Block block = std::move(blocks_.front());
-      blocks_.pop_front();
+      std::function<void()> job = std::move(jobs_.front());
+      jobs_.pop_front();
       lock.unlock();
-      block.piece->hasher.update(
-          {block.bytes.data(), static_cast<std::ptrdiff_t>(block.bytes.size())});
+      job();
+      job = nullptr;
       lock.lock();
-      --block.piece->queued;
-      queued_bytes_ -= static_cast<std::int64_t>(block.bytes.size());
-      finished_block(*block.piece);
     }
   }
 
-  // After a block is hashed: answers the hash of its piece if that was waiting for it. Called
-  // locked.
-  void finished_block(PieceHash& state) {
+  void hash_block(PieceHash& state, const std::vector<char>& bytes) {
+    state.hasher.update({bytes.data(), static_cast<std::ptrdiff_t>(bytes.size())});
+    std::lock_guard lock(mutex_);
+    --state.queued;
+    queued_bytes_ -= static_cast<std::int64_t>(bytes.size());
     if (!state.waiting) return;
     const auto storage = storages_.find(state.storage);
     if (storage == storages_.end()) return;
@@ -286,15 +417,93 @@ class HashingDiskIo final : public lt::disk_interface {
     }
   }
 
+  // Reads the parts into `out` on the worker thread, through the files it keeps open.
+  lt::storage_error read_parts(const Read& read, char* out) {
+    for (const FilePart& part : read.parts) {
+      if (part.path.empty()) {
+        std::memset(out, 0, static_cast<std::size_t>(part.size));
+        out += part.size;
+        continue;
+      }
+      const int fd = open_file(read, part);
+      if (fd < 0) {
+        return lt::storage_error(lt::error_code(errno, lt::system_category()), part.file,
+                                 lt::operation_t::file_open);
+      }
+      int done = 0;
+      while (done < part.size) {
+        const ssize_t got = ::pread(fd, out + done, static_cast<std::size_t>(part.size - done),
+                                    static_cast<off_t>(part.offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+          return lt::storage_error(lt::error_code(errno, lt::system_category()), part.file,
+                                   lt::operation_t::file_read);
+        }
+        if (got == 0) {
+          return lt::storage_error(lt::error_code(boost::asio::error::eof), part.file,
+                                   lt::operation_t::file_read);
+        }
+        done += static_cast<int>(got);
+      }
+      out += part.size;
+    }
+    return {};
+  }
+
+  // The worker's open copy of a file, opened again when the storage's files have changed since.
+  int open_file(const Read& read, const FilePart& part) {
+    OpenFile& open = open_files_[{read.storage, part.file}];
+    if (open.fd >= 0 && open.generation == read.generation && open.path == part.path) {
+      return open.fd;
+    }
+    if (open.fd >= 0) ::close(open.fd);
+    open.fd = ::open(part.path.c_str(), O_RDONLY | O_CLOEXEC);
+    open.generation = read.generation;
+    open.path = part.path;
+    return open.fd;
+  }
+
+  // The storage's files are let go: their open copies close, and the next read opens them anew.
+  void let_go(lt::storage_index_t index) {
+    {
+      std::lock_guard lock(mutex_);
+      let_go_locked(index);
+    }
+    wake_.notify_one();
+  }
+  void let_go_locked(lt::storage_index_t index) {
+    if (const auto storage = storages_.find(index); storage != storages_.end()) {
+      ++storage->second.generation;
+    }
+    jobs_.push_back([this, index] {
+      for (auto open = open_files_.begin(); open != open_files_.end();) {
+        if (open->first.first == index) {
+          if (open->second.fd >= 0) ::close(open->second.fd);
+          open = open_files_.erase(open);
+        } else {
+          ++open;
+        }
+      }
+    });
+  }
+
+  struct OpenFile {
+    int fd = -1;
+    int generation = 0;
+    std::string path;
+  };
+
   lt::io_context& ios_;
   std::unique_ptr<lt::disk_interface> inner_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stopping_ = false;
-  std::deque<Block> blocks_;
+  std::deque<std::function<void()>> jobs_;
   std::int64_t queued_bytes_ = 0;
   std::map<lt::storage_index_t, Storage> storages_;
-  std::thread hashing_;  // last: it starts once the members above exist
+  // The worker's open files: only the worker thread touches them (and the end, after it).
+  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, OpenFile> open_files_;
+  std::thread worker_;  // last: it starts once the members above exist
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // are written is the hash of what the file holds, whatever order or content the blocks came in.
 #include <gtest/gtest.h>
 #include <libtorrent/aux_/vector.hpp>
+#include <libtorrent/disk_buffer_holder.hpp>
 #include <libtorrent/disk_interface.hpp>
 #include <libtorrent/file_storage.hpp>
 #include <libtorrent/hasher.hpp>
@@ -12,6 +13,7 @@
 #include <libtorrent/storage_defs.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <vector>
@@ -81,15 +83,55 @@ class HashingDiskIo : public ::testing::Test {
     return answer.value_or(lt::sha1_hash());
   }
 
+  // Reads block `block` of `piece` as a peer would be sent it; nothing when the read fails.
+  std::optional<std::vector<char>> read(int piece, int block) {
+    lt::peer_request r;
+    r.piece = lt::piece_index_t(piece);
+    r.start = block * kBlock;
+    r.length = std::min(kBlock, piece_size(piece) - r.start);
+    bool done = false;
+    std::optional<std::vector<char>> bytes;
+    disk_->async_read(storage_, r, [&](lt::disk_buffer_holder buffer, lt::storage_error const& e) {
+      done = true;
+      if (!e) bytes.emplace(buffer.data(), buffer.data() + r.length);
+    });
+    disk_->submit_jobs();
+    run_until(done);
+    return bytes;
+  }
+
+  void rename(const std::string& name) {
+    bool done = false;
+    disk_->async_rename_file(storage_, lt::file_index_t(0), name,
+                             [&](std::string const&, lt::file_index_t, lt::storage_error const& e) {
+                               done = true;
+                               EXPECT_FALSE(e) << e.ec.message();
+                             });
+    disk_->submit_jobs();
+    run_until(done);
+  }
+
+  void run_until(const bool& done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done && std::chrono::steady_clock::now() < give_up) {
+      ios_.run_for(std::chrono::milliseconds(5));
+      ios_.restart();
+    }
+    EXPECT_TRUE(done);
+  }
+
+  std::vector<char> own_block(int piece, int block) const {
+    const int start = piece * kPiece + block * kBlock;
+    const int length = std::min(kBlock, piece_size(piece) - block * kBlock);
+    return {content_.begin() + start, content_.begin() + start + length};
+  }
+
   void clear(int piece) {
     bool cleared = false;
     disk_->async_clear_piece(storage_, lt::piece_index_t(piece),
                              [&](lt::piece_index_t) { cleared = true; });
     disk_->submit_jobs();
-    while (!cleared) {
-      ios_.run_for(std::chrono::milliseconds(5));
-      ios_.restart();
-    }
+    run_until(cleared);
   }
 
   int piece_size(int piece) const { return std::min(kPiece, kSize - piece * kPiece); }
@@ -162,6 +204,30 @@ TEST_F(HashingDiskIo, AWrongBlockFailsAndTheRewrittenPiecePasses) {
   clear(1);
   write(1, 0);
   EXPECT_EQ(hash(1), true_hash(1));
+}
+
+// What peers are sent is read from the file under its current name; a file cut short under a
+// stopped item gives a failed read, not bytes of nothing.
+TEST_F(HashingDiskIo, ReadsWhatTheFileHoldsUnderItsCurrentName) {
+  for (int piece = 0; piece < 3; ++piece) {
+    for (int block = 0; block * kBlock < piece_size(piece); ++block) write(piece, block);
+    EXPECT_EQ(hash(piece), true_hash(piece));
+  }
+  EXPECT_EQ(read(0, 1), own_block(0, 1));
+  EXPECT_EQ(read(2, 1), own_block(2, 1));  // the short end of the last piece
+
+  rename("renamed.bin");
+  EXPECT_FALSE(std::filesystem::exists(folder_.file("item.bin")));
+  EXPECT_EQ(read(1, 3), own_block(1, 3));
+
+  // Once the item lets go of its files (as when it stops), a file put in its place is read anew.
+  bool released = false;
+  disk_->async_release_files(storage_, [&] { released = true; });
+  disk_->submit_jobs();
+  run_until(released);
+  std::filesystem::remove(folder_.file("renamed.bin"));
+  std::ofstream(folder_.file("renamed.bin")) << "short";
+  EXPECT_EQ(read(1, 2), std::nullopt);
 }
 
 }  // namespace
