@@ -10,6 +10,11 @@ pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  # The engine terminal the program started from its player folder outlives it.
+  for proc in /proc/[0-9]*; do
+    read -r -d '' program <"$proc/cmdline" 2>/dev/null || continue
+    [[ $program == "$work/"* ]] && kill "${proc#/proc/}" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT

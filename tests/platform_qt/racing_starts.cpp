@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/started_processes.h"
 #include "support/temp_folder.h"
 #include "support/virtual_screen.h"
 
@@ -52,6 +53,8 @@ class RacingStarts : public ::testing::Test {
   ~RacingStarts() override {
     for (const pid_t pid : running_) ::kill(pid, SIGKILL);
     for (const pid_t pid : running_) ::waitpid(pid, nullptr, 0);
+    // The engine terminal the window started from its player folder outlives it.
+    pelmora::testing::end_processes_started_from(folder_.path());
   }
 
   // Starts the program with `file`; its output goes to the log.
