@@ -247,11 +247,14 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         [this, index, handler = std::move(handler)](lt::status_t status, std::string const& path,
                                                     lt::storage_error const& error) {
           if (!error) {
-            std::lock_guard lock(mutex_);
-            if (const auto storage = storages_.find(index); storage != storages_.end()) {
-              storage->second.save_path = path;
-              let_go_locked(index);
+            {
+              std::lock_guard lock(mutex_);
+              if (const auto storage = storages_.find(index); storage != storages_.end()) {
+                storage->second.save_path = path;
+                let_go_locked(index);
+              }
             }
+            wake_.notify_one();
           }
           handler(status, path, error);
         });

@@ -3,9 +3,7 @@
 // What every test of the program in a real window needs: the demo clips, a virtual screen when
 // there is none, one application object, and waiting with the event loop running.
 
-#include <signal.h>
-#include <spawn.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <QtCore/QElapsedTimer>
 #include <QtWidgets/QApplication>
@@ -15,8 +13,7 @@
 #include <string>
 
 #include "platform/qt/web_pane.h"
-
-extern char** environ;
+#include "support/virtual_screen.h"
 
 namespace pelmora::testing::window {
 
@@ -32,33 +29,13 @@ inline std::string demo_media() {
   return folder;
 }
 
-// A virtual screen of the tests' own when none is there: Xvfb on the first free display number,
-// ended when the test program ends.
+// A virtual screen of the tests' own when none is there, ended when the test program ends.
 inline bool ensure_display() {
-  namespace fs = std::filesystem;
   if (std::getenv("DISPLAY") != nullptr) return true;
-  static pid_t server = 0;
-  for (int number = 91; number < 140 && server == 0; ++number) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-    if (fs::exists(socket) || fs::exists(lock)) continue;
-    const std::string display = ":" + std::to_string(number);
-    char* argv[] = {const_cast<char*>("Xvfb"),         const_cast<char*>(display.c_str()),
-                    const_cast<char*>("-screen"),      const_cast<char*>("0"),
-                    const_cast<char*>("1600x1000x24"), const_cast<char*>("-nolisten"),
-                    const_cast<char*>("tcp"),          nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
-    for (int waited = 0; waited < 100 && !fs::exists(socket); ++waited) ::usleep(50000);
-    if (!fs::exists(socket)) {
-      ::kill(pid, SIGTERM);
-      continue;
-    }
-    server = pid;
-    ::setenv("DISPLAY", display.c_str(), 1);
-    std::atexit([] { ::kill(server, SIGTERM); });
-  }
-  return server != 0;
+  static const VirtualScreen screen("1600x1000x24");
+  if (screen.display().empty()) return false;
+  ::setenv("DISPLAY", screen.display().c_str(), 1);
+  return true;
 }
 
 // The one application object. Made once and never destroyed: the browser engine does not shut
