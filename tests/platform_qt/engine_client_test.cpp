@@ -161,10 +161,12 @@ class TerminalStandIn {
   }
 
   TempFolder folder;
-  LoopbackServer server;
   std::atomic<int> permille{0};
   std::mutex mutex;
   std::vector<std::string> requests;
+  // Last, so that it goes first: a request still being answered when the test ends uses the
+  // members above.
+  LoopbackServer server;
 };
 
 struct Answer {

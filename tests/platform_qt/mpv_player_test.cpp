@@ -366,8 +366,8 @@ TEST_F(MpvPlayerTest, SeekAskedWhileLoadingIsDoneOnceTheItemOpens) {
 }
 
 TEST_F(MpvPlayerTest, PlaysAnHttpStreamAndReportsItFullyDownloaded) {
+  const std::string body = read_whole(clip().path);  // before the server, which goes first
   LoopbackServer server;
-  const std::string body = read_whole(clip().path);
   server.on("/films/clip.mkv", [&](const std::string&, const std::string&) {
     LoopbackServer::Reply reply;
     reply.body = body;
@@ -430,9 +430,10 @@ TEST_F(MpvPlayerTest, TellsAnUnreadableFormatABrokenFileAndAnUnreachableAddressA
 // (after the program's Stop, as the link protocol does it) takes the stream already open
 // instead of asking the service again.
 TEST_F(MpvPlayerTest, APreparedNextStreamIsOpenedAheadAndPlayedFromThere) {
-  LoopbackServer server;
+  // Before the server, which goes first: a request still being answered uses them.
   const std::string body = read_whole(clip().path);
   std::atomic<int> next_requests{0};
+  LoopbackServer server;
   auto serve = [&](bool next) {
     return [&, next](const std::string&, const std::string&) {
       if (next) ++next_requests;
@@ -463,8 +464,8 @@ TEST_F(MpvPlayerTest, APreparedNextStreamIsOpenedAheadAndPlayedFromThere) {
 // the one before ends (as autoplay does): mpv reports a property only when its value changes,
 // so each item must still read its own length and download, or its end is never seen.
 TEST_F(MpvPlayerTest, ItemsOfTheSameLengthBackToBackEachReadTheirLengthAndDownload) {
+  const std::string body = read_whole(clip().path);  // before the server, which goes first
   LoopbackServer server;
-  const std::string body = read_whole(clip().path);
   for (const char* path : {"/e/1.mkv", "/e/2.mkv", "/e/3.mkv", "/e/4.mkv"}) {
     server.on(path, [&](const std::string&, const std::string&) {
       LoopbackServer::Reply reply;
@@ -495,8 +496,8 @@ TEST_F(MpvPlayerTest, ItemsOfTheSameLengthBackToBackEachReadTheirLengthAndDownlo
 
 // mpv never moves on to the prepared item by itself: at the end the current item reads finished.
 TEST_F(MpvPlayerTest, APreparedNextItemNeverStartsByItself) {
+  const std::string body = read_whole(clip().path);  // before the server, which goes first
   LoopbackServer server;
-  const std::string body = read_whole(clip().path);
   server.on("/films/two.mkv", [&](const std::string&, const std::string&) {
     LoopbackServer::Reply reply;
     reply.body = body;
