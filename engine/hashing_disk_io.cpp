@@ -41,14 +41,12 @@ struct PieceHash {
   int writing = 0;      // its writes not yet done
   bool broken = false;  // a block came out of order, or a write failed: read it back
   HashHandler waiting;  // the hash asked for before its blocks were all hashed and written
-  lt::disk_job_flags_t waiting_flags;
 };
 
 struct Storage {
   lt::storage_holder inner;
   lt::file_storage files;  // the files as they are named on disk (renames followed)
   std::string save_path;   // moves followed
-  int generation = 0;      // changes whenever the files' paths change or they are let go
   std::map<lt::piece_index_t, std::shared_ptr<PieceHash>> pieces;
 };
 
@@ -64,7 +62,6 @@ struct FilePart {
 // when it was asked for.
 struct Read {
   lt::storage_index_t storage;
-  int generation = 0;
   std::vector<FilePart> parts;
 };
 
@@ -88,7 +85,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
     wake_.notify_all();
     worker_.join();
-    for (const auto& [key, open] : open_files_) ::close(open.fd);
+    for (const auto& [key, fd] : open_files_) ::close(fd);
   }
 
   void free_disk_buffer(char* buffer) override { std::free(buffer); }
@@ -102,7 +99,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     storage.inner = std::move(inner);
     storage.files = p.mapped_files != nullptr ? *p.mapped_files : p.files;
     storage.save_path = p.path;
-    ++storage.generation;
     storage.pieces.clear();
     return lt::storage_holder(index, *this);
   }
@@ -129,12 +125,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     {
       std::lock_guard lock(mutex_);
       if (const auto storage = storages_.find(index); storage != storages_.end()) {
-        auto& slot = storage->second.pieces[r.piece];
-        if (!slot) {
-          slot = std::make_shared<PieceHash>();
-          slot->storage = index;
-          slot->piece = r.piece;
-        }
+        const std::shared_ptr<PieceHash>& slot = piece_state(index, storage->second, r.piece);
         PieceHash& piece = *slot;
         // Blocks out of order, or more than the worker thread has taken up, are read back.
         if (!piece.broken && r.start == piece.received && queued_bytes_ < kMostQueued) {
@@ -175,15 +166,9 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         inner_->async_hash(index, piece, v2, flags, std::move(handler));
         return;
       }
-      auto& slot = storage->second.pieces[piece];
-      if (!slot) {
-        slot = std::make_shared<PieceHash>();
-        slot->storage = index;
-        slot->piece = piece;
-        slot->broken = true;  // nothing of it was written here: it is read from the file
-      }
-      PieceHash& state = *slot;
-      // A second question for the same piece, or blocks still missing: read back.
+      PieceHash& state = *piece_state(index, storage->second, piece);
+      // A second question for the same piece, or blocks still missing (none of them written
+      // here: a check of the file): read back.
       if (state.waiting || state.received != storage->second.files.piece_size(piece)) {
         state.broken = true;
       }
@@ -192,7 +177,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         queue_read_back(index, storage->second, piece, std::move(state.waiting));
       }
       state.waiting = std::move(handler);
-      state.waiting_flags = flags;
       answer_if_done(index, piece, state);
     }
     wake_.notify_one();
@@ -323,6 +307,18 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   void settings_updated() override { inner_->settings_updated(); }
 
  private:
+  // The hash state of `piece`, made when it has none. Called locked.
+  static const std::shared_ptr<PieceHash>& piece_state(lt::storage_index_t index, Storage& storage,
+                                                       lt::piece_index_t piece) {
+    std::shared_ptr<PieceHash>& slot = storage.pieces[piece];
+    if (!slot) {
+      slot = std::make_shared<PieceHash>();
+      slot->storage = index;
+      slot->piece = piece;
+    }
+    return slot;
+  }
+
   // A write of `piece` is done; after a failed one the piece is read back to be hashed.
   void written(lt::storage_index_t index, lt::piece_index_t piece, bool failed) {
     {
@@ -379,7 +375,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   // locked.
   static Read read_of(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
                       int start, int length) {
-    Read read{index, storage.generation, {}};
+    Read read{index, {}};
     for (const lt::file_slice& slice : storage.files.map_block(piece, start, length)) {
       read.parts.push_back({slice.file_index,
                             storage.files.pad_file_at(slice.file_index)
@@ -453,17 +449,15 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     return {};
   }
 
-  // The worker's open copy of a file, opened again when the storage's files have changed since.
+  // The worker's open copy of a file. Every rename, move or release of the storage's files
+  // queues the closing of its copies (let_go), so a copy still open is one of the path this read
+  // was asked with.
   int open_file(const Read& read, const FilePart& part) {
-    OpenFile& open = open_files_[{read.storage, part.file}];
-    if (open.fd >= 0 && open.generation == read.generation && open.path == part.path) {
-      return open.fd;
-    }
-    if (open.fd >= 0) ::close(open.fd);
-    open.fd = ::open(part.path.c_str(), O_RDONLY | O_CLOEXEC);
-    open.generation = read.generation;
-    open.path = part.path;
-    return open.fd;
+    const auto key = std::pair{read.storage, part.file};
+    if (const auto open = open_files_.find(key); open != open_files_.end()) return open->second;
+    const int fd = ::open(part.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) open_files_[key] = fd;
+    return fd;
   }
 
   // The storage's files are let go: their open copies close, and the next read opens them anew.
@@ -475,13 +469,10 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     wake_.notify_one();
   }
   void let_go_locked(lt::storage_index_t index) {
-    if (const auto storage = storages_.find(index); storage != storages_.end()) {
-      ++storage->second.generation;
-    }
     jobs_.push_back([this, index] {
       for (auto open = open_files_.begin(); open != open_files_.end();) {
         if (open->first.first == index) {
-          if (open->second.fd >= 0) ::close(open->second.fd);
+          ::close(open->second);
           open = open_files_.erase(open);
         } else {
           ++open;
@@ -489,12 +480,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       }
     });
   }
-
-  struct OpenFile {
-    int fd = -1;
-    int generation = 0;
-    std::string path;
-  };
 
   lt::io_context& ios_;
   std::unique_ptr<lt::disk_interface> inner_;
@@ -505,7 +490,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   std::int64_t queued_bytes_ = 0;
   std::map<lt::storage_index_t, Storage> storages_;
   // The worker's open files: only the worker thread touches them (and the end, after it).
-  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, OpenFile> open_files_;
+  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> open_files_;
   std::thread worker_;  // last: it starts once the members above exist
 };
 
