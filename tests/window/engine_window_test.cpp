@@ -4,9 +4,7 @@
 // service's tracker, metadata and web seed; past 601 thousandths the next
 // episode is handed to the engine, downloaded ahead into the download folder
 // and played from there when the first one ends.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QtCore/QPoint>
@@ -27,6 +25,7 @@
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
+#include "support/started_processes.h"
 #include "support/temp_folder.h"
 #include "window_harness.h"
 
@@ -50,33 +49,12 @@ using platform::PlayState;
 // gone, as it should for a user.
 void end_own_terminals() {
   std::vector<pid_t> ours;
-  if (DIR* proc = ::opendir("/proc")) {
-    while (const dirent* entry = ::readdir(proc)) {
-      const pid_t pid = std::atoi(entry->d_name);
-      if (pid <= 0) continue;
-      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-      std::string line;
-      std::getline(stat, line);
-      const auto close = line.rfind(')');
-      if (close == std::string::npos) continue;
-      char state = 0;
-      int parent = 0;
-      if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
-      std::error_code unreadable;
-      const fs::path exe =
-          fs::read_symlink("/proc/" + std::string(entry->d_name) + "/exe", unreadable);
-      if (parent == ::getpid() && exe.filename() == "QvodTerminal.exe") ours.push_back(pid);
+  for (const pelmora::testing::OwnProcess& process : pelmora::testing::own_processes()) {
+    if (process.parent == ::getpid() && process.exe.filename() == "QvodTerminal.exe") {
+      ours.push_back(process.pid);
     }
-    ::closedir(proc);
   }
-  for (pid_t pid : ours) ::kill(pid, SIGTERM);
-  for (int waited = 0; waited < 60; ++waited) {
-    bool alive = false;
-    for (pid_t pid : ours) alive = alive || ::kill(pid, 0) == 0;
-    if (!alive) return;
-    ::usleep(50000);
-  }
-  for (pid_t pid : ours) ::kill(pid, SIGKILL);
+  pelmora::testing::end_processes(ours);
 }
 
 // Every test of this program finds the build's engine terminal, and whatever
