@@ -1,38 +1,29 @@
 #include "platform/controls.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/backend.h"
 #include "platform/form.h"
 #include "util/display_width.h"
-#include "util/utf16.h"
 
 namespace pelmora::platform {
 
 TextExtent estimate_text(std::string_view text) {
   constexpr int kColumn = 6;
   constexpr int kLine = 14;
-  const std::u16string units = text::to_utf16(text);
+  std::string plain(text);
+  std::erase(plain, '\r');
+  const std::string_view all(plain);
   int lines = 1;
-  int columns = 0;
   int widest = 0;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t code_point = units[i];
-    if (code_point == u'\r') continue;
-    if (code_point == u'\n') {
-      ++lines;
-      widest = std::max(widest, columns);
-      columns = 0;
-      continue;
-    }
-    if (code_point >= 0xD800 && code_point <= 0xDBFF && i + 1 < units.size() &&
-        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    }
-    columns += text::code_point_width(code_point);
+  std::size_t start = 0;
+  for (std::size_t end = all.find('\n'); end != std::string_view::npos;
+       start = end + 1, end = all.find('\n', start)) {
+    widest = std::max(widest, text::display_width(all.substr(start, end - start)));
+    ++lines;
   }
-  widest = std::max(widest, columns);
+  widest = std::max(widest, text::display_width(all.substr(start)));
   return {widest * kColumn, lines * kLine};
 }
 

@@ -52,6 +52,18 @@ bool is_low_surrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// The code point that starts at `at` and how many units it takes (a surrogate pair two; a lone
+// surrogate stands for itself).
+char32_t code_point_at(const std::u16string& units, std::size_t at, std::size_t& length) {
+  const char16_t unit = units[at];
+  if (is_high_surrogate(unit) && at + 1 < units.size() && is_low_surrogate(units[at + 1])) {
+    length = 2;
+    return 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (units[at + 1] - 0xDC00);
+  }
+  length = 1;
+  return unit;
+}
+
 }  // namespace
 
 int code_point_width(char32_t code_point) {
@@ -69,18 +81,22 @@ std::string cut_width(std::string_view text, int width) {
   std::size_t kept = 0;
   int columns = 0;
   while (kept < units.size()) {
-    const char16_t unit = units[kept];
-    char32_t code_point = unit;
     std::size_t length = 1;
-    if (is_high_surrogate(unit) && kept + 1 < units.size() && is_low_surrogate(units[kept + 1])) {
-      code_point = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (units[kept + 1] - 0xDC00);
-      length = 2;
-    }
-    columns += code_point_width(code_point);
+    columns += code_point_width(code_point_at(units, kept, length));
     if (columns > width) break;
     kept += length;
   }
   return to_utf8(std::u16string_view(units).substr(0, kept));
+}
+
+int display_width(std::string_view text) {
+  const std::u16string units = to_utf16(text);
+  int columns = 0;
+  std::size_t length = 1;
+  for (std::size_t at = 0; at < units.size(); at += length) {
+    columns += code_point_width(code_point_at(units, at, length));
+  }
+  return columns;
 }
 
 }  // namespace pelmora::text

@@ -13,4 +13,7 @@ int code_point_width(char32_t code_point);
 // most half the width is returned whole. A surrogate pair is never split.
 std::string cut_width(std::string_view text, int width);
 
+// Display columns of a text: the sum of its code points' widths.
+int display_width(std::string_view text);
+
 }  // namespace pelmora::text

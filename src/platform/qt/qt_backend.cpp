@@ -529,6 +529,10 @@ class FormWindow final : public MouseWidget<QWidget> {
     }
     apply_outline();
     if (syncing) return;
+    size_form_to_window();
+  }
+  // The form takes the window's size and lays itself out for it.
+  void size_form_to_window() {
     const int twips = form_.twips_per_pixel();
     syncing = true;
     form_.move(form_.left(), form_.top(), width() * twips, height() * twips);
@@ -625,11 +629,7 @@ class FormWindow final : public MouseWidget<QWidget> {
     syncing = false;
     apply_outline();
     // The window is back at its own size: lay it out for that size again.
-    const int twips = form_.twips_per_pixel();
-    syncing = true;
-    form_.move(form_.left(), form_.top(), width() * twips, height() * twips);
-    syncing = false;
-    form_.raise_resize();
+    size_form_to_window();
   }
 
  protected:

@@ -23,6 +23,15 @@ std::deque<QPointer<QWidget>>& waiting() {
 
 bool turn_queued = false;
 
+void take_turn();
+
+// One warm-up turn at a time, kGapMs from now.
+void queue_turn() {
+  if (turn_queued) return;
+  turn_queued = true;
+  QTimer::singleShot(kGapMs, QCoreApplication::instance(), take_turn);
+}
+
 // The drawing widgets inside `view`: Qt Quick widgets, which make their OpenGL context on the
 // first resize while they have a size.
 QList<QWidget*> drawing_widgets(QWidget* view) {
@@ -57,10 +66,7 @@ void take_turn() {
     warm_up(view);
     break;
   }
-  if (!queue.empty() && !turn_queued) {
-    turn_queued = true;
-    QTimer::singleShot(kGapMs, QCoreApplication::instance(), take_turn);
-  }
+  if (!queue.empty()) queue_turn();
 }
 
 }  // namespace
@@ -68,9 +74,7 @@ void take_turn() {
 void warm_up_when_idle(QWidget* view) {
   if (view == nullptr || QCoreApplication::instance() == nullptr) return;
   waiting().emplace_back(view);
-  if (turn_queued) return;
-  turn_queued = true;
-  QTimer::singleShot(kGapMs, QCoreApplication::instance(), take_turn);
+  queue_turn();
 }
 
 int views_waiting_to_warm_up() {
