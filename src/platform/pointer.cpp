@@ -117,12 +117,10 @@ void Pointer::deliver(const Event& event) {
       holder != nullptr && (!holder->enabled() || !form_.shows(*holder))) {
     holder->release_capture();
   }
+  // A pressed control that can no longer take input is let go; its release reaches nobody.
   if (pressed_ != nullptr && (!pressed_->enabled() || !form_.shows(*pressed_))) {
-    if (event.kind == Kind::kRelease) {
-      pressed_ = nullptr;
-      return;
-    }
     pressed_ = nullptr;
+    if (event.kind == Kind::kRelease) return;
   }
   // A press of the button that is already down: its release was lost on the way (the window
   // system kept it), so the earlier press is over and this one starts afresh.
