@@ -18,12 +18,14 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/virtual_screen.h"
 
 extern char** environ;
 
@@ -171,32 +173,22 @@ class XSession {
   ~XSession() {
     window_manager_.stop();
     if (display_ != nullptr) XCloseDisplay(display_);
-    server_.stop();
+    screen_.reset();
   }
 
-  // Starts Xvfb on the first free display number and connects to it.
+  // Starts Xvfb on a free display and connects to it.
   bool open(int width = 1600, int height = 1000) {
-    for (int number = 120; number < 200; ++number) {
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-      const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-      if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) continue;
-      name_ = ":" + std::to_string(number);
-      const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-      if (!server_.start({"Xvfb", name_, "-screen", "0", screen, "-nolisten", "tcp"}, {},
-                         "/dev/null")) {
-        return false;
-      }
-      wait_until([&] { return std::filesystem::exists(socket) || !server_.running(); }, 10000);
-      if (!server_.running()) continue;  // lost a race for the number
-      display_ = XOpenDisplay(name_.c_str());
-      if (display_ == nullptr) return false;
-      // Windows come and go while the test looks at them: a request about a window that has
-      // just gone fails, and that is not an error of the test.
-      XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-      int event = 0, error = 0, major = 0, minor = 0;
-      return XTestQueryExtension(display_, &event, &error, &major, &minor);
-    }
-    return false;
+    screen_ = std::make_unique<pelmora::testing::VirtualScreen>(std::to_string(width) + "x" +
+                                                                std::to_string(height) + "x24");
+    name_ = screen_->display();
+    if (name_.empty()) return false;
+    display_ = XOpenDisplay(name_.c_str());
+    if (display_ == nullptr) return false;
+    // Windows come and go while the test looks at them: a request about a window that has
+    // just gone fails, and that is not an error of the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    int event = 0, error = 0, major = 0, minor = 0;
+    return XTestQueryExtension(display_, &event, &error, &major, &minor);
   }
   const std::string& name() const { return name_; }
   Display* display() const { return display_; }
@@ -446,7 +438,7 @@ class XSession {
 
   std::string name_;
   Display* display_ = nullptr;
-  Child server_;
+  std::unique_ptr<pelmora::testing::VirtualScreen> screen_;
   Child window_manager_;
 };
 
