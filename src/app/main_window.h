@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/chrome_state.h"
 #include "app/configuration.h"
 #include "lists/list_files.h"
 #include "platform/control_array.h"
@@ -132,6 +133,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   std::unique_ptr<platform::PlayerControl> QvodC;
 
   // ---- Window-level state -------------------------------------------------------------------
+  // The window's toggles; the controls are drawn from these, never read back.
+  ChromeState chrome;
   // Playback of the current item.
   int play_state = 0;  // the state code read at the last tick
   int transfer_rate = 0;
