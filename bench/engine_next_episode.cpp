@@ -35,6 +35,7 @@
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
+#include "playback/session.h"
 
 extern "C" const char* __asan_default_options() {
   return "new_delete_type_mismatch=0:detect_leaks=0";
@@ -140,7 +141,12 @@ int main(int argc, char** argv) {
           const std::string now = player.prepared_next();
           return now != last_next && now.starts_with("qvod://");
         };
-        wait_for([&] { return handed_over() || ba1.next_addr == "1"; }, 30000);
+        wait_for(
+            [&] {
+              return handed_over() ||
+                     ba1.session().next().state == playback::NextEpisode::State::kNone;
+            },
+            30000);
         if (!handed_over()) break;
         const std::string next = last_next = player.prepared_next();
         // "qvod://SIZE|HASH|NAME|": the file's name is the last field.

@@ -26,6 +26,7 @@
 #include "platform/curl/curl_fetch.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/qt/mpv_engine.h"
+#include "playback/session.h"
 
 extern char** environ;
 
@@ -170,7 +171,11 @@ int main(int argc, char** argv) {
 
     // Episode 1 near its end, episode 2 prepared; from its end to episode 2's first picture.
     window.Web1.navigate(service::episode_link(*programme, programme->sources[0].number, 1));
-    if (!run_until([&] { return playing(1) && window.next_busy == 1; })) return 3;
+    if (!run_until([&] {
+          return playing(1) &&
+                 window.session().next().state == playback::NextEpisode::State::kBuffering;
+        }))
+      return 3;
     const qint64 settle = clock.elapsed() + 1000;
     run_until([&] { return clock.elapsed() >= settle; });
     player->set_position(player->duration() - 2);

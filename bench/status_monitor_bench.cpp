@@ -69,8 +69,7 @@ void BM_StatusMonitorTick(benchmark::State& state) {
   player.duration_s = 2640;
   player.transfer_kbs = 120;
   player.stream_kbps = 900;
-  player.permille = 480;
-  window.next_addr = "1";
+  player.permille = 480;  // below the mark where the next episode is asked for
   int position = 600;
   for (auto _ : state) {
     player.position_s = position;

@@ -14,10 +14,13 @@ enum class MuteButton { kSoundOn, kMuted, kAfterVolumeKey };
 struct ChromeState {
   bool playing = false;  // the play / pause button offers pause
   MuteButton mute = MuteButton::kSoundOn;
-  bool pinned = false;             // the window stays on top
-  bool side_panel_shown = true;    // the playback tab's side panel
-  bool shutdown_armed = false;     // the computer shuts down at the end of the item
+  bool pinned = false;           // the window stays on top
+  bool side_panel_shown = true;  // the playback tab's side panel
+  bool shutdown_armed = false;   // the computer shuts down at the end of the item
   ListOnView list_on_view = ListOnView::kNetwork;
+  // The status line says the item was stopped: the play button plays a finished item again only
+  // then.
+  bool status_says_stopped = false;
 };
 
 }  // namespace pelmora::app

@@ -30,6 +30,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
       config_(config),
       program_folder_(std::move(program_folder)),
       command_line_(std::move(command_line)) {
+  settings_store = settings::Store(settings::settings_path(program_folder_));
   set_caption("Pelmora");
   move(0, 0, kDesignWidth, kDesignHeight);
   set_twips_per_pixel(services_.screen.twips_per_pixel_x());
@@ -92,7 +93,10 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   wire_list_actions();
 }
 
-BA1::~BA1() = default;
+BA1::~BA1() {
+  // The session's requests go before the window they answer to.
+  playback_.reset();
+}
 
 void BA1::apply_design_look() {
   // The window's design colours: dark surfaces under the skin, light text, and the two bars
@@ -130,6 +134,11 @@ std::string BA1::program_file(std::string_view name) const {
   return platform::files::join(program_folder_, name);
 }
 
+void BA1::show_no_episode_list() {
+  Web5.navigate("about:blank");
+  Web5.write_document(kNoEpisodeListPage);
+}
+
 lists::ListPlace BA1::list_place() {
   return lists::ListPlace{program_folder_, this};
 }
@@ -160,13 +169,12 @@ void BA1::Form_Load() {
 
   ini_path = settings::settings_path(program_folder_);
   skin_loaded = 0;
-  user_id = settings::read_ini(ini_path, "user", "Name");
-  version = settings::read_ini(ini_path, "ver", "Name");
-  const long long saved_width = settings::as_number(settings::read_ini(ini_path, "S_q", "h_w"));
-  const long long saved_height = settings::as_number(settings::read_ini(ini_path, "S_q", "h_h"));
-  if (settings::as_number(settings::read_ini(ini_path, "S_q", "s_size")) == 2) {
-    set_width(static_cast<int>(saved_width));
-    set_height(static_cast<int>(saved_height));
+  const settings::Settings& options = settings_store.get();
+  user_id = options.user_id;
+  version = options.version;
+  if (options.restore_size == 2) {
+    set_width(static_cast<int>(options.width_twips));
+    set_height(static_cast<int>(options.height_twips));
   }
   cur_tab = 8;
   cur_side_tab = 12;
@@ -176,8 +184,7 @@ void BA1::Form_Load() {
   Web2.navigate("about:blank");
   Web3.navigate(program_file(lists::kNetworkPage));
   Web4.navigate(program_file(lists::kLocalPage));
-  Web5.navigate("about:blank");
-  Web5.write_document(kNoEpisodeListPage);
+  show_no_episode_list();
   Web6.navigate(service_url("tj/tj.asp?id=") + user_id);
   Web9.navigate("about:blank");
   Web7.navigate(service_url("js/ads/qvodad.html"));
@@ -186,13 +193,10 @@ void BA1::Form_Load() {
 
   tray_add();
 
-  cur_item = "0";
-  resume_done = 0;
-  web_play = 0;
   tv_page = 0;
   home_error = 0;
   ad_error = 0;
-  exit_recommendation = "0";
+  exit_recommendation = false;
   if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
   set_key_preview(true);
   if (!command_line_.empty()) l_com(command_line_);

@@ -9,6 +9,7 @@
 
 #include "app/chrome_state.h"
 #include "app/configuration.h"
+#include "app/settings_store.h"
 #include "lists/list_files.h"
 #include "platform/control_array.h"
 #include "platform/controls.h"
@@ -29,9 +30,10 @@ namespace pelmora::promo {
 class adsb;
 class ba4;
 }  // namespace pelmora::promo
-namespace pelmora::web {
-struct EpisodeKey;
-}
+namespace pelmora::playback {
+class Session;
+struct Start;
+}  // namespace pelmora::playback
 
 namespace pelmora::app {
 
@@ -135,21 +137,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // ---- Window-level state -------------------------------------------------------------------
   // The window's toggles; the controls are drawn from these, never read back.
   ChromeState chrome;
-  // Playback of the current item.
-  int play_state = 0;  // the state code read at the last tick
-  int transfer_rate = 0;
-  int last_position = 0;
-  int resume_pos = 0;           // seconds to seek to once after start, 0 for none
-  int resume_done = 0;          // 0 until that seek has been made
-  std::string next_addr = "0";  // "0" not fetched, "1" none, else the next play address
-  int next_busy = 0;            // 1 while the next episode buffers or a retry waits
-  std::string next_link = "0";  // "0" not fetched, "1" none, "3" failed, else a play link
-  std::string cur_item = "0";   // id, path, or "0": where the position is saved on stop
-  int list_kind = 0;            // 1 network list, 2 local list
-  int web_play = 0;             // 1 while the item plays as a web page in Web2
-  std::string cur_episode = "0";
-  int retry_ticks = 0;
-  std::string player_dir;  // the player engine's folder, ends in "/"
+  // The engine's folder, ends in "/"; empty until learned (start-up check, settings).
+  std::string player_dir;
   // Panes.
   int home_error = 0;
   int ad_error = 0;
@@ -163,9 +152,12 @@ class BA1 : public platform::Form, public lists::ListPageView {
   std::string list_link;
   // Values taken at load.
   std::string ini_path;
+  // The settings, read from "config.dll" once and again whenever the file changed.
+  settings::Store settings_store{""};
   std::string user_id;
   std::string version;
-  std::string exit_recommendation = "0";
+  // The update file asked for the recommendation window at exit.
+  bool exit_recommendation = false;
 
   // ---- Main window initialisation and shared helpers (app/) ---------------------------------
   const platform::Services& services() const { return services_; }
@@ -181,6 +173,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   lists::ListPlace list_place();
   // Shows a freshly rendered list page: Web3 for the network list, Web4 for the local list.
   void show_list_page(std::string_view list_file, const std::string& page_path) override;
+  // The episode list pane's placeholder while no network video plays.
+  void show_no_episode_list();
   // A balloon from the notification-area icon, titled "Pelmora提示:".
   void balloon(const std::string& text);
   // True while a player exists; every player call below checks it first.
@@ -196,6 +190,12 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Form_LinkExecute(const std::string& command);
   // Plays a local file or a player address given as text and records it in the local list.
   void l_com(std::string command);
+  // Plays a file chosen with the open-file button and records it in the local list.
+  void play_chosen_file(const std::string& path);
+  // Every item starts here: the session starts it, and the window shows the player's area
+  // (kPlayer) or leaves the panes to the tab that is pressed next (kAsTabShows).
+  enum class ItemView { kPlayer, kAsTabShows };
+  void start_item(playback::Start start, ItemView view);
   // Panes (their events; the hooks stand for the pane documents' context-menu handlers).
   void Web1_DownloadComplete();
   void Web1_NavigateError(const std::string& url, int status);
@@ -220,9 +220,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void CCC();
   void ddd();
   void eee();
-  // A new item starts: which network episode it is ("0" for none), under which identity its
-  // position is saved ("0" for none), and the next-episode state begins afresh.
-  void begin_item(std::string episode, std::string item);
+  // Shows a text in the status line; the play button's "play again after a stop" rule reads
+  // whether the line says the item was stopped.
+  void show_status(const std::string& text);
   // Learns the player engine's folder from the settings when it is not known yet.
   void read_player_dir();
 
@@ -232,37 +232,34 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Web3_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web4_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web5_BeforeNavigate2(const std::string& url, bool& cancel);
-  // Prepares the next episode of the current network episode (status monitor, retry timer).
-  // Returns at once; the service's reply sets the next-episode state when it arrives, and then
-  // `then` runs (also when the fetch is dropped because another item started). While a fetch
-  // is on its way, another call asks nothing and runs `then` at once.
-  void fetch_next(std::function<void()> then = {});
   // Plays the previous (direction 1) or the next (any other value) episode now. `finished`
   // runs once the step is over: after the reply has been acted on, when there is nothing to
   // ask, or when a later episode request dropped this one.
   void step_episode(int direction, std::function<void()> finished = {});
-  // Whether step_episode(direction) has an episode to go to: a network episode plays whose
-  // number is known, and going back, it is not the first.
+  // Whether step_episode(direction) has an episode to go to: a network or web-kind episode
+  // plays whose number is known, and going back, it is not the first.
   bool can_step_episode(int direction) const;
   void Timer4_Timer();  // retry of a failed next-episode fetch
-  // What the panes' handlers carry out for the program's links (the address as it arrived).
-  void search_episode(const std::string& url);     // "razavov://" in Web1
-  void play_episode_link(const std::string& url);  // "eeqvod://" in Web1
-  void open_list_entry(const std::string& url);    // "open://" in Web3
-  void delete_list_entry(const std::string& url);  // "delk://" in Web3
-  void end_of_item();                              // the end-of-playback marker in Web2
-  // The history list on view in the side panel: the local list while the list label names it.
+  // The commands of the program's links (the address as it arrived), whichever pane raised them.
+  void search_episode(const std::string& url);     // "razavov://"
+  void play_episode_link(const std::string& url);  // "eeqvod://"
+  void open_list_entry(const std::string& url);    // "open://"
+  void delete_list_entry(const std::string& url);  // "delk://"
+  void end_of_item();                              // the end-of-playback marker
+  // The history list on view in the side panel.
   std::string_view list_on_view() const;
-  // The address of the resource request for one episode.
-  std::string resource_url(std::string_view id, std::string_view v, std::string_view episode) const;
-  // The reply to a search link's resource request arrived: play it or say why not.
-  void episode_found(const web::EpisodeKey& key, const std::string& body);
-  // The reply to the next episode's resource request arrived.
-  void next_episode_found(const web::EpisodeKey& key, const std::string& next_episode,
-                          const std::string& body);
+  // The current item plays from the network list (a network or web-kind episode): removing an
+  // entry then leaves the episode list pane as it is.
+  bool plays_network_item() const;
+  // The current item plays as a service page in Web2.
+  bool plays_web_page() const;
   // Whether the player engine's terminal program runs, and starting it from `player_dir`.
   bool terminal_running();
   void start_terminal();
+
+  // The playback session: what plays, what follows it, the monitor's and the end's steps.
+  playback::Session& session();
+  const playback::Session& session() const;
 
   // ---- Playback (playback/) -----------------------------------------------------------------
   // The player's picture inside `qvod`: shown only while the player plays, with the advert
@@ -276,10 +273,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // promotion window, the settings dialog); each registers itself here.
   std::vector<platform::Form*> exit_forms;
   // The exit recommendation window: called by the exit routine with true when
-  // `exit_recommendation` is "1" (show it), with false otherwise (unload it). Unset until the
+  // `exit_recommendation` is set (show it), with false otherwise (unload it). Unset until the
   // promotion windows exist.
   std::function<void(bool show)> exit_recommendation_hook;
 
+  // The mute button's state, drawn on its tip and cell.
+  void show_mute(MuteButton mute);
+  // The play / pause button offers pause (playing) or play, with its cell painted or not.
+  void show_playing(bool playing, bool paint_cell);
   // Status monitor and end of playback.
   void Timer1_Timer();
   void Timer2_Timer();
@@ -298,8 +299,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void gunt1_MouseUp(const platform::MouseEvent& event);
   void huan_MouseDown(const platform::MouseEvent& event);
   void huan_MouseUp(const platform::MouseEvent& event);
-  // Scheduled shutdown: the two items of the shutdown menu, and the armed state as transport
-  // button 6's tooltip tells it.
+  // Scheduled shutdown: the two items of the shutdown menu, and the armed state.
   void kaiqi_Click();
   void quxiao_Click();
   bool shutdown_armed() const;
@@ -341,6 +341,12 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Starts the updater beside the program, or hands the service's installer to the desktop,
   // then ends the program without the exit recommendation.
   void start_update(UpdateSource source);
+  // Owner of the playback session and its view of this window; defined in playback/.
+  struct PlaybackParts;
+  struct PlaybackPartsDeleter {
+    void operator()(PlaybackParts* parts) const;
+  };
+  std::unique_ptr<PlaybackParts, PlaybackPartsDeleter> playback_;
   // Owner of the windows above; defined in tray/.
   struct OwnWindows;
   struct OwnWindowsDeleter {
@@ -443,11 +449,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   std::string command_line_;
 
  public:
-  // The window's requests, one of each kind in flight: an episode to play now (a search link or
-  // a step of the transport bar), the next episode to prepare, the update file. They go before
-  // the services they use, and a reply never reaches a window that is gone.
-  platform::RequestSlot episode_request{services_.http};
-  platform::RequestSlot next_request{services_.http};
+  // The update file's request; it goes before the services it uses, and a reply never reaches a
+  // window that is gone. (The episode requests are the playback session's.)
   platform::RequestSlot update_request{services_.http};
 };
 

@@ -80,6 +80,52 @@ bool write_ini(const std::string& file, std::string_view section, std::string_vi
   return settings.write(section, key, value) && settings.save();
 }
 
+long long Settings::switch_value(std::string_view key) const {
+  const std::pair<std::string_view, long long> values[] = {
+      {keys::kCloseQuits, close_quits},       {keys::kEndEngine, end_engine},
+      {keys::kRestoreSize, restore_size},     {keys::kBufferNext, buffer_next},
+      {keys::kAutoplay, as_number(autoplay)}, {keys::kRecordProgress, record_progress},
+      {keys::kLeaveEngine, leave_engine},     {keys::kBalloons, balloons},
+      {keys::kCloseAsked, close_asked},
+  };
+  for (const auto& [name, value] : values) {
+    if (ini::same_name(name, key)) return value;
+  }
+  return 0;
+}
+
+const Settings& Store::get() {
+  const platform::files::Stamp now = platform::files::stamp(path_);
+  if (loaded_ && now == stamp_) return settings_;
+  const SettingsFile file(path_);
+  const auto option = [&file](std::string_view key) { return file.read(keys::kOptions, key); };
+  const auto number = [&option](std::string_view key) { return as_number(option(key)); };
+  Settings read;
+  read.user_id = file.read("user", keys::kName);
+  read.version = file.read("ver", keys::kName);
+  read.close_asked = number(keys::kCloseAsked);
+  read.close_quits = number(keys::kCloseQuits);
+  read.end_engine = number(keys::kEndEngine);
+  read.restore_size = number(keys::kRestoreSize);
+  read.width_twips = number(keys::kWidth);
+  read.height_twips = number(keys::kHeight);
+  read.buffer_next = number(keys::kBufferNext);
+  read.autoplay = option(keys::kAutoplay);
+  read.record_progress = number(keys::kRecordProgress);
+  read.leave_engine = number(keys::kLeaveEngine);
+  read.balloons = number(keys::kBalloons);
+  read.player_folder = option(keys::kPlayerFolder);
+  settings_ = std::move(read);
+  stamp_ = now;
+  loaded_ = true;
+  return settings_;
+}
+
+bool Store::write(std::string_view section, std::string_view key, std::string_view value) {
+  // The next read sees the file's new stamp and takes the value from the file as written.
+  return write_ini(path_, section, key, value);
+}
+
 long long as_number(std::string_view value) {
   std::int64_t number = 0;
   return text::parse_whole(value, number) ? number : 0;

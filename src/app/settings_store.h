@@ -3,12 +3,61 @@
 #include <string>
 #include <string_view>
 
-// The settings file "config.dll" in the program folder. There is no settings object and no
-// cache: every reader asks at the moment it needs a value, so a change written anywhere takes
+#include "platform/files.h"
+
+// The settings file "config.dll" in the program folder, and the settings it holds as one typed
+// value. The file is the truth: the value is read once and read again only when the file changed
+// (a window of this program or another program wrote it), so a change written anywhere takes
 // effect at the next read.
 namespace pelmora::settings {
 
 inline constexpr std::string_view kFileName = "config.dll";
+
+// The sections and keys of the file.
+namespace keys {
+inline constexpr std::string_view kMain = "main";
+inline constexpr std::string_view kUser = "User";
+inline constexpr std::string_view kVersion = "Ver";
+inline constexpr std::string_view kName = "Name";
+inline constexpr std::string_view kOptions = "S_q";
+inline constexpr std::string_view kCloseAsked = "ts";
+inline constexpr std::string_view kCloseQuits = "quit";
+inline constexpr std::string_view kEndEngine = "qvodk";
+inline constexpr std::string_view kRestoreSize = "s_size";
+inline constexpr std::string_view kWidth = "h_w";
+inline constexpr std::string_view kHeight = "h_h";
+inline constexpr std::string_view kBufferNext = "s_h";
+inline constexpr std::string_view kAutoplay = "s_bo";
+inline constexpr std::string_view kRecordProgress = "s_jd";
+inline constexpr std::string_view kLeaveEngine = "qvodqi";
+inline constexpr std::string_view kBalloons = "s_pao";
+inline constexpr std::string_view kPlayerFolder = "qvodw";
+}  // namespace keys
+
+// Every setting the program reads, as the file held it when it was read. Switches hold 2 for
+// on and 1 for off; a missing key reads as 0 (a number) or "0" (a text).
+struct Settings {
+  std::string user_id = "0";        // [User] Name
+  std::string version = "0";        // [Ver] Name
+  long long close_asked = 0;        // ts: 3 until the close question was asked
+  long long close_quits = 0;        // quit: 1 ends the program on close, else to the tray
+  long long end_engine = 0;         // qvodk: 2 ends the engine's programs with this one
+  long long restore_size = 0;       // s_size: 2 opens the window at the saved size
+  long long width_twips = 0;        // h_w
+  long long height_twips = 0;       // h_h
+  long long buffer_next = 0;        // s_h: 2 buffers the next episode ahead
+  std::string autoplay = "0";       // s_bo: exactly "2" plays the next episode by itself
+  long long record_progress = 0;    // s_jd
+  long long leave_engine = 0;       // qvodqi: 1 leaves the engine's programs alone at start
+  long long balloons = 0;           // s_pao: 2 shows balloon tips
+  std::string player_folder = "0";  // qvodw: the engine's folder, "0" when not known
+
+  bool autoplays() const { return autoplay == "2"; }
+  bool buffers_next() const { return buffer_next == 2; }
+  bool shows_balloons() const { return balloons == 2; }
+  // The number a switch of the S_q section holds, by its key (the settings dialog's table).
+  long long switch_value(std::string_view key) const;
+};
 
 // The settings file of a program folder.
 std::string settings_path(std::string_view program_folder);
@@ -43,6 +92,26 @@ class SettingsFile {
   std::string text_;
   bool readable_ = true;  // an existing file that cannot be read is never replaced
   bool changed_ = false;
+};
+
+// The settings of one file, read when first asked and again whenever the file has changed
+// since; writes go through to the file at once, with the same text as write_ini.
+class Store {
+ public:
+  explicit Store(std::string path) : path_(std::move(path)) {}
+  const std::string& path() const { return path_; }
+  const Settings& get();
+  // Writes one key (write_ini); false when the file could not be written.
+  bool write(std::string_view section, std::string_view key, std::string_view value);
+  bool write_option(std::string_view key, std::string_view value) {
+    return write(keys::kOptions, key, value);
+  }
+
+ private:
+  std::string path_;
+  Settings settings_;
+  platform::files::Stamp stamp_;
+  bool loaded_ = false;
 };
 
 // The whole-number reading of a value, as start-up and the switches use it: a value that is not

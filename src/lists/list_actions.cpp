@@ -22,8 +22,8 @@ namespace engine = playback::engine;
 
 constexpr platform::Color kPressedGrey = 5921370;  // 5A5A5A
 
-bool shows_local_list(const platform::Label& qk) {
-  return qk.caption().find("列表") != std::string::npos;
+bool shows_local_list(const BA1& window) {
+  return window.chrome.list_on_view == ListOnView::kLocal;
 }
 
 std::string without(std::string_view text, std::string_view what) {
@@ -74,7 +74,7 @@ void BA1::read_player_dir() {
 
 void BA1::qk_Click() {
   qk.set_fore_color(kPressedGrey);
-  if (shows_local_list(qk)) {
+  if (shows_local_list(*this)) {
     const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[本地播放]列表吗？",
                                                       platform::MessageButtons::kYesNo,
                                                       platform::MessageIcon::kQuestion);
@@ -85,13 +85,13 @@ void BA1::qk_Click() {
 }
 
 void BA1::qk_xl() {
-  if (shows_local_list(qk)) return;
+  if (shows_local_list(*this)) return;
   const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[网络任务]列表吗？",
                                                     platform::MessageButtons::kYesNo,
                                                     platform::MessageIcon::kQuestion);
   if (answer != platform::Answer::kYes) return;
   lists::clear_list(list_place(), lists::kNetworkList);
-  if (list_kind != 1) Web5.refresh();
+  if (!plays_network_item()) Web5.refresh();
 }
 
 void BA1::qk_xw() {
@@ -100,7 +100,7 @@ void BA1::qk_xw() {
   std::vector<std::string> names;
   if (!text::list_folder(folder, "*.*", names)) return;  // empty or missing: nothing to show
   // A window kept on top would cover the file manager: take it off the top first.
-  if (npc[4].tool_tip() == "取消置顶") npc_Click(4);
+  if (chrome.pinned) npc_Click(4);
   services_.launcher.open_folder(folder);
 }
 
@@ -188,7 +188,7 @@ void BA1::eee() {
   }
 
   Web3.navigate("delk://" + line_number);
-  if (list_kind != 1) Web5.refresh();
+  if (!plays_network_item()) Web5.refresh();
 }
 
 }  // namespace pelmora::app

@@ -16,6 +16,17 @@ bool exists(const std::string& path);  // a file or folder is there
 bool is_regular_file(const std::string& path);
 bool is_directory(const std::string& path);
 
+// What tells one version of a file from another without reading it: its identity, size and
+// time of last change. Equal stamps mean the file was not replaced or written in between.
+struct Stamp {
+  unsigned long long device = 0, inode = 0;
+  long long size = -1;
+  long long changed_ns = 0;
+  bool operator==(const Stamp&) const = default;
+};
+// The file's stamp; a missing file has the default stamp.
+Stamp stamp(const std::string& path);
+
 // The whole content, or nothing when the file cannot be opened or read.
 std::optional<std::string> read(const std::string& path);
 

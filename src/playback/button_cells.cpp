@@ -2,16 +2,16 @@
 
 namespace pelmora::playback::cells {
 
-std::optional<Cell> hover_cell(int index, std::string_view tool_tip, bool over) {
+std::optional<Cell> hover_cell(int index, bool playing, bool sound_on, bool over) {
   switch (index) {
     case 0: {
-      const int x = tool_tip == "暂停" ? 100 : 0;
+      const int x = playing ? 100 : 0;
       return Cell{kPlayStrip, over ? x + 50 : x, 50, 30};
     }
     case 1:
       return Cell{kStopStrip, over ? 25 : 0};
     case 2: {
-      const int x = tool_tip == "静音" ? 0 : 50;
+      const int x = sound_on ? 0 : 50;
       return Cell{kMuteStrip, over ? x + 25 : x};
     }
     case 3:

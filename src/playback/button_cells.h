@@ -31,9 +31,10 @@ inline constexpr int kEpisodeStrip = 18;
 inline constexpr Cell kPlayCell{kPlayStrip, 0, 50, 30};
 inline constexpr Cell kPauseCell{kPlayStrip, 100, 50, 30};
 
-// The cell button `index` shows; `tool_tip` is the button's tooltip, which carries the state of
-// the play / pause and mute buttons. Nothing for the shutdown button, which keeps its picture.
-std::optional<Cell> hover_cell(int index, std::string_view tool_tip, bool over);
+// The cell button `index` shows: the play / pause button by whether it offers pause
+// (`playing`), the mute button by whether it offers to mute (`sound_on`). Nothing for the
+// shutdown button, which keeps its picture.
+std::optional<Cell> hover_cell(int index, bool playing, bool sound_on, bool over);
 
 // Copies `cell` of its sprite strip in `strips` (the window's `ppt`) onto the top-left corner of
 // `button` and shows it.

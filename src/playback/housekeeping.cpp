@@ -16,7 +16,7 @@ void BA1::Timer3_Timer() {
   platform::ProcessTable& processes = services().processes;
   std::string terminal_path;
   // "qvodqi" 1 leaves the engine's programs alone.
-  if (settings::as_number(settings::read_ini(ini_path, "S_q", "qvodqi")) != 1) {
+  if (settings_store.get().leave_engine != 1) {
     const std::string player_path = engine::terminate_all(processes, engine::kPlayerProgram);
     if (!player_path.empty()) player_dir = engine::remove_all(player_path, engine::kPlayerProgram);
     terminal_path = engine::running_path(processes, engine::kTerminalProgram);
@@ -30,12 +30,12 @@ void BA1::Timer3_Timer() {
   }
   if (player_dir.empty()) player_dir = engine::remove_all(terminal_path, engine::kTerminalProgram);
   if (player_dir.empty()) return;
-  settings::write_ini(ini_path, "S_q", "qvodw", player_dir);
+  settings_store.write_option(settings::keys::kPlayerFolder, player_dir);
 }
 
 void BA1::ttt_v() {
   tray_remove();
-  const long long end_engine = settings::as_number(settings::read_ini(ini_path, "S_q", "qvodk"));
+  const long long end_engine = settings_store.get().end_engine;
   bo_but_Click(1);
   if (end_engine == 2) {
     engine::end_process(services().processes, engine::kPlayerProgram);
@@ -47,7 +47,7 @@ void BA1::ttt_v() {
     if (form != nullptr) form->unload();
   }
   unload();
-  if (exit_recommendation_hook) exit_recommendation_hook(exit_recommendation == "1");
+  if (exit_recommendation_hook) exit_recommendation_hook(exit_recommendation);
 }
 
 }  // namespace pelmora::app

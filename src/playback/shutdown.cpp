@@ -1,5 +1,5 @@
 // Scheduled shutdown: arming and disarming it from the shutdown menu, and the shutdown itself.
-// The armed state lives in the tooltip of transport button 6, which every reader tests.
+// The armed state is the window's; transport button 6's tooltip and cell show it.
 #include "app/main_window.h"
 
 #include "platform/power.h"
@@ -18,17 +18,19 @@ void draw_shutdown_cell(BA1& window, int strip) {
 }  // namespace
 
 void BA1::kaiqi_Click() {
+  chrome.shutdown_armed = true;
   bo_but[kShutdownButton].set_tool_tip("已开启自动关机");
   draw_shutdown_cell(*this, playback::cells::kOverStrip);
 }
 
 void BA1::quxiao_Click() {
+  chrome.shutdown_armed = false;
   bo_but[kShutdownButton].set_tool_tip("计划关机");
   draw_shutdown_cell(*this, playback::cells::kAwayStrip);
 }
 
 bool BA1::shutdown_armed() const {
-  return bo_but[kShutdownButton].tool_tip().find("已开启") != std::string::npos;
+  return chrome.shutdown_armed;
 }
 
 void BA1::shut_down(bool) {

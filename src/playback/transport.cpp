@@ -3,11 +3,11 @@
 // control of the player area to its handler.
 #include "app/main_window.h"
 
-#include "lists/list_files.h"
 #include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "playback/bar_math.h"
 #include "playback/button_cells.h"
+#include "playback/session.h"
 #include "playback/status_text.h"
 #include "util/display_width.h"
 #include "util/text_helpers.h"
@@ -51,7 +51,7 @@ constexpr const char* kOpenFileFilter =
 
 void BA1::wire_playback() {
   player_view.set_container(&qvod);
-  zhun.set_caption("准备就绪");
+  show_status("准备就绪");
   times.set_caption("00:00 /00:00");
   next_s.set_caption("正准备播放下一集，请稍后...");
   next_s.set_visible(false);
@@ -95,21 +95,20 @@ void BA1::bo_but_Click(int index) {
       if (!loaded || Pic2.visible()) return;
       const int state = static_cast<int>(qvod_c->play_state());
       if (state > static_cast<int>(PlayState::kPlaying)) return;
-      if (state < 1 && zhun.caption().find("已停止") == std::string::npos) return;
-      if (button.tool_tip() != "暂停") {
+      // A finished item plays again from here only after the stop button stopped it.
+      if (state < 1 && !chrome.status_says_stopped) return;
+      if (!chrome.playing) {
         // The monitor seeks back to the last position once playing resumes.
-        resume_done = 0;
+        session().resume_after_pause();
         qvod_c->play();
         if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
-        cells::paint(button, ppt, cells::kPauseCell);
-        button.set_tool_tip("暂停");
+        show_playing(true, true);
       } else {
         bo_ad.set_visible(true);
         player_view.set_visible(false);
         qvod_c->pause();
-        zhun.set_caption("已暂停");
-        cells::paint(button, ppt, cells::kPlayCell);
-        button.set_tool_tip("播放");
+        show_status("已暂停");
+        show_playing(false, true);
       }
       return;
     }
@@ -117,33 +116,14 @@ void BA1::bo_but_Click(int index) {
       if (Pic2.visible() || !loaded) return;
       bo_ad.set_visible(true);
       player_view.set_visible(false);
-      if (cur_item != "0" && last_position > 0) {
-        if (list_kind == 1) {
-          std::int64_t id = 0;
-          // An identity that is no number names no entry of the network list.
-          if (text::parse_whole(cur_item, id)) lists::set_task_pos(list_place(), id, last_position);
-        } else if (list_kind == 2) {
-          lists::set_local_pos(list_place(), cur_item, last_position);
-        }
-      }
-      last_position = 0;
-      Timer1.set_timer_enabled(false);
-      qvod_c->stop();
-      bo_but[kPlayPause].set_tool_tip("播放");
-      cells::paint(bo_but[kPlayPause], ppt, cells::kPlayCell);
-      zhun.set_caption("已停止");
+      session().stop();
+      show_playing(false, true);
+      show_status("已停止");
       return;
     }
     case kMute:
-      if (button.tool_tip() == "静音") {
-        button.set_tool_tip("取消静音");
-        if (qvod_c != nullptr) qvod_c->set_mute(true);
-        cells::paint(button, ppt, {cells::kMuteStrip, 50});
-      } else {
-        button.set_tool_tip("静音");
-        if (qvod_c != nullptr) qvod_c->set_mute(false);
-        cells::paint(button, ppt, {cells::kMuteStrip, 0});
-      }
+      show_mute(chrome.mute == MuteButton::kSoundOn ? MuteButton::kMuted : MuteButton::kSoundOn);
+      if (qvod_c != nullptr) qvod_c->set_mute(chrome.mute == MuteButton::kMuted);
       return;
     case kFullScreen:
       if (qvod_c == nullptr || qvod_c->play_state() != PlayState::kPlaying) return;
@@ -157,24 +137,7 @@ void BA1::bo_but_Click(int index) {
       const std::optional<std::string> path =
           services().dialogs.open_file("选择播放文件", kOpenFileFilter);
       if (!path || path->empty()) return;
-      bo_but_Click(kStop);
-      if (qvod_c != nullptr) {
-        qvod_c->set_media_address(*path);
-        qvod_c->play();
-      }
-      Timer1.set_timer_enabled(true);
-      // A new file starts from its beginning, whatever the item before was to resume at.
-      resume_pos = 0;
-      const std::string name = text::file_part(*path);
-      bo_name.set_caption(text::cut_width(name, 30));
-      lists::add_local(list_place(), name, *path, 0);
-      list_kind = 2;
-      cur_item = *path;
-      web_play = 0;
-      npc_Click(kLocalListTab);
-      Pic2.set_visible(false);
-      Web2.navigate("about:blank");
-      qvod.set_visible(true);
+      play_chosen_file(*path);
       return;
     }
     case kPreviousEpisode:
@@ -196,12 +159,23 @@ void BA1::bo_but_Click(int index) {
   }
 }
 
+void BA1::show_mute(MuteButton mute) {
+  chrome.mute = mute;
+  static constexpr const char* kTips[] = {"静音", "取消静音", "关闭声音"};
+  bo_but[kMute].set_tool_tip(kTips[static_cast<int>(mute)]);
+  // A volume key changes only the tip; a click paints the button's cell.
+  if (mute != MuteButton::kAfterVolumeKey) {
+    cells::paint(bo_but[kMute], ppt, {cells::kMuteStrip, mute == MuteButton::kMuted ? 50 : 0});
+  }
+}
+
 void BA1::bo_but_MouseMove(int index, const platform::MouseEvent& event) {
   set_cursor(platform::Cursor::kDefault);
   platform::PictureBox& button = bo_but[index];
   const bool over =
       event.x >= 0 && event.x <= button.width() && event.y >= 0 && event.y <= button.height();
-  if (const auto cell = cells::hover_cell(index, button.tool_tip(), over)) {
+  if (const auto cell =
+          cells::hover_cell(index, chrome.playing, chrome.mute == MuteButton::kSoundOn, over)) {
     cells::paint(button, ppt, *cell);
   }
   if (!over) {
@@ -228,7 +202,7 @@ void BA1::Form_KeyDown(int key_code, int) {
   const int span = gunt.width() - gunt1.width();
   const auto show_volume = [this](platform::PlayerControl& control) {
     const int volume = control.volume();
-    zhun.set_caption("音量：" + std::to_string(volume) + "%");
+    show_status("音量：" + std::to_string(volume) + "%");
     bo_v.set_left(playback::bars::volume_thumb(volume, yin.width() - bo_v.width()));
     bo_y.set_width(bo_v.left());
   };
@@ -263,7 +237,7 @@ void BA1::Form_KeyDown(int key_code, int) {
       break;
     case kKeyUp:
     case kKeyDown:
-      bo_but[kMute].set_tool_tip("关闭声音");
+      show_mute(MuteButton::kAfterVolumeKey);
       if (qvod_c != nullptr) {
         qvod_c->set_mute(false);
         qvod_c->set_volume(qvod_c->volume() + (key_code == kKeyUp ? 10 : -10));

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "playback/bar_math.h"
 #include "playback/button_cells.h"
+#include "playback/session.h"
 #include "playback/status_text.h"
 
 namespace pelmora::playback {
@@ -63,11 +64,11 @@ MediaState TransportRemote::state() {
   const std::string address = player != nullptr ? player->media_address() : std::string();
   if (address.empty()) {
     last_address_.clear();
-    last_item_.clear();
-  } else if (address != last_address_ || window_.cur_item != last_item_) {
+    last_start_ = 0;
+  } else if (address != last_address_ || window_.session().starts() != last_start_) {
     // The same file played again is another item too: the list entry was started afresh.
     last_address_ = address;
-    last_item_ = window_.cur_item;
+    last_start_ = window_.session().starts();
     ++item_;
   }
   if (player != nullptr) state.volume = player->volume();
@@ -108,14 +109,11 @@ void TransportRemote::quit() {
 // in the second after an item started would find it behind, so it is brought in line first, as
 // the monitor's next tick would.
 void TransportRemote::catch_up_play_button() {
-  platform::PictureBox& button = window_.bo_but[kPlayPause];
   const PlayState state = window_.player()->play_state();
-  if (state == PlayState::kPlaying && button.tool_tip() == "播放") {
-    button.set_tool_tip("暂停");
-    cells::paint(button, window_.ppt, cells::kPauseCell);
-  } else if (state == PlayState::kPaused && button.tool_tip() == "暂停") {
-    button.set_tool_tip("播放");
-    cells::paint(button, window_.ppt, cells::kPlayCell);
+  if (state == PlayState::kPlaying && !window_.chrome.playing) {
+    window_.show_playing(true, true);
+  } else if (state == PlayState::kPaused && window_.chrome.playing) {
+    window_.show_playing(false, true);
   }
 }
 
@@ -129,13 +127,13 @@ void TransportRemote::play_pause() {
 void TransportRemote::play() {
   if (!loaded()) return;
   catch_up_play_button();
-  if (window_.bo_but[kPlayPause].tool_tip() != "暂停") window_.bo_but_Click(kPlayPause);
+  if (!window_.chrome.playing) window_.bo_but_Click(kPlayPause);
 }
 
 void TransportRemote::pause() {
   if (!loaded()) return;
   catch_up_play_button();
-  if (window_.bo_but[kPlayPause].tool_tip() == "暂停") window_.bo_but_Click(kPlayPause);
+  if (window_.chrome.playing) window_.bo_but_Click(kPlayPause);
 }
 
 void TransportRemote::stop() {
@@ -169,7 +167,7 @@ void TransportRemote::set_volume(int percent) {
   if (!window_.loaded()) return;
   percent = std::clamp(percent, 0, 100);
   // As the volume bar: unmute, place the thumb, fill the bar, write and show the volume.
-  window_.bo_but[kMute].set_tool_tip("静音");
+  window_.show_mute(app::MuteButton::kSoundOn);
   platform::PlayerControl* player = window_.player();
   if (player != nullptr) player->set_mute(false);
   const int max = window_.yin.width() - window_.bo_v.width();
@@ -177,7 +175,7 @@ void TransportRemote::set_volume(int percent) {
   window_.bo_y.set_width(window_.bo_v.left());
   if (player == nullptr) return;
   player->set_volume(percent);
-  window_.zhun.set_caption("音量：" + std::to_string(player->volume()) + "%");
+  window_.show_status("音量：" + std::to_string(player->volume()) + "%");
 }
 
 void TransportRemote::open(const std::string& address) {

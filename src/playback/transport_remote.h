@@ -39,7 +39,7 @@ class TransportRemote final : public platform::MediaControls {
   void catch_up_play_button();
   app::BA1& window_;
   std::string last_address_;
-  std::string last_item_;
+  std::uint64_t last_start_ = 0;
   std::int64_t item_ = 0;
 };
 

@@ -184,9 +184,8 @@ void BA1::npc_MouseMove(int index, const MouseEvent& event) {
   platform::PictureBox& button = npc[index];
   const bool inside =
       event.x >= 0 && event.x <= button.width() && event.y >= 0 && event.y <= button.height();
-  const auto cell =
-      skin::button_cell(index, inside ? skin::Look::kHover : skin::Look::kNormal,
-                        window_state() == WindowState::kMaximized, button.tool_tip() != "置顶");
+  const auto cell = skin::button_cell(index, inside ? skin::Look::kHover : skin::Look::kNormal,
+                                      window_state() == WindowState::kMaximized, chrome.pinned);
   // The history sub-tab keeps whatever it shows (it may be the selected one).
   if (cell && index != 12) paint_button(index, cell->strip, cell->from);
   if (inside) {
@@ -215,9 +214,8 @@ void BA1::npc_Click(int index) {
     npc[index].release_capture();
   }
   const auto paint_normal = [this](int button) {
-    const auto cell =
-        skin::button_cell(button, skin::Look::kNormal, window_state() == WindowState::kMaximized,
-                          npc[button].tool_tip() != "置顶");
+    const auto cell = skin::button_cell(button, skin::Look::kNormal,
+                                        window_state() == WindowState::kMaximized, chrome.pinned);
     if (cell) paint_button(button, cell->strip, cell->from);
   };
   switch (index) {
@@ -239,19 +237,20 @@ void BA1::npc_Click(int index) {
       break;
     case 2: {  // close
       paint_normal(2);
-      const long long ts = settings::as_number(settings::read_ini(ini_path, "S_q", "ts"));
-      const long long quit = settings::as_number(settings::read_ini(ini_path, "S_q", "quit"));
+      const settings::Settings& options = settings_store.get();
+      const long long ts = options.close_asked;
+      const long long quit = options.close_quits;
       if (ts == 3) {
         // The question is asked once per settings file; the answer decides every later close.
-        settings::write_ini(ini_path, "S_q", "ts", "1");
+        settings_store.write_option(settings::keys::kCloseAsked, "1");
         const platform::Answer answer = services().dialogs.message_box(
             "提示：", "关闭 Pelmora 最小化到托盘吗？", platform::MessageButtons::kYesNo,
             platform::MessageIcon::kQuestion);
         if (answer == platform::Answer::kYes) {
-          settings::write_ini(ini_path, "S_q", "quit", "2");
+          settings_store.write_option(settings::keys::kCloseQuits, "2");
           hide_to_tray();
         } else {
-          settings::write_ini(ini_path, "S_q", "quit", "1");
+          settings_store.write_option(settings::keys::kCloseQuits, "1");
           ttt_v();
         }
       } else if (quit == 1) {
@@ -262,15 +261,10 @@ void BA1::npc_Click(int index) {
       break;
     }
     case 4:  // pin
-      if (npc[4].tool_tip() == "置顶") {
-        paint_button(4, 6, {48, 0, 24, 24});
-        npc[4].set_tool_tip("取消置顶");
-        zhi_d(1);
-      } else {
-        paint_button(4, 6, {0, 0, 24, 24});
-        npc[4].set_tool_tip("置顶");
-        zhi_d(0);
-      }
+      chrome.pinned = !chrome.pinned;
+      paint_button(4, 6, {chrome.pinned ? 48 : 0, 0, 24, 24});
+      npc[4].set_tool_tip(chrome.pinned ? "取消置顶" : "置顶");
+      zhi_d(chrome.pinned ? 1 : 0);
       npc[4].refresh();
       break;
     case 5:  // main menu
@@ -279,14 +273,10 @@ void BA1::npc_Click(int index) {
       if (pop_up_main_menu) pop_up_main_menu(npc[5].left() - 15, npc[5].top() + 20);
       break;
     case 6:  // side panel
-      if (side_panel_shown()) {
-        npc[6].set_tool_tip("显示侧栏");
-        bo_but[8].set_tool_tip("显示侧栏");
-        l2.set_visible(false);
-      } else {
-        l2.set_visible(true);
-        npc[6].set_tool_tip("关闭侧栏");
-        bo_but[8].set_tool_tip("关闭侧栏");
+      chrome.side_panel_shown = !chrome.side_panel_shown;
+      l2.set_visible(chrome.side_panel_shown);
+      for (platform::PictureBox* toggle : {&npc[6], &bo_but[8]}) {
+        toggle->set_tool_tip(chrome.side_panel_shown ? "关闭侧栏" : "显示侧栏");
       }
       side_panel_split();
       qvod_Resize();
@@ -392,8 +382,8 @@ void BA1::system_drag_ended(const platform::SystemDrag&) {
 
 void BA1::save_window_size() {
   if (mini_mode != 0) return;
-  settings::write_ini(ini_path, "S_q", "h_w", std::to_string(width()));
-  settings::write_ini(ini_path, "S_q", "h_h", std::to_string(height()));
+  settings_store.write_option(settings::keys::kWidth, std::to_string(width()));
+  settings_store.write_option(settings::keys::kHeight, std::to_string(height()));
 }
 
 void BA1::Form_MouseUp(const MouseEvent& event) {

@@ -159,7 +159,7 @@ namespace pelmora::app {
 namespace layout = shell::layout;
 
 bool BA1::side_panel_shown() const {
-  return npc[6].tool_tip() == "关闭侧栏";
+  return chrome.side_panel_shown;
 }
 
 void BA1::Form_Resize() {

@@ -198,7 +198,7 @@ void BA1::paint_side_toggle() {
 
 void BA1::paint_all() {
   const bool maximised = window_state() == platform::WindowState::kMaximized;
-  const bool pinned = npc[4].tool_tip() != "置顶";
+  const bool pinned = chrome.pinned;
   for (int index : {2, 1, 0, 5, 15, 4}) {
     const skin::Cell cell = *skin::button_cell(index, skin::Look::kNormal, maximised, pinned);
     paint_button(index, cell.strip, cell.from);

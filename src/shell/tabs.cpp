@@ -29,7 +29,7 @@ void BA1::tab_click(int index) {
       break;
     case kPlaybackTab:
       select_tab(kPlaybackTab);
-      if (web_play == 0) {
+      if (!plays_web_page()) {
         qvod.set_visible(true);
         Pic2.set_visible(false);
         Web2.navigate("about:blank");
@@ -136,6 +136,7 @@ void BA1::select_side_tab(int index, int force) {
     const skin::Cell cell = skin::side_tab_cell(index, true);
     paint_button(index, cell.strip, cell.from);
     side_tab_pane(*this, index)->set_visible(true);
+    chrome.list_on_view = index == 16 ? ListOnView::kLocal : ListOnView::kNetwork;
     qk.set_caption(side_tab_label(index));
     npc[index].refresh();
   }
@@ -171,7 +172,7 @@ void BA1::enter_compact_mode() {
 
 void BA1::jbi_Click() {
   mini_mode = 0;
-  if (npc[4].tool_tip() == "置顶") zhi_d(0);
+  if (!chrome.pinned) zhi_d(0);
   ni_name.set_caption("Pelmora 3.0");
   bo_name.set_visible(true);
   ni_name.set_visible(true);
@@ -186,8 +187,8 @@ void BA1::jbi_Click() {
 
   // Back to the saved size, centred on the screen; a size below the minimum is raised by the
   // layout pass.
-  const long long saved_width = settings::as_number(settings::read_ini(ini_path, "S_q", "h_w"));
-  const long long saved_height = settings::as_number(settings::read_ini(ini_path, "S_q", "h_h"));
+  const long long saved_width = settings_store.get().width_twips;
+  const long long saved_height = settings_store.get().height_twips;
   const auto clamp = [](long long twips) {
     return static_cast<int>(twips < 0 ? 0 : twips > 1'000'000 ? 1'000'000 : twips);
   };

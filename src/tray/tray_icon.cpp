@@ -119,7 +119,7 @@ void BA1::tray_right_click() {
 }
 
 void BA1::open_dialog(platform::Form& dialog) {
-  const bool was_pinned = npc[4].tool_tip() == "取消置顶";
+  const bool was_pinned = chrome.pinned;
   if (was_pinned) zhi_d(0);
   if (!shown()) show();
   if (window_state() == platform::WindowState::kMinimized) {

@@ -99,7 +99,7 @@ void BA1::Timer5_Timer() {
 void BA1::update_file_arrived(const std::string& body) {
   const std::optional<web::update::UpdateFile> file = web::update::parse(body);
   if (!file) return;
-  exit_recommendation = file->exit_recommendation;
+  exit_recommendation = file->exit_recommendation == "1";
   latest_version = file->latest_version;
   if (web::update::leading_number(file->advert) == 1 && ad_error != 1) {
     ad_huan.set_visible(true);
@@ -137,7 +137,7 @@ void BA1::start_update(UpdateSource source) {
     services().launcher.open_address(
         service_url(source == UpdateSource::kAutomatic ? "update/setup.exe" : "update/update.exe"));
   }
-  exit_recommendation = "0";
+  exit_recommendation = false;
   ttt_v();
 }
 

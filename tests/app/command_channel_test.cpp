@@ -11,9 +11,8 @@ TEST_F(CommandChannel, ACommandLinePlaysTheFileAndRecordsItInTheLocalList) {
   EXPECT_EQ(player().address, "/media/films/a.rmvb");
   EXPECT_EQ(player().calls.back(), "Play");
   EXPECT_EQ(ba1.bo_name.caption(), "a.rmvb");
-  EXPECT_EQ(ba1.cur_item, "/media/films/a.rmvb");
-  EXPECT_EQ(ba1.list_kind, 2);
-  EXPECT_EQ(ba1.cur_episode, "0");
+  EXPECT_EQ(playing_file(ba1), "/media/films/a.rmvb");
+  EXPECT_EQ(playing_episode(ba1), "0");
   EXPECT_EQ(folder.read("date_f.dat"), "a.rmvb|/media/films/a.rmvb|0\r\n\r\n");
   EXPECT_NE(folder.read("f.htm").find(">a.rmvb</a>"), std::string::npos);
   EXPECT_NE(folder.read("f.htm").find("href=open://1-"), std::string::npos);
@@ -43,7 +42,7 @@ TEST_F(CommandChannel, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow)
   // The running window plays the link without the final "/". A player address holds "|",
   // which would corrupt its record: it is played but not recorded.
   EXPECT_EQ(player().address, "qvod://1|AB|名字.rmvb|");
-  EXPECT_EQ(first.cur_item, "qvod://1|AB|名字.rmvb|");
+  EXPECT_EQ(playing_file(first), "qvod://1|AB|名字.rmvb|");
   EXPECT_EQ(first.bo_name.caption(), "");
   EXPECT_EQ(folder.read("date_f.dat"), "\r\n");
 }

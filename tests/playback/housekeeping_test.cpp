@@ -252,13 +252,13 @@ TEST_F(Housekeeping, ExitStopsAndSavesEndsTheEngineWhenAskedCancelsTheFetchAndUn
   ba1.exit_forms.push_back(&tip);
   std::vector<bool> recommendation;
   ba1.exit_recommendation_hook = [&](bool show) { recommendation.push_back(show); };
-  ba1.exit_recommendation = "1";
-  player().address = "qvod://100|ABC|e5|";
-  player().state = PlayState::kPlaying;
+  ba1.exit_recommendation = true;
   ba1.Pic2.set_visible(false);
-  ba1.cur_item = "12";
-  ba1.list_kind = 1;
-  ba1.last_position = 640;
+  play_network_episode(ba1, "12-2-5-name", "12", "qvod://100|ABC|e5|");
+  player().state = PlayState::kPlaying;
+  player().position_s = 640;
+  player().duration_s = 1000;
+  ba1.Timer1_Timer();
 
   ba1.ttt_v();
   EXPECT_FALSE(headless.tray.shown());

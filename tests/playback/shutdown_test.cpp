@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "lists/list_files.h"
+#include "playback/session.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {
@@ -12,15 +13,26 @@ using platform::PlayState;
 
 class EndOfItem : public pelmora::testing::MainWindowTest {
  protected:
-  // The window playing the last two seconds of a 100-second item; navigations of Web2 are
-  // recorded here and cancelled, so the end-of-playback step is seen on its own.
-  BA1& open_ending() {
+  enum class Next { kNotAsked, kFailed, kPrepared };
+  EndOfItem() {
+    service.on("/h.asp", [](const std::string&, const std::string& query) {
+      return query == "id=12&v=2&v1=6"
+                 ? pelmora::testing::LoopbackServer::Reply{200, "n6$qvod://next|$qvod"}
+                 : pelmora::testing::LoopbackServer::Reply{500, ""};
+    });
+  }
+  // The window playing the last two seconds of a 100-second network episode, with its next
+  // episode as asked.
+  BA1& open_ending(Next next = Next::kNotAsked) {
     BA1& ba1 = open_window();
-    ba1.Web2.on_before_navigate2 = [this](const std::string& url, bool& cancel) {
-      marker_navigations.push_back(url);
-      cancel = true;
-    };
-    player().address = "qvod://100|ABC|e5|";
+    play_network_episode(ba1, next == Next::kFailed ? "13-2-5-x" : "12-2-5-x", "12",
+                         "qvod://100|ABC|e5|");
+    if (next != Next::kNotAsked) {
+      ba1.session().fetch_next();
+      settle();
+    }
+    ba1.Web5.clear_requests();
+    player().calls.clear();
     player().state = PlayState::kPlaying;
     player().duration_s = 100;
     player().position_s = 99;
@@ -32,8 +44,20 @@ class EndOfItem : public pelmora::testing::MainWindowTest {
     ASSERT_TRUE(window->Timer2.timer_enabled());
     headless.backend.advance(2000);
   }
-
-  std::vector<std::string> marker_navigations;
+  // What followed the end: the episode list page asked to open the next episode, or the
+  // prepared episode played.
+  std::vector<std::string> followers() const {
+    std::vector<std::string> seen;
+    for (const auto& request : window->Web5.requests()) seen.push_back(request.text);
+    if (player().address == "qvod://next|") seen.push_back(player().address);
+    return seen;
+  }
+  headless::ScriptedPlayer& player() const {
+    return *static_cast<headless::ScriptedPlayer*>(window->player());
+  }
+  std::string list_page(const std::string& episode) const {
+    return service.base_url() + "pp.htm?13-2-5-x-" + episode;
+  }
 };
 
 TEST_F(EndOfItem, ArmingAndDisarmingChangeTheShutdownButton) {
@@ -56,8 +80,7 @@ TEST_F(EndOfItem, ArmingAndDisarmingChangeTheShutdownButton) {
 }
 
 TEST_F(EndOfItem, ArmedShutdownEndsTheItemAndShutsDownInsteadOfTheNextEpisode) {
-  BA1& ba1 = open_ending();
-  ba1.next_link = "eeqvod://qvod&&&a&&&b&&&c&&&12&&&2&&&6";
+  BA1& ba1 = open_ending(Next::kPrepared);
   ba1.kaiqi_Click();
   run_to_end();
   EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
@@ -66,45 +89,37 @@ TEST_F(EndOfItem, ArmedShutdownEndsTheItemAndShutsDownInsteadOfTheNextEpisode) {
   EXPECT_EQ(headless.power.shutdowns, 1);
   EXPECT_FALSE(ba1.Timer1.timer_enabled());
   EXPECT_FALSE(ba1.Timer2.timer_enabled());
-  EXPECT_TRUE(marker_navigations.empty());
+  EXPECT_TRUE(followers().empty());
   headless.backend.advance(10000);
   EXPECT_EQ(headless.power.shutdowns, 1);
 }
 
-TEST_F(EndOfItem, PreparedNextEpisodeIsAnnouncedThroughTheEndMarker) {
-  BA1& ba1 = open_ending();
-  ba1.next_link = "eeqvod://qvod&&&a&&&b&&&c&&&12&&&2&&&6";
+TEST_F(EndOfItem, APreparedNextEpisodePlaysAtTheEnd) {
+  BA1& ba1 = open_ending(Next::kPrepared);
   run_to_end();
-  EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
-  EXPECT_EQ(marker_navigations, std::vector<std::string>{config.end_marker});
-  EXPECT_FALSE(ba1.Timer1.timer_enabled());
+  // It plays as its play link would: its own episode list shows.
+  EXPECT_EQ(followers(),
+            (std::vector<std::string>{service.base_url() + "pp.htm?12-2-6-x-0", "qvod://next|"}));
+  EXPECT_EQ(playing_episode(ba1), "12-2-6-x");
+  EXPECT_EQ(ba1.bo_name.caption(), "x-n6");
   EXPECT_TRUE(ba1.next_s.visible());
-  EXPECT_EQ(ba1.resume_pos, 1);
-  EXPECT_EQ(ba1.last_position, 1);
   EXPECT_EQ(headless.power.shutdowns, 0);
 }
 
-TEST_F(EndOfItem, FailedNextEpisodeFetchStillAnnouncesTheEnd) {
-  BA1& ba1 = open_ending();
-  ba1.next_link = "3";
+TEST_F(EndOfItem, AfterAFailedFetchTheEpisodeListOpensTheNextAndWithoutOneNothingFollows) {
+  BA1& ba1 = open_ending(Next::kFailed);
+  ASSERT_EQ(ba1.session().next().state, playback::NextEpisode::State::kFailed);
   run_to_end();
-  EXPECT_EQ(marker_navigations, std::vector<std::string>{config.end_marker});
+  EXPECT_EQ(followers(), std::vector<std::string>{list_page("26")});
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   EXPECT_FALSE(ba1.next_s.visible());
-}
 
-TEST_F(EndOfItem, WithoutANextEpisodeOnlyTheStatusLineChanges) {
-  for (const std::string next : {"0", "1", ""}) {
-    SCOPED_TRACE(next);
-    BA1& ba1 = open_ending();
-    ba1.next_link = next;
-    marker_navigations.clear();
-    ba1.Timer2_Timer();
-    EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
-    EXPECT_TRUE(marker_navigations.empty());
-    EXPECT_TRUE(ba1.Timer1.timer_enabled());
-    EXPECT_EQ(ba1.last_position, 1);
-  }
+  BA1& other = open_ending(Next::kNotAsked);
+  other.Timer2_Timer();
+  EXPECT_EQ(other.zhun.caption(), "播放完毕");
+  EXPECT_TRUE(followers().empty());
+  EXPECT_TRUE(other.Timer1.timer_enabled());
+  EXPECT_EQ(other.session().last_position(), 1);
   EXPECT_EQ(headless.power.shutdowns, 0);
 }
 
@@ -112,44 +127,40 @@ TEST_F(EndOfItem, WithoutANextEpisodeOnlyTheStatusLineChanges) {
 // step runs once, however long the window then waits, and a stop afterwards saves the finished
 // item's resume point (1) over the one it was opened at.
 TEST_F(EndOfItem, AnEndedItemEndsOnceAndResumesFromItsStartAfterwards) {
-  BA1& ba1 = open_ending();
-  ASSERT_TRUE(lists::add_task(ba1.list_place(), 77, "name", "label", "qvod%3A//a", 2, 5, 40));
-  ba1.cur_item = "77";
-  ba1.list_kind = 1;
-  ba1.next_link = "3";  // the next episode could not be fetched: the marker announces the end
+  BA1& ba1 = open_ending(Next::kFailed);
+  ASSERT_TRUE(lists::add_task(ba1.list_place(), 12, "name", "label", "qvod%3A//a", 2, 5, 40));
   headless.backend.advance(1000);
   ASSERT_TRUE(ba1.Timer2.timer_enabled());
   player().reach_end();
   headless.backend.advance(30000);
-  EXPECT_EQ(marker_navigations, std::vector<std::string>{config.end_marker});
+  EXPECT_EQ(followers(), std::vector<std::string>{list_page("26")});
   EXPECT_FALSE(ba1.Timer2.timer_enabled());
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
   EXPECT_EQ(ba1.times.caption(), "00:00 / 01:40");
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
-  EXPECT_EQ(ba1.last_position, 1);
+  EXPECT_EQ(ba1.session().last_position(), 1);
   ba1.Pic2.set_visible(false);  // the player, not a web page, is on view
   ba1.bo_but_Click(1);
-  EXPECT_EQ(folder.read("date.dat"), "77|name|label|qvod%3A//a|2|5|1\r\n");
+  EXPECT_EQ(folder.read("date.dat"), "12|name|label|qvod%3A//a|2|5|1\r\n");
 }
 
 // Playing the finished item again makes it an ordinary item: its end is seen once more.
 TEST_F(EndOfItem, PlayingAFinishedItemAgainEndsItOnceMore) {
-  BA1& ba1 = open_ending();
-  ba1.next_link = "3";
+  BA1& ba1 = open_ending(Next::kFailed);
   headless.backend.advance(1000);
   player().reach_end();
   headless.backend.advance(5000);
-  ASSERT_EQ(marker_navigations.size(), 1u);
+  ASSERT_EQ(followers().size(), 1u);
   player().play();
   player().position_s = 50;
   headless.backend.advance(3000);
-  EXPECT_EQ(ba1.last_position, 50);
+  EXPECT_EQ(ba1.session().last_position(), 50);
   player().position_s = 99;
   headless.backend.advance(1000);
   player().reach_end();
   headless.backend.advance(5000);
-  EXPECT_EQ(marker_navigations.size(), 2u);
+  EXPECT_EQ(followers().size(), 2u);
 }
 
 TEST_F(EndOfItem, AnItemThatCannotBePlayedSaysWhy) {
@@ -164,13 +175,13 @@ TEST_F(EndOfItem, AnItemThatCannotBePlayedSaysWhy) {
   for (const auto& [why, line] : cases) {
     SCOPED_TRACE(line);
     player().fail(why);
-    ba1.bo_but[0].set_tool_tip("暂停");
+    ba1.show_playing(true, true);
     headless.backend.advance(1000);
     EXPECT_EQ(ba1.zhun.caption(), line);
     EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
     EXPECT_TRUE(ba1.bo_ad.visible());
   }
-  EXPECT_TRUE(marker_navigations.empty());
+  EXPECT_TRUE(followers().empty());
 }
 
 }  // namespace

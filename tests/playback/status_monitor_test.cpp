@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "playback/session.h"
 #include "playback/status_text.h"
 #include "support/main_window_fixture.h"
 
@@ -26,6 +27,15 @@ class StatusMonitor : public pelmora::testing::MainWindowTest {
     return ba1;
   }
   void tick() { headless.backend.advance(1000); }
+  // The loaded item was started from a history entry that resumes at `seconds`.
+  void resume_at(BA1& ba1, int seconds) {
+    playback::Start start;
+    start.item = playback::LocalFile{player().address};
+    start.address = player().address;
+    start.resume = seconds;
+    ba1.session().start(std::move(start));
+    player().calls.clear();
+  }
   int calls_of(const std::string& call) {
     int count = 0;
     for (const std::string& c : player().calls) count += c == call;
@@ -40,8 +50,8 @@ class StatusMonitor : public pelmora::testing::MainWindowTest {
 
 TEST_F(StatusMonitor, WithNothingLoadedShowsReadyAndTouchesNothingElse) {
   BA1& ba1 = open_window();
-  ba1.bo_but[0].set_tool_tip("暂停");
-  ba1.zhun.set_caption("已停止");
+  ba1.show_playing(true, false);
+  ba1.show_status("已停止");
   ba1.huan.move(0, 0, 50, 4);
   const std::vector<platform::CellCopy> painted = ba1.bo_but[0].cells();
   tick();
@@ -76,7 +86,7 @@ TEST_F(StatusMonitor, NamesEveryStateThatIsNotPlaying) {
   BA1& ba1 = open_loaded();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    ba1.bo_but[0].set_tool_tip("暂停");
+    ba1.show_playing(true, false);
     ba1.bo_but[0].clear_surface();
     ba1.bo_ad.set_visible(false);
     ba1.player_view.set_visible(true);
@@ -84,8 +94,6 @@ TEST_F(StatusMonitor, NamesEveryStateThatIsNotPlaying) {
     player().transfer_kbs = c.rate;
     tick();
     EXPECT_EQ(ba1.zhun.caption(), c.line);
-    EXPECT_EQ(ba1.play_state, static_cast<int>(c.state));
-    EXPECT_EQ(ba1.transfer_rate, c.rate);
     EXPECT_EQ(ba1.bo_but[0].tool_tip(), c.resets_play_button ? "播放" : "暂停");
     EXPECT_TRUE(ba1.bo_ad.visible());
     EXPECT_FALSE(ba1.player_view.visible());
@@ -124,8 +132,8 @@ TEST_F(StatusMonitor, PlayingShowsThePictureAndSwitchesThePlayButtonToPause) {
   EXPECT_EQ(cell->source, "ppt(12)");
   EXPECT_EQ(cell->from, (platform::Rect{100, 0, 50, 30}));
   EXPECT_EQ(cell->to, (platform::Rect{0, 0, 50, 30}));
-  EXPECT_EQ(ba1.resume_pos, 60);
-  EXPECT_EQ(ba1.last_position, 60);
+  EXPECT_EQ(ba1.session().resume_position(), 60);
+  EXPECT_EQ(ba1.session().last_position(), 60);
 }
 
 TEST_F(StatusMonitor, PlayingShowsTheStreamRateUntilTheTransferRateCounts) {
@@ -167,8 +175,7 @@ TEST_F(StatusMonitor, MovesTheTimeDisplayThumbAndDownloadBar) {
 
 TEST_F(StatusMonitor, SeeksBackToTheResumePositionOnceWhenPlayingBegins) {
   BA1& ba1 = open_loaded();
-  ba1.resume_pos = 150;
-  ba1.resume_done = 0;
+  resume_at(ba1, 150);
   player().position_s = 2;
   player().state = PlayState::kConnecting;
   tick();
@@ -176,73 +183,20 @@ TEST_F(StatusMonitor, SeeksBackToTheResumePositionOnceWhenPlayingBegins) {
   player().state = PlayState::kPlaying;
   tick();
   EXPECT_EQ(calls_of("Position=150"), 1);
-  EXPECT_EQ(ba1.resume_done, 1);
-  EXPECT_EQ(ba1.resume_pos, 150);
+  EXPECT_EQ(ba1.session().resume_position(), 150);
   player().position_s = 20;  // the user went back; no second seek
   tick();
   EXPECT_EQ(calls_of("Position=150"), 1);
-  EXPECT_EQ(ba1.resume_pos, 20);
+  EXPECT_EQ(ba1.session().resume_position(), 20);
 }
 
 TEST_F(StatusMonitor, NoResumeSeekWhenAlreadyPastThePosition) {
   BA1& ba1 = open_loaded();
-  ba1.resume_pos = 30;
-  ba1.resume_done = 0;
+  resume_at(ba1, 30);
   player().state = PlayState::kPlaying;
+  tick();
   tick();
   EXPECT_EQ(calls_of("Position=30"), 0);
-  EXPECT_EQ(ba1.resume_done, 1);
-}
-
-TEST_F(StatusMonitor, HandsAPreparedNextEpisodeToThePlayerOnceMoreThan601PermilleAreIn) {
-  set_setting("S_q", "s_pao", "2");
-  BA1& ba1 = open_loaded();
-  player().state = PlayState::kPlaying;
-  ba1.next_addr = "qvod://200|DEF|next.rmvb|";
-  player().permille = 601;
-  tick();
-  EXPECT_TRUE(player().prepared.empty());
-  player().permille = 602;
-  tick();
-  tick();
-  EXPECT_EQ(player().prepared, std::vector<std::string>{"qvod://200|DEF|next.rmvb|"});
-  EXPECT_EQ(ba1.next_busy, 1);
-  EXPECT_EQ(balloon_texts(), std::vector<std::string>{"开始缓冲下一集！"});
-}
-
-TEST_F(StatusMonitor, NeverPreparesWhenThereIsNoNextEpisode) {
-  BA1& ba1 = open_loaded();
-  ba1.next_addr = "1";
-  player().permille = 900;
-  tick();
-  EXPECT_TRUE(player().prepared.empty());
-  EXPECT_EQ(service.requests(), 0);
-}
-
-TEST_F(StatusMonitor, FetchesTheNextEpisodeOnceAndThenHandsItOver) {
-  int fetches = 0;
-  std::string asked;
-  service.on("/h.asp", [&](const std::string&, const std::string& query) {
-    ++fetches;
-    asked = query;
-    return pelmora::testing::LoopbackServer::Reply{200, "%u7B2C6%u96C6$qvod://200|DEF|e6|$qvod"};
-  });
-  set_setting("S_q", "s_h", "2");
-  BA1& ba1 = open_loaded();
-  ba1.cur_episode = "12-2-5-%u7535%u5F71";
-  ba1.next_addr = "0";
-  ba1.next_link = "0";
-  player().state = PlayState::kPlaying;
-  player().permille = 700;
-  tick();
-  settle();
-  EXPECT_EQ(fetches, 1);
-  EXPECT_EQ(asked, "id=12&v=2&v1=6");
-  EXPECT_EQ(ba1.next_addr, "qvod://200|DEF|e6|");
-  tick();
-  tick();
-  EXPECT_EQ(fetches, 1);
-  EXPECT_EQ(player().prepared, std::vector<std::string>{"qvod://200|DEF|e6|"});
 }
 
 TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloons) {
@@ -252,12 +206,11 @@ TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloon
   player().duration_s = 100;
   player().position_s = 99;
   player().permille = 900;
-  ba1.next_addr = "qvod://next|";
   ba1.zhun.set_caption("播放中(5 Kbps/S)");
   ASSERT_FALSE(ba1.Timer2.timer_enabled());
   ba1.Timer1_Timer();
   EXPECT_TRUE(ba1.Timer2.timer_enabled());
-  EXPECT_EQ(ba1.last_position, 99);
+  EXPECT_EQ(ba1.session().last_position(), 99);
   EXPECT_EQ(ba1.zhun.caption(), "播放中(5 Kbps/S)");
   EXPECT_EQ(ba1.times.caption(), "00:00 /00:00");
   EXPECT_TRUE(player().prepared.empty());
@@ -266,16 +219,18 @@ TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloon
 
 TEST_F(StatusMonitor, LastTwoSecondsAnnounceShutdownOrTheNextEpisodeWhenBalloonsAreOn) {
   set_setting("S_q", "s_pao", "2");
+  service.on("/h.asp", [](const std::string&, const std::string&) {
+    return pelmora::testing::LoopbackServer::Reply{200, "n4$qvod://next|$qvod"};
+  });
   BA1& ba1 = open_loaded();
+  play_network_episode(ba1, "1-2-3-x", "1", player().address);
+  ba1.session().fetch_next();
+  settle();
   player().state = PlayState::kPlaying;
   player().duration_s = 100;
   player().position_s = 99;
-  ba1.next_link = "eeqvod://qvod&&&a&&&b&&&c&&&1&&&2&&&3";
   ba1.Timer1_Timer();
   ba1.kaiqi_Click();
-  ba1.Timer1_Timer();
-  ba1.quxiao_Click();
-  ba1.next_link = "3";
   ba1.Timer1_Timer();
   EXPECT_EQ(balloon_texts(),
             (std::vector<std::string>{"正在准备播放下一集！", "即将播放完毕，正准备自动关机！"}));
@@ -288,7 +243,7 @@ TEST_F(StatusMonitor, AnItemThatEndsWithNothingNextLeavesThePlayButtonOfferingPl
   player().state = PlayState::kPlaying;
   player().duration_s = 100;
   player().position_s = 99;
-  ba1.bo_but[0].set_tool_tip("暂停");
+  ba1.show_playing(true, false);
   ba1.Timer1_Timer();
   ASSERT_TRUE(ba1.Timer2.timer_enabled());
   player().state = PlayState::kReady;

@@ -117,7 +117,10 @@ TEST_F(Remote, PlayPauseAndStopAreTheTransportBarsOwnClicks) {
   // And playing again resumes there through the status monitor.
   remote.play();
   EXPECT_EQ(count("Play"), 3);
-  EXPECT_EQ(ba1.resume_done, 0);
+  player().state = PlayState::kPlaying;
+  player().position_s = 0;
+  tick();
+  EXPECT_EQ(player().calls.back(), "Position=61");
 }
 
 TEST_F(Remote, PauseWorksBeforeTheStatusMonitorHasSeenTheItemPlay) {
@@ -152,14 +155,15 @@ TEST_F(Remote, EpisodeStepsFollowTheEpisodeThatPlays) {
   app::BA1& ba1 = open_with_clip();
   TransportRemote remote(ba1);
   EXPECT_FALSE(remote.state().can_go_next);  // a local file has no episodes
-  ba1.cur_episode = "12-2-0-name";
+  const std::string clip = player().address;
+  play_network_episode(ba1, "12-2-0-name", "12", clip);
   EXPECT_TRUE(remote.state().can_go_next);
   EXPECT_FALSE(remote.state().can_go_previous);  // there is none before episode 0
-  ba1.cur_episode = "12-2-3-name";
+  play_network_episode(ba1, "12-2-3-name", "12", clip);
   EXPECT_TRUE(remote.state().can_go_previous);
-  ba1.cur_episode = "12-2-x-name";
+  play_network_episode(ba1, "12-2-x-name", "12", clip);
   EXPECT_FALSE(remote.state().can_go_next);
-  ba1.cur_episode = "12-2-3-name";
+  play_network_episode(ba1, "12-2-3-name", "12", clip);
   ba1.bo_but[7].set_enabled(false);  // while the button works on a step
   EXPECT_FALSE(remote.state().can_go_next);
 }

@@ -5,6 +5,7 @@
 #include "lists/list_files.h"
 #include "platform/backend.h"
 #include "playback/button_cells.h"
+#include "playback/session.h"
 #include "shell/shell_window.h"
 #include "support/main_window_fixture.h"
 
@@ -66,7 +67,7 @@ TEST_F(Transport, PlayPauseIsIgnoredWithNothingLoadedOrAWebItemOrABusyPlayer) {
   player().state = PlayState::kBuffering;
   click_on(ba1, ba1.bo_but[0]);
   player().state = PlayState::kReady;  // finished, and the line does not say stopped
-  ba1.zhun.set_caption("播放完毕");
+  ba1.show_status("播放完毕");
   click_on(ba1, ba1.bo_but[0]);
   EXPECT_FALSE(called("Play"));
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
@@ -76,10 +77,8 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
   BA1& ba1 = open_loaded();
   player().state = PlayState::kStopped;
   ba1.Timer1.set_timer_enabled(false);
-  ba1.resume_done = 1;
   click_on(ba1, ba1.bo_but[0]);
   EXPECT_TRUE(called("Play"));
-  EXPECT_EQ(ba1.resume_done, 0);
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
   EXPECT_EQ(cell_of(ba1.bo_but[0]), (std::pair<std::string, int>{"ppt(12)", 100}));
@@ -105,14 +104,13 @@ TEST_F(Transport, TheBigPlayButtonActsAsPlayPause) {
 TEST_F(Transport, StopSavesThePositionIntoTheNetworkList) {
   BA1& ba1 = open_loaded();
   ASSERT_TRUE(lists::add_task(ba1.list_place(), 12, "name", "label", "qvod%3A//a", 2, 5, 0));
-  ba1.cur_item = "12";
-  ba1.list_kind = 1;
+  play_network_episode(ba1, "12-2-5-name", "12", player().address);
   player().state = PlayState::kPlaying;
   player().position_s = 321;
   tick();
   click_on(ba1, ba1.bo_but[1]);
   EXPECT_NE(folder.read("date.dat").find("12|name|label|qvod%3A//a|2|5|321"), std::string::npos);
-  EXPECT_EQ(ba1.last_position, 0);
+  EXPECT_EQ(ba1.session().last_position(), 0);
   EXPECT_FALSE(ba1.Timer1.timer_enabled());
   EXPECT_TRUE(called("Stop"));
   EXPECT_EQ(ba1.zhun.caption(), "已停止");
@@ -126,9 +124,10 @@ TEST_F(Transport, StopSavesThePositionIntoTheLocalList) {
   BA1& ba1 = open_loaded();
   const std::string path = folder.file("clip one.mp4");
   ASSERT_TRUE(lists::add_local(ba1.list_place(), "clip one.mp4", path, 0));
-  ba1.cur_item = path;
-  ba1.list_kind = 2;
-  ba1.last_position = 77;
+  play_local_file(ba1, path);
+  player().state = PlayState::kPlaying;
+  player().position_s = 77;
+  tick();
   click_on(ba1, ba1.bo_but[1]);
   EXPECT_NE(folder.read("date_f.dat").find("clip one.mp4|" + path + "|77"), std::string::npos);
 }
@@ -137,17 +136,21 @@ TEST_F(Transport, StopSavesNothingForAWebItemOrAnItemThatNeverPlayed) {
   BA1& ba1 = open_loaded();
   ASSERT_TRUE(lists::add_task(ba1.list_place(), 12, "name", "label", "a", 2, 5, 0));
   const std::string before = folder.read("date.dat");
-  ba1.list_kind = 1;
-  ba1.cur_item = "0";
-  ba1.last_position = 50;
+  // A web-kind episode from the network list, then an episode stopped before it played.
+  playback::Start page;
+  page.item = playback::WebEpisode{playback::Episode::of("12-2-5-name")};
+  page.web_page = "about:blank";
+  ba1.session().start(std::move(page));
+  player().state = PlayState::kPlaying;
+  player().position_s = 50;
+  tick();
   click_on(ba1, ba1.bo_but[1]);
-  ba1.cur_item = "12";
-  ba1.last_position = 0;
+  play_network_episode(ba1, "12-2-5-name", "12", player().address);
   click_on(ba1, ba1.bo_but[1]);
   EXPECT_EQ(folder.read("date.dat"), before);
   // With a web item on view the stop button does nothing at all.
   ba1.Pic2.set_visible(true);
-  ba1.zhun.set_caption("x");
+  ba1.show_status("x");
   click_on(ba1, ba1.bo_but[1]);
   EXPECT_EQ(ba1.zhun.caption(), "x");
 }
@@ -205,9 +208,19 @@ TEST_F(Transport, OpenFilePlaysTheChosenFileAndRecordsItInTheLocalList) {
   ba1.p1.set_visible(true);
   ba1.Pic2.set_visible(true);
   ba1.qvod.set_visible(false);
-  ba1.web_play = 1;
-  ba1.resume_pos = 500;
-  ba1.resume_done = 0;
+  // A network episode of a series played before, with its next episode asked for, to resume
+  // at 500 seconds.
+  service.on("/h.asp", [](const std::string&, const std::string&) {
+    return pelmora::testing::LoopbackServer::Reply{200, "n6$qvod://next|$qvod"};
+  });
+  playback::Start episode;
+  episode.item = playback::NetworkEpisode{playback::Episode::of("12-2-5-name"), "12"};
+  episode.address = player().address;
+  episode.resume = 500;
+  ba1.session().start(std::move(episode));
+  ba1.session().fetch_next();
+  settle();
+  ASSERT_TRUE(ba1.session().next().prepared());
   const std::string path = folder.file("我的视频 第一集.rmvb");
   headless.dialogs.choose_next_file(path);
   click_on(ba1, ba1.bo_but[4]);
@@ -222,9 +235,11 @@ TEST_F(Transport, OpenFilePlaysTheChosenFileAndRecordsItInTheLocalList) {
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   EXPECT_EQ(ba1.bo_name.caption(), "我的视频 第一集.rmvb");
   EXPECT_EQ(folder.read("date_f.dat").rfind("我的视频 第一集.rmvb|" + path + "|0\r\n", 0), 0U);
-  EXPECT_EQ(ba1.list_kind, 2);
-  EXPECT_EQ(ba1.cur_item, path);
-  EXPECT_EQ(ba1.web_play, 0);
+  EXPECT_EQ(playing_file(ba1), path);
+  // The file is no episode of that series: nothing of it follows the file's end.
+  EXPECT_EQ(playing_episode(ba1), "0");
+  EXPECT_FALSE(ba1.session().next().prepared());
+  EXPECT_FALSE(ba1.plays_web_page());
   EXPECT_FALSE(ba1.Pic2.visible());
   EXPECT_EQ(ba1.Web2.last_request()->text, "about:blank");
   EXPECT_TRUE(ba1.qvod.visible());
@@ -294,21 +309,21 @@ TEST_F(Transport, HoverOfTheShutdownButtonKeepsItsPicture) {
   EXPECT_EQ(ba1.bo_tip.caption(), "已开启自动关机");
 }
 
-TEST(TransportCells, FollowTheStateInTheTooltip) {
+TEST(TransportCells, FollowTheButtonsState) {
   using playback::cells::Cell;
   using playback::cells::hover_cell;
-  EXPECT_EQ(hover_cell(0, "播放", false), (Cell{12, 0, 50, 30}));
-  EXPECT_EQ(hover_cell(0, "播放", true), (Cell{12, 50, 50, 30}));
-  EXPECT_EQ(hover_cell(0, "暂停", false), (Cell{12, 100, 50, 30}));
-  EXPECT_EQ(hover_cell(0, "暂停", true), (Cell{12, 150, 50, 30}));
-  EXPECT_EQ(hover_cell(2, "静音", true), (Cell{14, 25}));
-  EXPECT_EQ(hover_cell(2, "关闭声音", false), (Cell{14, 50}));
-  EXPECT_EQ(hover_cell(2, "取消静音", true), (Cell{14, 75}));
-  EXPECT_EQ(hover_cell(3, "", false), (Cell{16, 50}));
-  EXPECT_EQ(hover_cell(3, "", true), (Cell{17, 50}));
-  EXPECT_EQ(hover_cell(7, "", true), (Cell{18, 75}));
-  EXPECT_EQ(hover_cell(8, "", true), (Cell{17, 75}));
-  EXPECT_EQ(hover_cell(6, "计划关机", true), std::nullopt);
+  EXPECT_EQ(hover_cell(0, false, true, false), (Cell{12, 0, 50, 30}));
+  EXPECT_EQ(hover_cell(0, false, true, true), (Cell{12, 50, 50, 30}));
+  EXPECT_EQ(hover_cell(0, true, true, false), (Cell{12, 100, 50, 30}));
+  EXPECT_EQ(hover_cell(0, true, true, true), (Cell{12, 150, 50, 30}));
+  EXPECT_EQ(hover_cell(2, false, true, true), (Cell{14, 25}));
+  EXPECT_EQ(hover_cell(2, false, false, false), (Cell{14, 50}));
+  EXPECT_EQ(hover_cell(2, false, false, true), (Cell{14, 75}));
+  EXPECT_EQ(hover_cell(3, false, true, false), (Cell{16, 50}));
+  EXPECT_EQ(hover_cell(3, false, true, true), (Cell{17, 50}));
+  EXPECT_EQ(hover_cell(7, false, true, true), (Cell{18, 75}));
+  EXPECT_EQ(hover_cell(8, false, true, true), (Cell{17, 75}));
+  EXPECT_EQ(hover_cell(6, false, true, true), std::nullopt);
 }
 
 TEST_F(Transport, KeysDoNothingWhileThePlayerAreaIsHidden) {

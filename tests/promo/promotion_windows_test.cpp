@@ -97,7 +97,7 @@ TEST_F(PromotionWindows, ASmallScreenLeavesTheFloatingWindowPartlyAboveTheTop) {
 
 TEST_F(PromotionWindows, TheExitShowsTheRecommendationWhenAskedAndItClosesAfterEightSeconds) {
   BA1& ba1 = open_window();
-  ba1.exit_recommendation = "1";
+  ba1.exit_recommendation = true;
   ba1.ttt_v();
   ba4& recommendation = ba1.recommend_form();
   EXPECT_TRUE(recommendation.shown());
@@ -116,7 +116,7 @@ TEST_F(PromotionWindows, TheExitClosesTheOtherWindowsAndWithoutTheFlagShowsNoRec
   headless.backend.advance(5000);
   ASSERT_TRUE(ba1.float_form().shown());
   ba1.settings_form().show();
-  ba1.exit_recommendation = "";
+  ba1.exit_recommendation = false;
   ba1.ttt_v();
   EXPECT_FALSE(ba1.settings_form().loaded());
   EXPECT_FALSE(ba1.float_form().loaded());

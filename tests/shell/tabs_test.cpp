@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "app/main_window.h"
+#include "playback/session.h"
 #include "shell/shell_window.h"
 
 namespace pelmora::app {
@@ -45,7 +46,10 @@ TEST_F(TabsTest, ThePlaybackTabShowsThePlayerOrTheWebPlaybackPage) {
   EXPECT_TRUE(ba1.qvod.visible());
   EXPECT_FALSE(ba1.Pic2.visible());
   EXPECT_EQ(ba1.Web2.last_request()->text, "about:blank");
-  ba1.web_play = 1;
+  playback::Start page;
+  page.item = playback::WebEpisode{playback::Episode::of("1-1-1-a")};
+  page.web_page = "about:blank";
+  ba1.session().start(std::move(page));
   click_on(ba1, ba1.npc[8]);  // the selected tab takes no press: away and back
   click_on(ba1, ba1.npc[9]);
   EXPECT_FALSE(ba1.qvod.visible());

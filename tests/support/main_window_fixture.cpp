@@ -1,5 +1,7 @@
 #include "support/main_window_fixture.h"
 
+#include "playback/session.h"
+
 #include "app/settings_store.h"
 
 namespace pelmora::testing {
@@ -54,6 +56,31 @@ void MainWindowTest::settle(std::chrono::milliseconds limit) {
       return;
     }
   }
+}
+
+std::string MainWindowTest::playing_file(const app::BA1& ba1) {
+  const auto* file = std::get_if<playback::LocalFile>(&ba1.session().current());
+  return file != nullptr ? file->path : std::string();
+}
+
+std::string MainWindowTest::playing_episode(const app::BA1& ba1) {
+  const playback::Episode* episode = ba1.session().episode();
+  return episode != nullptr ? episode->text : "0";
+}
+
+void MainWindowTest::play_network_episode(app::BA1& ba1, const std::string& episode,
+                                          const std::string& id, const std::string& address) {
+  playback::Start start;
+  start.item = playback::NetworkEpisode{playback::Episode::of(episode), id};
+  start.address = address;
+  ba1.session().start(std::move(start));
+}
+
+void MainWindowTest::play_local_file(app::BA1& ba1, const std::string& path) {
+  playback::Start start;
+  start.item = playback::LocalFile{path};
+  start.address = path;
+  ba1.session().start(std::move(start));
 }
 
 headless::ScriptedPlayer& MainWindowTest::player() {

@@ -39,6 +39,16 @@ class MainWindowTest : public ::testing::Test {
   // replies, as the window's event loop would; fails the test if that takes over `limit`.
   void settle(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
+  // What the window's playback session plays: the local file's path ("" for none), the network
+  // or web-kind episode's key ("0" for none).
+  static std::string playing_file(const app::BA1& ba1);
+  static std::string playing_episode(const app::BA1& ba1);
+  // Makes the session play a network episode of the network list (list id `id`), as a play link
+  // would, without the window's stop and tabs.
+  static void play_network_episode(app::BA1& ba1, const std::string& episode, const std::string& id,
+                                   const std::string& address = "a");
+  static void play_local_file(app::BA1& ba1, const std::string& path);
+
   TempFolder folder;
   LoopbackServer service;
   headless::HeadlessPlatform headless;

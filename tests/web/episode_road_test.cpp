@@ -2,6 +2,7 @@
 // through the history list, against the demo service over real HTTP. The player's episodes are
 // the download engine's addresses; the player's readings stand in for the engine's.
 #include "demo_service.h"
+#include "playback/session.h"
 #include "support/main_window_fixture.h"
 #include "torrent_maker.h"
 #include "util/url_codec.h"
@@ -69,9 +70,8 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   EXPECT_EQ(headless.launcher.starts.back().path, "/home/u/Qvod/QvodTerminal.exe");
   EXPECT_EQ(player().calls.back(), "Play");
   EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第1集");
-  EXPECT_EQ(ba1.cur_episode, "101-1-1-" + name);
-  EXPECT_EQ(ba1.next_link, "0");
-  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(playing_episode(ba1), "101-1-1-" + name);
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
   EXPECT_EQ(ba1.Web5.last_request()->text, demo.base_url() + "pp.htm?101-1-1-" + name + "-0");
   EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第1集") + "|" +
                                          text::url_escape(clip(1)) + "|1|1|0\r\n\r\n");
@@ -86,12 +86,13 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "暂停");
   play_second(9, 25, 601);  // exactly 601 thousandths: not yet
   settle();
-  EXPECT_EQ(ba1.next_addr, "0");
+  EXPECT_TRUE(demo.seen().resource_requests.size() == 1);
   play_second(10, 25, 602);
   settle();
-  EXPECT_EQ(ba1.next_addr, clip(2));
-  EXPECT_EQ(ba1.next_link, "eeqvod://qvod&&&" + text::url_escape(clip(2)) + "&&&" + name + "&&&" +
-                               text::url_escape("第2集") + "&&&101&&&1&&&2");
+  EXPECT_EQ(ba1.session().next().address, clip(2));
+  EXPECT_EQ(ba1.session().next().play_link, "eeqvod://qvod&&&" + text::url_escape(clip(2)) + "&&&" +
+                                                name + "&&&" + text::url_escape("第2集") +
+                                                "&&&101&&&1&&&2");
   play_second(11, 25, 720);
   EXPECT_EQ(player().prepared, std::vector<std::string>{clip(2)});
   ASSERT_FALSE(headless.tray.balloons.empty());
@@ -106,7 +107,7 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   player().reach_end();
   headless.backend.advance(2000);
   EXPECT_EQ(player().address, clip(2));
-  EXPECT_EQ(ba1.cur_episode, "101-1-2-" + name);
+  EXPECT_EQ(playing_episode(ba1), "101-1-2-" + name);
   EXPECT_EQ(ba1.bo_name.caption(), "山海之间-第2集");
   EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第2集") + "|" +
                                          text::url_escape(clip(2)) + "|1|2|0\r\n\r\n");
@@ -122,7 +123,7 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   player().calls.clear();
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
   EXPECT_EQ(player().address, clip(2));
-  EXPECT_EQ(ba1.resume_pos, 12);
+  EXPECT_EQ(ba1.session().resume_position(), 12);
   player().position_s = 0;
   play_second(0, 25, 1000);
   EXPECT_NE(std::find(player().calls.begin(), player().calls.end(), "Position=12"),
@@ -141,7 +142,7 @@ TEST_F(EpisodeRoad, AFailingServiceIsReportedAndNothingPlays) {
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://101-1-1-" + name));
   settle();
   EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
-  EXPECT_EQ(ba1.next_link, "1");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNone);
   EXPECT_TRUE(player().address.empty());
   EXPECT_EQ(folder.read("date.dat"), "\r\n");
 }

@@ -5,6 +5,7 @@
 
 #include "lists/list_pages.h"
 #include "platform/files.h"
+#include "playback/session.h"
 #include "util/url_codec.h"
 #include "web/web_fixture.h"
 
@@ -52,10 +53,6 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   answer("id=123&v=2&v1=5", "t5$" + kAddress + "$qvod");
   BA1& ba1 = open();
   ba1.Timer1.set_timer_enabled(false);
-  ba1.next_link = "eeqvod://old";
-  ba1.next_addr = "old";
-  ba1.next_busy = 1;
-  ba1.resume_pos = 40;
   Strings seen;
   const auto handler = ba1.Web1.on_before_navigate2;
   ba1.Web1.on_before_navigate2 = [&](const std::string& url, bool& cancel) {
@@ -73,8 +70,9 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   EXPECT_EQ(queries(), Strings{"id=123&v=2&v1=5"});
   const std::string link =
       "eeqvod://qvod&&&" + text::url_escape(kAddress) + "&&&abc&&&t5&&&123&&&2&&&5";
-  EXPECT_EQ(seen, (Strings{"razavov://123-2-5-abc/", link}));
-  EXPECT_TRUE(ba1.Web1.requests().empty());  // both links were cancelled
+  // The found episode plays at once: the pane is not navigated to its play link.
+  EXPECT_EQ(seen, (Strings{"razavov://123-2-5-abc/"}));
+  EXPECT_TRUE(ba1.Web1.requests().empty());
   EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
@@ -82,14 +80,10 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   EXPECT_EQ(headless.launcher.starts[0].path, folder.path() + "/engine/QvodTerminal.exe");
   EXPECT_TRUE(headless.launcher.starts[0].args.empty());
 
-  EXPECT_EQ(ba1.next_link, "0");
-  EXPECT_EQ(ba1.next_addr, "0");
-  EXPECT_EQ(ba1.next_busy, 0);
-  EXPECT_EQ(ba1.resume_pos, 0);
-  EXPECT_EQ(ba1.web_play, 0);
-  EXPECT_EQ(ba1.cur_episode, "123-2-5-abc");
-  EXPECT_EQ(ba1.cur_item, "123");
-  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_EQ(ba1.session().resume_position(), 0);
+  EXPECT_FALSE(ba1.plays_web_page());
+  EXPECT_EQ(playing_episode(ba1), "123-2-5-abc");
+  EXPECT_TRUE(ba1.plays_network_item());
   EXPECT_EQ(ba1.bo_name.caption(), "abc-t5");
   EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?123-2-5-abc-0");
 
@@ -125,17 +119,16 @@ TEST_F(LinkProtocol, SearchWithNothingToPlayReportsTheErrorOnTheStatusLine) {
   answer("id=4&v=1&v1=1", Reply{500, "t$A$qvod"});
   BA1& ba1 = open();
   for (const std::string id : {"1", "2", "3", "4"}) {
-    ba1.next_link = "0";
-    ba1.zhun.set_caption("");
+    ba1.show_status("");
     EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://" + id + "-1-1-abc"));
     settle();
-    EXPECT_EQ(ba1.next_link, "1") << id;
+    EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNone) << id;
     EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试") << id;
   }
   EXPECT_EQ(queries().size(), 4u);
   EXPECT_TRUE(player().calls.empty());
   EXPECT_TRUE(headless.tray.balloons.empty());
-  EXPECT_EQ(ba1.cur_episode, "0");
+  EXPECT_EQ(playing_episode(ba1), "0");
 }
 
 TEST_F(LinkProtocol, AHungServiceCountsAsAFailedSearchAfterTheTimeOut) {
@@ -147,7 +140,7 @@ TEST_F(LinkProtocol, AHungServiceCountsAsAFailedSearchAfterTheTimeOut) {
   EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
   settle();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-  EXPECT_EQ(ba1.next_link, "1");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNone);
   EXPECT_EQ(ba1.zhun.caption(), "读取数据出错，请重试");
   EXPECT_TRUE(player().calls.empty());
 }
@@ -159,7 +152,7 @@ TEST_F(LinkProtocol, AnUnreadableReplyRaisesTheBalloonAndPlaysNothing) {
   settle();
   ASSERT_EQ(headless.tray.balloons.size(), 1u);
   EXPECT_EQ(headless.tray.balloons[0].text, "读取数据出错，请返回重试！");
-  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
   EXPECT_TRUE(player().calls.empty());
   EXPECT_EQ(folder.read("date.dat"), "\r\n");
 }
@@ -168,15 +161,13 @@ TEST_F(LinkProtocol, OnlyTheExactKindQvodPlaysInThePlayerOtherKindsOpenTheWebPla
   const std::string address = "http://video.example/a b.flv";
   answer("id=8&v=3&v1=2", "t$" + address + "$QVOD");
   BA1& ba1 = open();
-  ba1.cur_item = "8";
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://8-3-2-abc"));
   settle();
-  EXPECT_TRUE(player().calls.empty());
-  EXPECT_EQ(ba1.web_play, 1);
+  EXPECT_TRUE(played(player().calls).empty());
+  EXPECT_TRUE(ba1.plays_web_page());
   EXPECT_EQ(last_address(ba1.Web2), base() + "play.htm?QVOD$$$" + text::url_escape(address));
-  EXPECT_EQ(ba1.cur_item, "0");
-  EXPECT_EQ(ba1.cur_episode, "8-3-2-abc");
-  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(playing_episode(ba1), "8-3-2-abc");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
   EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?8-3-2-abc-0");
   EXPECT_EQ(first_line("date.dat"), "8|abc|t|" + text::url_escape(address) + "|3|2|0");
 }
@@ -189,7 +180,7 @@ TEST_F(LinkProtocol, PlayLinkWithoutANameStillPlaysButOpensNoListAndRecordsNothi
   EXPECT_EQ(ba1.bo_name.caption(), "-l");
   EXPECT_TRUE(ba1.Web5.requests().empty());
   EXPECT_EQ(folder.read("date.dat"), "\r\n");
-  EXPECT_EQ(ba1.cur_episode, "7-1-2-");
+  EXPECT_EQ(playing_episode(ba1), "7-1-2-");
 }
 
 TEST_F(LinkProtocol, TitleShowsTheUnescapedNameCutToThirtyColumnsAndTheLabel) {
@@ -206,10 +197,10 @@ TEST_F(LinkProtocol, EpisodeListAndCataloguePanesHandTheirLinksToTheExecutingPan
   // An address that merely carries a play link in its query is taken as one.
   EXPECT_TRUE(
       ba1.Web5.raise_before_navigate2("http://h/p?go=eeqvod://qvod&&&A&&&n&&&l&&&4&&&1&&&1"));
-  EXPECT_EQ(ba1.web_play, 1);
-  EXPECT_EQ(ba1.cur_episode, "4-1-1-n");
+  EXPECT_TRUE(ba1.plays_web_page());
+  EXPECT_EQ(playing_episode(ba1), "4-1-1-n");
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("http://h/p?eeqvod://qvod&&&A&&&n&&&l&&&5&&&1&&&1"));
-  EXPECT_EQ(ba1.cur_episode, "5-1-1-n");
+  EXPECT_EQ(playing_episode(ba1), "5-1-1-n");
 
   EXPECT_TRUE(ba1.Web5.raise_before_navigate2("razavov://9-1-1-abc"));
   settle();
@@ -227,28 +218,20 @@ TEST_F(LinkProtocol, OpenPlaysANetworkEntryFromItsStoredPosition) {
                                text::url_escape(kOtherAddress) + "|2|4|125\r\n");
   set_setting("S_q", "qvodw", "/opt/engine/");
   BA1& ba1 = open();
-  ba1.qk.set_caption("∴ 管理任务");
+  ba1.select_side_tab(11, 1);
   ba1.Timer1.set_timer_enabled(false);
-  ba1.resume_done = 1;
-  ba1.next_link = "3";
-  ba1.next_busy = 1;
   ba1.Pic2.set_visible(true);
   ba1.qvod.set_visible(false);
 
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://2/"));
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kOtherAddress, "Play"}));
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
-  EXPECT_EQ(ba1.resume_pos, 125);
-  EXPECT_EQ(ba1.resume_done, 0);
+  EXPECT_EQ(ba1.session().resume_position(), 125);
   EXPECT_EQ(ba1.bo_name.caption(), "中-第2集");
   EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?9-2-4-%u4E2D-0");
-  EXPECT_EQ(ba1.cur_episode, "9-2-4-%u4E2D");
-  EXPECT_EQ(ba1.next_link, "0");
-  EXPECT_EQ(ba1.next_addr, "0");
-  EXPECT_EQ(ba1.next_busy, 0);
-  EXPECT_EQ(ba1.cur_item, "9");
-  EXPECT_EQ(ba1.list_kind, 1);
-  EXPECT_EQ(ba1.web_play, 0);
+  EXPECT_EQ(playing_episode(ba1), "9-2-4-%u4E2D");
+  EXPECT_TRUE(ba1.plays_network_item());
+  EXPECT_FALSE(ba1.plays_web_page());
   EXPECT_FALSE(ba1.Pic2.visible());
   EXPECT_TRUE(ba1.qvod.visible());
   EXPECT_EQ(last_address(ba1.Web2), "about:blank");
@@ -261,19 +244,17 @@ TEST_F(LinkProtocol, OpenPlaysANetworkEntryFromItsStoredPosition) {
   ASSERT_EQ(headless.launcher.starts.size(), 1u);
   EXPECT_EQ(headless.launcher.starts[0].path, "/opt/engine/QvodTerminal.exe");
   EXPECT_GT(headless.backend.pumps(), pumps);
-  EXPECT_EQ(ba1.resume_pos, 0);
+  EXPECT_EQ(ba1.session().resume_position(), 0);
   EXPECT_EQ(ba1.bo_name.caption(), "abc-t1");
 }
 
 TEST_F(LinkProtocol, OpenOfANetworkEntryThatIsNoPlayerAddressLetsTheEpisodeListOpenIt) {
   folder.write("date.dat", "11|web|w|http%3A//v/x.flv|3|6|80\r\n");
   BA1& ba1 = open();
-  ba1.cur_item = "5";
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
   EXPECT_TRUE(played(player().calls).empty());
-  EXPECT_EQ(ba1.web_play, 1);
-  EXPECT_EQ(ba1.cur_item, "0");
-  EXPECT_EQ(ba1.list_kind, 1);
+  EXPECT_TRUE(ba1.plays_web_page());
+  EXPECT_TRUE(ba1.plays_network_item());
   EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?11-3-6-web-36");
 }
 
@@ -283,17 +264,15 @@ TEST_F(LinkProtocol, OpenPlaysALocalEntryOrDropsItWhenTheFileIsGone) {
   const std::string gone = folder.file("gone.mp4");
   folder.write("date_f.dat", "a.mp4|" + present + "|42\r\ngone.mp4|" + gone + "|7\r\n");
   BA1& ba1 = open();
-  ba1.qk.set_caption("∴ 清空列表");
-  ba1.cur_episode = "1-1-1-a";
-  ba1.next_link = "eeqvod://x";
+  ba1.select_side_tab(16, 1);
+  play_network_episode(ba1, "1-1-1-a", "1");
+  player().calls.clear();
 
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1/"));
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + present, "Play"}));
-  EXPECT_EQ(ba1.resume_pos, 42);
-  EXPECT_EQ(ba1.cur_item, present);
-  EXPECT_EQ(ba1.list_kind, 2);
-  EXPECT_EQ(ba1.cur_episode, "0");
-  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.session().resume_position(), 42);
+  EXPECT_EQ(playing_file(ba1), present);
+  EXPECT_EQ(playing_episode(ba1), "0");
   EXPECT_EQ(ba1.bo_name.caption(), "a.mp4");
   EXPECT_TRUE(headless.dialogs.shown().empty());
 
@@ -305,7 +284,7 @@ TEST_F(LinkProtocol, OpenPlaysALocalEntryOrDropsItWhenTheFileIsGone) {
   EXPECT_EQ(headless.dialogs.last()->buttons, platform::MessageButtons::kOk);
   EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|" + present + "|42\r\n");
   EXPECT_TRUE(played(player().calls).empty());
-  EXPECT_EQ(ba1.cur_item, present);
+  EXPECT_EQ(playing_file(ba1), present);
 }
 
 TEST_F(LinkProtocol, AnIndexThatNamesNoLineIsIgnored) {
@@ -322,11 +301,11 @@ TEST_F(LinkProtocol, AnIndexThatNamesNoLineIsIgnored) {
   EXPECT_TRUE(player().calls.empty());
   EXPECT_TRUE(headless.dialogs.shown().empty());
   EXPECT_TRUE(ba1.Web5.requests().empty());
-  EXPECT_EQ(ba1.list_kind, 0);
+  EXPECT_EQ(ba1.session().list_of_current(), std::nullopt);
 
   // A missing list is ignored alike.
   platform::files::remove(folder.file("date_f.dat"));
-  ba1.qk.set_caption("∴ 清空列表");
+  ba1.select_side_tab(16, 1);
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1"));
   EXPECT_TRUE(headless.dialogs.shown().empty());
@@ -338,7 +317,8 @@ TEST_F(LinkProtocol, AnIndexThatNamesNoLineIsIgnored) {
 TEST_F(LinkProtocol, ARowOfAnOlderPageActsOnNothingAndThePageIsRenderedAnew) {
   write_network_list(3);
   BA1& ba1 = open();
-  ba1.list_kind = 1;
+  play_network_episode(ba1, "1-1-1-a", "1");
+  player().calls.clear();
   lists::render_list({folder.path(), nullptr}, lists::kNetworkList);
   const std::string old_page = folder.read("c.htm");
   std::smatch link;
@@ -368,21 +348,22 @@ TEST_F(LinkProtocol, ARowOfAnOlderPageActsOnNothingAndThePageIsRenderedAnew) {
 TEST_F(LinkProtocol, DeleteRemovesTheLineOfTheListOnViewWithEverySlashDropped) {
   write_network_list(13);
   BA1& ba1 = open();
-  ba1.list_kind = 1;
+  play_network_episode(ba1, "1-1-1-a", "1");
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1/2/"));
   EXPECT_EQ(folder.read("date.dat").find("12|name12|"), std::string::npos);
   EXPECT_NE(folder.read("date.dat").find("13|name13|"), std::string::npos);
   EXPECT_TRUE(ba1.Web5.requests().empty());
   EXPECT_EQ(last_address(ba1.Web3), folder.file("c.htm"));
 
-  ba1.list_kind = 2;
+  play_local_file(ba1, "/m/a.mp4");
+  ba1.Web5.clear_requests();
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://3/"));
   EXPECT_EQ(folder.read("date.dat").find("3|name3|"), std::string::npos);
   EXPECT_EQ(first_line("date.dat"), "1|name1|l|qvod%3A//1|1|1|0");
   EXPECT_TRUE(refreshed(ba1.Web5));
 
   folder.write("date_f.dat", "a|/m/a.mp4|0\r\nb|/m/b.mp4|0\r\n");
-  ba1.qk.set_caption("∴ 清空列表");
+  ba1.select_side_tab(16, 1);
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("delk://1"));
   EXPECT_EQ(folder.read("date_f.dat"), "b|/m/b.mp4|0\r\n");
   EXPECT_EQ(last_address(ba1.Web4), folder.file("f.htm"));
@@ -391,7 +372,8 @@ TEST_F(LinkProtocol, DeleteRemovesTheLineOfTheListOnViewWithEverySlashDropped) {
 TEST_F(LinkProtocol, ListPanesForwardListLinksToTheNetworkListPane) {
   write_network_list(3);
   BA1& ba1 = open();
-  ba1.list_kind = 1;
+  play_network_episode(ba1, "1-1-1-a", "1");
+  player().calls.clear();
   EXPECT_TRUE(ba1.Web4.raise_before_navigate2("delk://2"));
   EXPECT_EQ(folder.read("date.dat").find("2|name2|"), std::string::npos);
   EXPECT_TRUE(refreshed(ba1.Web4));
@@ -405,15 +387,24 @@ TEST_F(LinkProtocol, ListPanesForwardListLinksToTheNetworkListPane) {
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=qvod://1", "Play"}));
   EXPECT_TRUE(ba1.Web5.raise_before_navigate2("open://1"));
   EXPECT_EQ(played(player().calls).size(), 4u);
-  EXPECT_EQ(ba1.cur_item, "1");
+  EXPECT_TRUE(ba1.plays_network_item());
 }
 
 class EndOfPlayback : public pelmora::testing::WebTest {
  protected:
-  BA1& open_playing(const std::string& s_bo) {
+  // Episode 3 of programme 77 plays; its next episode as the service answers (unknown
+  // episodes answer "1": none).
+  BA1& open_playing(const std::string& s_bo, const std::string& next_reply = "") {
     set_setting("S_q", "s_bo", s_bo);
+    if (!next_reply.empty()) answer("id=77&v=1&v1=4", next_reply);
     BA1& ba1 = open();
-    ba1.cur_episode = "77-1-3-abc";
+    play_network_episode(ba1, "77-1-3-abc", "77");
+    if (!next_reply.empty()) {
+      ba1.session().fetch_next();
+      settle();
+    }
+    player().calls.clear();
+    ba1.Web5.clear_requests();
     ba1.Timer1.set_timer_enabled(false);
     return ba1;
   }
@@ -421,8 +412,7 @@ class EndOfPlayback : public pelmora::testing::WebTest {
 };
 
 TEST_F(EndOfPlayback, WithoutAutomaticPlayingTheMarkerOnlyRestartsTheStatusMonitor) {
-  BA1& ba1 = open_playing("1");
-  ba1.next_link = "eeqvod://qvod&&&A&&&abc&&&n4&&&77&&&1&&&4";
+  BA1& ba1 = open_playing("1", "n4$A$qvod");
   EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   EXPECT_TRUE(player().calls.empty());
@@ -431,32 +421,28 @@ TEST_F(EndOfPlayback, WithoutAutomaticPlayingTheMarkerOnlyRestartsTheStatusMonit
 }
 
 TEST_F(EndOfPlayback, PlaysTheReadyNextEpisode) {
-  BA1& ba1 = open_playing("2");
-  ba1.next_link = "eeqvod://qvod&&&" + text::url_escape(kAddress) + "&&&abc&&&n4&&&77&&&1&&&4";
+  BA1& ba1 = open_playing("2", "n4$" + kAddress + "$qvod");
   EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
   EXPECT_EQ(played(player().calls), (Strings{"MediaAddress=" + kAddress, "Play"}));
-  EXPECT_EQ(ba1.cur_episode, "77-1-4-abc");
-  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(playing_episode(ba1), "77-1-4-abc");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
 }
 
 TEST_F(EndOfPlayback, LetsTheEpisodeListOpenTheNextEpisodeWhenNoneIsPrepared) {
-  BA1& ba1 = open_playing("2");
-  for (const std::string state : {"0", "3"}) {
-    ba1.Web5.clear_requests();
-    ba1.next_link = state;
+  for (const std::string reply : {"", "0", "garbage"}) {  // not asked, not yet, failed
+    BA1& ba1 = open_playing("2", reply);
     EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
-    EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?77-1-3-abc-14") << state;
+    EXPECT_EQ(last_address(ba1.Web5), base() + "pp.htm?77-1-3-abc-14") << reply;
   }
-  ba1.Web5.clear_requests();
-  ba1.next_link = "1";
+  BA1& ba1 = open_playing("2", "1");
   EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
   EXPECT_TRUE(ba1.Web5.requests().empty());
   EXPECT_TRUE(player().calls.empty());
   EXPECT_FALSE(ba1.Timer1.timer_enabled());
   // Without a network episode there is no list to ask.
-  ba1.cur_episode = "0";
-  ba1.next_link = "0";
+  play_local_file(ba1, "/m/a.mp4");
+  ba1.Web5.clear_requests();
   EXPECT_TRUE(ba1.Web2.raise_before_navigate2(marker()));
   EXPECT_TRUE(ba1.Web5.requests().empty());
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/session.h"
 #include "util/url_codec.h"
 #include "web/web_fixture.h"
 
@@ -70,7 +71,7 @@ TEST_F(SlowService, AClickShowsItsFirstStepsAtOnceAndTheRestWhenTheDrippingReply
   settle();
   EXPECT_EQ(addresses(), Strings{kFirst});
   EXPECT_EQ(player().calls.back(), "Play");
-  EXPECT_EQ(ba1.cur_episode, "77-1-1-abc");
+  EXPECT_EQ(playing_episode(ba1), "77-1-1-abc");
   EXPECT_EQ(folder.read("date.dat").substr(0, 10), "77|abc|n1|");
 }
 
@@ -86,7 +87,7 @@ TEST_F(SlowService, ANewerEpisodeClickOrAnItemStartedMeanwhileDropsThePendingCli
   const Strings asked = queries();
   EXPECT_NE(std::find(asked.begin(), asked.end(), "id=2&v=1&v1=1"), asked.end());
   EXPECT_EQ(addresses(), Strings{kSecond});
-  EXPECT_EQ(ba1.cur_episode, "2-1-1-abc");
+  EXPECT_EQ(playing_episode(ba1), "2-1-1-abc");
 
   // A slow click, then a history entry played at once: the late reply plays nothing over it.
   ASSERT_TRUE(ba1.Web1.raise_before_navigate2("razavov://1-1-1-abc"));
@@ -94,7 +95,7 @@ TEST_F(SlowService, ANewerEpisodeClickOrAnItemStartedMeanwhileDropsThePendingCli
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2("open://1"));
   settle();
   EXPECT_EQ(addresses(), (Strings{kSecond, kSecond}));
-  EXPECT_EQ(ba1.cur_episode, "2-1-1-abc");
+  EXPECT_EQ(playing_episode(ba1), "2-1-1-abc");
 }
 
 TEST_F(SlowService, TheNextEpisodeIsAskedOnceWhileItsReplyIsOnItsWay) {
@@ -103,14 +104,14 @@ TEST_F(SlowService, TheNextEpisodeIsAskedOnceWhileItsReplyIsOnItsWay) {
   for (int second = 0; second < 5; ++second) tick();
   settle();
   EXPECT_EQ(queries().size(), 1u);
-  EXPECT_EQ(ba1.next_link, "0");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
   // "Not yet": the next tick asks again, once.
   answer("id=77&v=1&v1=4", late("n4$" + kSecond + "$qvod", 300));
   tick();
   tick();
   settle();
   EXPECT_EQ(queries().size(), 2u);
-  EXPECT_EQ(ba1.next_addr, kSecond);
+  EXPECT_EQ(ba1.session().next().address, kSecond);
   tick();
   EXPECT_EQ(player().prepared, Strings{kSecond});
   EXPECT_EQ(queries().size(), 2u);
@@ -120,13 +121,12 @@ TEST_F(SlowService, ALateNextEpisodeReplyForTheItemBeforeIsDropped) {
   answer("id=77&v=1&v1=4", late("n4$" + kSecond + "$qvod", 400));
   BA1& ba1 = open_playing_past_the_mark();
   tick();
-  ASSERT_TRUE(ba1.next_request.pending());
+  ASSERT_TRUE(ba1.session().next_request_.pending());
   // Another programme starts before the reply arrives.
   ba1.Web1.navigate("eeqvod://qvod&&&" + text::url_escape(kFirst) + "&&&xyz&&&n1&&&90&&&1&&&1");
   settle();
-  EXPECT_EQ(ba1.cur_episode, "90-1-1-xyz");
-  EXPECT_EQ(ba1.next_link, "0");
-  EXPECT_EQ(ba1.next_addr, "0");
+  EXPECT_EQ(playing_episode(ba1), "90-1-1-xyz");
+  EXPECT_EQ(ba1.session().next().state, playback::NextEpisode::State::kNotAsked);
 }
 
 TEST_F(SlowService, AStepButtonStaysDisabledUntilItsReplyOrAnotherStepOvertakesIt) {
@@ -141,7 +141,7 @@ TEST_F(SlowService, AStepButtonStaysDisabledUntilItsReplyOrAnotherStepOvertakesI
   EXPECT_TRUE(ba1.bo_but[7].enabled());
   EXPECT_EQ(queries(), Strings{"id=77&v=1&v1=4"});
   EXPECT_EQ(addresses(), Strings{kSecond});
-  EXPECT_EQ(ba1.cur_episode, "77-1-4-abc");
+  EXPECT_EQ(playing_episode(ba1), "77-1-4-abc");
 
   // Next is slow; previous, pressed meanwhile, wins and frees the next button at once.
   answer("id=77&v=1&v1=5", late("n5$" + kFirst + "$qvod", 400));
@@ -154,7 +154,7 @@ TEST_F(SlowService, AStepButtonStaysDisabledUntilItsReplyOrAnotherStepOvertakesI
   settle();
   EXPECT_TRUE(ba1.bo_but[5].enabled());
   EXPECT_EQ(addresses(), Strings{kFirst});
-  EXPECT_EQ(ba1.cur_episode, "77-1-3-abc");
+  EXPECT_EQ(playing_episode(ba1), "77-1-3-abc");
 }
 
 }  // namespace

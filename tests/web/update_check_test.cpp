@@ -73,7 +73,7 @@ TEST_F(UpdateCheck, AsksAboutADifferentVersionAndStartsTheUpdaterBesideTheProgra
   EXPECT_TRUE(started(folder.file("update.exe")));
   EXPECT_TRUE(headless.launcher.opened_addresses.empty());
   // The program ends, without the recommendation window or the floating one.
-  EXPECT_EQ(ba1.exit_recommendation, "0");
+  EXPECT_FALSE(ba1.exit_recommendation);
   EXPECT_FALSE(ba1.loaded());
   EXPECT_FALSE(ba1.Timer8.timer_enabled());
 }
@@ -93,7 +93,7 @@ TEST_F(UpdateCheck, DecliningStillLetsTheFloatingWindowComeAndKeepsTheExitFlag) 
   EXPECT_EQ(questions(), 1);
   EXPECT_TRUE(ba1.loaded());
   EXPECT_TRUE(ba1.Timer8.timer_enabled());
-  EXPECT_EQ(ba1.exit_recommendation, "1");
+  EXPECT_TRUE(ba1.exit_recommendation);
 }
 
 TEST_F(UpdateCheck, RunsOnceSixSecondsAfterLoadAndAsksNothingForTheSameVersionOrZero) {
@@ -140,7 +140,7 @@ TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysLa
   settle();
   EXPECT_FALSE(ba1.ad_huan.visible());
   EXPECT_FALSE(ba1.Timer8.timer_enabled());
-  EXPECT_EQ(ba1.exit_recommendation, "0");
+  EXPECT_FALSE(ba1.exit_recommendation);
   EXPECT_TRUE(headless.dialogs.shown().empty());
   ba1.shengji();
   ASSERT_NE(headless.dialogs.last(), nullptr);

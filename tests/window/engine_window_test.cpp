@@ -25,6 +25,7 @@
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
+#include "playback/session.h"
 #include "support/started_processes.h"
 #include "support/temp_folder.h"
 #include "window_harness.h"
@@ -179,7 +180,8 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
   // Past 601 thousandths the next episode goes to the engine, which downloads
   // it ahead.
   ASSERT_TRUE(wait_for([&] { return !player().prepared_next().empty(); }, 30000))
-      << "downloaded " << player().download_permille() << " next " << ba1().next_addr;
+      << "downloaded " << player().download_permille() << " next "
+      << static_cast<int>(ba1().session().next().state);
   EXPECT_NE(player().prepared_next().find("|p101-s1-e02.mp4|"), std::string::npos);
   EXPECT_GT(player().download_permille(), 601);
   const std::string second_clip = whole_file(media + "/p101-s1-e02.mp4");
@@ -190,8 +192,13 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
   // The first episode ends; the next plays from what is in the download folder.
   const int drawn = frames();
   player().set_position(player().duration() - 3);
-  ASSERT_TRUE(wait_for([&] { return ba1().cur_episode.starts_with("101-1-2-"); }, 30000))
-      << "next_link=" << ba1().next_link;
+  ASSERT_TRUE(wait_for(
+      [&] {
+        const playback::Episode* episode = ba1().session().episode();
+        return episode != nullptr && episode->text.starts_with("101-1-2-");
+      },
+      30000))
+      << "next state " << static_cast<int>(ba1().session().next().state);
   ASSERT_TRUE(wait_for([&] { return playing() && frames() > drawn; }, 30000)) << why();
   EXPECT_NE(player().media_address().find("|p101-s1-e02.mp4|"), std::string::npos);
   EXPECT_EQ(player().download_permille(), 1000);

@@ -74,6 +74,18 @@ bool is_directory(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+Stamp stamp(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  Stamp result;
+  result.device = static_cast<unsigned long long>(info.st_dev);
+  result.inode = static_cast<unsigned long long>(info.st_ino);
+  result.size = static_cast<long long>(info.st_size);
+  result.changed_ns =
+      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+  return result;
+}
+
 std::optional<std::string> read(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;

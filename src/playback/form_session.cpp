@@ -1,0 +1,91 @@
+// The playback session on the main window: the window's side of the session (status line,
+// timers, panes, balloons, the engine's terminal) and the session's life with the window.
+#include "app/main_window.h"
+#include "platform/backend.h"
+#include "platform/launcher.h"
+#include "playback/engine_files.h"
+#include "playback/session.h"
+#include "util/processes.h"
+
+namespace pelmora::app {
+
+namespace {
+
+class FormHost final : public playback::SessionHost {
+ public:
+  explicit FormHost(BA1& window) : window_(window) {}
+  void balloon(const std::string& text) override { window_.balloon(text); }
+  void set_status(const std::string& text) override { window_.show_status(text); }
+  void set_monitor_running(bool running) override { window_.Timer1.set_timer_enabled(running); }
+  bool monitor_running() const override { return window_.Timer1.timer_enabled(); }
+  void start_end_timer() override { window_.Timer2.set_timer_enabled(true); }
+  void start_retry_timer(bool running) override { window_.Timer4.set_timer_enabled(running); }
+  void show_next_notice() override { window_.next_s.set_visible(true); }
+  void show_episode_list(const std::string& url) override { window_.Web5.navigate(url); }
+  void show_web_player(const std::string& url) override { window_.Web2.navigate(url); }
+  void set_title(const std::string& title) override { window_.bo_name.set_caption(title); }
+  void start_terminal(bool read_settings) override {
+    if (window_.terminal_running()) return;
+    if (read_settings) {
+      window_.read_player_dir();
+      if (!window_.player_dir.empty()) window_.start_terminal();
+      return;
+    }
+    // Here the folder is only what the window learned; the settings are not asked.
+    if (window_.player_dir.empty()) return;
+    window_.services().backend.pump_events();
+    window_.start_terminal();
+  }
+  void shut_down() override { window_.shut_down(true); }
+
+ private:
+  BA1& window_;
+};
+
+}  // namespace
+
+struct BA1::PlaybackParts {
+  explicit PlaybackParts(BA1& window)
+      : host(window),
+        session(window.player(), window.services().http, window.list_place(), window.settings_store,
+                window.config().service_url, host) {}
+  FormHost host;
+  playback::Session session;
+};
+
+void BA1::PlaybackPartsDeleter::operator()(PlaybackParts* parts) const {
+  delete parts;
+}
+
+playback::Session& BA1::session() {
+  if (!playback_) playback_.reset(new PlaybackParts(*this));
+  return playback_->session;
+}
+
+const playback::Session& BA1::session() const {
+  return const_cast<BA1*>(this)->session();
+}
+
+bool BA1::plays_network_item() const {
+  return session().list_of_current() == lists::kNetworkList;
+}
+
+bool BA1::plays_web_page() const {
+  return session().web_kind();
+}
+
+bool BA1::terminal_running() {
+  return text::find_process(services().processes, playback::engine::kTerminalProgram) != 0;
+}
+
+void BA1::start_terminal() {
+  services().launcher.start_program(player_dir + std::string(playback::engine::kTerminalProgram),
+                                    {});
+}
+
+void BA1::show_status(const std::string& text) {
+  zhun.set_caption(text);
+  chrome.status_says_stopped = text.find("已停止") != std::string::npos;
+}
+
+}  // namespace pelmora::app
