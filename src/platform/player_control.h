@@ -33,6 +33,18 @@ enum class PlayFailure : int {
   kUnwritableFolder,   // the download engine cannot write into the download folder
 };
 
+// Everything the once-a-second status monitor reads from the player in one step.
+struct PlayerReadings {
+  std::string address;  // MediaAddress; empty when nothing is loaded
+  PlayState state = PlayState::kReady;
+  PlayFailure failure = PlayFailure::kNone;
+  int position = 0;  // seconds; the item's end is reported here exactly once (see `readings`)
+  int duration = 0;
+  int transfer_rate = 0;
+  int stream_rate = 0;
+  int download_permille = 0;
+};
+
 // The embedded video player, placed once on the main window (`QvodC` inside the picture box
 // `qvod`). Every call happens on the user-interface thread and returns at once; none re-enters
 // the program. Times are whole seconds, rates whole numbers. Values that are not known yet read
@@ -67,13 +79,19 @@ class PlayerControl {
 
   // After the end of an item the player reads as finished (0) with the address still set,
   // Position 0 and Duration its length; Play starts the item again from its beginning. The end
-  // is always seen: when no reading of Position fell into the item's last two seconds before it
-  // ended, Position reads the end (= Duration) until that has been read once.
+  // is seen by `readings()`, never by a plain read of Position.
   virtual PlayState play_state() const = 0;
   // Why the current item failed; kNone unless the state reads stopped because of an error.
   virtual PlayFailure failure() const { return PlayFailure::kNone; }
   virtual int stream_rate() const = 0;        // bit rate in Kbps
   virtual int download_permille() const = 0;  // 0-1000 of the media downloaded (1000 local)
+
+  // The status monitor's reading, once a tick. Its position is the one reading that answers for
+  // the end of an item: when the item ends without this reading having fallen into its last two
+  // seconds, the next `readings()` reports position = duration once (the end is never missed),
+  // then the finished item's 0. Other readers (position(), a seek, the desktop's media controls)
+  // never take that end reading away: position() of a finished item reads 0 and marks nothing.
+  virtual PlayerReadings readings() = 0;
 
   // Hands over the next episode's address so that the engine starts buffering it.
   virtual void prepare_next(const std::string& address) = 0;

@@ -35,11 +35,16 @@ void ScriptedPlayer::set_volume(int value) {
 void ScriptedPlayer::set_position(int seconds) {
   position_s = std::max(seconds, 0);
   calls.push_back("Position=" + std::to_string(seconds));
+  // Back into the item before its end: whatever end was seen or held belongs to the past.
+  if (duration_s > 0 && position_s < duration_s) forget_end();
 }
 
 void ScriptedPlayer::play() {
   calls.push_back("Play");
   if (!address.empty()) {
+    // Another item, or the finished one from its start; a paused item just goes on.
+    if (address != played_ || finished_) forget_end();
+    played_ = address;
     state = PlayState::kPlaying;
     failure_reason = platform::PlayFailure::kNone;
   }
@@ -54,11 +59,15 @@ void ScriptedPlayer::stop() {
   calls.push_back("Stop");
   state = PlayState::kStopped;
   failure_reason = platform::PlayFailure::kNone;
+  played_.clear();
+  forget_end();
 }
 
 void ScriptedPlayer::reach_end() {
   state = PlayState::kReady;
   position_s = 0;
+  if (!finished_) end_held_ = !end_seen_;
+  finished_ = true;
 }
 
 void ScriptedPlayer::fail(platform::PlayFailure why) {
@@ -66,6 +75,26 @@ void ScriptedPlayer::fail(platform::PlayFailure why) {
   failure_reason = why;
   position_s = 0;
   duration_s = 0;
+  played_.clear();
+  forget_end();
+}
+
+platform::PlayerReadings ScriptedPlayer::readings() {
+  int position = position_s;
+  if (end_held_) {
+    position = duration_s;
+    end_held_ = false;
+  } else if (!finished_ && position > 0 && duration_s > 0 && duration_s - 2 < position) {
+    end_seen_ = true;
+  }
+  return {address,    state,        failure_reason, position,
+          duration_s, transfer_kbs, stream_kbps,    permille};
+}
+
+void ScriptedPlayer::forget_end() {
+  finished_ = false;
+  end_seen_ = false;
+  end_held_ = false;
 }
 
 void ScriptedPlayer::prepare_next(const std::string& value) {

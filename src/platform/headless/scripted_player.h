@@ -9,7 +9,9 @@ namespace pelmora::headless {
 
 // A player whose readings a test sets and whose calls it records. Play, pause and stop move the
 // state as a real player would (playing, paused, stopped); everything else stays as the test
-// set it.
+// set it. `readings()` answers for the end of an item as the desktop player does: after
+// `reach_end` its position is the length once unless a `readings()` already read the item's
+// last two seconds; `position()` is the field as set and never takes that end away.
 class ScriptedPlayer final : public platform::PlayerControl {
  public:
   // What the test sets.
@@ -47,6 +49,8 @@ class ScriptedPlayer final : public platform::PlayerControl {
   platform::PlayFailure failure() const override { return failure_reason; }
   int stream_rate() const override { return stream_kbps; }
   int download_permille() const override { return permille; }
+  // The fields above, with the end of an item held as the desktop player holds it.
+  platform::PlayerReadings readings() override;
   void prepare_next(const std::string& value) override;
   void set_ad_page_address(const std::string& value) override;
 
@@ -55,6 +59,15 @@ class ScriptedPlayer final : public platform::PlayerControl {
   void reach_end();
   // The item cannot be played: stopped, with the reason.
   void fail(platform::PlayFailure why);
+
+ private:
+  // A new item (or the finished one again) starts with no end seen or held.
+  void forget_end();
+
+  std::string played_;     // the address Play last started; empty after a stop or failure
+  bool finished_ = false;  // reach_end was the last word on the item
+  bool end_seen_ = false;  // a `readings()` read the item's last two seconds
+  bool end_held_ = false;  // the next `readings()` reports the end
 };
 
 // Makes ScriptedPlayers, or none when the test says the engine is missing.

@@ -3,7 +3,6 @@
 #include <mpv/client.h>
 
 #include <QtCore/QMetaObject>
-#include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <algorithm>
 #include <cmath>
@@ -305,18 +304,18 @@ void MpvPlayer::reached_end() {
   end_held_ = !end_seen_;
 }
 
-int MpvPlayer::finished_position() const {
-  if (!end_held_) return 0;
-  // Everything read during this turn of the event loop (one status tick) sees the end; the
-  // next turn reads the finished item.
-  if (!end_release_queued_) {
-    end_release_queued_ = true;
-    QTimer::singleShot(0, this, [this] {
-      end_held_ = false;
-      end_release_queued_ = false;
-    });
+int MpvPlayer::reading_position() {
+  if (!loaded()) return 0;
+  if (facts_.eof_reached) {
+    // The end not read by the monitor before is its reading once; then the finished item's 0.
+    const bool held = end_held_;
+    end_held_ = false;
+    return held ? duration() : 0;
   }
-  return duration();
+  const int seconds = position();
+  const int length = duration();
+  if (seconds > 0 && length > 0 && length - 2 < seconds) end_seen_ = true;
+  return seconds;
 }
 
 void MpvPlayer::reset_item_readings() {
@@ -364,12 +363,8 @@ int MpvPlayer::duration() const {
 }
 
 int MpvPlayer::position() const {
-  if (!loaded()) return 0;
-  if (facts_.eof_reached) return finished_position();
-  const int seconds = whole_seconds(time_pos_, false);
-  const int length = duration();
-  if (seconds > 0 && length > 0 && length - 2 < seconds) end_seen_ = true;
-  return seconds;
+  if (!loaded() || facts_.eof_reached) return 0;
+  return whole_seconds(time_pos_, false);
 }
 
 int MpvPlayer::transfer_rate() const {
@@ -542,6 +537,19 @@ PlayFailure MpvPlayer::failure() const {
 PlayState MpvPlayer::play_state() const {
   if (engine_ == nullptr || !is_engine_address(loaded_address_)) return derive_play_state(facts_);
   return engine_play_state(facts_, engine_->status(loaded_address_));
+}
+
+PlayerReadings MpvPlayer::readings() {
+  PlayerReadings readings;
+  readings.address = media_address();
+  readings.state = play_state();
+  readings.failure = failure();
+  readings.position = reading_position();
+  readings.duration = duration();
+  readings.transfer_rate = transfer_rate();
+  readings.stream_rate = stream_rate();
+  readings.download_permille = download_permille();
+  return readings;
 }
 
 void MpvPlayer::prepare_next(const std::string& address) {

@@ -40,9 +40,12 @@ struct MpvOutputs {
 // with an error or was never started) and otherwise resumes; after the end of an item it starts
 // the item again from the beginning. An item that reaches its end stays open on its last frame
 // (so that a seek back can go on with it) and reads as finished: state 0 with the address set,
-// Position 0, Duration its length. So that the program sees the end exactly once, Position
-// reads the end itself until it has been read once when no reading fell into the item's last
-// two seconds before it ended (a short last second can fall between two status ticks).
+// Position 0, Duration its length. So that the status monitor sees the end exactly once,
+// `readings()` reports the end itself (position = Duration) once when none of its readings fell
+// into the item's last two seconds before it ended (a short last second can fall between two
+// status ticks). Position alone never answers for the end: it marks nothing, takes nothing
+// away, and reads 0 once the item is finished, so that a seek or the desktop's media controls
+// reading the last two seconds cannot hide the end from the monitor.
 //
 // An item that cannot be played reads as stopped (1), with `failure` saying why: the address
 // could not be reached, no file is at the path, the format is unknown, or nothing in the file
@@ -84,6 +87,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   PlayFailure failure() const override;
   int stream_rate() const override;
   int download_permille() const override;
+  PlayerReadings readings() override;
   void prepare_next(const std::string& address) override;
   void set_ad_page_address(const std::string& address) override { ad_page_address_ = address; }
 
@@ -128,9 +132,9 @@ class MpvPlayer : public QObject, public PlayerControl {
   void open_engine_item();
   // The item played to its end (mpv keeps it open there).
   void reached_end();
-  // Position while the item reads as finished: its end until read once when the end would
-  // otherwise go unseen, then 0.
-  int finished_position() const;
+  // The position of `readings()`: the end once when it would otherwise go unseen (then the
+  // finished item's 0); a reading in the item's last two seconds counts as the end seen.
+  int reading_position();
   // Puts the prepared next address behind the current item in mpv's playlist, so that mpv
   // opens it ahead; removes whatever was there before.
   void queue_next();
@@ -161,11 +165,10 @@ class MpvPlayer : public QObject, public PlayerControl {
   double restart_at_ = 0;     // where the loading item starts
   bool file_open_ = false;    // mpv opened the loading item (it takes seeks from then on)
   int pending_seek_ = -1;     // a seek asked for while the item was still loading
-  // Whether Position was read in the item's last two seconds before its end; whether the end
-  // reading is held for the next reader, and whether its release is on its way.
-  mutable bool end_seen_ = false;
-  mutable bool end_held_ = false;
-  mutable bool end_release_queued_ = false;
+  // Whether `readings()` read the item's last two seconds before its end; whether the end is
+  // held for the next `readings()`.
+  bool end_seen_ = false;
+  bool end_held_ = false;
 
   MpvPlaybackFacts facts_;
   double time_pos_ = 0;
