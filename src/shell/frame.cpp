@@ -265,10 +265,12 @@ void BA1::npc_Click(int index) {
       if (npc[4].tool_tip() == "置顶") {
         paint_button(4, 6, {48, 0, 24, 24});
         npc[4].set_tool_tip("取消置顶");
+        chrome.pinned = true;
         zhi_d(1);
       } else {
         paint_button(4, 6, {0, 0, 24, 24});
         npc[4].set_tool_tip("置顶");
+        chrome.pinned = false;
         zhi_d(0);
       }
       npc[4].refresh();

@@ -137,6 +137,7 @@ void BA1::select_side_tab(int index, int force) {
     paint_button(index, cell.strip, cell.from);
     side_tab_pane(*this, index)->set_visible(true);
     qk.set_caption(side_tab_label(index));
+    chrome.list_on_view = index == 16 ? ListOnView::kLocal : ListOnView::kNetwork;
     npc[index].refresh();
   }
   cur_side_tab = index;
