@@ -29,9 +29,9 @@
 
 #include "app/main_window.h"
 #include "demo_service.h"
+#include "desktop_program.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
-#include "platform/qt/desktop_program.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
   std::vector<double> from_step;
   std::vector<double> to_step;
   {
-    platform::qt::DesktopProgram program({work + "/home", "", &dialogs, &power});
+    DesktopProgram program({work + "/home", "", &dialogs, &power});
     if (!program.start()) return 1;
-    app::BA1& ba1 = program.window();
+    app::BA1& ba1 = program.main_window();
     auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(ba1.player());
     auto frames = [&] {
       auto* video = dynamic_cast<platform::qt::MpvVideoWidget*>(player.video_widget());

@@ -16,9 +16,9 @@
 
 #include "app/command_path.h"
 #include "app/main_window.h"
+#include "desktop_program.h"
 #include "platform/posix/memory_policy.h"
 #include "platform/program_folder.h"
-#include "platform/qt/desktop_program.h"
 #include "platform/qt/lag_probe.h"
 #include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpv_library.h"
@@ -115,10 +115,10 @@ void click_first_episode(app::BA1& window) {
 // was clicked (once the window has settled; "play-at-once": as soon as the pages have loaded)
 // and when its first frame was drawn; and once a second how late the event loop
 // ran (the longest an input event could have waited).
-void report_timing(platform::qt::DesktopProgram& program) {
+void report_timing(DesktopProgram& program) {
   platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
   QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
-  app::BA1& window = program.window();
+  app::BA1& window = program.main_window();
   auto pending = std::make_shared<int>(0);
   for (platform::Control* control : window.controls()) {
     auto* pane = dynamic_cast<platform::WebBrowser*>(control);
@@ -197,8 +197,8 @@ int main(int argc, char** argv) {
   // libmpv reads numbers in the C locale.
   std::setlocale(LC_NUMERIC, "C");
 
-  platform::qt::DesktopProgram program({platform::resolve_program_folder(arguments.home),
-                                        arguments.command_line, nullptr, nullptr, &channel});
+  DesktopProgram program({platform::resolve_program_folder(arguments.home), arguments.command_line,
+                          nullptr, nullptr, &channel});
   if (!program.start()) {
     // Starts that handed their files over meanwhile learn that nobody will play them.
     channel.refuse("it closed before its window opened");

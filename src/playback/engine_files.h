@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/engine_program.h"
+
 namespace pelmora::platform {
 class Launcher;
 class ProcessTable;
@@ -14,7 +16,7 @@ class ProcessTable;
 namespace pelmora::playback::engine {
 
 inline constexpr std::string_view kPlayerProgram = "QvodPlayer.exe";
-inline constexpr std::string_view kTerminalProgram = "QvodTerminal.exe";
+inline constexpr std::string_view kTerminalProgram = platform::engine_program::kTerminalName;
 inline constexpr std::string_view kSettingsFile = "QvodPlayer.xml";
 // The download folder stands between this marker and the next double quote.
 inline constexpr std::string_view kSaveKey = "Defaultsavepath=";

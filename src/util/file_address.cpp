@@ -1,15 +1,10 @@
 #include "util/file_address.h"
 
+#include "util/url_codec.h"
+
 namespace pelmora::text {
 
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -39,8 +34,8 @@ std::optional<std::string> local_file_of(std::string_view address) {
       continue;
     }
     if (i + 2 >= rest.size()) return std::nullopt;
-    const int high = hex_value(rest[i + 1]);
-    const int low = hex_value(rest[i + 2]);
+    const int high = hex_digit_value(static_cast<unsigned char>(rest[i + 1]));
+    const int low = hex_digit_value(static_cast<unsigned char>(rest[i + 2]));
     if (high < 0 || low < 0) return std::nullopt;
     const char byte = static_cast<char>(high * 16 + low);
     if (byte == '\0') return std::nullopt;

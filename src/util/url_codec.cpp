@@ -27,19 +27,11 @@ bool is_kept(char16_t unit) {
   }
 }
 
-// The value of one hexadecimal digit of either case, or -1.
-int hex_value(char16_t unit) {
-  if (unit >= u'0' && unit <= u'9') return unit - u'0';
-  if (unit >= u'A' && unit <= u'F') return unit - u'A' + 10;
-  if (unit >= u'a' && unit <= u'f') return unit - u'a' + 10;
-  return -1;
-}
-
 // The value of `count` hexadecimal digits starting at `at`, or -1 when one of them is not one.
 int hex_run(std::u16string_view text, std::size_t at, std::size_t count) {
   int value = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const int digit = hex_value(text[at + i]);
+    const int digit = hex_digit_value(text[at + i]);
     if (digit < 0) return -1;
     value = value * 16 + digit;
   }
@@ -109,6 +101,13 @@ std::string url_unescape(std::string_view text) {
   }
   // Pairs of "%u" surrogates join into one character here; a lone one becomes U+FFFD.
   return to_utf8(std::u16string_view(out.data(), static_cast<std::size_t>(next - out.data())));
+}
+
+int hex_digit_value(char32_t c) {
+  if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+  if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A' + 10);
+  if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a' + 10);
+  return -1;
 }
 
 }  // namespace pelmora::text

@@ -17,4 +17,7 @@ std::string url_escape(std::string_view text);
 // surrogate becomes U+FFFD.
 std::string url_unescape(std::string_view text);
 
+// The value of one hexadecimal digit of either case, or -1 for any other character.
+int hex_digit_value(char32_t c);
+
 }  // namespace pelmora::text

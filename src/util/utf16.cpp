@@ -2,49 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/text_columns.h"
+
 namespace pelmora::text {
 
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-
-bool is_continuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-// Decodes one well-formed UTF-8 sequence at `at`, or returns 0 bytes used when the bytes there
-// are not one (bad lead byte, missing or wrong continuation, overlong form, surrogate, or a code
-// point beyond U+10FFFF).
-std::size_t decode_one(std::string_view utf8, std::size_t at, char32_t& code_point) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[at + i]); };
-  const unsigned char lead = byte(0);
-  const std::size_t left = utf8.size() - at;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    if (left < 2 || !is_continuation(byte(1))) return 0;
-    code_point = (char32_t{lead} & 0x1F) << 6 | (byte(1) & 0x3F);
-    return 2;
-  }
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    if (left < 3 || !is_continuation(byte(1)) || !is_continuation(byte(2))) return 0;
-    const char32_t value =
-        (char32_t{lead} & 0x0F) << 12 | char32_t{byte(1) & 0x3Fu} << 6 | (byte(2) & 0x3F);
-    if (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    code_point = value;
-    return 3;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    if (left < 4 || !is_continuation(byte(1)) || !is_continuation(byte(2)) ||
-        !is_continuation(byte(3))) {
-      return 0;
-    }
-    const char32_t value = (char32_t{lead} & 0x07) << 18 | char32_t{byte(1) & 0x3Fu} << 12 |
-                           char32_t{byte(2) & 0x3Fu} << 6 | (byte(3) & 0x3F);
-    if (value < 0x10000 || value > 0x10FFFF) return 0;
-    code_point = value;
-    return 4;
-  }
-  return 0;
-}
 
 // Writes the UTF-8 form of `code_point` at `out` and returns the position after it.
 char* put_utf8(char* out, char32_t code_point) {
@@ -82,7 +46,7 @@ std::u16string to_utf16(std::string_view utf8) {
       continue;
     }
     char32_t code_point = 0;
-    const std::size_t used = decode_one(utf8, at, code_point);
+    const std::size_t used = platform::decode_utf8_sequence(utf8, at, code_point);
     if (used == 0) {
       *next++ = kReplacement;
       ++at;

@@ -1,5 +1,4 @@
 #include "app/main_window.h"
-#include "tray/tips_form.h"
 
 namespace pelmora::app {
 
@@ -77,15 +76,6 @@ void BA1::Web7_NavigateError(const std::string&, int) {
   ad_huan.set_visible(false);
   adp.set_visible(true);
   ad_error = 1;
-}
-
-void BA1::show_catalogue_menu() {
-  popup_menu(tip_form().myMenu);
-}
-
-bool BA1::M_M1_oncontextmenu(const std::string&) {
-  show_catalogue_menu();
-  return false;
 }
 
 }  // namespace pelmora::app

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "desktop_program.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
-#include "platform/qt/desktop_program.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/web_pane.h"
 #include "support/media_clip.h"
@@ -120,7 +120,7 @@ TEST(HighDensityWindow, KeepsItsLayoutAndDrawsTheSkinSharp) {
   auto program = std::make_unique<DesktopProgram>(
       DesktopProgram::Options{folder.file("home"), "", &dialogs, &power});
   ASSERT_TRUE(program->start());
-  app::BA1& ba1 = program->window();
+  app::BA1& ba1 = program->main_window();
   QWidget* window = program->main_widget();
   ASSERT_TRUE(wait_for([&] { return window->isVisible(); }, 20000));
   wait_for([] { return false; }, 1500);

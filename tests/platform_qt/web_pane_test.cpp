@@ -114,7 +114,9 @@ QApplication& application() {
 // The one profile of this process (the engine keeps one per storage name).
 QWebEngineProfile* profile() {
   static TempFolder folder;
-  static QWebEngineProfile* made = make_profile(QString::fromStdString(folder.path()), nullptr);
+  static QWebEngineProfile* made =
+      make_profile(QString::fromStdString(folder.path()),
+                   {QStringLiteral("c.htm"), QStringLiteral("f.htm")}, nullptr);
   return made;
 }
 

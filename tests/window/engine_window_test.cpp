@@ -19,9 +19,9 @@
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "demo_service.h"
+#include "desktop_program.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
-#include "platform/qt/desktop_program.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
@@ -122,7 +122,7 @@ class EngineWindow : public ::testing::Test {
     demo.reset();
   }
 
-  app::BA1& ba1() { return program->window(); }
+  app::BA1& ba1() { return program->main_window(); }
   MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().player()); }
   std::string downloads() const { return folder.file("downloads") + "/"; }
   int frames() {

@@ -22,7 +22,6 @@
 #include <cctype>
 #include <functional>
 
-#include "lists/list_files.h"
 #include "platform/qt/view_warm_up.h"
 
 namespace pelmora::platform::qt {
@@ -366,7 +365,8 @@ void register_link_schemes() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-QWebEngineProfile* make_profile(const QString& program_folder, QObject* parent) {
+QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,
+                                QObject* parent) {
   auto* profile = new QWebEngineProfile(QStringLiteral("pelmora"), parent);
   const QString web_folder = program_folder + QStringLiteral("/web");
   profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
@@ -380,11 +380,11 @@ QWebEngineProfile* make_profile(const QString& program_folder, QObject* parent) 
   // The list pages are local files that show text from the service: they reach nothing remote.
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 
-  profile->setProperty(kListPagesProperty,
-                       QStringList{QDir::cleanPath(program_folder + QLatin1Char('/') +
-                                                   QLatin1String(lists::kNetworkPage.data())),
-                                   QDir::cleanPath(program_folder + QLatin1Char('/') +
-                                                   QLatin1String(lists::kLocalPage.data()))});
+  QStringList list_page_paths;
+  for (const QString& page : list_pages) {
+    list_page_paths.append(QDir::cleanPath(program_folder + QLatin1Char('/') + page));
+  }
+  profile->setProperty(kListPagesProperty, list_page_paths);
   profile->setUrlRequestInterceptor(new ResourceGuard(profile));
 
   auto* handler = new LinkSchemeHandler(profile);

@@ -3,6 +3,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <memory>
 #include <string>
 
@@ -26,7 +27,10 @@ void register_link_schemes();
 // `program_folder` + "/web", a handler for each link scheme (it fails the request quietly: a
 // pane handles those links before the engine loads them), no address ever handed to the
 // desktop's URL opener, and the navigation-watch script in every frame of every page.
-QWebEngineProfile* make_profile(const QString& program_folder, QObject* parent);
+// `list_pages` names the program's own local pages (file names in `program_folder`), the only
+// local files a page may take its pane to.
+QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,
+                                QObject* parent);
 
 // The on-screen pane of a WebBrowser control: a QWebEngineView that carries out the program's
 // requests and raises the control's events for what the page does.

@@ -13,14 +13,16 @@ namespace pelmora::platform {
 class Dialogs;
 class InstanceChannel;
 class Power;
+namespace qt {
+class QtBackend;
+}  // namespace qt
 }  // namespace pelmora::platform
 
-namespace pelmora::platform::qt {
-
-class QtBackend;
+namespace pelmora {
 
 // The desktop program put together: the real Linux services, the Qt backend, the browser
-// profile, the player engine, the tray and the instance channel around the main window. The
+// profile, the player engine, the tray and the instance channel around the main window. It is
+// the one place that knows every backend and the program's own rooms at once. The
 // `pelmora` executable runs it; the window tests run the same composition in their own process,
 // replacing only what a person answers (dialogs) and the system's shutdown.
 class DesktopProgram {
@@ -29,11 +31,11 @@ class DesktopProgram {
     std::string program_folder;
     std::string command_line;
     // Stand-ins for the tests; null for the real ones.
-    Dialogs* dialogs = nullptr;
-    Power* power = nullptr;
+    platform::Dialogs* dialogs = nullptr;
+    platform::Power* power = nullptr;
     // The instance channel the program has claimed already (the `pelmora` executable decides
     // the first instance before anything else); null for a channel of its own.
-    InstanceChannel* channel = nullptr;
+    platform::InstanceChannel* channel = nullptr;
   };
 
   // Needs the QApplication (made after register_link_schemes()).
@@ -48,8 +50,8 @@ class DesktopProgram {
   // True once the main window has been unloaded and no window of the program is left.
   bool finished() const;
 
-  app::BA1& window();
-  QtBackend& backend();
+  app::BA1& main_window();
+  platform::qt::QtBackend& backend();
   const app::Configuration& config() const;
   // The main window's top-level widget (null before start).
   QWidget* main_widget();
@@ -59,4 +61,4 @@ class DesktopProgram {
   std::unique_ptr<Parts> parts_;
 };
 
-}  // namespace pelmora::platform::qt
+}  // namespace pelmora

@@ -1,7 +1,9 @@
-#include <cmath>
-
+// The popup menus of the tips form that the main window opens over its panes: the catalogue's
+// context menu, the list panes' entry menu and the side panel's list label with its task menu,
+// and the handlers of their items.
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "lists/download_match.h"
 #include "lists/list_lines.h"
 #include "lists/list_pages.h"
 #include "platform/dialogs.h"
@@ -12,7 +14,6 @@
 #include "util/folders.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
-#include "util/utf16.h"
 
 namespace pelmora::app {
 
@@ -22,46 +23,15 @@ namespace engine = playback::engine;
 
 constexpr platform::Color kPressedGrey = 5921370;  // 5A5A5A
 
-bool shows_local_list(const BA1& window) {
-  return window.chrome.list_on_view == ListOnView::kLocal;
-}
-
 std::string without(std::string_view text, std::string_view what) {
   return engine::remove_all(text, what);
-}
-
-// The first `count` characters (UTF-16 code units, as the program counts) of a name.
-std::string first_characters(std::string_view text, std::size_t count) {
-  std::u16string units = text::to_utf16(text);
-  if (units.size() > count) units.resize(count);
-  return text::to_utf8(units);
-}
-
-// The files of a network task's download: the stem is the file name in the third "|" part of
-// its play address without the extension; a long stem matches on its first half (rounded to
-// even), a short one (under three characters after halving) on the whole stem.
-struct DownloadMatch {
-  std::string stem;
-  std::size_t length = 0;  // characters compared
-};
-
-DownloadMatch download_match(std::string_view play_address) {
-  DownloadMatch match;
-  const auto parts = lists::detail::split_fields(play_address);
-  if (parts.size() < 2) return match;  // no "|": not a download the engine names
-  const std::string name = parts.size() > 2 ? text::url_unescape(parts[2]) : std::string();
-  match.stem = text::drop_ext(name);
-  const std::size_t length = text::to_utf16(match.stem).size();
-  const auto half = static_cast<std::size_t>(std::nearbyint(static_cast<double>(length) / 2.0));
-  match.length = half < 3 ? length : half;
-  match.stem = first_characters(match.stem, match.length);
-  return match;
 }
 
 }  // namespace
 
 void BA1::wire_list_actions() {
   qk.set_caption("∴ 管理任务");
+  chrome.list_on_view = ListOnView::kNetwork;
   qk.on_click = [this] { qk_Click(); };
 }
 
@@ -74,7 +44,7 @@ void BA1::read_player_dir() {
 
 void BA1::qk_Click() {
   qk.set_fore_color(kPressedGrey);
-  if (shows_local_list(*this)) {
+  if (chrome.list_on_view == ListOnView::kLocal) {
     const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[本地播放]列表吗？",
                                                       platform::MessageButtons::kYesNo,
                                                       platform::MessageIcon::kQuestion);
@@ -85,7 +55,7 @@ void BA1::qk_Click() {
 }
 
 void BA1::qk_xl() {
-  if (shows_local_list(*this)) return;
+  if (chrome.list_on_view == ListOnView::kLocal) return;
   const auto answer = services_.dialogs.message_box("提示：", "确定要删除全部[网络任务]列表吗？",
                                                     platform::MessageButtons::kYesNo,
                                                     platform::MessageIcon::kQuestion);
@@ -102,6 +72,15 @@ void BA1::qk_xw() {
   // A window kept on top would cover the file manager: take it off the top first.
   if (chrome.pinned) npc_Click(4);
   services_.launcher.open_folder(folder);
+}
+
+void BA1::show_catalogue_menu() {
+  popup_menu(tip_form().myMenu);
+}
+
+bool BA1::M_M1_oncontextmenu(const std::string&) {
+  show_catalogue_menu();
+  return false;
 }
 
 bool BA1::M_M3_oncontextmenu(const std::string& href) {
@@ -135,7 +114,7 @@ void BA1::eee() {
   if (const auto dash = line_number.find('-'); dash != std::string::npos && dash > 0) {
     check = line_number.substr(dash + 1);
   }
-  DownloadMatch match;
+  lists::DownloadMatch match;
   std::int64_t wanted = 0;
   if (const auto list = platform::files::read(program_file(lists::kNetworkList));
       list && text::parse_whole(line_number.substr(0, line_number.find('-')), wanted) &&
@@ -151,7 +130,7 @@ void BA1::eee() {
         return;
       }
       const auto fields = lists::detail::split_fields(record);
-      if (fields.size() > 3) match = download_match(text::url_unescape(fields[3]));
+      if (fields.size() > 3) match = lists::download_match(text::url_unescape(fields[3]));
     }
   }
 
@@ -165,7 +144,7 @@ void BA1::eee() {
     std::vector<std::string> matching;
     if (has_engine_settings && text::list_folder(folder, "*.*", names)) {
       for (const std::string& name : names) {
-        if (first_characters(name, match.length) == match.stem) matching.push_back(name);
+        if (match.matches(name)) matching.push_back(name);
       }
     }
     if (!matching.empty()) {

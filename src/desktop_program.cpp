@@ -1,4 +1,4 @@
-#include "platform/qt/desktop_program.h"
+#include "desktop_program.h"
 
 #include <QtCore/QTimer>
 #include <QtGui/QIcon>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/settings_store.h"
+#include "lists/list_files.h"
 #include "platform/curl/curl_fetch.h"
 #include "platform/engine_program.h"
 #include "platform/posix/command_power.h"
@@ -30,7 +31,10 @@
 #include "playback/engine_files.h"
 #include "playback/transport_remote.h"
 
-namespace pelmora::platform::qt {
+namespace pelmora {
+
+using namespace platform;
+using namespace platform::qt;
 
 namespace {
 
@@ -136,7 +140,10 @@ struct DesktopProgram::Parts {
         }) {
     QApplication::setWindowIcon(program_icon());
     backend.set_web_profile(
-        make_profile(QString::fromStdString(this->options.program_folder), qApp));
+        make_profile(QString::fromStdString(this->options.program_folder),
+                     {QString::fromUtf8(lists::kNetworkPage.data(), lists::kNetworkPage.size()),
+                      QString::fromUtf8(lists::kLocalPage.data(), lists::kLocalPage.size())},
+                     qApp));
     backend.set_video_widget_provider([this](Form& form) -> QWidget* {
       if (&form != &window) return nullptr;
       auto* mpv = dynamic_cast<MpvPlayer*>(window.player());
@@ -225,7 +232,7 @@ bool DesktopProgram::finished() const {
   return true;
 }
 
-app::BA1& DesktopProgram::window() {
+app::BA1& DesktopProgram::main_window() {
   return parts_->window;
 }
 QtBackend& DesktopProgram::backend() {
@@ -238,4 +245,4 @@ QWidget* DesktopProgram::main_widget() {
   return parts_->backend.window_of(parts_->window);
 }
 
-}  // namespace pelmora::platform::qt
+}  // namespace pelmora
