@@ -76,7 +76,7 @@ class Host final : public app::MainWindowHost {
   void load() override {
     // The settings file exists by now, and the window's start-up check, which starts the
     // engine's terminal from the player folder, runs only after the window has loaded.
-    playback::engine::prepare_player_folder(settings::settings_path(program_folder_),
+    playback::engine::prepare_player_folder(window_.settings_store,
                                             playback::engine::player_folder_of(program_folder_),
                                             engine_program::terminal_program());
     backend_.attach(window_);
@@ -164,8 +164,7 @@ struct DesktopProgram::Parts {
   // Starts the engine's terminal from the player folder the settings name, for the engine client
   // when no terminal answers.
   void start_terminal() {
-    const std::string folder =
-        settings::read_ini(settings::settings_path(options.program_folder), "S_q", "qvodw");
+    const std::string folder = window.settings_store.get().player_folder;
     if (folder.empty() || folder == "0") return;
     launcher.start_program(folder + engine_program::kTerminalName, {});
   }

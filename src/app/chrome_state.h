@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace pelmora::app {
 
 // Which history list the side panel's list label offers.
@@ -21,6 +23,8 @@ struct ChromeState {
   // The status line says the item was stopped: the play button plays a finished item again only
   // then.
   bool status_says_stopped = false;
+  // The title of what plays, as the transport bar and compact mode show it.
+  std::string title;
 };
 
 }  // namespace pelmora::app

@@ -167,7 +167,6 @@ void BA1::Form_Load() {
   const platform::Rect work_area = services_.screen.work_area();
   hook_minmax(0, 0, work_area.width, work_area.height);
 
-  ini_path = settings::settings_path(program_folder_);
   skin_loaded = 0;
   const settings::Settings& options = settings_store.get();
   user_id = options.user_id;

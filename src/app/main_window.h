@@ -151,7 +151,6 @@ class BA1 : public platform::Form, public lists::ListPageView {
   int skin_loaded = 0;
   std::string list_link;
   // Values taken at load.
-  std::string ini_path;
   // The settings, read from "config.dll" once and again whenever the file changed.
   settings::Store settings_store{""};
   std::string user_id;
@@ -223,6 +222,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Shows a text in the status line; the play button's "play again after a stop" rule reads
   // whether the line says the item was stopped.
   void show_status(const std::string& text);
+  // The title of what plays, in the transport bar (and compact mode's title).
+  void show_title(const std::string& title);
   // Learns the player engine's folder from the settings when it is not known yet.
   void read_player_dir();
 
@@ -278,7 +279,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
   std::function<void(bool show)> exit_recommendation_hook;
 
   // The mute button's state, drawn on its tip and cell.
-  void show_mute(MuteButton mute);
+  void show_mute(MuteButton mute, bool paint_cell);
   // The play / pause button offers pause (playing) or play, with its cell painted or not.
   void show_playing(bool playing, bool paint_cell);
   // Status monitor and end of playback.

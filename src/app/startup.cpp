@@ -31,14 +31,22 @@ struct KeyRule {
 
 // Every key start-up writes on the first run, in the order it writes them, with the rule it
 // repairs by on every start (in the same order). "qvodw" is learned later and not listed.
+namespace keys = settings::keys;
 constexpr KeyRule kKeyTable[] = {
-    {"main", "Name", "Pelmora", Repair::kNone},    {"User", "Name", "", Repair::kIdentifier},
-    {"Ver", "Name", "3.0", Repair::kExactVersion}, {"S_q", "ts", "3", Repair::kOneOrTwo},
-    {"S_q", "quit", "2", Repair::kWhenZero},       {"S_q", "qvodk", "2", Repair::kWhenZero},
-    {"S_q", "s_size", "2", Repair::kWhenZero},     {"S_q", "h_w", "13590", Repair::kWhenZero},
-    {"S_q", "h_h", "8790", Repair::kWhenZero},     {"S_q", "s_h", "2", Repair::kWhenZero},
-    {"S_q", "s_bo", "2", Repair::kWhenZero},       {"S_q", "s_jd", "2", Repair::kWhenZero},
-    {"S_q", "qvodqi", "2", Repair::kWhenZero},     {"S_q", "s_pao", "2", Repair::kWhenZero},
+    {keys::kMain, keys::kName, "Pelmora", Repair::kNone},
+    {keys::kUser, keys::kName, "", Repair::kIdentifier},
+    {keys::kVersion, keys::kName, "3.0", Repair::kExactVersion},
+    {keys::kOptions, keys::kCloseAsked, "3", Repair::kOneOrTwo},
+    {keys::kOptions, keys::kCloseQuits, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kEndEngine, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kRestoreSize, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kWidth, "13590", Repair::kWhenZero},
+    {keys::kOptions, keys::kHeight, "8790", Repair::kWhenZero},
+    {keys::kOptions, keys::kBufferNext, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kAutoplay, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kRecordProgress, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kLeaveEngine, "2", Repair::kWhenZero},
+    {keys::kOptions, keys::kBalloons, "2", Repair::kWhenZero},
 };
 
 bool breaks_rule(Repair repair, const std::string& value, std::string_view first_run) {

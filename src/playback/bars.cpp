@@ -25,7 +25,7 @@ namespace {
 
 // Any use of the volume bar unmutes first.
 void unmute(BA1& window) {
-  window.bo_but[kMuteButton].set_tool_tip("静音");
+  window.show_mute(app::MuteButton::kSoundOn, false);
   if (window.has_player()) window.player()->set_mute(false);
 }
 
@@ -37,7 +37,7 @@ int apply_volume(BA1& window) {
   const int percent = playback::bars::volume_percent(window.bo_v.left(), max);
   if (window.has_player()) {
     window.player()->set_volume(percent);
-    window.zhun.set_caption("音量：" + std::to_string(window.player()->volume()) + "%");
+    window.show_status("音量：" + std::to_string(window.player()->volume()) + "%");
   }
   return percent;
 }

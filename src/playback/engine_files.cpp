@@ -118,11 +118,11 @@ std::string save_folder(std::string_view player_folder) {
   return save_folder_in(*text);
 }
 
-bool write_save_folder(const std::string& ini_path, std::string_view settings_text,
+bool write_save_folder(const std::string& engine_folder, std::string_view settings_text,
                        std::string_view old_folder, std::string_view new_folder,
                        platform::Launcher& launcher) {
   if (new_folder.find_first_of("\"\r\n") != std::string_view::npos) return false;
-  const std::string folder = settings::read_ini(ini_path, "S_q", "qvodw");
+  const std::string& folder = engine_folder;
   if (!folder_known(folder)) return false;
   const std::string quote = "\"";
   std::string text =
@@ -144,7 +144,7 @@ std::string default_settings_text() {
          std::string(kSaveMarker) + default_save_folder() + "\"/>\r\n</QvodPlayer>\r\n";
 }
 
-bool prepare_player_folder(const std::string& ini_path, const std::string& player_folder,
+bool prepare_player_folder(settings::Store& settings, const std::string& player_folder,
                            const std::string& terminal_program) {
   if (!platform::files::make_directories(player_folder)) return false;
   const bool has_terminal =
@@ -154,10 +154,10 @@ bool prepare_player_folder(const std::string& ini_path, const std::string& playe
     platform::files::write_atomic(settings_file, default_settings_text());
   }
   if (!has_terminal) return false;
-  const std::string known = settings::read_ini(ini_path, "S_q", "qvodw");
+  const std::string known = settings.get().player_folder;
   const bool known_works = folder_known(known) &&
                            platform::files::exists(platform::files::join(known, kTerminalProgram));
-  if (!known_works) settings::write_ini(ini_path, "S_q", "qvodw", player_folder);
+  if (!known_works) settings.write_option(settings::keys::kPlayerFolder, player_folder);
   return true;
 }
 

@@ -13,6 +13,10 @@ class ProcessTable;
 
 // The outside player engine's own programs and its settings file: finding and ending its
 // processes, and reading and writing the download folder in "QvodPlayer.xml" in its folder.
+namespace pelmora::settings {
+class Store;
+}
+
 namespace pelmora::playback::engine {
 
 inline constexpr std::string_view kPlayerProgram = "QvodPlayer.exe";
@@ -60,11 +64,11 @@ std::string save_folder(std::string_view player_folder);
 // Writes a new download folder into the engine's settings. `settings_text` is the file's text as
 // read_settings_text gives it, `old_folder` the folder it names. Every "key + old folder + quote"
 // becomes "key + new folder + quote"; the text, followed by one line end, replaces the file in the
-// engine folder saved as "S_q"/"qvodw" in the settings file `ini_path`; then the engine's terminal
-// program is started from that folder. Nothing is written or started while that setting is unset,
+// engine folder `engine_folder` (the settings' "qvodw"); then the engine's terminal program is
+// started from that folder. Nothing is written or started while that setting is unset,
 // and a folder holding a double quote or a line break is refused (it would break the file). True
 // when the file was written.
-bool write_save_folder(const std::string& ini_path, std::string_view settings_text,
+bool write_save_folder(const std::string& engine_folder, std::string_view settings_text,
                        std::string_view old_folder, std::string_view new_folder,
                        platform::Launcher& launcher);
 
@@ -79,10 +83,10 @@ std::string default_settings_text();
 
 // Makes the player folder ready before the start-up check runs: the folder itself, the terminal
 // program in it (a link to `terminal_program`, see platform::engine_program), its settings file
-// when it has none, and "S_q"/"qvodw" in the settings file `ini_path` pointing at it when that
+// when it has none, and the settings' "qvodw" pointing at it when that
 // setting names no folder holding a terminal program. A setting that names another working
 // engine folder is kept. True when the player folder holds a terminal program afterwards.
-bool prepare_player_folder(const std::string& ini_path, const std::string& player_folder,
+bool prepare_player_folder(settings::Store& settings, const std::string& player_folder,
                            const std::string& terminal_program);
 
 }  // namespace pelmora::playback::engine

@@ -23,7 +23,7 @@ class FormHost final : public playback::SessionHost {
   void show_next_notice() override { window_.next_s.set_visible(true); }
   void show_episode_list(const std::string& url) override { window_.Web5.navigate(url); }
   void show_web_player(const std::string& url) override { window_.Web2.navigate(url); }
-  void set_title(const std::string& title) override { window_.bo_name.set_caption(title); }
+  void set_title(const std::string& title) override { window_.show_title(title); }
   void start_terminal(bool read_settings) override {
     if (window_.terminal_running()) return;
     if (read_settings) {
@@ -81,6 +81,11 @@ bool BA1::terminal_running() {
 void BA1::start_terminal() {
   services().launcher.start_program(player_dir + std::string(playback::engine::kTerminalProgram),
                                     {});
+}
+
+void BA1::show_title(const std::string& title) {
+  chrome.title = title;
+  bo_name.set_caption(title);
 }
 
 void BA1::show_status(const std::string& text) {

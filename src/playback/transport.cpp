@@ -122,7 +122,8 @@ void BA1::bo_but_Click(int index) {
       return;
     }
     case kMute:
-      show_mute(chrome.mute == MuteButton::kSoundOn ? MuteButton::kMuted : MuteButton::kSoundOn);
+      show_mute(chrome.mute == MuteButton::kSoundOn ? MuteButton::kMuted : MuteButton::kSoundOn,
+                true);
       if (qvod_c != nullptr) qvod_c->set_mute(chrome.mute == MuteButton::kMuted);
       return;
     case kFullScreen:
@@ -159,12 +160,12 @@ void BA1::bo_but_Click(int index) {
   }
 }
 
-void BA1::show_mute(MuteButton mute) {
+void BA1::show_mute(MuteButton mute, bool paint_cell) {
   chrome.mute = mute;
   static constexpr const char* kTips[] = {"静音", "取消静音", "关闭声音"};
   bo_but[kMute].set_tool_tip(kTips[static_cast<int>(mute)]);
-  // A volume key changes only the tip; a click paints the button's cell.
-  if (mute != MuteButton::kAfterVolumeKey) {
+  // The volume bar and keys change only the tip; a click paints the button's cell.
+  if (paint_cell) {
     cells::paint(bo_but[kMute], ppt, {cells::kMuteStrip, mute == MuteButton::kMuted ? 50 : 0});
   }
 }
@@ -237,7 +238,7 @@ void BA1::Form_KeyDown(int key_code, int) {
       break;
     case kKeyUp:
     case kKeyDown:
-      show_mute(MuteButton::kAfterVolumeKey);
+      show_mute(MuteButton::kAfterVolumeKey, false);
       if (qvod_c != nullptr) {
         qvod_c->set_mute(false);
         qvod_c->set_volume(qvod_c->volume() + (key_code == kKeyUp ? 10 : -10));

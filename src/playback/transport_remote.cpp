@@ -75,7 +75,7 @@ MediaState TransportRemote::state() {
   if (!loaded()) return state;
   state.item = item_;
   state.status = status_of(player->play_state());
-  state.title = window_.bo_name.caption();
+  state.title = window_.chrome.title;
   state.length = std::max(player->duration(), 0);
   state.can_play = true;
   state.can_pause = true;
@@ -167,7 +167,7 @@ void TransportRemote::set_volume(int percent) {
   if (!window_.loaded()) return;
   percent = std::clamp(percent, 0, 100);
   // As the volume bar: unmute, place the thumb, fill the bar, write and show the volume.
-  window_.show_mute(app::MuteButton::kSoundOn);
+  window_.show_mute(app::MuteButton::kSoundOn, false);
   platform::PlayerControl* player = window_.player();
   if (player != nullptr) player->set_mute(false);
   const int max = window_.yin.width() - window_.bo_v.width();

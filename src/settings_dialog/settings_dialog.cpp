@@ -34,18 +34,19 @@ constexpr const char* kPageTitles[] = {"关于软件", "软件设置", "缓存�
 // this order.
 struct Switch {
   int box;
-  const char* key;
+  std::string_view key;
   const char* caption;
 };
+namespace keys = settings::keys;
 constexpr Switch kSwitches[] = {
-    {5, "quit", "关闭软件最小化到托盘"},
-    {6, "qvodk", "关闭软件同时关闭快播(Qvod)"},
-    {0, "s_size", "保存软件界面大小"},
-    {1, "s_h", "自动缓冲下一集"},
-    {2, "s_bo", "自动播放下一集"},
-    {3, "s_jd", "记录影片播放进度"},
-    {7, "qvodqi", "启动软件不启动快播(Qvod)"},
-    {8, "s_pao", "托盘显示气泡提示"},
+    {5, keys::kCloseQuits, "关闭软件最小化到托盘"},
+    {6, keys::kEndEngine, "关闭软件同时关闭快播(Qvod)"},
+    {0, keys::kRestoreSize, "保存软件界面大小"},
+    {1, keys::kBufferNext, "自动缓冲下一集"},
+    {2, keys::kAutoplay, "自动播放下一集"},
+    {3, keys::kRecordProgress, "记录影片播放进度"},
+    {7, keys::kLeaveEngine, "启动软件不启动快播(Qvod)"},
+    {8, keys::kBalloons, "托盘显示气泡提示"},
 };
 
 constexpr std::string_view kBrowseTitle = "请选择影片下载存放的文件夹";
@@ -152,7 +153,6 @@ BA3::BA3(app::BA1& main_window) : Form("BA3"), main_(main_window) {
 }
 
 void BA3::Form_Load() {
-  ini_path_ = settings::settings_path(main_.program_folder());
   // The selector's captions sit one line down inside their labels.
   for (int index = 0; index < 3; ++index) {
     d_z[index].set_caption(std::string("\r\n") + kPageTitles[index]);
@@ -161,10 +161,10 @@ void BA3::Form_Load() {
 
   // A switch shows cleared only when it holds 1; an unset one shows checked.
   for (const Switch& entry : kSwitches) {
-    const long long value = settings::as_number(settings::read_ini(ini_path_, "S_q", entry.key));
+    const long long value = main_.settings_store.get().switch_value(entry.key);
     Check1[entry.box].set_value(value == 1 ? 0 : 1);
   }
-  player_folder_ = settings::read_ini(ini_path_, "S_q", "qvodw");
+  player_folder_ = main_.settings_store.get().player_folder;
 
   const std::optional<std::string> text = engine::read_settings_text(player_folder_);
   engine_settings_read_ = text.has_value();
@@ -194,7 +194,7 @@ void BA3::d_z_Click(int index) {
 
 void BA3::cmdApply_Click() {
   for (const Switch& entry : kSwitches) {
-    settings::write_ini(ini_path_, "S_q", entry.key, Check1[entry.box].value() == 0 ? "1" : "2");
+    main_.settings_store.write_option(entry.key, Check1[entry.box].value() == 0 ? "1" : "2");
   }
   if (Text1.text() == shown_folder()) return;
 
@@ -227,8 +227,8 @@ bool BA3::change_download_folder() {
   engine::terminate_all(processes, engine::kTerminalProgram);
   main_.services().backend.pump_events();
   const std::string folder = Text1.text();
-  if (!engine::write_save_folder(ini_path_, engine_settings_, loaded_folder_, folder,
-                                 main_.services().launcher)) {
+  if (!engine::write_save_folder(main_.settings_store.get().player_folder, engine_settings_,
+                                 loaded_folder_, folder, main_.services().launcher)) {
     return false;
   }
   // The change counts only when the file now names the new folder (a file without the folder's

@@ -72,7 +72,6 @@ class BA3 : public platform::Form {
   std::string shown_folder() const;
 
   app::BA1& main_;
-  std::string ini_path_;
   std::string player_folder_;
   std::string loaded_folder_;
   std::string engine_settings_;

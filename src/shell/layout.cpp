@@ -317,7 +317,7 @@ void BA1::compact_layout() {
   round_window();
 
   jbi.move(layout::compact_close_label(W, jbi.rect()));
-  if (!bo_name.caption().empty()) ni_name.set_caption(bo_name.caption());
+  if (!chrome.title.empty()) ni_name.set_caption(chrome.title);
   ni_name.fit();
   ni_bo1.set_caption(ni_name.caption());
   const layout::CompactTitle title = layout::compact_title(ni_name.width(), jbi.left());

@@ -38,7 +38,7 @@ void BA1::wire_list_actions() {
 void BA1::read_player_dir() {
   if (!player_dir.empty()) return;
   // A missing key reads "0", which names no folder.
-  player_dir = settings::read_ini(ini_path, "S_q", "qvodw");
+  player_dir = settings_store.get().player_folder;
   if (player_dir == "0") player_dir.clear();
 }
 

@@ -138,7 +138,8 @@ TEST_F(EngineSettingsFile, WritesTheNewFolderIntoTheEngineFolderAndRestartsTheTe
                "</Config>\n");
   const std::string text = *engine::read_settings_text(engine_dir());
   headless::RecordingLauncher launcher;
-  EXPECT_TRUE(engine::write_save_folder(ini, text, "/old/media/", "/home/u/new place/", launcher));
+  EXPECT_TRUE(engine::write_save_folder(settings::read_ini(ini, "S_q", "qvodw"), text,
+                                        "/old/media/", "/home/u/new place/", launcher));
   EXPECT_EQ(folder.read("QvodPlayer.xml"),
             "<Config>\r\n<Down Defaultsavepath=\"/home/u/new place/\" Max=\"3\"/>\r\n"
             "<Mirror Defaultsavepath=\"/home/u/new place/\"/>\r\n<Other Path=\"/old/media/\"/>\r\n"
@@ -154,11 +155,14 @@ TEST_F(EngineSettingsFile, RefusesAFolderThatWouldBreakTheFileAndAnUnknownEngine
   folder.write("QvodPlayer.xml", original);
   headless::RecordingLauncher launcher;
   // No engine folder saved yet: nothing is written anywhere and nothing started.
-  EXPECT_FALSE(engine::write_save_folder(ini, original, "/old/", "/new/", launcher));
+  EXPECT_FALSE(engine::write_save_folder(settings::read_ini(ini, "S_q", "qvodw"), original, "/old/",
+                                         "/new/", launcher));
   EXPECT_TRUE(launcher.starts.empty());
   settings::write_ini(ini, "S_q", "qvodw", engine_dir());
-  EXPECT_FALSE(engine::write_save_folder(ini, original, "/old/", "/a\"b/", launcher));
-  EXPECT_FALSE(engine::write_save_folder(ini, original, "/old/", "/a\nb/", launcher));
+  EXPECT_FALSE(engine::write_save_folder(settings::read_ini(ini, "S_q", "qvodw"), original, "/old/",
+                                         "/a\"b/", launcher));
+  EXPECT_FALSE(engine::write_save_folder(settings::read_ini(ini, "S_q", "qvodw"), original, "/old/",
+                                         "/a\nb/", launcher));
   EXPECT_EQ(folder.read("QvodPlayer.xml"), original);
   EXPECT_TRUE(launcher.starts.empty());
 }
@@ -182,11 +186,12 @@ class PlayerFolder : public ::testing::Test {
     return std::filesystem::read_symlink(player() + "QvodTerminal.exe").string();
   }
   pelmora::testing::TempFolder folder;
+  settings::Store store{ini()};
 };
 
 TEST_F(PlayerFolder, IsMadeWithALinkToTheTerminalItsSettingsAndTheSavedFolder) {
   EXPECT_EQ(player(), folder.file("home") + "/Qvod/");
-  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  ASSERT_TRUE(engine::prepare_player_folder(store, player(), terminal()));
   EXPECT_EQ(link_target(), terminal());
   EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), player());
   EXPECT_EQ(engine::save_folder(player()), engine::default_save_folder());
@@ -194,34 +199,35 @@ TEST_F(PlayerFolder, IsMadeWithALinkToTheTerminalItsSettingsAndTheSavedFolder) {
 
   // The settings dialog's change survives the next start; a link gone astray is renewed.
   headless::RecordingLauncher launcher;
-  ASSERT_TRUE(engine::write_save_folder(ini(), *engine::read_settings_text(player()),
+  ASSERT_TRUE(engine::write_save_folder(settings::read_ini(ini(), "S_q", "qvodw"),
+                                        *engine::read_settings_text(player()),
                                         engine::default_save_folder(), "/srv/films/", launcher));
   std::filesystem::remove(player() + "QvodTerminal.exe");
   std::filesystem::create_symlink("/nowhere/QvodTerminal.exe", player() + "QvodTerminal.exe");
-  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  ASSERT_TRUE(engine::prepare_player_folder(store, player(), terminal()));
   EXPECT_EQ(link_target(), terminal());
   EXPECT_EQ(engine::save_folder(player()), "/srv/films/");
 }
 
 TEST_F(PlayerFolder, KeepsAWorkingEngineFolderAndTheUsersOwnTerminal) {
   settings::write_ini(ini(), "S_q", "qvodw", folder.file("elsewhere/"));
-  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  ASSERT_TRUE(engine::prepare_player_folder(store, player(), terminal()));
   EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), folder.file("elsewhere/"));
 
   // A saved folder without a terminal in it is replaced by the prepared one.
   settings::write_ini(ini(), "S_q", "qvodw", folder.file("gone/"));
-  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  ASSERT_TRUE(engine::prepare_player_folder(store, player(), terminal()));
   EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), player());
 
   // A real program in the player folder is the user's own choice and stays.
   std::filesystem::remove(player() + "QvodTerminal.exe");
   folder.write("home/Qvod/QvodTerminal.exe", "#!/bin/sh\nmine\n");
-  ASSERT_TRUE(engine::prepare_player_folder(ini(), player(), terminal()));
+  ASSERT_TRUE(engine::prepare_player_folder(store, player(), terminal()));
   EXPECT_EQ(folder.read("home/Qvod/QvodTerminal.exe"), "#!/bin/sh\nmine\n");
 }
 
 TEST_F(PlayerFolder, WithoutATerminalProgramNothingIsSaved) {
-  EXPECT_FALSE(engine::prepare_player_folder(ini(), player(), ""));
+  EXPECT_FALSE(engine::prepare_player_folder(store, player(), ""));
   EXPECT_EQ(settings::read_ini(ini(), "S_q", "qvodw"), "0");
   EXPECT_TRUE(folder.has("home/Qvod/QvodPlayer.xml"));  // the dialog can still set a folder
 }
