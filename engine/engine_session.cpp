@@ -260,6 +260,11 @@ lt::settings_pack Engine::Impl::settings() const {
   // a long run of pieces already asked for (the library asks at least 1 MiB of a web server that
   // keeps its connections, and sends the next requests before the answers come).
   pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
+  // A peer that closed its connection is tried again after a few seconds, not after a minute:
+  // a client that restarts its download once it has the metadata (Transmission) drops every
+  // connection, and one that takes no peer at a loopback address (Transmission again) is only
+  // ever reached by this side connecting.
+  pack.set_int(lt::settings_pack::min_reconnect_time, 3);
   // An item may want no piece for a moment (while it starts); its web seed stays connected.
   pack.set_bool(lt::settings_pack::close_redundant_connections, false);
   // On loopback the bytes come faster than one disk write at a time takes them; a deeper write
