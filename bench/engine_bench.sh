@@ -2,9 +2,12 @@
 # Measures the engine terminal against the demo service on loopback:
 #  1. the first frame of a faststart MP4 (>= 100 MB, made here with ffmpeg) from a cold start of
 #     its download: time and bytes received by then (median of RUNS);
-#  2. throughput of a whole file from the web seed against curl fetching the same file from the
-#     service in the same run, and from a seeding peer;
-#  3. the terminal's memory (PSS) while a 1 GB file streams through it.
+#  2. throughput of a whole file (the clip and a 1 GiB file) from the web seed against curl
+#     fetching the same file from the service in the same rounds, saving it and throwing it away;
+#  3. peer throughput against aria2c in one run: the terminal fetching from an aria2c seed against
+#     aria2c fetching from the same seed, and aria2c fetching from a seeding terminal against
+#     aria2c fetching from an aria2c seed;
+#  4. the terminal's memory (PSS) while a 1 GB file streams through it.
 # Usage: bench/engine_bench.sh [BUILD] [RUNS]   (BUILD default build-bench, built optimised here)
 # Nothing leaves 127.0.0.1; the files live in a temporary folder removed at the end.
 set -euo pipefail
@@ -138,45 +141,102 @@ done
 echo "  median: $(printf '%s\n' "${times[@]}" | median) ms," \
   "$(printf '%s\n' "${bytes[@]}" | median) bytes (bound: $((2 * 1024 * 1024 + piece)))"
 
-echo "== throughput of the clip over loopback ($runs rounds; each round times all four in turn)"
-# The reference is curl saving the file, the same job as the terminal's (which also verifies
-# every piece); curl throwing the bytes away is shown beside it.
-curl_list=() curl_file_list=() web_list=() peer_list=()
-start_terminal seeder --seed "$media" --no-web-seed
-seeder_pid=$term_pid
-for run in $(seq 1 "$runs"); do
-  t0=$(now_ms)
-  curl -s -o /dev/null "${service_url}qvod/clip.mp4"
-  curl_list+=($(($(now_ms) - t0)))
-  t0=$(now_ms)
-  curl -s -o "$work/curl-copy.mp4" "${service_url}qvod/clip.mp4"
-  curl_file_list+=($(($(now_ms) - t0)))
-  rm -f "$work/curl-copy.mp4"
-  start_terminal "web$run" --no-peers
-  sleep 0.2
-  web_list+=("$(download_ms "$clip_address")")
-  stop_terminal
-  start_terminal "peer$run" --no-web-seed
-  sleep 0.2
-  peer_list+=("$(download_ms "$clip_address")")
-  stop_terminal
-  echo "  round $run: curl ${curl_list[-1]} ms, curl saving ${curl_file_list[-1]} ms," \
-    "web seed ${web_list[-1]} ms, peer ${peer_list[-1]} ms"
-done
-kill "$seeder_pid"
-curl_ms=$(printf '%s\n' "${curl_list[@]}" | median)
-curl_file_ms=$(printf '%s\n' "${curl_file_list[@]}" | median)
-web_ms=$(printf '%s\n' "${web_list[@]}" | median)
-peer_ms=$(printf '%s\n' "${peer_list[@]}" | median)
 mbps() { awk -v b="$1" -v ms="$2" 'BEGIN {printf "%.0f MB/s", b / 1e6 / (ms / 1000)}'; }
 share() { awk -v c="$1" -v w="$2" 'BEGIN {printf "%.0f", 100 * c / w}'; }
-echo "  medians:"
-echo "  curl saving the file: $curl_file_ms ms ($(mbps "$clip_size" "$curl_file_ms"))"
-echo "  curl throwing it away: $curl_ms ms ($(mbps "$clip_size" "$curl_ms"))"
-echo "  terminal from the web seed: $web_ms ms ($(mbps "$clip_size" "$web_ms")," \
-  "$(share "$curl_file_ms" "$web_ms") % of curl saving the file," \
-  "$(share "$curl_ms" "$web_ms") % of curl throwing it away)"
-echo "  terminal from a seeding peer: $peer_ms ms ($(mbps "$clip_size" "$peer_ms"))"
+
+# Throughput of NAME (SIZE bytes, ADDRESS) from the web seed: each round times curl throwing the
+# bytes away, curl saving the file (the same job as the terminal's, which also verifies every
+# piece) and a fresh terminal, in turn.
+web_seed_throughput() {
+  local name=$1 size=$2 address=$3 rounds=$4
+  local curl_list=() curl_file_list=() web_list=()
+  echo "== $name ($size bytes) from the web seed over loopback ($rounds rounds)"
+  for run in $(seq 1 "$rounds"); do
+    t0=$(now_ms)
+    curl -s -o /dev/null "${service_url}qvod/$name"
+    curl_list+=($(($(now_ms) - t0)))
+    t0=$(now_ms)
+    curl -s -o "$work/curl-copy" "${service_url}qvod/$name"
+    curl_file_list+=($(($(now_ms) - t0)))
+    rm -f "$work/curl-copy"
+    start_terminal "web-$name-$run" --no-peers
+    sleep 0.2
+    web_list+=("$(download_ms "$address")")
+    stop_terminal
+    rm -rf "$work/tweb-$name-$run"
+    echo "  round $run: curl ${curl_list[-1]} ms, curl saving ${curl_file_list[-1]} ms," \
+      "terminal ${web_list[-1]} ms"
+  done
+  local curl_ms curl_file_ms web_ms
+  curl_ms=$(printf '%s\n' "${curl_list[@]}" | median)
+  curl_file_ms=$(printf '%s\n' "${curl_file_list[@]}" | median)
+  web_ms=$(printf '%s\n' "${web_list[@]}" | median)
+  echo "  medians: curl saving $curl_file_ms ms ($(mbps "$size" "$curl_file_ms")), curl throwing" \
+    "away $curl_ms ms ($(mbps "$size" "$curl_ms")), terminal $web_ms ms ($(mbps "$size" "$web_ms"))"
+  echo "  web seed: $(share "$curl_file_ms" "$web_ms") % of curl saving the file," \
+    "$(share "$curl_ms" "$web_ms") % of curl throwing it away"
+}
+web_seed_throughput clip.mp4 "$clip_size" "$clip_address" "$runs"
+web_seed_throughput big.bin "$big_size" "$big_address" 3
+
+echo "== peer throughput of the clip against aria2c ($runs rounds)"
+# A torrent of the clip that names the service's tracker, for aria2c.
+python3 - "$media/clip.mp4" "${service_url}announce" "$work/clip.torrent" <<'EOF'
+import hashlib, os, sys
+path, announce, out = sys.argv[1], sys.argv[2].encode(), sys.argv[3]
+name = os.path.basename(path).encode()
+pieces = b""
+with open(path, "rb") as f:
+    while block := f.read(262144):
+        pieces += hashlib.sha1(block).digest()
+info = b"d6:lengthi%de4:name%d:%s12:piece lengthi262144e6:pieces%d:%se" % (
+    os.path.getsize(path), len(name), name, len(pieces), pieces)
+open(out, "wb").write(b"d8:announce%d:%s4:info%se" % (len(announce), announce, info))
+EOF
+aria2_common=(--enable-dht=false --enable-dht6=false --bt-enable-lpd=false --no-conf=true
+  --console-log-level=error --summary-interval=0 --file-allocation=none --bt-tracker-interval=1)
+start_aria2_seed() {
+  aria2c "${aria2_common[@]}" --dir="$media" --listen-port="$(free_port)" --check-integrity=true \
+    --seed-ratio=0.0 "$work/clip.torrent" >/dev/null 2>&1 &
+  aria2_seed=$!
+  pids+=("$aria2_seed")
+  sleep 1.5  # its check of the file and its first announce
+}
+stop_aria2_seed() { kill "$aria2_seed" 2>/dev/null || true; wait "$aria2_seed" 2>/dev/null || true; }
+# aria2c fetching the clip from whoever seeds it; milliseconds from its start to its end.
+aria2_fetch_ms() {
+  rm -rf "$work/aria2-got"
+  local t0
+  t0=$(now_ms)
+  aria2c "${aria2_common[@]}" --dir="$work/aria2-got" --listen-port="$(free_port)" \
+    --seed-time=0 "$work/clip.torrent" >/dev/null 2>&1
+  echo $(($(now_ms) - t0))
+  cmp -s "$work/aria2-got/clip.mp4" "$media/clip.mp4" || echo "aria2c got other bytes" >&2
+}
+term_from_aria2=() aria2_from_aria2=() aria2_from_term=()
+for run in $(seq 1 "$runs"); do
+  start_aria2_seed
+  start_terminal "peer$run" --no-web-seed
+  term_from_aria2+=("$(download_ms "$clip_address")")
+  stop_terminal
+  aria2_from_aria2+=("$(aria2_fetch_ms)")
+  stop_aria2_seed
+  start_terminal "seed$run" --seed "$media" --no-web-seed
+  seeder_pid=$term_pid
+  sleep 1
+  aria2_from_term+=("$(aria2_fetch_ms)")
+  kill "$seeder_pid"
+  wait "$seeder_pid" 2>/dev/null || true
+  echo "  round $run: terminal from aria2c ${term_from_aria2[-1]} ms, aria2c from aria2c" \
+    "${aria2_from_aria2[-1]} ms, aria2c from the terminal ${aria2_from_term[-1]} ms"
+done
+t_a=$(printf '%s\n' "${term_from_aria2[@]}" | median)
+a_a=$(printf '%s\n' "${aria2_from_aria2[@]}" | median)
+a_t=$(printf '%s\n' "${aria2_from_term[@]}" | median)
+echo "  medians: terminal from an aria2c seed $t_a ms ($(mbps "$clip_size" "$t_a")), aria2c from" \
+  "the same seed $a_a ms ($(mbps "$clip_size" "$a_a")): the terminal at $(share "$a_a" "$t_a") %"
+echo "  aria2c from a seeding terminal $a_t ms ($(mbps "$clip_size" "$a_t")), from an aria2c seed" \
+  "$a_a ms: the terminal as a seed at $(share "$a_a" "$a_t") % of aria2c's"
 
 echo "== terminal memory (PSS) while a 1 GiB file streams through it, then while a peer fetches it"
 # The terminal announces itself to the service's tracker, so that the peer below finds it; no

@@ -1,8 +1,7 @@
 #include "control_server.h"
 
-#include <httplib.h>
-
-#include <sys/socket.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +10,8 @@
 #include <map>
 
 #include "engine_session.h"
+#include "engine_words.h"
+#include "http_front.h"
 #include "percent.h"
 #include "qvod_address.h"
 #include "random_token.h"
@@ -56,12 +57,7 @@ std::string media_type(std::string_view name) {
   return "application/octet-stream";
 }
 
-void reply(httplib::Response& res, int status, const std::string& body) {
-  res.status = status;
-  res.set_content(body, kText);
-}
-
-// Unregisters a stream answer's reader once the server is done with the answer.
+// Unregisters a stream answer's reader once the answer is over.
 struct ReaderGuard {
   Engine& engine;
   std::string hash;
@@ -72,24 +68,112 @@ struct ReaderGuard {
   ReaderGuard& operator=(const ReaderGuard&) = delete;
 };
 
+// The path's segments after the leading "/": "/a/b/c" gives "a", "b/c".
+std::pair<std::string_view, std::string_view> first_segment(std::string_view path) {
+  path.remove_prefix(path.empty() ? 0 : 1);
+  const std::size_t slash = path.find('/');
+  if (slash == std::string_view::npos) return {path, {}};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The token of a stream path "/stream/TOKEN/NAME".
+std::string_view stream_token_of(std::string_view path) {
+  const std::string_view rest = first_segment(path).second;
+  return rest.substr(0, rest.find('/'));
+}
+
+bool is_stream_token(std::string_view text) {
+  return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+bool is_call(std::string_view what) {
+  return what == "open" || what == "status" || what == "close" || what == "seed" ||
+         what == "service" || what == "quit";
+}
+
+// A stream request's one range of a file of `size` bytes: "bytes=A-B", "bytes=A-" or
+// "bytes=-N". Nothing for no range, several ranges or a header that names no range (the whole
+// file is answered, as for no range).
+struct Range {
+  std::uint64_t first = 0;
+  std::uint64_t length = 0;
+  bool satisfiable = true;
+};
+std::optional<Range> range_of(std::string_view header, std::uint64_t size) {
+  if (!header.starts_with("bytes=")) return std::nullopt;
+  header.remove_prefix(6);
+  if (header.find(',') != std::string_view::npos) return std::nullopt;
+  const std::size_t dash = header.find('-');
+  if (dash == std::string_view::npos) return std::nullopt;
+  const auto number = [](std::string_view text) -> std::optional<std::uint64_t> {
+    if (text.empty() || text.size() > 19) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+  };
+  const std::string_view from_text = header.substr(0, dash);
+  const std::string_view to_text = header.substr(dash + 1);
+  if (from_text.empty()) {
+    const auto suffix = number(to_text);
+    if (!suffix) return std::nullopt;
+    if (*suffix == 0) return Range{0, 0, false};
+    const std::uint64_t length = std::min(*suffix, size);
+    return Range{size - length, length, true};
+  }
+  const auto from = number(from_text);
+  if (!from) return std::nullopt;
+  if (*from >= size) return Range{0, 0, false};
+  std::uint64_t last = size - 1;
+  if (!to_text.empty()) {
+    const auto to = number(to_text);
+    if (!to || *to < *from) return std::nullopt;
+    last = std::min(*to, last);
+  }
+  return Range{*from, last - *from + 1, true};
+}
+
+std::string status_text(const ItemStatus& status) {
+  return "state=" + status.state + "\npermille=" + std::to_string(status.permille) +
+         "\nrate=" + std::to_string(status.rate) + "\nerror=" + status.error +
+         "\ndownloaded=" + std::to_string(status.downloaded) +
+         "\npeers=" + std::to_string(status.peers) + "\n";
+}
+
+std::string refusal(std::string_view word) {
+  return "error=" + std::string(word) + "\n";
+}
+
 }  // namespace
 
 ControlServer::ControlServer(Engine& engine, std::function<void()> quit)
-    : engine_(engine),
-      quit_(std::move(quit)),
-      server_(std::make_unique<httplib::Server>()),
-      token_(random_token()) {
-  // Stream answers wait for pieces while holding a worker; two players with a few connections
-  // each and the control calls must still find one free.
-  server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
-  server_->set_keep_alive_timeout(5);
-  // The player reads in many ranges over one connection: no delayed-acknowledgement stall.
-  server_->set_tcp_nodelay(true);
-  server_->set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  route();
+    : engine_(engine), quit_(std::move(quit)), token_(random_token()) {
+  front_ = std::make_unique<HttpFront>(
+      [this](std::string_view path) -> std::optional<HttpFront::Refusal> {
+        const auto [first, rest] = first_segment(path);
+        if (first == "stream") {
+          const std::string_view token = stream_token_of(path);
+          if (is_stream_token(token) && engine_.stream_target(std::string(token))) {
+            return std::nullopt;
+          }
+          return HttpFront::Refusal{404, ""};
+        }
+        if (!is_call(rest)) return HttpFront::Refusal{404, ""};
+        if (first != token_) return HttpFront::Refusal{403, refusal(words::kForbidden)};
+        return std::nullopt;
+      },
+      [this](const HttpRequest& request, HttpAnswer& answer) {
+        if (request.path.starts_with("/stream/")) {
+          stream(request, answer);
+        } else {
+          control(request, answer);
+        }
+      },
+      HttpFront::Limits{});
 }
 
 ControlServer::~ControlServer() {
@@ -97,164 +181,149 @@ ControlServer::~ControlServer() {
 }
 
 bool ControlServer::start() {
-  port_ = server_->bind_to_any_port("127.0.0.1");
-  if (port_ <= 0) return false;
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  for (int waited = 0; !server_->is_running(); ++waited) {
-    if (waited == 5000) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  port_ = front_->start();
+  return port_ > 0;
 }
 
 void ControlServer::stop() {
-  if (thread_.joinable()) {
-    server_->stop();
-    thread_.join();
-  }
+  front_->stop();
 }
 
 std::string ControlServer::base_url() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/" + token_ + "/";
 }
 
-void ControlServer::route() {
-  httplib::Server& s = *server_;
+void ControlServer::stream(const HttpRequest& request, HttpAnswer& answer) {
+  const std::string token(stream_token_of(request.path));
+  const auto target = engine_.stream_target(token);
+  if (!target) {
+    answer.send(404, {}, "");
+    return;
+  }
+  const std::uint64_t size = target->size;
+  const std::optional<Range> range = range_of(request.header("range"), size);
+  HttpAnswer::Fields fields = {{"Accept-Ranges", "bytes"}};
+  if (range && !range->satisfiable) {
+    fields.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+    answer.send(416, fields, "");
+    return;
+  }
+  const std::uint64_t first = range ? range->first : 0;
+  const std::uint64_t length = range ? range->length : size;
+  ReaderGuard guard(engine_, target->hash);
+  const auto waiting = [&answer] { return answer.client_waiting(); };
+  // The head waits for the first bytes: an item that cannot give them answers its error (the
+  // player reports the item's state) instead of a promise of bytes that never come.
+  Readable readable =
+      engine_.wait_readable(target->hash, guard.id, first, std::min(length, kStreamStep), waiting);
+  if (readable.length == 0) {
+    if (!readable.error.empty()) {
+      answer.send(503, {{"Content-Type", kText}}, refusal(readable.error));
+    }
+    return;
+  }
+  if (range) {
+    fields.emplace_back("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                             std::to_string(first + length - 1) + "/" +
+                                             std::to_string(size));
+  }
+  fields.emplace_back("Content-Type", media_type(target->name));
+  if (!answer.send_head(range ? 206 : 200, fields, length)) return;
+  std::string opened_path;
+  int fd = -1;
+  std::string buffer;
+  std::uint64_t at = first;
+  const std::uint64_t end = first + length;
+  while (at < end) {
+    if (at != first) {
+      readable = engine_.wait_readable(target->hash, guard.id, at, std::min(end - at, kStreamStep),
+                                       waiting);
+      if (readable.length == 0) break;
+    }
+    if (readable.path != opened_path) {
+      if (fd >= 0) ::close(fd);
+      fd = ::open(readable.path.c_str(), O_RDONLY | O_CLOEXEC);
+      opened_path = readable.path;
+      if (fd < 0) break;
+    }
+    buffer.resize(static_cast<std::size_t>(std::min(readable.length, end - at)));
+    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
+    if (got <= 0 || !answer.write(buffer.data(), static_cast<std::size_t>(got))) break;
+    at += static_cast<std::uint64_t>(got);
+  }
+  if (fd >= 0) ::close(fd);
+}
 
-  s.Get(R"(/stream/([0-9a-f]{32})(/.*)?)", [this](const httplib::Request& req,
-                                                  httplib::Response& res) {
-    const auto target = engine_.stream_target(req.matches[1]);
-    if (!target) {
-      res.status = 404;
+void ControlServer::control(const HttpRequest& request, HttpAnswer& answer) {
+  const std::string what(first_segment(request.path).second);
+  const auto query = query_of(request.target);
+  const auto value = [&query](const char* key) {
+    const auto it = query.find(key);
+    return it == query.end() ? std::string() : it->second;
+  };
+  const auto reply = [&answer](int status, const std::string& body) {
+    answer.send(status, {{"Content-Type", kText}}, body);
+  };
+  if (what == "open") {
+    const auto address = parse_qvod_address(value("address"));
+    if (!address) {
+      reply(400, refusal(words::kBadAddress));
       return;
     }
-    // Ranges are answered here; the library is left with none to apply.
-    const httplib::Ranges asked = req.ranges;
-    const_cast<httplib::Request&>(req).ranges.clear();
-    const std::uint64_t size = target->size;
-    std::uint64_t first = 0;
-    std::uint64_t length = size;
-    res.set_header("Accept-Ranges", "bytes");
-    if (asked.size() == 1) {
-      const auto [from, to] = asked.front();
-      if (from < 0 ? to <= 0 : static_cast<std::uint64_t>(from) >= size) {
-        res.status = 416;
-        res.set_header("Content-Range", "bytes */" + std::to_string(size));
-        return;
-      }
-      bool partial = true;
-      if (from < 0) {
-        length = std::min<std::uint64_t>(static_cast<std::uint64_t>(to), size);
-        first = size - length;
-      } else if (to < 0 || to >= from) {
-        first = static_cast<std::uint64_t>(from);
-        const std::uint64_t last =
-            to < 0 ? size - 1 : std::min<std::uint64_t>(static_cast<std::uint64_t>(to), size - 1);
-        length = last - first + 1;
-      } else {
-        partial = false;
-      }
-      if (partial) {
-        res.status = 206;
-        res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
-                                            std::to_string(first + length - 1) + "/" +
-                                            std::to_string(size));
-      }
+    const std::string role_text = query.count("role") ? value("role") : "play";
+    const auto role = parse_role(role_text);
+    if (!role) {
+      reply(400, refusal(words::kBadRole));
+      return;
     }
-    auto guard = std::make_shared<ReaderGuard>(engine_, target->hash);
-    res.set_content_provider(
-        static_cast<std::size_t>(length), media_type(target->name),
-        [guard, first](std::size_t offset, std::size_t wanted, httplib::DataSink& sink) {
-          const std::uint64_t at = first + offset;
-          const Readable readable = guard->engine.wait_readable(
-              guard->hash, guard->id, at, std::min<std::uint64_t>(wanted, kStreamStep),
-              [&sink] { return sink.is_writable(); });
-          if (readable.length == 0) return false;
-          std::ifstream in(readable.path, std::ios::binary);
-          in.seekg(static_cast<std::streamoff>(at));
-          std::string buffer(static_cast<std::size_t>(readable.length), '\0');
-          in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-          const std::streamsize got = in.gcount();
-          if (got <= 0) return false;
-          return sink.write(buffer.data(), static_cast<std::size_t>(got));
-        },
-        [guard](bool) {});
-  });
-
-  s.Get(R"(/([^/]+)/(open|status|close|seed|service|quit))",
-        [this](const httplib::Request& req, httplib::Response& res) {
-          if (req.matches[1] != token_) {
-            reply(res, 403, "error=forbidden\n");
-            return;
-          }
-          const std::string what = req.matches[2];
-          const auto query = query_of(req.target);
-          const auto value = [&query](const char* key) {
-            const auto it = query.find(key);
-            return it == query.end() ? std::string() : it->second;
-          };
-          if (what == "open") {
-            const auto address = parse_qvod_address(value("address"));
-            if (!address) {
-              reply(res, 400, "error=bad-address\n");
-              return;
-            }
-            const std::string role_text = query.count("role") ? value("role") : "play";
-            const auto role = parse_role(role_text);
-            if (!role) {
-              reply(res, 400, "error=bad-role\n");
-              return;
-            }
-            const std::string token = engine_.open(*address, *role);
-            reply(res, 200,
-                  "http://127.0.0.1:" + std::to_string(port_) + "/stream/" + token + "/" +
-                      percent_encode(address->name) + "\n");
-          } else if (what == "status" || what == "close") {
-            std::string hash = value("hash");
-            for (char& c : hash) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (!is_info_hash(hash)) {
-              reply(res, 404, "error=unknown-item\n");
-              return;
-            }
-            if (what == "close") {
-              if (engine_.close(hash)) {
-                reply(res, 200, "ok\n");
-              } else {
-                reply(res, 404, "error=unknown-item\n");
-              }
-              return;
-            }
-            const auto status = engine_.status(hash);
-            if (!status) {
-              reply(res, 404, "error=unknown-item\n");
-              return;
-            }
-            reply(res, 200,
-                  "state=" + status->state + "\npermille=" + std::to_string(status->permille) +
-                      "\nrate=" + std::to_string(status->rate) + "\nerror=" + status->error +
-                      "\ndownloaded=" + std::to_string(status->downloaded) +
-                      "\npeers=" + std::to_string(status->peers) + "\n");
-          } else if (what == "seed") {
-            const std::string folder = value("folder");
-            std::error_code ec;
-            if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
-              reply(res, 400, "error=bad-folder\n");
-              return;
-            }
-            reply(res, 200, "seeding=" + std::to_string(engine_.seed_folder(folder)) + "\n");
-          } else if (what == "service") {
-            const std::string url = value("url");
-            if (!url.starts_with("http://") && !url.starts_with("https://")) {
-              reply(res, 400, "error=bad-service\n");
-              return;
-            }
-            engine_.set_service_url(url);
-            reply(res, 200, "ok\n");
-          } else {
-            reply(res, 200, "ok\n");
-            quit_();
-          }
-        });
+    const Opened opened = engine_.open(*address, *role);
+    if (!opened.error.empty()) {
+      reply(409, refusal(opened.error));
+      return;
+    }
+    reply(200, "http://127.0.0.1:" + std::to_string(port_) + "/stream/" + opened.token + "/" +
+                   percent_encode(address->name) + "\n");
+  } else if (what == "status" || what == "close") {
+    std::string hash = value("hash");
+    for (char& c : hash) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!is_info_hash(hash)) {
+      reply(404, refusal(words::kUnknownItem));
+      return;
+    }
+    if (what == "close") {
+      if (engine_.close(hash)) {
+        reply(200, "ok\n");
+      } else {
+        reply(404, refusal(words::kUnknownItem));
+      }
+      return;
+    }
+    const auto status = engine_.status(hash);
+    if (!status) {
+      reply(404, refusal(words::kUnknownItem));
+      return;
+    }
+    reply(200, status_text(*status));
+  } else if (what == "seed") {
+    const std::string folder = value("folder");
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
+      reply(400, "error=bad-folder\n");
+      return;
+    }
+    reply(200, "seeding=" + std::to_string(engine_.seed_folder(folder)) + "\n");
+  } else if (what == "service") {
+    const std::string url = value("url");
+    if (!url.starts_with("http://") && !url.starts_with("https://")) {
+      reply(400, "error=bad-service\n");
+      return;
+    }
+    engine_.set_service_url(url);
+    reply(200, "ok\n");
+  } else {
+    reply(200, "ok\n");
+    quit_();
+  }
 }
 
 }  // namespace pelmora::engine

@@ -5,16 +5,16 @@
 #include <string>
 #include <thread>
 
-namespace httplib {
-class Server;
-}
-
 namespace pelmora::engine {
 
 class Engine;
+class HttpAnswer;
+class HttpFront;
+struct HttpRequest;
 
 // The terminal's HTTP face on 127.0.0.1: the control API under a secret base path, and each
-// item's stream under its own random token.
+// item's stream under its own random token. Requests without either are refused as soon as their
+// request line is read (see HttpFront), so no other local process can hold up the player's.
 class ControlServer {
  public:
   // `quit` is called (from a server thread) when the control API is asked to end the terminal.
@@ -31,13 +31,13 @@ class ControlServer {
   int port() const { return port_; }
 
  private:
-  void route();
+  void control(const HttpRequest& request, HttpAnswer& answer);
+  void stream(const HttpRequest& request, HttpAnswer& answer);
 
   Engine& engine_;
   std::function<void()> quit_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
   std::string token_;
+  std::unique_ptr<HttpFront> front_;
   int port_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "engine_session.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -17,6 +18,7 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -123,10 +125,24 @@ struct Reader {
 }  // namespace
 
 std::optional<Role> parse_role(std::string_view text) {
-  if (text == "play") return Role::play;
-  if (text == "next") return Role::next;
+  if (text == words::kRolePlay) return Role::play;
+  if (text == words::kRoleNext) return Role::next;
   return std::nullopt;
 }
+
+namespace {
+
+// The error word of a write that failed: a full file system (or quota) is told apart, as the
+// user can do something about it other than choosing another folder.
+std::string_view storage_error_word(const lt::error_code& error) {
+  if (error == boost::system::errc::no_space_on_device ||
+      error == boost::system::error_code(EDQUOT, boost::system::system_category())) {
+    return words::kFolderFull;
+  }
+  return words::kUnwritableFolder;
+}
+
+}  // namespace
 
 struct Item {
   QvodAddress address;
@@ -156,6 +172,9 @@ struct Item {
   Clock::time_point metadata_at;
   std::set<int> startup_pieces;
   bool ends_fetched = false;  // a prepared item has its first and last pieces
+  // Metadata that proved the SIZE of the item's address wrong: the item is out of the session
+  // and its saved state gone, and only an address with the size it proves can bring it back.
+  std::shared_ptr<const lt::torrent_info> proven;
 };
 
 struct Engine::Impl {
@@ -186,7 +205,10 @@ struct Engine::Impl {
   int download_limit(const Item& item) const;
   void set_window(Item& item, int piece);
   void aim(Item& item, int reader, int piece);
-  void fail(Item& item, const std::string& error);
+  void fail(Item& item, std::string_view error);
+  void mismatch(Item& item, std::shared_ptr<const lt::torrent_info> ti);
+  void start_over(Item& item);
+  void remove_state(const std::string& hash) const;
   Item* by_handle(const lt::torrent_handle& handle);
   void handle_alert(lt::alert* alert);
   void tick();
@@ -238,6 +260,11 @@ lt::settings_pack Engine::Impl::settings() const {
   // a long run of pieces already asked for (the library asks at least 1 MiB of a web server that
   // keeps its connections, and sends the next requests before the answers come).
   pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
+  // A peer that closed its connection is tried again after a few seconds, not after a minute:
+  // a client that restarts its download once it has the metadata (Transmission) drops every
+  // connection, and one that takes no peer at a loopback address (Transmission again) is only
+  // ever reached by this side connecting.
+  pack.set_int(lt::settings_pack::min_reconnect_time, 3);
   // An item may want no piece for a moment (while it starts); its web seed stays connected.
   pack.set_bool(lt::settings_pack::close_redundant_connections, false);
   // On loopback the bytes come faster than one disk write at a time takes them; a deeper write
@@ -330,6 +357,12 @@ void Engine::Impl::load_state() {
         }
       }
     }
+    if (params.ti && (params.ti->num_files() != 1 ||
+                      static_cast<std::uint64_t>(params.ti->total_size()) != address.size)) {
+      // Saved by an older terminal for an address its metadata refutes.
+      remove_state(hash);
+      continue;
+    }
     Item& item = new_item(address);
     item.save_path = save_path;
     add_to_session(item, std::move(params));
@@ -357,15 +390,51 @@ void Engine::Impl::add_to_session(Item& item, lt::add_torrent_params params) {
   lt::error_code ec;
   item.handle = session->add_torrent(std::move(params), ec);
   if (ec || !item.handle.is_valid()) {
-    fail(item, "unwritable-folder");
+    fail(item, words::kUnwritableFolder);
     return;
   }
   if (item.handle.torrent_file()) on_metadata(item);
 }
 
-void Engine::Impl::fail(Item& item, const std::string& error) {
-  item.error = error;
+void Engine::Impl::fail(Item& item, std::string_view error) {
+  item.error = std::string(error);
   changed.notify_all();
+}
+
+void Engine::Impl::remove_state(const std::string& hash) const {
+  std::error_code ec;
+  for (const char* extension : {".item", ".torrent", ".resume"}) {
+    fs::remove(state_path(hash, extension), ec);
+  }
+}
+
+void Engine::Impl::mismatch(Item& item, std::shared_ptr<const lt::torrent_info> ti) {
+  if (ti && ti->num_files() == 1) item.proven = std::move(ti);
+  if (item.handle.is_valid()) session->remove_torrent(item.handle);
+  item.handle = lt::torrent_handle();
+  item.metadata = false;
+  remove_state(item.address.hash);
+  fail(item, words::kMetadataMismatch);
+}
+
+// The item's file is gone (its folder was removed): what was verified went with it. The folder
+// is made again and the item added afresh with its metadata, or it is in error when the folder
+// cannot be made.
+void Engine::Impl::start_over(Item& item) {
+  const auto ti = item.handle.torrent_file();
+  session->remove_torrent(item.handle);
+  item.handle = lt::torrent_handle();
+  item.metadata = false;
+  item.startup_pieces.clear();
+  item.ends_fetched = false;
+  if (!ti || !folder_writable(item.save_path)) {
+    fail(item, words::kUnwritableFolder);
+    return;
+  }
+  lt::add_torrent_params params;
+  params.ti = std::make_shared<lt::torrent_info>(*ti);
+  params.flags |= lt::torrent_flags::upload_mode;
+  add_to_session(item, std::move(params));
 }
 
 Item* Engine::Impl::by_handle(const lt::torrent_handle& handle) {
@@ -378,8 +447,7 @@ void Engine::Impl::on_metadata(Item& item) {
   const auto ti = item.handle.torrent_file();
   if (!ti) return;
   if (ti->num_files() != 1 || static_cast<std::uint64_t>(ti->total_size()) != item.address.size) {
-    item.handle.pause();
-    fail(item, "metadata-mismatch");
+    mismatch(item, ti);
     return;
   }
   item.metadata = true;
@@ -540,7 +608,7 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
   if (auto* a = lt::alert_cast<lt::piece_finished_alert>(alert)) {
     if (Item* item = by_handle(a->handle)) {
       item->got_payload = true;
-      if (item->error == "no-source") item->error.clear();
+      if (item->error == words::kNoSource) item->error.clear();
       if (item->role == Role::next && !item->ends_fetched &&
           is_end_piece(static_cast<int>(a->piece_index), item->num_pieces)) {
         apply_role(*item);  // the rest follows once the ends are all there
@@ -558,10 +626,10 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
   } else if (auto* m = lt::alert_cast<lt::metadata_received_alert>(alert)) {
     if (Item* item = by_handle(m->handle)) on_metadata(*item);
   } else if (auto* f = lt::alert_cast<lt::file_error_alert>(alert)) {
-    if (Item* item = by_handle(f->handle)) fail(*item, "unwritable-folder");
+    if (Item* item = by_handle(f->handle)) fail(*item, storage_error_word(f->error));
   } else if (auto* e = lt::alert_cast<lt::torrent_error_alert>(alert)) {
     if (Item* item = by_handle(e->handle)) {
-      if (item->error.empty()) fail(*item, "unwritable-folder");
+      if (item->error.empty()) fail(*item, storage_error_word(e->error));
     }
   } else if (auto* saved = lt::alert_cast<lt::save_resume_data_alert>(alert)) {
     Item* item = by_handle(saved->handle);
@@ -592,6 +660,14 @@ void Engine::Impl::tick() {
                            : now - item.metadata_at >= kStartupUnread)) {
       end_startup(item);
     }
+    if (item.metadata && !item.file_path.empty()) {
+      struct stat info {};
+      if (::stat(item.file_path.c_str(), &info) != 0 && errno == ENOENT &&
+          item.handle.status({}).total_done > 0) {
+        start_over(item);
+        continue;
+      }
+    }
     if (item.role == Role::next) item.handle.set_download_limit(download_limit(item));
     // Without peers nothing but the service can give the metadata: it is asked at once.
     const auto grace = options.peers ? options.metadata_grace : std::chrono::milliseconds(0);
@@ -611,14 +687,14 @@ void Engine::Impl::tick() {
     }
     if (now - item.opened < options.source_timeout) continue;
     if (!item.metadata) {
-      fail(item, "no-source");
+      fail(item, words::kNoSource);
     } else if (!item.got_payload) {
       const lt::torrent_status status = item.handle.status({});
       if (status.is_seeding) continue;
       if (status.total_payload_download > 0) {
         item.got_payload = true;
       } else if (status.total_done == 0) {
-        fail(item, "no-source");
+        fail(item, words::kNoSource);
       }
     }
   }
@@ -652,7 +728,7 @@ void Engine::Impl::fetch_metadata(std::string hash, std::string service_url) {
   if (ec || hex_of(ti.info_hashes().v1) != hash) {
     // The service named a torrent whose content is not the one asked for.
     item.handle.pause();
-    fail(item, "metadata-mismatch");
+    fail(item, words::kMetadataMismatch);
     return;
   }
   if (item.role != Role::seed) {
@@ -710,9 +786,19 @@ void Engine::stop() {
   d.session.reset();
 }
 
-std::string Engine::open(const QvodAddress& address, Role role) {
+Opened Engine::open(const QvodAddress& address, Role role) {
   Impl& d = *impl_;
   std::lock_guard lock(d.mutex);
+  const auto found = d.items.find(address.hash);
+  if (found != d.items.end()) {
+    // What the metadata proves is not given up for an address that contradicts it.
+    const Item& known = found->second;
+    const std::uint64_t proven = known.proven
+                                     ? static_cast<std::uint64_t>(known.proven->total_size())
+                                 : known.metadata ? known.address.size
+                                                  : 0;
+    if (proven != 0 && proven != address.size) return {{}, std::string(words::kMetadataMismatch)};
+  }
   if (role == Role::play) {
     for (auto& [hash, other] : d.items) {
       if (other.role == Role::play && hash != address.hash) {
@@ -721,29 +807,48 @@ std::string Engine::open(const QvodAddress& address, Role role) {
       }
     }
   }
-  if (const auto it = d.items.find(address.hash); it != d.items.end()) {
-    Item& item = it->second;
+  if (found != d.items.end()) {
+    Item& item = found->second;
     if (item.role != Role::seed && !(item.role == Role::play && role == Role::next)) {
       item.role = role;
     }
+    if (item.proven) {
+      // Refused before for a wrong size; this address has the size its metadata proves.
+      item.address = address;
+      item.error.clear();
+      item.opened = Clock::now();
+      item.startup = item.role == Role::play && d.options.startup_time.count() > 0;
+      d.save_item_file(item);
+      lt::add_torrent_params params;
+      params.ti = std::make_shared<lt::torrent_info>(*item.proven);
+      params.flags |= lt::torrent_flags::upload_mode;
+      item.proven.reset();
+      d.add_to_session(item, std::move(params));
+      return {item.token, {}};
+    }
+    if (!item.metadata && item.address.size != address.size) {
+      // Neither size is proven yet: the latest open's is the one the metadata will be held to.
+      item.address.size = address.size;
+      d.save_item_file(item);
+    }
     if (item.role != Role::play && item.startup) d.end_startup(item);
-    if (item.error == "no-source") {
-      // Asked again: look for sources afresh.
+    if (item.error == words::kNoSource || item.error == words::kMetadataMismatch) {
+      // Asked again: look for sources (and metadata) afresh.
       item.error.clear();
       item.opened = Clock::now();
       item.metadata_asked = item.metadata_failed = false;
       if (item.handle.is_valid()) item.handle.resume();
     }
     d.apply_role(item);
-    return item.token;
+    return {item.token, {}};
   }
   Item& item = d.new_item(address);
   item.role = role;
   item.startup = role == Role::play && d.options.startup_time.count() > 0;
   item.save_path = d.options.download_folder;
   if (!folder_writable(item.save_path)) {
-    d.fail(item, "unwritable-folder");
-    return item.token;
+    d.fail(item, words::kUnwritableFolder);
+    return {item.token, {}};
   }
   d.save_item_file(item);
   lt::add_torrent_params params;
@@ -758,7 +863,7 @@ std::string Engine::open(const QvodAddress& address, Role role) {
     d.fetchers.emplace_back(
         [&d, h = address.hash, url = d.options.service_url] { d.fetch_metadata(h, url); });
   }
-  return item.token;
+  return {item.token, {}};
 }
 
 std::optional<ItemStatus> Engine::status(const std::string& hash) {
@@ -777,21 +882,24 @@ std::optional<ItemStatus> Engine::status(const std::string& hash) {
   out.rate = st.download_payload_rate / 1024;
   out.downloaded = st.total_payload_download;
   out.peers = st.num_peers;
+  using words::ItemState;
+  const auto word = [](ItemState state) { return std::string(words::state_word(state)); };
   if (!item.error.empty()) {
-    out.state = "error";
+    out.state = word(ItemState::error);
     out.error = item.error;
     out.rate = 0;
   } else if (!item.metadata) {
-    out.state = st.num_peers > 0 || item.metadata_asked ? "metadata" : "connecting";
+    out.state =
+        word(st.num_peers > 0 || item.metadata_asked ? ItemState::metadata : ItemState::connecting);
   } else if (static_cast<std::uint64_t>(st.total_done) >= item.address.size) {
-    out.state = "finished";
+    out.state = word(ItemState::finished);
   } else if (std::any_of(item.readers.begin(), item.readers.end(),
                          [](const auto& r) { return r.second.waiting; })) {
-    out.state = "buffering";
+    out.state = word(ItemState::buffering);
   } else if (st.num_peers == 0 && st.total_done == 0) {
-    out.state = "connecting";
+    out.state = word(ItemState::connecting);
   } else {
-    out.state = "downloading";
+    out.state = word(ItemState::downloading);
   }
   return out;
 }
@@ -895,19 +1003,22 @@ Readable Engine::wait_readable(const std::string& hash, int reader, std::uint64_
     const auto it = d.items.find(hash);
     if (it == d.items.end()) return {};
     Item& item = it->second;
-    if (!item.error.empty() || offset >= item.address.size) return {};
+    if (offset >= item.address.size) return {};
+    const bool failed = !item.error.empty();
     Reader& me = item.readers[reader];
     me.offset = offset;
     if (item.metadata && item.handle.is_valid()) {
       const auto piece_length = static_cast<std::uint64_t>(item.piece_length);
       const int piece = static_cast<int>(offset / piece_length);
-      if (item.startup && !item.startup_read) {
-        item.startup_read = true;
-        item.startup_until = Clock::now() + d.options.startup_time;
-      } else if (item.startup && Clock::now() >= item.startup_until) {
-        d.end_startup(item);
+      if (!failed) {
+        if (item.startup && !item.startup_read) {
+          item.startup_read = true;
+          item.startup_until = Clock::now() + d.options.startup_time;
+        } else if (item.startup && Clock::now() >= item.startup_until) {
+          d.end_startup(item);
+        }
+        d.aim(item, reader, piece);
       }
-      d.aim(item, reader, piece);
       if (item.handle.have_piece(lt::piece_index_t{piece})) {
         // Every whole verified piece that follows may go out in the same answer.
         std::uint64_t end = (static_cast<std::uint64_t>(piece) + 1) * piece_length;
@@ -917,8 +1028,12 @@ Readable Engine::wait_readable(const std::string& hash, int reader, std::uint64_
         }
         end = std::min(end, item.address.size);
         me.waiting = false;
-        return Readable{item.file_path, std::min(end - offset, wanted)};
+        return Readable{item.file_path, std::min(end - offset, wanted), {}};
       }
+    }
+    if (failed) {
+      me.waiting = false;
+      return Readable{{}, 0, item.error};
     }
     me.waiting = true;
     d.changed.wait_for(lock, std::chrono::milliseconds(200));

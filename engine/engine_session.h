@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine_words.h"
 #include "qvod_address.h"
 
 namespace pelmora::engine {
@@ -59,6 +60,13 @@ struct StreamTarget {
 struct Readable {
   std::string path;          // the file to read them from
   std::uint64_t length = 0;  // verified bytes from the position on (0: none, give up)
+  std::string error;         // with none: the item's error, when that is why
+};
+
+// The outcome of an open: the item's stream token, or why the address was refused.
+struct Opened {
+  std::string token;
+  std::string error;
 };
 
 // The terminal's one BitTorrent session and the items it holds. Every member may be called from
@@ -76,8 +84,10 @@ class Engine {
   void stop();
   int listen_port() const;
 
-  // Opens the item of `address` (adding it when new) in `role`; returns its stream token.
-  std::string open(const QvodAddress& address, Role role);
+  // Opens the item of `address` (adding it when new) in `role`. An address whose SIZE its
+  // item's verified metadata contradicts is refused ("metadata-mismatch") and changes nothing:
+  // a wrong address never blocks the right one.
+  Opened open(const QvodAddress& address, Role role);
   std::optional<ItemStatus> status(const std::string& hash);
   // The item falls back to the background; it keeps downloading and sharing.
   bool close(const std::string& hash);
@@ -91,8 +101,9 @@ class Engine {
   int add_reader(const std::string& hash);
   void remove_reader(const std::string& hash, int reader);
   // Waits until the piece holding `offset` has passed its hash and returns how many verified
-  // bytes follow from there (at most `wanted`). Gives 0 when the item fails, the engine stops or
-  // `keep_waiting` says no.
+  // bytes follow from there (at most `wanted`). Verified bytes are given also while the item is
+  // in error; gives 0 (with the error) when the item fails before the piece is there, and 0 when
+  // the engine stops or `keep_waiting` says no.
   Readable wait_readable(const std::string& hash, int reader, std::uint64_t offset,
                          std::uint64_t wanted, const std::function<bool()>& keep_waiting);
 

@@ -12,7 +12,7 @@
 #include "control_server.h"
 #include "engine_session.h"
 #include "percent.h"
-#include "playback/engine_files.h"
+#include "player_settings.h"
 #include "runtime_files.h"
 #include "terminal_options.h"
 
@@ -94,9 +94,9 @@ int main(int argc, char** argv) {
 
   EngineOptions engine_options;
   const std::string configured =
-      pelmora::playback::engine::save_folder(options.player_folder + "/");
-  engine_options.download_folder = download_folder(
-      configured, options.player_folder, pelmora::playback::engine::default_save_folder());
+      configured_save_folder(options.player_folder, default_save_folder());
+  engine_options.download_folder =
+      download_folder(configured, options.player_folder, default_save_folder());
   engine_options.state_folder = options.player_folder + "/engine-state";
   engine_options.service_url = options.service_url;
   engine_options.web_seed = options.web_seed;

@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev libtorrent-rasterbar-dev
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev qt6-translations-l10n
   dbus dpkg-dev desktop-file-utils python3-dbusmock
+  # Independent BitTorrent clients the engine terminal is tried against.
+  aria2 transmission-cli qbittorrent-nox mktorrent
 )
 # Extra groups, asked for by name: "desktop" (Qt, WebEngine, mpv), "media" (demo clips),
 # "window-tests" (Xvfb and friends), "browser" (headless Chromium for page checks), "fuzz"

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -99,8 +100,11 @@ class Terminal {
     std::filesystem::create_directories(setup_.runtime_folder);
     std::filesystem::create_directories(setup_.player_folder);
     if (setup_.wait_for_endpoint) std::filesystem::remove(endpoint_file());
-    std::vector<std::string> args = {PELMORA_TERMINAL, "--player-folder", setup_.player_folder,
-                                     "--service", setup_.service_url};
+    // Another build of the terminal may be tried against the same tests.
+    const char* program = std::getenv("PELMORA_TERMINAL_UNDER_TEST");
+    std::vector<std::string> args = {program != nullptr ? program : PELMORA_TERMINAL,
+                                     "--player-folder", setup_.player_folder, "--service",
+                                     setup_.service_url};
     args.insert(args.end(), setup_.arguments.begin(), setup_.arguments.end());
     // Everything the child needs is made here: between fork and exec a child of this
     // many-threaded process may not allocate (another thread may have held the allocator's lock

@@ -2,6 +2,11 @@
 // come from, what the stream server answers, and how the terminal fails.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+
 #include <atomic>
 #include <filesystem>
 #include <future>
@@ -249,7 +254,9 @@ TEST_F(TerminalRoad, RefusesAddressesOutsideTheGrammar) {
   for (const std::string& address : std::vector<std::string>{
            "qvod://12|" + clip_.hash + "|a.mp4", "http://example.invalid/a.mp4",
            "qvod://0|" + clip_.hash + "|a.mp4|", "qvod://12|" + clip_.hash.substr(1) + "|a.mp4|",
-           "qvod://12|" + clip_.hash + "|../a.mp4|", ""}) {
+           "qvod://12|" + clip_.hash + "|../a.mp4|", "",
+           // A name no file system takes: refused before anything is fetched.
+           "qvod://12|" + clip_.hash + "|" + std::string(300, 'a') + ".mp4|"}) {
     SCOPED_TRACE(address);
     const Got got =
         player->control("open?address=" + engine::percent_encode(address) + "&role=play");
@@ -309,6 +316,168 @@ TEST_F(TerminalRoad, ASecondStartHandsOverAndEnds) {
   EXPECT_EQ(first->status(clip_.hash)["state"], "finished");
   EXPECT_EQ(first->stop(), 0);
   EXPECT_FALSE(std::filesystem::exists(first->endpoint_file()));
+}
+
+// An address with a wrong SIZE is refused by the metadata without blocking the right one, in
+// this run and after a restart; the saved state keeps only the proven size.
+TEST_F(TerminalRoad, AWrongSizeIsRefusedWithoutBlockingTheRightOne) {
+  start_service();
+  const std::string wrong = "qvod://" + std::to_string(clip_.bytes.size() + 1) + "|" + clip_.hash +
+                            "|" + clip_.name + "|";
+  auto player = terminal("player", {"--no-peers"});
+  ASSERT_FALSE(player->open(wrong).empty());
+  EXPECT_EQ(player->wait_state(clip_.hash, "error", 10)["error"], "metadata-mismatch");
+  EXPECT_EQ(player->stop(), 0);
+
+  player = terminal("player", {"--no-peers"});
+  const std::string stream = player->open(clip_.address());
+  ASSERT_FALSE(stream.empty());
+  EXPECT_TRUE(http_get(stream).body == clip_.bytes);
+  EXPECT_EQ(player->wait_state(clip_.hash, "finished")["permille"], "1000");
+  const Got refused = player->control("open?address=" + engine::percent_encode(wrong));
+  EXPECT_EQ(refused.status, 409);
+  EXPECT_EQ(refused.body, "error=metadata-mismatch\n");
+  EXPECT_EQ(player->status(clip_.hash)["state"], "finished");
+  EXPECT_EQ(player->stop(), 0);
+
+  const std::string saved =
+      read_file(folder_.path() + "/player/player/engine-state/" + clip_.hash + ".item");
+  EXPECT_NE(saved.find("size=" + std::to_string(clip_.bytes.size()) + "\n"), std::string::npos)
+      << saved;
+  player = terminal("player", {"--no-peers"});
+  EXPECT_EQ(player->wait_state(clip_.hash, "finished")["permille"], "1000");
+}
+
+// The stream of an item in error answers the error instead of a promise of bytes; every 416
+// names the size.
+TEST_F(TerminalRoad, AStreamAnswersItsItemsErrorAndEvery416NamesTheSize) {
+  start_service();
+  const std::string gone = service_->base_url();
+  service_ = nullptr;
+  const auto player = terminal("player", {"--source-timeout", "1"}, gone);
+  const std::string stream = player->open(clip_.address());
+  ASSERT_EQ(player->wait_state(clip_.hash, "error", 10)["error"], "no-source");
+  const Got failed = http_get(stream, "", 5);
+  EXPECT_EQ(failed.status, 503);
+  EXPECT_EQ(failed.body, "error=no-source\n");
+
+  start_service();
+  const auto served = terminal("served", {"--no-peers"});
+  const std::string good = served->open(clip_.address());
+  const std::string size = std::to_string(clip_.bytes.size());
+  for (const std::string& range :
+       std::vector<std::string>{size + "-", "-0", "5-3", "x-y", size + "-" + size + "0"}) {
+    SCOPED_TRACE(range);
+    Got got = http_get(good, range);
+    if (got.status == 416) {
+      EXPECT_EQ(got.headers["Content-Range"], "bytes */" + size);
+    } else {
+      EXPECT_EQ(got.status, 200);
+      EXPECT_TRUE(got.body == clip_.bytes);
+    }
+  }
+}
+
+// Idle and trickling local connections without a token (they send a header line now and then)
+// do not hold up the player's status calls and stream reads.
+TEST_F(TerminalRoad, StrangersConnectionsCannotStallThePlayer) {
+  start_service();
+  const auto player = terminal("player", {"--no-peers"});
+  const std::string stream = player->open(clip_.address());
+  ASSERT_FALSE(stream.empty());
+  const std::string origin = stream.substr(7, stream.find("/stream/") - 7);
+  const int port = std::stoi(origin.substr(origin.find(':') + 1));
+  const auto connect_one = [port] {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+  };
+  std::atomic<bool> done{false};
+  // 100 idle connections, and 100 that send a request line and then a header line every 300 ms,
+  // each connected again whenever the terminal closes it.
+  std::thread strangers([&] {
+    std::vector<int> idle, trickling;
+    for (int i = 0; i < 100; ++i) idle.push_back(connect_one());
+    for (int i = 0; i < 100; ++i) {
+      trickling.push_back(connect_one());
+      ::send(trickling.back(), "GET /stream/x HTTP/1.1\r\n", 24, MSG_NOSIGNAL);
+    }
+    while (!done) {
+      for (int& fd : trickling) {
+        if (::send(fd, "X-A: b\r\n", 8, MSG_NOSIGNAL) < 0) {
+          ::close(fd);
+          fd = connect_one();
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    for (int fd : idle) ::close(fd);
+    for (int fd : trickling) ::close(fd);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the strangers are all there
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  int calls = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto asked = std::chrono::steady_clock::now();
+    const Got status = http_get(player->base() + "status?hash=" + clip_.hash, "", 3);
+    const Got read = http_get(stream, "0-99", 3);
+    EXPECT_EQ(status.status, 200);
+    EXPECT_EQ(read.body, clip_.bytes.substr(0, 100));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+    ++calls;
+  }
+  done = true;
+  strangers.join();
+  EXPECT_GE(calls, 4);
+}
+
+// The download folder removed mid-download is made again at once and the item fetched afresh;
+// a full folder is its own error, and what was verified before stays readable.
+TEST_F(TerminalRoad, StorageFaultsShowAtOnceAndKeepWhatWasVerified) {
+  const std::size_t size = 24 * kPiece;
+  const SampleItem big = make_sample(media_, "p102-s1-e06.mp4", size, 7);
+  start_service();
+  {
+    const auto player = terminal("removed", {"--no-peers", "--download-limit", "2048"});
+    ASSERT_FALSE(player->open(big.address(), "next").empty());
+    auto status = player->status(big.hash);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::stoi(status["permille"]) < 200 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      status = player->status(big.hash);
+    }
+    std::filesystem::remove_all(downloads("removed"));
+    const auto removed = std::chrono::steady_clock::now();
+    while (!std::filesystem::exists(downloads("removed")) &&
+           std::chrono::steady_clock::now() - removed < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - removed, std::chrono::seconds(1));
+    EXPECT_EQ(player->wait_state(big.hash, "finished")["permille"], "1000");
+    EXPECT_TRUE(read_file(downloads("removed") + "/" + big.name) == big.bytes);
+  }
+
+  // A folder of 2 MiB on a file system of its own (mounting needs root).
+  const std::string full = downloads("full");
+  std::filesystem::create_directories(full);
+  if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=2m") != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here";
+  }
+  {
+    const auto player = terminal("full", {"--no-peers", "--startup-time", "0"});
+    const std::string stream = player->open(big.address());
+    auto status = player->wait_state(big.hash, "error", 10);
+    EXPECT_EQ(status["error"], "folder-full");
+    EXPECT_GE(std::stoi(status["permille"]), 40);
+    const Got head = http_get(stream, "0-" + std::to_string(kPiece - 1), 5);
+    EXPECT_EQ(head.status, 206);
+    EXPECT_TRUE(head.body == big.bytes.substr(0, kPiece));
+  }
+  ::umount2(full.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -39,9 +39,14 @@ TEST(EngineAddressTest, TakesApartOnlyTheExactForm) {
            "qvod://99999999999999999999|" + kHash + "|a.mp4|",  // beyond any size
            "qvod://5|" + kHash.substr(1) + "|a.mp4|",           // 39 digits
            "qvod://5|" + kHash.substr(1) + "g|a.mp4|",          // not hex
-           "qvod://5|" + kHash + "||",                          // no name
-           "qvod://5|" + kHash + "|a|b|",                       // a bar in the name
-           "QVOD://5|" + kHash + "|a.mp4|",  // the scheme as the engine writes it
+           // The engine's own grammar: a NAME that cannot be a file name in the download folder.
+           "qvod://5|" + kHash + "|../a.mp4|",
+           "qvod://5|" + kHash + "|a/b.mp4|",
+           "qvod://5|" + kHash + "|..|",
+           "qvod://5|" + kHash + "|a\tb.mp4|",
+           "qvod://5|" + kHash + "|" + std::string(256, 'a') + "|",
+           "qvod://5|" + kHash + "||",     // no name
+           "qvod://5|" + kHash + "|a|b|",  // a bar in the name
            "http://5|" + kHash + "|a.mp4|",
        }) {
     EXPECT_FALSE(parse_engine_address(bad)) << bad;

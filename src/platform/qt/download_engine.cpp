@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <charconv>
 
+#include "engine_words.h"
+#include "qvod_address.h"
+
 namespace pelmora::platform::qt {
 
 namespace {
-
-constexpr std::string_view kScheme = "qvod://";
-
-bool hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // A whole decimal number without sign; nothing when the text is not one.
 std::optional<std::uint64_t> decimal(std::string_view text) {
@@ -31,39 +28,32 @@ int bounded(std::string_view text, int low, int high) {
 
 EngineStatus::State state_named(std::string_view name) {
   using State = EngineStatus::State;
-  if (name == "connecting") return State::kConnecting;
-  if (name == "metadata") return State::kMetadata;
-  if (name == "buffering") return State::kBuffering;
-  if (name == "downloading") return State::kDownloading;
-  if (name == "finished") return State::kFinished;
-  if (name == "error") return State::kError;
+  using engine::words::ItemState;
+  const std::optional<ItemState> state = engine::words::parse_state(name);
+  if (!state) return State::kUnknown;
+  switch (*state) {
+    case ItemState::connecting:
+      return State::kConnecting;
+    case ItemState::metadata:
+      return State::kMetadata;
+    case ItemState::buffering:
+      return State::kBuffering;
+    case ItemState::downloading:
+      return State::kDownloading;
+    case ItemState::finished:
+      return State::kFinished;
+    case ItemState::error:
+      return State::kError;
+  }
   return State::kUnknown;
 }
 
 }  // namespace
 
 std::optional<EngineAddress> parse_engine_address(std::string_view address) {
-  if (!address.starts_with(kScheme)) return std::nullopt;
-  std::string_view rest = address.substr(kScheme.size());
-  if (!rest.ends_with('|')) return std::nullopt;
-  rest.remove_suffix(1);
-  const auto first = rest.find('|');
-  if (first == std::string_view::npos) return std::nullopt;
-  const auto second = rest.find('|', first + 1);
-  if (second == std::string_view::npos) return std::nullopt;
-  EngineAddress parsed;
-  const std::optional<std::uint64_t> size = decimal(rest.substr(0, first));
-  if (!size || *size == 0) return std::nullopt;
-  parsed.size = *size;
-  const std::string_view hash = rest.substr(first + 1, second - first - 1);
-  if (hash.size() != 40 || !std::all_of(hash.begin(), hash.end(), hex_digit)) return std::nullopt;
-  parsed.hash.resize(hash.size());
-  std::transform(hash.begin(), hash.end(), parsed.hash.begin(), [](char c) {
-    return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  parsed.name = std::string(rest.substr(second + 1));
-  if (parsed.name.empty() || parsed.name.find('|') != std::string::npos) return std::nullopt;
-  return parsed;
+  const std::optional<engine::QvodAddress> parsed = engine::parse_qvod_address(address);
+  if (!parsed) return std::nullopt;
+  return EngineAddress{parsed->size, parsed->hash, parsed->name};
 }
 
 EngineStatus parse_engine_status(std::string_view body) {
@@ -92,8 +82,8 @@ EngineStatus parse_engine_status(std::string_view body) {
 }
 
 PlayFailure engine_failure(std::string_view error) {
-  if (error == "no-source") return PlayFailure::kNoSource;
-  if (error == "unwritable-folder") return PlayFailure::kUnwritableFolder;
+  if (error == engine::words::kNoSource) return PlayFailure::kNoSource;
+  if (error == engine::words::kUnwritableFolder) return PlayFailure::kUnwritableFolder;
   return PlayFailure::kUnreachable;
 }
 

@@ -19,8 +19,9 @@ struct EngineAddress {
   std::string name;
 };
 
-// Nothing unless the address is exactly that form: SIZE decimal and above 0, HASH 40 hex
-// digits, NAME not empty.
+// Nothing unless the address is exactly that form, by the engine's own grammar
+// (engine/protocol/qvod_address.h): SIZE decimal and above 0, HASH 40 hex digits, NAME a name
+// the file can have in the download folder.
 std::optional<EngineAddress> parse_engine_address(std::string_view address);
 
 // What the engine's terminal says about one item.

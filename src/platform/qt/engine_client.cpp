@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "engine_words.h"
+
 namespace pelmora::platform::qt {
 
 namespace {
@@ -88,7 +90,7 @@ void EngineClient::open(const std::string& address, Role role, Opened done) {
   const std::optional<EngineAddress> parsed = parse_engine_address(address);
   if (!parsed) {
     // Answered from the event loop, as every other answer is.
-    QTimer::singleShot(0, this, [done] { done({}, "bad-address"); });
+    QTimer::singleShot(0, this, [done] { done({}, std::string(engine::words::kBadAddress)); });
     return;
   }
   items_.try_emplace(parsed->hash);
@@ -101,14 +103,15 @@ void EngineClient::ask_open(const std::string& address, Role role, Opened done,
   QPointer<EngineClient> self(this);
   with_endpoint(
       [=, this](const std::string& base) {
-        const std::string url = base + "open?address=" + percent(address) +
-                                "&role=" + (role == Role::kPlay ? "play" : "next");
+        const std::string url =
+            base + "open?address=" + percent(address) + "&role=" +
+            std::string(role == Role::kPlay ? engine::words::kRolePlay : engine::words::kRoleNext);
         get(url, [=, this](int http_status, const std::string& body) {
           if (!self) return;
           if (http_status == 200 && !first_line(body).empty()) {
             done(first_line(body), {});
-          } else if (http_status == 400 || http_status == 404) {
-            done({}, refusal_reason(body, "bad-address"));
+          } else if (http_status == 400 || http_status == 404 || http_status == 409) {
+            done({}, refusal_reason(body, std::string(engine::words::kBadAddress)));
           } else if (now_ms() < deadline_ms) {
             // Not reachable, or a token of a terminal that has ended since: look again.
             base_.clear();
@@ -135,7 +138,8 @@ void EngineClient::close(const std::string& address) {
 
 EngineStatus EngineClient::status(const std::string& address) const {
   const std::optional<EngineAddress> parsed = parse_engine_address(address);
-  if (!parsed) return EngineStatus{EngineStatus::State::kError, 0, 0, "bad-address"};
+  if (!parsed)
+    return EngineStatus{EngineStatus::State::kError, 0, 0, std::string(engine::words::kBadAddress)};
   const auto item = items_.find(parsed->hash);
   return item != items_.end() ? item->second.status : EngineStatus{};
 }

@@ -39,7 +39,9 @@ std::optional<QvodAddress> parse_qvod_address(std::string_view text) {
     size = size * 10 + digit;
   }
   if (size == 0 || !is_info_hash(hash)) return std::nullopt;
-  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  if (name.empty() || name == "." || name == ".." || name.size() > kMaxNameBytes) {
+    return std::nullopt;
+  }
   for (char c : name) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '/' || c == '\\' || u < 0x20 || u == 0x7f) return std::nullopt;
