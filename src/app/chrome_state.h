@@ -11,8 +11,8 @@ enum class ListOnView { kNetwork, kLocal };
 // leaves ("关闭声音"), in which the first click only turns the sound on, as it already is.
 enum class MuteButton { kSoundOn, kMuted, kAfterVolumeKey };
 
-// The window's toggles as typed values. The controls are drawn from them (tooltips, button
-// cells, captions); nothing reads a control back to learn them.
+// The window's state as typed values: its toggles, frame and tabs. The controls are drawn from
+// them (tooltips, button cells, captions); nothing reads a control back to learn them.
 struct ChromeState {
   bool playing = false;  // the play / pause button offers pause
   MuteButton mute = MuteButton::kSoundOn;
@@ -25,6 +25,24 @@ struct ChromeState {
   bool status_says_stopped = false;
   // The title of what plays, as the transport bar and compact mode show it.
   std::string title;
+
+  // The frame and the tabs.
+  bool topmost = false;      // the window is on top (pinned, or in compact mode)
+  int mini_mode = 0;         // 1 in compact mode
+  int cur_tab = 8;           // the main tab on view
+  int cur_side_tab = 12;     // the side panel's sub-tab on view
+  int tv_page = 0;           // which page the TV and music pane holds: 1 TV, 2 music
+  int skin_loaded = 0;       // 1 once a skin's strips are loaded
+  bool resizing = false;     // a border resize is under way
+  bool moving = false;       // the last move over the surface was a drag
+  int min_w = 0, min_h = 0;  // the size limits handed to the window system (pixels)
+  int max_w = 0, max_h = 0;
+  bool compact_title_wraps = false;  // compact mode's title label wraps
+  // The panes: the catalogue's and the advert pane's last load failed (1).
+  int home_error = 0;
+  int ad_error = 0;
+  // The history row the list pane's menu was opened on.
+  std::string list_link;
 };
 
 }  // namespace pelmora::app

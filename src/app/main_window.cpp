@@ -167,7 +167,7 @@ void BA1::Form_Load() {
   const platform::Rect work_area = services_.screen.work_area();
   hook_minmax(0, 0, work_area.width, work_area.height);
 
-  skin_loaded = 0;
+  chrome.skin_loaded = 0;
   const settings::Settings& options = settings_store.get();
   user_id = options.user_id;
   version = options.version;
@@ -175,8 +175,8 @@ void BA1::Form_Load() {
     set_width(static_cast<int>(options.width_twips));
     set_height(static_cast<int>(options.height_twips));
   }
-  cur_tab = 8;
-  cur_side_tab = 12;
+  chrome.cur_tab = 8;
+  chrome.cur_side_tab = 12;
   p_p(0);
 
   Web1.navigate(config_.service_url);
@@ -192,9 +192,9 @@ void BA1::Form_Load() {
 
   tray_add();
 
-  tv_page = 0;
-  home_error = 0;
-  ad_error = 0;
+  chrome.tv_page = 0;
+  chrome.home_error = 0;
+  chrome.ad_error = 0;
   exit_recommendation = false;
   if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
   set_key_preview(true);

@@ -139,17 +139,6 @@ class BA1 : public platform::Form, public lists::ListPageView {
   ChromeState chrome;
   // The engine's folder, ends in "/"; empty until learned (start-up check, settings).
   std::string player_dir;
-  // Panes.
-  int home_error = 0;
-  int ad_error = 0;
-  // Frame and tabs.
-  bool topmost = false;
-  int mini_mode = 0;
-  int cur_tab = 8;
-  int cur_side_tab = 12;
-  int tv_page = 0;
-  int skin_loaded = 0;
-  std::string list_link;
   // Values taken at load.
   // The settings, read from "config.dll" once and again whenever the file changed.
   settings::Store settings_store{""};
@@ -400,17 +389,6 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // The main menu button pops up the tray form's menu `r_m` at (x, y) in form pixels; the tray
   // form sets this when it is made. Until then the button only repaints.
   std::function<void(int x, int y)> pop_up_main_menu;
-
-  // Frame state: a border resize is under way; the last move over the surface was a drag.
-  bool resizing = false;
-  bool moving = false;
-  // The size limits handed to the window system (pixels).
-  int min_w = 0;
-  int min_h = 0;
-  int max_w = 0;
-  int max_h = 0;
-  // The compact title label ni_bo1 wraps (its AutoSize is off and WordWrap on).
-  bool compact_title_wraps = false;
 
  private:
   // Shell helpers.

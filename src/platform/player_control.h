@@ -31,6 +31,7 @@ enum class PlayFailure : int {
   kBrokenFile,         // the format was recognised, but nothing in it can be played
   kNoSource,           // the download engine found nowhere to get the item from in time
   kUnwritableFolder,   // the download engine cannot write into the download folder
+  kFolderFull,         // the download folder's disk is full
 };
 
 // Everything the once-a-second status monitor reads from the player in one step.

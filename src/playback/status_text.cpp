@@ -61,6 +61,8 @@ std::optional<std::string> failure_text(platform::PlayFailure failure) {
       return "播放失败：找不到资源";
     case platform::PlayFailure::kUnwritableFolder:
       return "播放失败：下载文件夹无法写入";
+    case platform::PlayFailure::kFolderFull:
+      return "播放失败：下载文件夹所在磁盘已满";
   }
   return std::nullopt;
 }

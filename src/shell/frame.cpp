@@ -309,7 +309,7 @@ void BA1::hide_to_tray() {
 
 void BA1::zhi_d(int on_top) {
   set_top_most(on_top == 1);
-  topmost = on_top == 1;
+  chrome.topmost = on_top == 1;
 }
 
 void BA1::resize_hit(int action, int x, int y) {
@@ -322,15 +322,15 @@ void BA1::resize_hit(int action, int x, int y) {
     case 1:
       set_cursor(zone.cursor);
       if (zone.hit_code != frame::kNoHit) {
-        resizing = true;
+        chrome.resizing = true;
         release_mouse_capture();
         start_system_resize(frame::edge_of(zone.hit_code));
       }
       break;
     case 2:
       set_cursor(Cursor::kDefault);
-      if (resizing && !moving) {
-        resizing = false;
+      if (chrome.resizing && !chrome.moving) {
+        chrome.resizing = false;
         set_capture();
       }
       break;
@@ -347,11 +347,11 @@ void BA1::Form_MouseMove(const MouseEvent& event) {
   const bool left_down = event.button == MouseButton::kLeft;
   if (within && !frame::in_interior(event.x, event.y, W, H) && !left_down) {
     resize_hit(0, event.x, event.y);
-    moving = false;
+    chrome.moving = false;
     return;
   }
   set_cursor(Cursor::kDefault);
-  moving = true;
+  chrome.moving = true;
   // The free surface below the top band and between the side bands drags the window (the
   // bottom band too, while the button is held); child controls never drag.
   if (window_state() != WindowState::kMaximized && left_down && event.y > frame::kBand &&
@@ -365,7 +365,7 @@ void BA1::Form_MouseDown(const MouseEvent& event) {
   if (window_state() == WindowState::kMaximized) return;
   if (frame::in_interior(event.x, event.y, scale_width(), scale_height())) return;
   resize_hit(1, event.x, event.y);
-  moving = false;
+  chrome.moving = false;
   // The size is saved when the window system's resize is over, and only then.
   if (system_drag_active()) {
     size_save_pending_ = true;
@@ -381,27 +381,27 @@ void BA1::system_drag_ended(const platform::SystemDrag&) {
 }
 
 void BA1::save_window_size() {
-  if (mini_mode != 0) return;
+  if (chrome.mini_mode != 0) return;
   settings_store.write_option(settings::keys::kWidth, std::to_string(width()));
   settings_store.write_option(settings::keys::kHeight, std::to_string(height()));
 }
 
 void BA1::Form_MouseUp(const MouseEvent& event) {
   resize_hit(2, event.x, event.y);
-  moving = false;
+  chrome.moving = false;
 }
 
 void BA1::Form_DblClick() {
-  if (mini_mode == 0) npc_Click(1);
+  if (chrome.mini_mode == 0) npc_Click(1);
 }
 
 void BA1::hook_minmax(int min_width, int min_height, int max_width, int max_height) {
   const platform::Rect screen = services().screen.geometry();
-  min_w = min_width;
-  min_h = min_height;
-  max_w = max_width != 0 ? max_width : screen.width;
-  max_h = max_height != 0 ? max_height : screen.height;
-  set_window_limits({min_w, min_h, max_w, max_h});
+  chrome.min_w = min_width;
+  chrome.min_h = min_height;
+  chrome.max_w = max_width != 0 ? max_width : screen.width;
+  chrome.max_h = max_height != 0 ? max_height : screen.height;
+  set_window_limits({chrome.min_w, chrome.min_h, chrome.max_w, chrome.max_h});
 }
 
 void BA1::round_window() {

@@ -164,7 +164,7 @@ bool BA1::side_panel_shown() const {
 
 void BA1::Form_Resize() {
   if (window_state() == platform::WindowState::kMinimized) return;
-  if (mini_mode == 1) {
+  if (chrome.mini_mode == 1) {
     compact_layout();
     return;
   }
@@ -271,14 +271,14 @@ void BA1::qvod_Resize() {
   in.next_notice = next_s.rect();
   // The status text takes the size of its text in the normal window, a fixed width in compact
   // mode.
-  zhun.set_auto_size(mini_mode != 1);
+  zhun.set_auto_size(chrome.mini_mode != 1);
   in.status_text = zhun.rect();
   in.time_text = times.rect();
   in.bar_width = bo_foot.scale_width();
   in.form_width = scale_width();
   in.knob = bo_v.rect();
   in.volume = has_player() ? player()->volume() : 0;
-  in.compact = mini_mode == 1;
+  in.compact = chrome.mini_mode == 1;
   const layout::PlayerArea area = layout::player_area(in);
 
   qvod.move(area.picture);
@@ -321,7 +321,7 @@ void BA1::compact_layout() {
   ni_name.fit();
   ni_bo1.set_caption(ni_name.caption());
   const layout::CompactTitle title = layout::compact_title(ni_name.width(), jbi.left());
-  compact_title_wraps = title.wraps;
+  chrome.compact_title_wraps = title.wraps;
   if (title.wraps) {
     // Word wrap: as many lines as the text needs at that width.
     const int lines = title.width > 0 ? (ni_name.width() + title.width - 1) / title.width : 1;

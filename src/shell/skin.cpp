@@ -153,8 +153,8 @@ void BA1::p_p(int skin_number) {
     const int resource = skin::resource_number(skin_number, i);
     if (skin::carried(resource)) ppt[i].set_picture(std::to_string(resource));
   }
-  if (skin_loaded == 1) {
-    if (mini_mode == 1) {
+  if (chrome.skin_loaded == 1) {
+    if (chrome.mini_mode == 1) {
       // The compact window keeps its own frame and its full-width player: the normal frame and
       // the side panel split would paint a 105-pixel caption band over it and narrow the player.
       compact_layout();
@@ -163,10 +163,10 @@ void BA1::p_p(int skin_number) {
       side_panel_split();
     }
   }
-  skin_loaded = 1;
+  chrome.skin_loaded = 1;
   paint_all();
-  select_side_tab(cur_side_tab, 1);
-  npc_Click(cur_tab);
+  select_side_tab(chrome.cur_side_tab, 1);
+  npc_Click(chrome.cur_tab);
 }
 
 void BA1::paint_frame() {

@@ -40,13 +40,13 @@ void BA1::tab_click(int index) {
       break;
     case kTvTab:
       // The TV and music tabs share one pane: its page is loaded only when it changes.
-      if (tv_page != 1) Web9.navigate(service_url("tv"));
-      tv_page = 1;
+      if (chrome.tv_page != 1) Web9.navigate(service_url("tv"));
+      chrome.tv_page = 1;
       select_tab(kTvTab);
       break;
     case kMusicTab:
-      if (tv_page != 2) Web9.navigate(service_url("tv/mp3.htm"));
-      tv_page = 2;
+      if (chrome.tv_page != 2) Web9.navigate(service_url("tv/mp3.htm"));
+      chrome.tv_page = 2;
       select_tab(kMusicTab);
       break;
     case 11:
@@ -105,14 +105,14 @@ const char* side_tab_label(int index) {
 
 void BA1::select_tab(int index) {
   // The selected tab's button is disabled, so it takes neither clicks nor hover.
-  if (skin::is_tab(cur_tab)) {
-    const skin::Cell cell = skin::tab_cell(cur_tab, false);
-    paint_button(cur_tab, cell.strip, cell.from);
-    tab_pane(*this, cur_tab)->set_visible(false);
+  if (skin::is_tab(chrome.cur_tab)) {
+    const skin::Cell cell = skin::tab_cell(chrome.cur_tab, false);
+    paint_button(chrome.cur_tab, cell.strip, cell.from);
+    tab_pane(*this, chrome.cur_tab)->set_visible(false);
   }
-  if (npc.contains(cur_tab)) {
-    npc[cur_tab].refresh();
-    npc[cur_tab].set_enabled(true);
+  if (npc.contains(chrome.cur_tab)) {
+    npc[chrome.cur_tab].refresh();
+    npc[chrome.cur_tab].set_enabled(true);
   }
   if (skin::is_tab(index)) {
     npc[index].set_enabled(false);
@@ -121,16 +121,16 @@ void BA1::select_tab(int index) {
     tab_pane(*this, index)->set_visible(true);
     npc[index].refresh();
   }
-  cur_tab = index;
+  chrome.cur_tab = index;
 }
 
 void BA1::select_side_tab(int index, int force) {
-  if (index == cur_side_tab && force == 0) return;
-  if (skin::is_side_tab(cur_side_tab)) {
-    const skin::Cell cell = skin::side_tab_cell(cur_side_tab, false);
-    paint_button(cur_side_tab, cell.strip, cell.from);
-    side_tab_pane(*this, cur_side_tab)->set_visible(false);
-    npc[cur_side_tab].refresh();
+  if (index == chrome.cur_side_tab && force == 0) return;
+  if (skin::is_side_tab(chrome.cur_side_tab)) {
+    const skin::Cell cell = skin::side_tab_cell(chrome.cur_side_tab, false);
+    paint_button(chrome.cur_side_tab, cell.strip, cell.from);
+    side_tab_pane(*this, chrome.cur_side_tab)->set_visible(false);
+    npc[chrome.cur_side_tab].refresh();
   }
   if (skin::is_side_tab(index)) {
     const skin::Cell cell = skin::side_tab_cell(index, true);
@@ -140,17 +140,17 @@ void BA1::select_side_tab(int index, int force) {
     qk.set_caption(side_tab_label(index));
     npc[index].refresh();
   }
-  cur_side_tab = index;
+  chrome.cur_side_tab = index;
 }
 
 void BA1::enter_compact_mode() {
   // The TV and music pages have no player to keep on top.
-  if (cur_tab > kPlaybackTab) return;
+  if (chrome.cur_tab > kPlaybackTab) return;
   npc_Click(kPlaybackTab);
   set_window_state(platform::WindowState::kNormal);
   // Compact mode is always on top; the pin keeps the user's own choice.
   zhi_d(1);
-  mini_mode = 1;
+  chrome.mini_mode = 1;
   for (platform::Control* chrome :
        {static_cast<platform::Control*>(&bo_name), static_cast<platform::Control*>(&ni_name),
         static_cast<platform::Control*>(&soimg), static_cast<platform::Control*>(&soso),
@@ -171,7 +171,7 @@ void BA1::enter_compact_mode() {
 }
 
 void BA1::jbi_Click() {
-  mini_mode = 0;
+  chrome.mini_mode = 0;
   if (!chrome.pinned) zhi_d(0);
   ni_name.set_caption("Pelmora 3.0");
   bo_name.set_visible(true);

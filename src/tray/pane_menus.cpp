@@ -85,7 +85,7 @@ bool BA1::M_M1_oncontextmenu(const std::string&) {
 
 bool BA1::M_M3_oncontextmenu(const std::string& href) {
   if (href.find("open://") == std::string::npos) return false;
-  list_link = href;
+  chrome.list_link = href;
   popup_menu(tip_form().webc);
   return false;
 }
@@ -95,18 +95,19 @@ bool BA1::M_M5_oncontextmenu(const std::string& href) {
 }
 
 void BA1::CCC() {
-  if (list_link.find("//") == std::string::npos) return;
-  Web3.navigate("open://" + without(list_link, "open://"));
+  if (chrome.list_link.find("//") == std::string::npos) return;
+  // The row's own link, as a click on it would give it.
+  open_list_entry("open://" + without(chrome.list_link, "open://"));
 }
 
 void BA1::ddd() {
-  if (list_link.find("//") == std::string::npos) return;
-  Web3.navigate("delk://" + without(list_link, "open://"));
+  if (chrome.list_link.find("//") == std::string::npos) return;
+  delete_list_entry("delk://" + without(chrome.list_link, "open://"));
 }
 
 void BA1::eee() {
-  if (list_link.find("//") == std::string::npos) return;
-  std::string line_number = without(without(list_link, "open://"), "delk://");
+  if (chrome.list_link.find("//") == std::string::npos) return;
+  std::string line_number = without(without(chrome.list_link, "open://"), "delk://");
   if (line_number.ends_with('/')) line_number.pop_back();
 
   // A row of the program's own page names its record's check after the number ("3-5f0a12c4").
@@ -166,7 +167,7 @@ void BA1::eee() {
     }
   }
 
-  Web3.navigate("delk://" + line_number);
+  delete_list_entry("delk://" + line_number);
   if (!plays_network_item()) Web5.refresh();
 }
 

@@ -47,7 +47,7 @@ void BA1::wire_panes() {
 
 void BA1::Web1_DownloadComplete() {
   hooked_panes_.insert(&Web1);
-  if (home_error != 1) {
+  if (chrome.home_error != 1) {
     Pic1.set_visible(true);
     wait.set_visible(false);
   }
@@ -59,7 +59,7 @@ void BA1::Web1_NavigateError(const std::string& url, int) {
   Pic1.set_visible(false);
   wait.set_visible(true);
   webe.set_caption(kHomeErrorText);
-  home_error = 1;
+  chrome.home_error = 1;
 }
 
 void BA1::jia_Click() {
@@ -75,7 +75,7 @@ void BA1::webe_Click() {
 void BA1::Web7_NavigateError(const std::string&, int) {
   ad_huan.set_visible(false);
   adp.set_visible(true);
-  ad_error = 1;
+  chrome.ad_error = 1;
 }
 
 }  // namespace pelmora::app

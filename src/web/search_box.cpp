@@ -57,7 +57,7 @@ void BA1::soc_Click() {
   }
   // The word is sent as typed, leading and trailing blanks included.
   Web1.navigate(service_url("search.asp?searchword=") + query_value(word));
-  if (cur_tab != 8) npc_Click(8);
+  if (chrome.cur_tab != 8) npc_Click(8);
 }
 
 void BA1::soso_KeyDown(int key_code) {

@@ -101,7 +101,7 @@ void BA1::update_file_arrived(const std::string& body) {
   if (!file) return;
   exit_recommendation = file->exit_recommendation == "1";
   latest_version = file->latest_version;
-  if (web::update::leading_number(file->advert) == 1 && ad_error != 1) {
+  if (web::update::leading_number(file->advert) == 1 && chrome.ad_error != 1) {
     ad_huan.set_visible(true);
     adp.set_visible(false);
   }

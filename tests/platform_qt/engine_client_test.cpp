@@ -105,6 +105,7 @@ TEST(EngineStateTest, SaysWhyThePictureWaitsAndOtherwiseFollowsThePlayer) {
   EXPECT_EQ(engine_play_state(facts(MpvLoadPhase::kLoading), error), PlayState::kStopped);
   EXPECT_EQ(engine_failure("no-source"), PlayFailure::kNoSource);
   EXPECT_EQ(engine_failure("unwritable-folder"), PlayFailure::kUnwritableFolder);
+  EXPECT_EQ(engine_failure("folder-full"), PlayFailure::kFolderFull);
   EXPECT_EQ(engine_failure("no-engine"), PlayFailure::kUnreachable);
   EXPECT_EQ(engine_play_state(facts(MpvLoadPhase::kLoaded), error), PlayState::kStopped);
 }

@@ -169,6 +169,7 @@ TEST_F(EndOfItem, AnItemThatCannotBePlayedSaysWhy) {
       {platform::PlayFailure::kMissingFile, "播放失败：文件不存在"},
       {platform::PlayFailure::kUnsupportedFormat, "播放失败：不支持的文件格式"},
       {platform::PlayFailure::kBrokenFile, "播放失败：文件已损坏"},
+      {platform::PlayFailure::kFolderFull, "播放失败：下载文件夹所在磁盘已满"},
       {platform::PlayFailure::kNone, "已停止"},
   };
   BA1& ba1 = open_ending();

@@ -55,7 +55,7 @@ TEST_F(FrameTest, PointerOverTheBorderShowsTheResizeCursorAndPressingHandsTheEdg
   ASSERT_FALSE(ba1.system_drags().empty());
   EXPECT_EQ(ba1.system_drags().back(),
             (SystemDrag{SystemDrag::Kind::kResize, WindowEdge::kTopLeft}));
-  EXPECT_TRUE(ba1.resizing);
+  EXPECT_TRUE(ba1.chrome.resizing);
 }
 
 TEST_F(FrameTest, TheTopBandNeverDragsAndTheFreeSurfaceDoes) {
@@ -68,7 +68,7 @@ TEST_F(FrameTest, TheTopBandNeverDragsAndTheFreeSurfaceDoes) {
 
   ba1.pointer().move(500, 50, MouseButton::kLeft);
   EXPECT_EQ(ba1.system_drags().back().kind, SystemDrag::Kind::kMove);
-  EXPECT_TRUE(ba1.moving);
+  EXPECT_TRUE(ba1.chrome.moving);
   // The bottom band drags too while the button is held.
   ba1.pointer().move(500, ba1.scale_height() - 1, MouseButton::kLeft);
   EXPECT_EQ(ba1.system_drags().back().kind, SystemDrag::Kind::kMove);
@@ -159,12 +159,12 @@ TEST_F(FrameTest, ThePinTogglesItsTipPictureAndTheWindowOnTop) {
   EXPECT_EQ(ba1.npc[4].tool_tip(), "取消置顶");
   EXPECT_EQ(shown_at(ba1.npc[4]), "ppt(6) 48,0 24x24");
   EXPECT_TRUE(ba1.top_most());
-  EXPECT_TRUE(ba1.topmost);
+  EXPECT_TRUE(ba1.chrome.topmost);
   click_on(ba1, ba1.npc[4]);
   EXPECT_EQ(ba1.npc[4].tool_tip(), "置顶");
   EXPECT_EQ(shown_at(ba1.npc[4]), "ppt(6) 0,0 24x24");
   EXPECT_FALSE(ba1.top_most());
-  EXPECT_FALSE(ba1.topmost);
+  EXPECT_FALSE(ba1.chrome.topmost);
 }
 
 TEST_F(FrameTest, TheCloseQuestionIsAskedOnceAndNoEndsTheProgramFromThenOn) {
@@ -286,7 +286,7 @@ TEST_F(FrameTest, LabelsTurnDarkRedUnderThePointerAndBackOnTheSurface) {
   EXPECT_EQ(ba1.qk.fore_color(), 0x5A5A5Au);
   // The label that leaves compact mode shows only there.
   click_on(ba1, ba1.npc[15]);
-  ASSERT_EQ(ba1.mini_mode, 1);
+  ASSERT_EQ(ba1.chrome.mini_mode, 1);
   move_over(ba1, ba1.jbi, 1, 1);
   EXPECT_EQ(ba1.jbi.fore_color(), 0x000080u);
   const platform::Rect label = ba1.form_rect(ba1.jbi);

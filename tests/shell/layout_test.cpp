@@ -125,14 +125,14 @@ TEST_F(LayoutTest, ALongCompactTitleWrapsAShortOneDoesNot) {
   ba1.show_title("短标题");
   ba1.npc_Click(15);
   EXPECT_EQ(ba1.ni_bo1.caption(), "短标题");
-  EXPECT_FALSE(ba1.compact_title_wraps);
+  EXPECT_FALSE(ba1.chrome.compact_title_wraps);
   EXPECT_EQ(ba1.ni_bo1.rect(), (Rect{13, 5, 36, layout::kLineHeight}));
 
   ba1.show_title("一个很长很长很长很长很长很长的节目名称第一百二十三集高清版");
   resize_to(ba1, 5800, 4800);
   const int room = ba1.jbi.left() - 50;
   EXPECT_GT(ba1.ni_name.width(), room);
-  EXPECT_TRUE(ba1.compact_title_wraps);
+  EXPECT_TRUE(ba1.chrome.compact_title_wraps);
   EXPECT_EQ(ba1.ni_bo1.width(), room);
   EXPECT_GT(ba1.ni_bo1.height(), layout::kLineHeight);
 }

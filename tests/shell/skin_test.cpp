@@ -128,8 +128,8 @@ TEST_F(SkinTest, ASkinTheProgramDoesNotCarryLeavesTheWindowAsItWas) {
   EXPECT_EQ(all_copies(ba1), before);
   ba1.p_p(2);
   EXPECT_EQ(all_copies(ba1), before);
-  EXPECT_EQ(ba1.cur_tab, 9);
-  EXPECT_EQ(ba1.cur_side_tab, 16);
+  EXPECT_EQ(ba1.chrome.cur_tab, 9);
+  EXPECT_EQ(ba1.chrome.cur_side_tab, 16);
   EXPECT_EQ(shown_at(ba1.npc[9]), "ppt(7) 58,0 58x69");
   EXPECT_EQ(shown_at(ba1.npc[8]), "ppt(8) 0,0 58x69");
   EXPECT_EQ(shown_at(ba1.npc[16]), "ppt(9) 120,0 60x21");

@@ -26,7 +26,7 @@ TEST_F(TabsTest, EachTabShowsItsOwnPaneAndDisablesOnlyItsButton) {
                         {14, &ba1.ying}, {7, &ba1.yingyong}, {3, &ba1.xiaoshuo}};
   for (const Case& c : cases) {
     click_on(ba1, ba1.npc[c.tab]);
-    EXPECT_EQ(ba1.cur_tab, c.tab);
+    EXPECT_EQ(ba1.chrome.cur_tab, c.tab);
     for (const Case& other : cases) {
       EXPECT_EQ(other.pane->visible(), other.pane == c.pane) << c.tab << " " << other.tab;
       EXPECT_EQ(ba1.npc[other.tab].enabled(), other.tab != c.tab) << c.tab << " " << other.tab;
@@ -66,7 +66,7 @@ TEST_F(TabsTest, TheTvAndMusicPageIsLoadedOnlyWhenItChanges) {
   EXPECT_EQ(navigations_to(ba1.Web9, tv), 1);
   click_on(ba1, ba1.npc[14]);
   EXPECT_EQ(navigations_to(ba1.Web9, music), 1);
-  EXPECT_EQ(ba1.tv_page, 2);
+  EXPECT_EQ(ba1.chrome.tv_page, 2);
   click_on(ba1, ba1.npc[13]);
   EXPECT_EQ(navigations_to(ba1.Web9, tv), 2);
 }
@@ -97,8 +97,8 @@ TEST_F(TabsTest, CompactModeIsRefusedFromTvAndMusic) {
   for (int tab : {13, 14}) {
     click_on(ba1, ba1.npc[tab]);
     click_on(ba1, ba1.npc[15]);
-    EXPECT_EQ(ba1.mini_mode, 0);
-    EXPECT_EQ(ba1.cur_tab, tab);
+    EXPECT_EQ(ba1.chrome.mini_mode, 0);
+    EXPECT_EQ(ba1.chrome.cur_tab, tab);
     EXPECT_TRUE(ba1.npc[2].visible());
     EXPECT_EQ(ba1.width(), 13590);
   }
@@ -108,8 +108,8 @@ TEST_F(TabsTest, CompactModeFromTheLibrarySwitchesToPlaybackAndForcesTheWindowOn
   BA1& ba1 = open_shell();
   click_on(ba1, ba1.npc[1]);  // maximised
   click_on(ba1, ba1.npc[15]);
-  EXPECT_EQ(ba1.mini_mode, 1);
-  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_EQ(ba1.chrome.mini_mode, 1);
+  EXPECT_EQ(ba1.chrome.cur_tab, 9);
   EXPECT_TRUE(ba1.zz.visible());
   EXPECT_EQ(ba1.window_state(), WindowState::kNormal);
   EXPECT_TRUE(ba1.top_most());
@@ -134,7 +134,7 @@ TEST_F(TabsTest, LeavingCompactModeRestoresTheSavedSizeCentredAndDropsOnTopUnles
   click_on(ba1, ba1.npc[6]);  // side panel hidden before
   click_on(ba1, ba1.npc[15]);
   click_on(ba1, ba1.jbi);
-  EXPECT_EQ(ba1.mini_mode, 0);
+  EXPECT_EQ(ba1.chrome.mini_mode, 0);
   EXPECT_FALSE(ba1.top_most());
   EXPECT_EQ(ba1.width(), 15000);
   EXPECT_EQ(ba1.height(), 9000);
@@ -173,18 +173,18 @@ TEST_F(TabsByPointer, AHoveredTabThatIsSelectedByItsClickLeavesTheMouseToTheRest
   hover(ba1, ba1.npc[9]);
   ASSERT_EQ(ba1.captured(), &ba1.npc[9]);
   click_on(ba1, ba1.npc[9]);
-  ASSERT_EQ(ba1.cur_tab, 9);
+  ASSERT_EQ(ba1.chrome.cur_tab, 9);
   EXPECT_EQ(ba1.captured(), nullptr);
   // Every other tab, in any order, still takes its click.
   for (const int tab : {13, 8, 14, 3, 7, 9, 8}) {
     hover(ba1, ba1.npc[tab]);
     click_on(ba1, ba1.npc[tab]);
-    EXPECT_EQ(ba1.cur_tab, tab);
+    EXPECT_EQ(ba1.chrome.cur_tab, tab);
   }
   // A press on a tab with a small movement is the tab's, never a move of the window.
   const platform::Rect tab = ba1.form_rect(ba1.npc[13]);
   ba1.pointer().drag(tab.left + 20, tab.top + 20, tab.left + 26, tab.top + 24);
-  EXPECT_EQ(ba1.cur_tab, 13);
+  EXPECT_EQ(ba1.chrome.cur_tab, 13);
   EXPECT_TRUE(ba1.system_drags().empty());
   // The free surface of the tab band does drag.
   ba1.pointer().drag(500, 20, 520, 30);

@@ -77,7 +77,7 @@ TEST_F(ListActions, OnlyEntryLinksBringUpTheEntryMenuWhoseCommandsUseTheLinesNum
 
   headless.backend.choose_next_menu_item("删除任务");
   EXPECT_FALSE(ba1.Web3.raise_context_menu("open://4/"));
-  EXPECT_EQ(ba1.list_link, "open://4/");
+  EXPECT_EQ(ba1.chrome.list_link, "open://4/");
   EXPECT_EQ(headless.backend.popups().back(), "webc");
   EXPECT_EQ(folder.read("date.dat"),
             "\r\n11|%u540D|l1|http%3A//127.0.0.1/a.mp4|1|1|0\r\n"
@@ -96,7 +96,7 @@ TEST_F(ListActions, DeletingADownloadMatchesTheFilesOnHalfTheStem) {
   for (const char* name : {"epis.part", "episode07.rmvb", "epi.txt", "other.rmvb"}) {
     folder.write(std::string("saves/") + name, "x");
   }
-  ba1.list_link = "open://3";
+  ba1.chrome.list_link = "open://3";
   headless.dialogs.answer_next(Answer::kYes);
   ba1.eee();
   const auto* question = headless.dialogs.last();
@@ -119,7 +119,7 @@ TEST_F(ListActions, ANoStillRemovesTheEntryAndOpensTheDownloadFolder) {
   write_tasks();
   const std::string saves = make_engine();
   folder.write("saves/episode07.rmvb", "x");
-  ba1.list_link = "open://3/";
+  ba1.chrome.list_link = "open://3/";
   headless.dialogs.answer_next(Answer::kNo);
   ba1.eee();
   EXPECT_TRUE(folder.has("saves/episode07.rmvb"));
@@ -136,7 +136,7 @@ TEST_F(ListActions, DeletingDownloadsFromARowOfAnOlderPageTouchesNothing) {
   folder.write("saves/episode07.rmvb", "x");
   // The row was made for the record that stood on line 3 before: task 13, not the download.
   const std::string stale = "open://3-" + lists::detail::row_check("13|%u540D|l3|x|1|3|0");
-  ba1.list_link = stale + "/";
+  ba1.chrome.list_link = stale + "/";
   const std::string list = folder.read("date.dat");
   headless.dialogs.answer_next(Answer::kYes);
   ba1.eee();
@@ -145,7 +145,7 @@ TEST_F(ListActions, DeletingDownloadsFromARowOfAnOlderPageTouchesNothing) {
   EXPECT_EQ(folder.read("date.dat"), list);
 
   // The row of the current page does delete them.
-  ba1.list_link =
+  ba1.chrome.list_link =
       "open://3-" + lists::detail::row_check("12|%u540D|l2|qvod%3A//9%7CHASH%7Cepisode07.rmvb%7C");
   headless.dialogs.answer_next(Answer::kYes);
   ba1.eee();
@@ -158,7 +158,7 @@ TEST_F(ListActions, AnEntryThatIsNotADownloadIsOnlyRemoved) {
   write_tasks();
   make_engine();
   folder.write("saves/a.mp4", "x");
-  ba1.list_link = "open://2";
+  ba1.chrome.list_link = "open://2";
   ba1.eee();
   EXPECT_TRUE(headless.dialogs.shown().empty());
   EXPECT_TRUE(folder.has("saves/a.mp4"));

@@ -76,8 +76,8 @@ TEST_F(EpisodeRoad, FromAClickToTheNextEpisodeAndBackThroughTheHistory) {
   EXPECT_EQ(folder.read("date.dat"), "101|" + name + "|" + text::url_escape("第1集") + "|" +
                                          text::url_escape(clip(1)) + "|1|1|0\r\n\r\n");
   EXPECT_NE(folder.read("c.htm").find(">山海之间</a>"), std::string::npos);
-  EXPECT_EQ(ba1.cur_side_tab, 11);  // the episode list is on view
-  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_EQ(ba1.chrome.cur_side_tab, 11);  // the episode list is on view
+  EXPECT_EQ(ba1.chrome.cur_tab, 9);
 
   // 2. The status monitor: the status line, the time, then the next episode past 601‰.
   play_second(5, 25, 300);

@@ -63,7 +63,7 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://123-2-5-abc/"));
   // The first steps come at once; the rest waits for the service's reply.
   EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
-  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_EQ(ba1.chrome.cur_tab, 9);
   EXPECT_TRUE(player().calls.empty());
   settle();
 
@@ -331,7 +331,7 @@ TEST_F(LinkProtocol, ARowOfAnOlderPageActsOnNothingAndThePageIsRenderedAnew) {
   const std::string list = folder.read("date.dat");
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2(old_delete));
   EXPECT_TRUE(ba1.Web3.raise_before_navigate2(old_open));
-  ba1.list_link = old_open;
+  ba1.chrome.list_link = old_open;
   ba1.ddd();
   EXPECT_EQ(folder.read("date.dat"), list);
   EXPECT_TRUE(player().calls.empty());

@@ -22,7 +22,7 @@ TEST_F(Panes, AnUnreachableServiceShowsTheErrorPanelUntilTheRetryClick) {
   // A failing outside address changes nothing.
   ba1.Web1.raise_navigate_error("http://127.0.0.2/elsewhere", 404);
   EXPECT_TRUE(ba1.Pic1.visible());
-  EXPECT_EQ(ba1.home_error, 0);
+  EXPECT_EQ(ba1.chrome.home_error, 0);
 
   ba1.Web1.raise_navigate_error(service.base_url() + "search.asp?searchword=x", -105);
   EXPECT_FALSE(ba1.Pic1.visible());
@@ -30,7 +30,7 @@ TEST_F(Panes, AnUnreachableServiceShowsTheErrorPanelUntilTheRetryClick) {
   EXPECT_EQ(ba1.webe.caption(),
             "Error！出错了\r\n\r\n1.请检查你的网络连接\r\n2.软件网络出现了故障\r\n"
             "3.请点此尝试重新连接\r\n4.请尝试重新启动软件\r\n");
-  EXPECT_EQ(ba1.home_error, 1);
+  EXPECT_EQ(ba1.chrome.home_error, 1);
 
   // Later pages load behind the panel; only the retry click takes it away.
   ba1.Web1.raise_download_complete();
@@ -39,7 +39,7 @@ TEST_F(Panes, AnUnreachableServiceShowsTheErrorPanelUntilTheRetryClick) {
   EXPECT_EQ(ba1.Web1.last_request()->text, service.base_url());
   EXPECT_TRUE(ba1.Pic1.visible());
   EXPECT_FALSE(ba1.wait.visible());
-  EXPECT_EQ(ba1.home_error, 1);
+  EXPECT_EQ(ba1.chrome.home_error, 1);
 }
 
 TEST_F(Panes, AFailedAdvertIsReplacedByTheFixedPicture) {
@@ -47,7 +47,7 @@ TEST_F(Panes, AFailedAdvertIsReplacedByTheFixedPicture) {
   ba1.Web7.raise_navigate_error("http://anything/", 500);
   EXPECT_FALSE(ba1.ad_huan.visible());
   EXPECT_TRUE(ba1.adp.visible());
-  EXPECT_EQ(ba1.ad_error, 1);
+  EXPECT_EQ(ba1.chrome.ad_error, 1);
 }
 
 TEST_F(Panes, HookedPanesNeverShowTheBrowsersOwnMenu) {

@@ -64,7 +64,7 @@ TEST_F(SlowService, AClickShowsItsFirstStepsAtOnceAndTheRestWhenTheDrippingReply
   EXPECT_TRUE(ba1.Web1.raise_before_navigate2("razavov://77-1-1-abc/"));
   EXPECT_LT(SteadyClock::now() - start, 200ms);
   EXPECT_EQ(ba1.zhun.caption(), "正在搜索资源，请稍后");
-  EXPECT_EQ(ba1.cur_tab, 9);
+  EXPECT_EQ(ba1.chrome.cur_tab, 9);
   EXPECT_TRUE(player().calls.empty());
   EXPECT_EQ(folder.read("date.dat"), "\r\n");
 

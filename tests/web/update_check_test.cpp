@@ -125,7 +125,7 @@ TEST_F(UpdateCheck, TheAdvertFieldShowsTheAdvertPaneUnlessItFailedToLoad) {
   BA1& again = open_window();
   again.ad_huan.set_visible(false);
   again.adp.set_visible(true);
-  again.ad_error = 1;
+  again.chrome.ad_error = 1;
   headless.backend.advance(6000);
   settle();
   EXPECT_FALSE(again.ad_huan.visible());

@@ -84,6 +84,7 @@ EngineStatus parse_engine_status(std::string_view body) {
 PlayFailure engine_failure(std::string_view error) {
   if (error == engine::words::kNoSource) return PlayFailure::kNoSource;
   if (error == engine::words::kUnwritableFolder) return PlayFailure::kUnwritableFolder;
+  if (error == engine::words::kFolderFull) return PlayFailure::kFolderFull;
   return PlayFailure::kUnreachable;
 }
 
