@@ -87,6 +87,17 @@ std::optional<std::int64_t> entry_line(const lists::ListPlace& place, std::strin
   return target->line;
 }
 
+// A file new to the local list (handed over or chosen): played from its beginning, recorded at
+// the top of the list under its name.
+Start new_local_file(const std::string& path) {
+  Start start;
+  start.item = playback::LocalFile{path};
+  start.address = path;
+  start.title = file_title(text::file_part(path));
+  start.local_record = true;
+  return start;
+}
+
 }  // namespace
 
 void BA1::start_item(playback::Start start, ItemView view) {
@@ -192,12 +203,7 @@ void BA1::l_com(std::string command) {
   // The desktop hands a local file over as a "file://" address: it plays and is listed by its
   // path, as one chosen with the open-file button.
   if (auto path = text::local_file_of(command)) command = std::move(*path);
-  Start start;
-  start.item = playback::LocalFile{command};
-  start.address = command;
-  start.title = file_title(text::file_part(command));
-  start.local_record = true;
-  start_item(std::move(start), ItemView::kAsTabShows);
+  start_item(new_local_file(command), ItemView::kAsTabShows);
   npc_Click(kPlaybackTab);
 }
 
@@ -205,12 +211,7 @@ void BA1::play_chosen_file(const std::string& path) {
   bo_but_Click(kStopButton);
   // A new file starts from its beginning, whatever the item before was to resume at, and from
   // nothing of the series that played before it.
-  Start start;
-  start.item = playback::LocalFile{path};
-  start.address = path;
-  start.title = file_title(text::file_part(path));
-  start.local_record = true;
-  start_item(std::move(start), ItemView::kPlayer);
+  start_item(new_local_file(path), ItemView::kPlayer);
   npc_Click(kLocalListTab);
 }
 
