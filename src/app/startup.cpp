@@ -1,13 +1,13 @@
 #include "app/startup.h"
 
 #include "app/configuration.h"
+#include "app/machine_id.h"
 #include "app/settings_store.h"
 #include "lists/list_pages.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/player_control.h"
-#include "util/machine_id.h"
 
 namespace pelmora::app {
 

@@ -5,7 +5,7 @@
 
 #include "platform/backend.h"
 #include "platform/form.h"
-#include "platform/text_columns.h"
+#include "util/text_columns.h"
 
 namespace pelmora::platform {
 
@@ -20,10 +20,10 @@ TextExtent estimate_text(std::string_view text) {
   std::size_t start = 0;
   for (std::size_t end = all.find('\n'); end != std::string_view::npos;
        start = end + 1, end = all.find('\n', start)) {
-    widest = std::max(widest, display_width(all.substr(start, end - start)));
+    widest = std::max(widest, text::display_width(all.substr(start, end - start)));
     ++lines;
   }
-  widest = std::max(widest, display_width(all.substr(start)));
+  widest = std::max(widest, text::display_width(all.substr(start)));
   return {widest * kColumn, lines * kLine};
 }
 

@@ -49,6 +49,11 @@ bool remove(const std::string& path);  // true when the file is gone afterwards
 // order the file system returns them. Empty for a missing or unreadable folder.
 std::vector<std::string> list_regular_files(const std::string& folder);
 
+// Those of them that match the wildcard `pattern` (text::wildcard_match). True when at least one
+// matched; then `names` holds exactly those. False otherwise, with `names` left as it was.
+bool list_folder(std::string_view folder, std::string_view pattern,
+                 std::vector<std::string>& names);
+
 // True when the folder exists and the current user may create files in it.
 bool is_writable_directory(const std::string& folder);
 

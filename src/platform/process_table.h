@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelmora::platform {
@@ -24,5 +25,9 @@ class ProcessTable {
   // False when there is no such process of this user or it could not be ended.
   virtual bool terminate(int pid) = 0;
 };
+
+// The identifier of the first listed process whose executable name contains `name`
+// (case-sensitive), or 0 when none does (nor for an empty name).
+int find_process(ProcessTable& processes, std::string_view name);
 
 }  // namespace pelmora::platform

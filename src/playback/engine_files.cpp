@@ -7,7 +7,6 @@
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
-#include "util/processes.h"
 #include "util/text_helpers.h"
 
 namespace pelmora::playback::engine {
@@ -44,7 +43,7 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
 }  // namespace
 
 bool end_process(platform::ProcessTable& processes, std::string_view name) {
-  const int pid = text::find_process(processes, name);
+  const int pid = platform::find_process(processes, name);
   if (pid == 0) return false;
   return processes.terminate(pid);
 }

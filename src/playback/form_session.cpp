@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 #include "platform/backend.h"
 #include "platform/launcher.h"
+#include "platform/process_table.h"
 #include "playback/engine_files.h"
 #include "playback/session.h"
-#include "util/processes.h"
 
 namespace pelmora::app {
 
@@ -75,7 +75,7 @@ bool BA1::plays_web_page() const {
 }
 
 bool BA1::terminal_running() {
-  return text::find_process(services().processes, playback::engine::kTerminalProgram) != 0;
+  return platform::find_process(services().processes, playback::engine::kTerminalProgram) != 0;
 }
 
 void BA1::start_terminal() {

@@ -11,7 +11,6 @@
 #include "platform/launcher.h"
 #include "playback/engine_files.h"
 #include "tray/tips_form.h"
-#include "util/folders.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 
@@ -68,7 +67,8 @@ void BA1::qk_xw() {
   read_player_dir();
   const std::string folder = engine::save_folder(player_dir);
   std::vector<std::string> names;
-  if (!text::list_folder(folder, "*.*", names)) return;  // empty or missing: nothing to show
+  if (!platform::files::list_folder(folder, "*.*", names))
+    return;  // empty or missing: nothing to show
   // A window kept on top would cover the file manager: take it off the top first.
   if (chrome.pinned) npc_Click(4);
   services_.launcher.open_folder(folder);
@@ -143,7 +143,7 @@ void BA1::eee() {
     std::vector<std::string> names;
     const std::string folder = has_engine_settings ? engine::save_folder(player_dir) : "";
     std::vector<std::string> matching;
-    if (has_engine_settings && text::list_folder(folder, "*.*", names)) {
+    if (has_engine_settings && platform::files::list_folder(folder, "*.*", names)) {
       for (const std::string& name : names) {
         if (match.matches(name)) matching.push_back(name);
       }

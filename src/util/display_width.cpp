@@ -35,7 +35,7 @@ std::string cut_width(std::string_view text, int width) {
   int columns = 0;
   while (kept < units.size()) {
     std::size_t length = 1;
-    columns += platform::code_point_width(code_point_at(units, kept, length));
+    columns += code_point_width(code_point_at(units, kept, length));
     if (columns > width) break;
     kept += length;
   }

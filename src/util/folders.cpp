@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/files.h"
 #include "util/utf16.h"
 
 namespace pelmora::text {
@@ -56,17 +55,6 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   }
   while (p < wild.size() && wild[p] == U'*') ++p;
   return p == wild.size();
-}
-
-bool list_folder(std::string_view folder, std::string_view pattern,
-                 std::vector<std::string>& names) {
-  std::vector<std::string> matched;
-  for (std::string& name : platform::files::list_regular_files(std::string(folder))) {
-    if (wildcard_match(pattern, name)) matched.push_back(std::move(name));
-  }
-  if (matched.empty()) return false;
-  names = std::move(matched);
-  return true;
 }
 
 }  // namespace pelmora::text

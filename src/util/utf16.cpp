@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/text_columns.h"
+#include "util/text_columns.h"
 
 namespace pelmora::text {
 
@@ -46,7 +46,7 @@ std::u16string to_utf16(std::string_view utf8) {
       continue;
     }
     char32_t code_point = 0;
-    const std::size_t used = platform::decode_utf8_sequence(utf8, at, code_point);
+    const std::size_t used = decode_utf8_sequence(utf8, at, code_point);
     if (used == 0) {
       *next++ = kReplacement;
       ++at;

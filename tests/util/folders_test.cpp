@@ -48,11 +48,11 @@ TEST(ListFolder, ListsOnlyOrdinaryVisibleFilesThatMatch) {
   folder.write("sub.rmvb/inner.rmvb", "x");
 
   std::vector<std::string> names = {"stale"};
-  ASSERT_TRUE(list_folder(folder.path(), "*.rmvb", names));
+  ASSERT_TRUE(platform::files::list_folder(folder.path(), "*.rmvb", names));
   EXPECT_EQ(names, std::vector<std::string>{"a.rmvb"});
 
   // "*.*" takes names without an extension too; a folder given with its "/" works the same.
-  ASSERT_TRUE(list_folder(folder.path() + "/", "*.*", names));
+  ASSERT_TRUE(platform::files::list_folder(folder.path() + "/", "*.*", names));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"README", "a.rmvb", "b.mp4"}));
 }
@@ -60,11 +60,11 @@ TEST(ListFolder, ListsOnlyOrdinaryVisibleFilesThatMatch) {
 TEST(ListFolder, IsFalseAndLeavesTheListWhenNothingMatches) {
   pelmora::testing::TempFolder folder;
   std::vector<std::string> names = {"kept"};
-  EXPECT_FALSE(list_folder(folder.path(), "*.*", names));  // empty folder
+  EXPECT_FALSE(platform::files::list_folder(folder.path(), "*.*", names));  // empty folder
   folder.write("a.rmvb", "x");
-  EXPECT_FALSE(list_folder(folder.path(), "*.avi", names));
-  EXPECT_FALSE(list_folder(folder.file("missing"), "*.*", names));
-  EXPECT_FALSE(list_folder("", "*.*", names));
+  EXPECT_FALSE(platform::files::list_folder(folder.path(), "*.avi", names));
+  EXPECT_FALSE(platform::files::list_folder(folder.file("missing"), "*.*", names));
+  EXPECT_FALSE(platform::files::list_folder("", "*.*", names));
   EXPECT_EQ(names, std::vector<std::string>{"kept"});
 }
 

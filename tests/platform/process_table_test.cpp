@@ -1,5 +1,3 @@
-#include "util/processes.h"
-
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -7,7 +5,7 @@
 
 #include "platform/process_table.h"
 
-namespace pelmora::text {
+namespace pelmora::platform {
 namespace {
 
 class FakeProcessTable : public platform::ProcessTable {
@@ -37,4 +35,4 @@ TEST(FindProcess, GivesTheFirstProcessWhoseNameContainsTheTextOrZero) {
 }
 
 }  // namespace
-}  // namespace pelmora::text
+}  // namespace pelmora::platform

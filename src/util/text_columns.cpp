@@ -1,9 +1,9 @@
-#include "platform/text_columns.h"
+#include "util/text_columns.h"
 
 #include <algorithm>
 #include <iterator>
 
-namespace pelmora::platform {
+namespace pelmora::text {
 
 namespace {
 
@@ -107,4 +107,4 @@ int display_width(std::string_view text) {
   return columns;
 }
 
-}  // namespace pelmora::platform
+}  // namespace pelmora::text

@@ -4,10 +4,10 @@
 #include <string_view>
 
 // Display columns of text, as a Chinese desktop lays it out: East Asian wide and fullwidth
-// characters take two columns, every other character one. The control model's text estimate
-// counts with them where no window system measures, and the program's text helpers cut titles
-// by them.
-namespace pelmora::platform {
+// characters take two columns, every other character one. The program's text helpers cut titles
+// by them, and the control model's text estimate counts with them where no window system
+// measures.
+namespace pelmora::text {
 
 // Display columns of one Unicode code point: 2 for East Asian wide and fullwidth characters
 // (what a double-byte character is on a Chinese system), 1 for every other.
@@ -22,4 +22,4 @@ std::size_t decode_utf8_sequence(std::string_view utf8, std::size_t at, char32_t
 // of valid UTF-8 stands for U+FFFD, as the program's UTF-16 conversion reads it.
 int display_width(std::string_view text);
 
-}  // namespace pelmora::platform
+}  // namespace pelmora::text

@@ -1,4 +1,4 @@
-#include "util/machine_id.h"
+#include "app/machine_id.h"
 
 #include <random>
 
