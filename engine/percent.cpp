@@ -1,13 +1,12 @@
 #include "percent.h"
 
+#include "util/hex_digit.h"
+
 namespace pelmora::engine {
 namespace {
 
 int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return text::hex_digit_value(static_cast<unsigned char>(c));
 }
 
 }  // namespace

@@ -103,11 +103,4 @@ std::string url_unescape(std::string_view text) {
   return to_utf8(std::u16string_view(out.data(), static_cast<std::size_t>(next - out.data())));
 }
 
-int hex_digit_value(char32_t c) {
-  if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
-  if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A' + 10);
-  if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a' + 10);
-  return -1;
-}
-
 }  // namespace pelmora::text

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/hex_digit.h"
+
 // The escape codec of the program's link schemes and of the service's query strings.
 namespace pelmora::text {
 
@@ -16,8 +18,5 @@ std::string url_escape(std::string_view text);
 // anything else, a lone "%" included, stays as it is. Surrogate pairs join again; a lone
 // surrogate becomes U+FFFD.
 std::string url_unescape(std::string_view text);
-
-// The value of one hexadecimal digit of either case, or -1 for any other character.
-int hex_digit_value(char32_t c);
 
 }  // namespace pelmora::text
