@@ -34,6 +34,11 @@ mpv_handle* MpvEngine::make_handle() const {
       {"input-default-bindings", "no"},
       {"input-vo-keyboard", "no"},
       {"osc", "no"},
+      // The player's own scripts (its console, statistics page and profile switching) have no
+      // use in the program's window, and would each run a thread of their own.
+      {"load-stats-overlay", "no"},
+      {"load-osd-console", "no"},
+      {"load-auto-profiles", "no"},
       {"terminal", "no"},
       {"ytdl", "no"},
       {"cache", "yes"},

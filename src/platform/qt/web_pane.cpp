@@ -1,5 +1,7 @@
 #include "platform/qt/web_pane.h"
 
+#include <cstdlib>
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QTimer>
@@ -363,6 +365,11 @@ void register_link_schemes() {
   }
   // The engine's widgets draw through OpenGL contexts shared with the application's.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The browser engine sets this variable when its first page is made, by then with the
+  // player's threads running. Adding a variable moves the whole environment while those threads
+  // may read it (the player's font set-up does): a crash. Set here, before any thread runs, the
+  // engine's write only replaces the value in place.
+  ::setenv("force_s3tc_enable", "true", 0);
 }
 
 QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,
