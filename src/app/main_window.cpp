@@ -84,6 +84,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   on_load = [this] { Form_Load(); };
   // Closing the window from the desktop (its close command, Alt+F4) is the close button.
   on_close_request = [this] { npc_Click(2); };
+  wire_session();
   wire_web();
   wire_playback();
   wire_shell();

@@ -406,6 +406,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
 
  public:
  private:
+  // Makes the playback session, once the player exists.
+  void wire_session();
   // Each subsystem connects its controls' events to its handlers.
   void wire_web();
   void wire_playback();

@@ -57,13 +57,16 @@ void BA1::PlaybackPartsDeleter::operator()(PlaybackParts* parts) const {
   delete parts;
 }
 
+void BA1::wire_session() {
+  playback_.reset(new PlaybackParts(*this));
+}
+
 playback::Session& BA1::session() {
-  if (!playback_) playback_.reset(new PlaybackParts(*this));
   return playback_->session;
 }
 
 const playback::Session& BA1::session() const {
-  return const_cast<BA1*>(this)->session();
+  return playback_->session;
 }
 
 bool BA1::plays_network_item() const {

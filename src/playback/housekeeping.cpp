@@ -25,7 +25,7 @@ void BA1::Timer3_Timer() {
       // No player ran to say where the engine lives: its folder as saved (the program prepares
       // one for the user), as the other starts of the terminal do.
       read_player_dir();
-      services().launcher.start_program(player_dir + std::string(engine::kTerminalProgram), {});
+      start_terminal();
     }
   }
   if (player_dir.empty()) player_dir = engine::remove_all(terminal_path, engine::kTerminalProgram);

@@ -135,9 +135,10 @@ TransportView Session::tick(bool shutdown_armed) {
   // point in the history list).
   last_position_ = reading.state == PlayState::kReady ? 1 : reading.position;
   // The last two seconds of an item whose length is known: the end-of-playback step follows.
+  const bool balloons = settings_.get().shows_balloons();
   if (reading.duration > 0 && reading.duration - 2 < reading.position && reading.position > 0) {
     host_.start_end_timer();
-    if (!settings_.get().shows_balloons()) {
+    if (!balloons) {
       view.held = true;
       return view;
     }
@@ -155,7 +156,7 @@ TransportView Session::tick(bool shutdown_armed) {
     if (next_.state == NextEpisode::State::kReady) {
       player_->prepare_next(next_.address);
       next_.state = NextEpisode::State::kBuffering;
-      if (settings_.get().shows_balloons()) host_.balloon("开始缓冲下一集！");
+      if (balloons) host_.balloon("开始缓冲下一集！");
     } else {
       fetch_next();
     }

@@ -184,10 +184,11 @@ class Session {
   bool can_step(bool backwards) const;
   void step(bool backwards, std::function<void(const std::string& play_link)> found,
             std::function<void()> finished);
-  void drop_requests();
-  bool episode_request_pending() const { return episode_request_.pending(); }
+  // The next episode's request is on its way.
+  bool next_request_pending() const { return next_request_.pending(); }
 
  private:
+  void drop_requests();
   void next_found(const web::EpisodeKey& key, const std::string& next_episode,
                   const std::string& body);
   std::string resource_url(std::string_view id, std::string_view v, std::string_view episode) const;
@@ -206,7 +207,6 @@ class Session {
   int last_position_ = 0;  // the position saved when the item stops
   std::uint64_t starts_ = 0;
 
- public:
   // The service's answers, one of each kind in flight: an episode to play now, the next one to
   // prepare. A newer request of a kind drops the older; a new item drops both.
   platform::RequestSlot episode_request_;

@@ -2,6 +2,8 @@
 // and hands them to the window's command for them: the catalogue pane looks up and plays
 // episodes, the list panes play and remove history entries, the episode list pane does either,
 // and the web player pane announces the end of an item.
+#include <optional>
+
 #include "app/main_window.h"
 #include "web/link_grammar.h"
 
@@ -9,8 +11,10 @@ namespace pelmora::app {
 
 namespace {
 
-// The command of a link of the program's own schemes; false when the address is none of them.
-bool run_link(BA1& window, const std::string& url, std::initializer_list<web::Scheme> schemes) {
+// Runs the command of a link of the program's own schemes: the scheme it ran, nothing when the
+// address is none of them.
+std::optional<web::Scheme> run_link(BA1& window, const std::string& url,
+                                    std::initializer_list<web::Scheme> schemes) {
   for (const web::Scheme scheme : schemes) {
     if (!web::is_link(scheme, url)) continue;
     switch (scheme) {
@@ -27,9 +31,9 @@ bool run_link(BA1& window, const std::string& url, std::initializer_list<web::Sc
         window.delete_list_entry(url);
         break;
     }
-    return true;
+    return scheme;
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -70,19 +74,19 @@ void BA1::Web3_BeforeNavigate2(const std::string& url, bool& cancel) {
 }
 
 void BA1::Web4_BeforeNavigate2(const std::string& url, bool& cancel) {
-  if (!run_link(*this, url, {web::Scheme::kDelete, web::Scheme::kOpen})) return;
+  const auto scheme = run_link(*this, url, {web::Scheme::kDelete, web::Scheme::kOpen});
+  if (!scheme) return;
   cancel = true;
-  if (web::is_link(web::Scheme::kDelete, url)) Web4.refresh();
+  if (scheme == web::Scheme::kDelete) Web4.refresh();
 }
 
 void BA1::Web5_BeforeNavigate2(const std::string& url, bool& cancel) {
-  if (!run_link(
-          *this, url,
-          {web::Scheme::kDelete, web::Scheme::kOpen, web::Scheme::kSearch, web::Scheme::kPlay})) {
-    return;
-  }
+  const auto scheme = run_link(
+      *this, url,
+      {web::Scheme::kDelete, web::Scheme::kOpen, web::Scheme::kSearch, web::Scheme::kPlay});
+  if (!scheme) return;
   cancel = true;
-  if (web::is_link(web::Scheme::kDelete, url)) Web5.refresh();
+  if (scheme == web::Scheme::kDelete) Web5.refresh();
 }
 
 std::string_view BA1::list_on_view() const {

@@ -121,7 +121,7 @@ TEST_F(SlowService, ALateNextEpisodeReplyForTheItemBeforeIsDropped) {
   answer("id=77&v=1&v1=4", late("n4$" + kSecond + "$qvod", 400));
   BA1& ba1 = open_playing_past_the_mark();
   tick();
-  ASSERT_TRUE(ba1.session().next_request_.pending());
+  ASSERT_TRUE(ba1.session().next_request_pending());
   // Another programme starts before the reply arrives.
   ba1.Web1.navigate("eeqvod://qvod&&&" + text::url_escape(kFirst) + "&&&xyz&&&n1&&&90&&&1&&&1");
   settle();
