@@ -1,10 +1,13 @@
 #include "hashing_disk_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <libtorrent/disk_buffer_holder.hpp>
 #include <libtorrent/disk_interface.hpp>
+#include <libtorrent/disk_observer.hpp>
 #include <libtorrent/file_storage.hpp>
 #include <libtorrent/hasher.hpp>
 #include <libtorrent/mmap_disk_io.hpp>
@@ -19,9 +22,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace pelmora::engine {
@@ -30,6 +35,7 @@ namespace {
 using HashHandler =
     std::function<void(lt::piece_index_t, lt::sha1_hash const&, lt::storage_error const&)>;
 using ReadHandler = std::function<void(lt::disk_buffer_holder, lt::storage_error const&)>;
+using WriteHandler = std::function<void(lt::storage_error const&)>;
 
 // The hash of one piece taken from its blocks as they are written.
 struct PieceHash {
@@ -37,16 +43,26 @@ struct PieceHash {
   lt::piece_index_t piece;
   lt::hasher hasher;    // fed by the worker thread only
   int received = 0;     // bytes from the piece's start handed to the worker thread
-  int queued = 0;       // its blocks waiting for the worker thread
+  int queued = 0;       // its blocks waiting to be hashed
   int writing = 0;      // its writes not yet done
   bool broken = false;  // a block came out of order, or a write failed: read it back
   HashHandler waiting;  // the hash asked for before its blocks were all hashed and written
 };
 
+// Where a storage's files are: shared with the blocks waiting to be written, which find their
+// files under the names and folder the storage has when they are written (renames and moves
+// followed).
+struct Place {
+  lt::file_storage files;
+  std::string save_path;
+};
+
 struct Storage {
   lt::storage_holder inner;
-  lt::file_storage files;  // the files as they are named on disk (renames followed)
-  std::string save_path;   // moves followed
+  std::shared_ptr<Place> place;
+  // A file is kept in the library's part file (a file not to be downloaded): its writes go
+  // through the library's own disk input and output, and its pieces are read back to be hashed.
+  bool library_writes = false;
   std::map<lt::piece_index_t, std::shared_ptr<PieceHash>> pieces;
 };
 
@@ -65,18 +81,49 @@ struct Read {
   std::vector<FilePart> parts;
 };
 
-// The most bytes of blocks waiting for the worker thread.
-constexpr std::int64_t kMostQueued = 16 * 1024 * 1024;
-
 struct FreeBuffer {
   void operator()(char* buffer) const { std::free(buffer); }
 };
 using Buffer = std::unique_ptr<char, FreeBuffer>;
 
+// A received block on its way to its file: its own copy of the bytes, hashed (when it continues
+// its piece in order) and written by the worker thread.
+struct Block {
+  lt::storage_index_t storage;
+  std::shared_ptr<Place> place;
+  std::shared_ptr<PieceHash> piece;
+  int start = 0;
+  int length = 0;
+  bool hash = false;
+  Buffer bytes;
+  WriteHandler handler;
+  lt::storage_error error;
+};
+
+// What the worker thread does, in the order it was asked: write blocks, or anything else.
+using Job = std::variant<Block, std::function<void()>>;
+
+// The most blocks the worker thread takes up at once (a piece of the usual size): few enough
+// that the writes find the bytes the hash has just read still in the processor's cache.
+constexpr std::size_t kMostBlocksAtOnce = 16;
+// The most bytes of one write call. Blocks that follow on in a file are written two at a time:
+// fewer calls than one a block, while the file system still takes the pages it caches them in
+// from the small, recently used ones. Larger writes make it take larger runs of pages, which on
+// a virtual machine are often memory the host has taken back and must first give again: the
+// same bytes took several times the processor time.
+constexpr std::int64_t kMostBytesPerWrite = 2 * lt::default_block_size;
+// Spare block buffers kept for the next blocks instead of being handed back at once.
+constexpr std::size_t kSpareBuffers = 64;
+
 class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocator_interface {
  public:
-  HashingDiskIo(lt::io_context& ios, std::unique_ptr<lt::disk_interface> inner)
-      : ios_(ios), inner_(std::move(inner)), worker_([this] { work(); }) {}
+  HashingDiskIo(lt::io_context& ios, lt::settings_interface const& settings,
+                std::unique_ptr<lt::disk_interface> inner)
+      : ios_(ios),
+        settings_(settings),
+        inner_(std::move(inner)),
+        most_queued_(queue_limit(settings)),
+        worker_([this] { work(); }) {}
 
   ~HashingDiskIo() override {
     {
@@ -84,8 +131,11 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       stopping_ = true;
     }
     wake_.notify_all();
+    fenced_.notify_all();
     worker_.join();
-    for (const auto& [key, fd] : open_files_) ::close(fd);
+    for (const auto& [key, fd] : read_files_) ::close(fd);
+    for (const auto& [key, fd] : write_files_) ::close(fd);
+    for (char* spare : spares_) std::free(spare);
   }
 
   void free_disk_buffer(char* buffer) override { std::free(buffer); }
@@ -97,8 +147,12 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     std::lock_guard lock(mutex_);
     Storage& storage = storages_[index];
     storage.inner = std::move(inner);
-    storage.files = p.mapped_files != nullptr ? *p.mapped_files : p.files;
-    storage.save_path = p.path;
+    storage.place = std::make_shared<Place>(
+        Place{p.mapped_files != nullptr ? *p.mapped_files : p.files, p.path});
+    storage.library_writes = false;
+    for (const lt::download_priority_t priority : p.priorities) {
+      if (priority == lt::dont_download) storage.library_writes = true;
+    }
     storage.pieces.clear();
     return lt::storage_holder(index, *this);
   }
@@ -118,38 +172,55 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   }
 
   bool async_write(lt::storage_index_t index, lt::peer_request const& r, char const* buf,
-                   std::shared_ptr<lt::disk_observer> o,
-                   std::function<void(lt::storage_error const&)> handler,
+                   std::shared_ptr<lt::disk_observer> o, WriteHandler handler,
                    lt::disk_job_flags_t flags) override {
-    bool queued = false;
-    {
-      std::lock_guard lock(mutex_);
-      if (const auto storage = storages_.find(index); storage != storages_.end()) {
-        const std::shared_ptr<PieceHash>& slot = piece_state(index, storage->second, r.piece);
-        PieceHash& piece = *slot;
-        // Blocks out of order, or more than the worker thread has taken up, are read back.
-        if (!piece.broken && r.start == piece.received && queued_bytes_ < kMostQueued) {
-          piece.received += r.length;
-          ++piece.queued;
-          queued_bytes_ += r.length;
-          jobs_.push_back([this, slot, bytes = std::vector<char>(buf, buf + r.length)] {
-            hash_block(*slot, bytes);
-          });
-          queued = true;
-        } else {
-          piece.broken = true;
-        }
+    std::unique_lock lock(mutex_);
+    const auto storage = storages_.find(index);
+    if (storage == storages_.end() || storage->second.library_writes) {
+      if (storage != storages_.end()) {
+        PieceHash& piece = *piece_state(index, storage->second, r.piece);
+        piece.broken = true;
         ++piece.writing;
       }
+      lock.unlock();
+      return inner_->async_write(
+          index, r, buf, std::move(o),
+          [this, index, piece = r.piece, handler = std::move(handler)](lt::storage_error const& e) {
+            handler(e);
+            written(index, piece, static_cast<bool>(e));
+          },
+          flags);
     }
-    if (queued) wake_.notify_one();
-    return inner_->async_write(
-        index, r, buf, std::move(o),
-        [this, index, piece = r.piece, handler = std::move(handler)](lt::storage_error const& e) {
-          handler(e);
-          written(index, piece, static_cast<bool>(e));
-        },
-        flags);
+    const std::shared_ptr<PieceHash>& slot = piece_state(index, storage->second, r.piece);
+    PieceHash& piece = *slot;
+    Block block{index,
+                storage->second.place,
+                slot,
+                r.start,
+                r.length,
+                false,
+                take_buffer(r.length),
+                std::move(handler),
+                {}};
+    std::memcpy(block.bytes.get(), buf, static_cast<std::size_t>(r.length));
+    // Blocks that continue their piece in order are hashed as they are written; a piece with a
+    // block out of order is read back from its file.
+    if (!piece.broken && r.start == piece.received) {
+      piece.received += r.length;
+      ++piece.queued;
+      block.hash = true;
+    } else {
+      piece.broken = true;
+    }
+    ++piece.writing;
+    queued_bytes_ += r.length;
+    const bool full = queued_bytes_ >= most_queued_;
+    // The peer waits for the observer's call once the queue has room again.
+    if (full && o) observers_.push_back(std::move(o));
+    jobs_.emplace_back(std::move(block));
+    lock.unlock();
+    wake_.notify_one();
+    return full;
   }
 
   void async_hash(lt::storage_index_t index, lt::piece_index_t piece, lt::span<lt::sha256_hash> v2,
@@ -169,7 +240,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       PieceHash& state = *piece_state(index, storage->second, piece);
       // A second question for the same piece, or blocks still missing (none of them written
       // here: a check of the file): read back.
-      if (state.waiting || state.received != storage->second.files.piece_size(piece)) {
+      if (state.waiting || state.received != storage->second.place->files.piece_size(piece)) {
         state.broken = true;
       }
       if (state.waiting) {
@@ -193,8 +264,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         return;
       }
       Read read = read_of(index, storage->second, r.piece, r.start, r.length);
-      jobs_.push_back([this, read = std::move(read), length = r.length,
-                       handler = std::move(handler)]() mutable {
+      jobs_.emplace_back([this, read = std::move(read), length = r.length,
+                          handler = std::move(handler)]() mutable {
         Buffer buffer(static_cast<char*>(std::malloc(static_cast<std::size_t>(length))));
         const lt::storage_error error = read_parts(read, buffer.get());
         boost::asio::post(ios_, [this, buffer = std::move(buffer), length, error,
@@ -220,49 +291,63 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     inner_->async_clear_piece(index, piece, std::move(handler));
   }
 
-  // Whatever moves, renames, deletes or lets go of the files also closes the worker's copies.
+  // What moves, renames or deletes the files waits for the blocks asked to be written before it,
+  // and the blocks asked after it wait for it: a block is never written under a name its file
+  // no longer has. Whatever lets go of the files also closes the worker's copies.
   void async_move_storage(
       lt::storage_index_t index, std::string p, lt::move_flags_t flags,
       std::function<void(lt::status_t, std::string const&, lt::storage_error const&)> handler)
       override {
-    let_go(index);
-    inner_->async_move_storage(
-        index, std::move(p), flags,
-        [this, index, handler = std::move(handler)](lt::status_t status, std::string const& path,
-                                                    lt::storage_error const& error) {
-          if (!error) {
-            {
+    fence(index, [this, index, p = std::move(p), flags,
+                  handler = std::move(handler)](std::function<void()> done) mutable {
+      inner_->async_move_storage(
+          index, std::move(p), flags,
+          [this, index, handler = std::move(handler), done = std::move(done)](
+              lt::status_t status, std::string const& path, lt::storage_error const& error) {
+            if (!error) {
               std::lock_guard lock(mutex_);
               if (const auto storage = storages_.find(index); storage != storages_.end()) {
-                storage->second.save_path = path;
-                let_go_locked(index);
+                storage->second.place->save_path = path;
               }
             }
-            wake_.notify_one();
-          }
-          handler(status, path, error);
-        });
+            done();
+            handler(status, path, error);
+          });
+    });
   }
   void async_rename_file(
       lt::storage_index_t index, lt::file_index_t file, std::string name,
       std::function<void(std::string const&, lt::file_index_t, lt::storage_error const&)> handler)
       override {
-    inner_->async_rename_file(
-        index, file, std::move(name),
-        [this, index, handler = std::move(handler)](
-            std::string const& new_name, lt::file_index_t renamed, lt::storage_error const& error) {
-          if (!error) {
-            {
-              std::lock_guard lock(mutex_);
-              if (const auto storage = storages_.find(index); storage != storages_.end()) {
-                storage->second.files.rename_file(renamed, new_name);
-                let_go_locked(index);
-              }
-            }
-            wake_.notify_one();
-          }
-          handler(new_name, renamed, error);
-        });
+    fence(index, [this, index, file, name = std::move(name),
+                  handler = std::move(handler)](std::function<void()> done) mutable {
+      inner_->async_rename_file(index, file, std::move(name),
+                                [this, index, handler = std::move(handler), done = std::move(done)](
+                                    std::string const& new_name, lt::file_index_t renamed,
+                                    lt::storage_error const& error) {
+                                  if (!error) {
+                                    std::lock_guard lock(mutex_);
+                                    if (const auto storage = storages_.find(index);
+                                        storage != storages_.end()) {
+                                      storage->second.place->files.rename_file(renamed, new_name);
+                                    }
+                                  }
+                                  done();
+                                  handler(new_name, renamed, error);
+                                });
+    });
+  }
+  void async_delete_files(lt::storage_index_t index, lt::remove_flags_t options,
+                          std::function<void(lt::storage_error const&)> handler) override {
+    fence(index,
+          [this, index, options, handler = std::move(handler)](std::function<void()> done) mutable {
+            inner_->async_delete_files(index, options,
+                                       [handler = std::move(handler),
+                                        done = std::move(done)](lt::storage_error const& error) {
+                                         done();
+                                         handler(error);
+                                       });
+          });
   }
   void async_release_files(lt::storage_index_t index, std::function<void()> handler) override {
     let_go(index);
@@ -272,10 +357,20 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     let_go(index);
     inner_->async_stop_torrent(index, std::move(handler));
   }
-  void async_delete_files(lt::storage_index_t index, lt::remove_flags_t options,
-                          std::function<void(lt::storage_error const&)> handler) override {
-    let_go(index);
-    inner_->async_delete_files(index, options, std::move(handler));
+  void async_set_file_priority(
+      lt::storage_index_t index, lt::aux::vector<lt::download_priority_t, lt::file_index_t> prio,
+      std::function<void(lt::storage_error const&,
+                         lt::aux::vector<lt::download_priority_t, lt::file_index_t>)>
+          handler) override {
+    {
+      std::lock_guard lock(mutex_);
+      if (const auto storage = storages_.find(index); storage != storages_.end()) {
+        for (const lt::download_priority_t priority : prio) {
+          if (priority == lt::dont_download) storage->second.library_writes = true;
+        }
+      }
+    }
+    inner_->async_set_file_priority(index, std::move(prio), std::move(handler));
   }
 
   // Everything else is the inner disk input and output's.
@@ -291,22 +386,26 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       std::function<void(lt::status_t, lt::storage_error const&)> handler) override {
     inner_->async_check_files(index, resume_data, std::move(links), std::move(handler));
   }
-  void async_set_file_priority(
-      lt::storage_index_t index, lt::aux::vector<lt::download_priority_t, lt::file_index_t> prio,
-      std::function<void(lt::storage_error const&,
-                         lt::aux::vector<lt::download_priority_t, lt::file_index_t>)>
-          handler) override {
-    inner_->async_set_file_priority(index, std::move(prio), std::move(handler));
-  }
   void update_stats_counters(lt::counters& c) const override { inner_->update_stats_counters(c); }
   std::vector<lt::open_file_state> get_status(lt::storage_index_t index) const override {
     return inner_->get_status(index);
   }
   void abort(bool wait) override { inner_->abort(wait); }
   void submit_jobs() override { inner_->submit_jobs(); }
-  void settings_updated() override { inner_->settings_updated(); }
+  void settings_updated() override {
+    {
+      std::lock_guard lock(mutex_);
+      most_queued_ = queue_limit(settings_);
+    }
+    inner_->settings_updated();
+  }
 
  private:
+  static std::int64_t queue_limit(lt::settings_interface const& settings) {
+    return std::max(settings.get_int(lt::settings_pack::max_queued_disk_bytes),
+                    lt::default_block_size);
+  }
+
   // The hash state of `piece`, made when it has none. Called locked.
   static const std::shared_ptr<PieceHash>& piece_state(lt::storage_index_t index, Storage& storage,
                                                        lt::piece_index_t piece) {
@@ -319,7 +418,22 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     return slot;
   }
 
-  // A write of `piece` is done; after a failed one the piece is read back to be hashed.
+  // A block's buffer: a spare one when there is one of its size. Called locked.
+  Buffer take_buffer(int length) {
+    if (length == lt::default_block_size && !spares_.empty()) {
+      Buffer buffer(spares_.back());
+      spares_.pop_back();
+      return buffer;
+    }
+    return Buffer(static_cast<char*>(std::malloc(static_cast<std::size_t>(length))));
+  }
+  void give_back(Buffer buffer, int length) {
+    if (length == lt::default_block_size && spares_.size() < kSpareBuffers) {
+      spares_.push_back(buffer.release());
+    }
+  }
+
+  // A write of `piece` by the inner disk input and output is done.
   void written(lt::storage_index_t index, lt::piece_index_t piece, bool failed) {
     {
       std::lock_guard lock(mutex_);
@@ -358,8 +472,9 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   // Called locked.
   void queue_read_back(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
                        HashHandler handler) {
-    Read read = read_of(index, storage, piece, 0, storage.files.piece_size(piece));
-    jobs_.push_back([this, read = std::move(read), piece, handler = std::move(handler)]() mutable {
+    Read read = read_of(index, storage, piece, 0, storage.place->files.piece_size(piece));
+    jobs_.emplace_back([this, read = std::move(read), piece,
+                        handler = std::move(handler)]() mutable {
       int size = 0;
       for (const FilePart& part : read.parts) size += part.size;
       std::vector<char> bytes(static_cast<std::size_t>(size));
@@ -376,43 +491,197 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   static Read read_of(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
                       int start, int length) {
     Read read{index, {}};
-    for (const lt::file_slice& slice : storage.files.map_block(piece, start, length)) {
-      read.parts.push_back({slice.file_index,
-                            storage.files.pad_file_at(slice.file_index)
-                                ? std::string()
-                                : storage.files.file_path(slice.file_index, storage.save_path),
-                            slice.offset, static_cast<int>(slice.size)});
-    }
+    read.parts = parts_of(*storage.place, piece, start, length);
     return read;
   }
+  static std::vector<FilePart> parts_of(const Place& place, lt::piece_index_t piece, int start,
+                                        int length) {
+    std::vector<FilePart> parts;
+    for (const lt::file_slice& slice : place.files.map_block(piece, start, length)) {
+      parts.push_back({slice.file_index,
+                       place.files.pad_file_at(slice.file_index)
+                           ? std::string()
+                           : place.files.file_path(slice.file_index, place.save_path),
+                       slice.offset, static_cast<int>(slice.size)});
+    }
+    return parts;
+  }
 
-  // The worker thread: hashes blocks as they were written and reads from the files, in the
-  // order the jobs came.
+  // Runs `operation` on the worker thread once the jobs asked before it are done, and holds the
+  // worker thread until it calls the function it is given (its work is done elsewhere, by the
+  // inner disk input and output). The storage's files that the worker has open are closed
+  // first.
+  void fence(lt::storage_index_t index, std::function<void(std::function<void()>)> operation) {
+    {
+      std::lock_guard queue_lock(mutex_);
+      jobs_.emplace_back([this, index, operation = std::move(operation)]() mutable {
+        close_files(index);
+        auto done = std::make_shared<bool>(false);
+        // The inner disk input and output is asked from the network thread, as the library
+        // asks it.
+        boost::asio::post(ios_, [this, done, operation = std::move(operation)]() mutable {
+          operation([this, done] {
+            {
+              std::lock_guard done_lock(mutex_);
+              *done = true;
+            }
+            fenced_.notify_all();
+          });
+          inner_->submit_jobs();
+        });
+        std::unique_lock lock(mutex_);
+        fenced_.wait(lock, [&] { return *done || stopping_; });
+      });
+    }
+    wake_.notify_one();
+  }
+
+  // The worker thread: hashes and writes blocks, reads from the files and runs what else was
+  // asked, in the order it came. Blocks that follow each other are taken up together.
   void work() {
     std::unique_lock lock(mutex_);
+    std::vector<Block> blocks;
     for (;;) {
       wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
       if (stopping_) return;
-      std::function<void()> job = std::move(jobs_.front());
-      jobs_.pop_front();
+      if (auto* other = std::get_if<std::function<void()>>(&jobs_.front())) {
+        std::function<void()> job = std::move(*other);
+        jobs_.pop_front();
+        lock.unlock();
+        job();
+        job = nullptr;
+        lock.lock();
+        continue;
+      }
+      while (!jobs_.empty() && blocks.size() < kMostBlocksAtOnce &&
+             std::holds_alternative<Block>(jobs_.front())) {
+        blocks.push_back(std::move(std::get<Block>(jobs_.front())));
+        jobs_.pop_front();
+      }
       lock.unlock();
-      job();
-      job = nullptr;
+      write_blocks(blocks);
       lock.lock();
+      finish_blocks(blocks);
+      blocks.clear();
     }
   }
 
-  void hash_block(PieceHash& state, const std::vector<char>& bytes) {
-    state.hasher.update({bytes.data(), static_cast<std::ptrdiff_t>(bytes.size())});
-    std::lock_guard lock(mutex_);
-    --state.queued;
-    queued_bytes_ -= static_cast<std::int64_t>(bytes.size());
-    if (!state.waiting) return;
-    const auto storage = storages_.find(state.storage);
-    if (storage == storages_.end()) return;
-    const auto found = storage->second.pieces.find(state.piece);
-    if (found != storage->second.pieces.end() && found->second.get() == &state) {
-      answer_if_done(state.storage, state.piece, state);
+  // Hashes the blocks that continue their pieces and writes them all, each run of them that
+  // follows on in one file with one call. Worker thread, unlocked.
+  void write_blocks(std::vector<Block>& blocks) {
+    for (Block& block : blocks) {
+      if (block.hash) {
+        block.piece->hasher.update({block.bytes.get(), static_cast<std::ptrdiff_t>(block.length)});
+      }
+    }
+    // The file parts of each block, as the storage names its files now.
+    struct Part {
+      std::size_t block;
+      FilePart file;
+      const char* bytes;
+    };
+    std::vector<Part> parts;
+    {
+      std::lock_guard lock(mutex_);
+      for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const char* bytes = blocks[i].bytes.get();
+        for (FilePart& part : parts_of(*blocks[i].place, blocks[i].piece->piece, blocks[i].start,
+                                       blocks[i].length)) {
+          parts.push_back({i, std::move(part), bytes});
+          bytes += parts.back().file.size;
+        }
+      }
+    }
+    std::vector<iovec> run;
+    for (std::size_t first = 0; first < parts.size();) {
+      const Part& head = parts[first];
+      std::size_t end = first + 1;
+      std::int64_t next = head.file.offset + head.file.size;
+      while (end < parts.size() && next - head.file.offset < kMostBytesPerWrite &&
+             blocks[parts[end].block].storage == blocks[head.block].storage &&
+             parts[end].file.file == head.file.file && parts[end].file.path == head.file.path &&
+             parts[end].file.offset == next) {
+        next += parts[end].file.size;
+        ++end;
+      }
+      if (!head.file.path.empty()) {  // a pad file is not written
+        run.clear();
+        for (std::size_t i = first; i < end; ++i) {
+          run.push_back(
+              {const_cast<char*>(parts[i].bytes), static_cast<std::size_t>(parts[i].file.size)});
+        }
+        const lt::storage_error error =
+            write_run(blocks[head.block].storage, head.file, run, next - head.file.offset);
+        if (error) {
+          for (std::size_t i = first; i < end; ++i) blocks[parts[i].block].error = error;
+        }
+      }
+      first = end;
+    }
+  }
+
+  // Writes `run` (`size` bytes) at the place of `part` in its file. Worker thread.
+  lt::storage_error write_run(lt::storage_index_t storage, const FilePart& part,
+                              std::vector<iovec>& run, std::int64_t size) {
+    const int fd = write_file(storage, part);
+    if (fd < 0) {
+      return lt::storage_error(lt::error_code(errno, lt::system_category()), part.file,
+                               lt::operation_t::file_open);
+    }
+    std::int64_t done = 0;
+    std::size_t at = 0;
+    while (done < size) {
+      const ssize_t put = ::pwritev(fd, run.data() + at, static_cast<int>(run.size() - at),
+                                    static_cast<off_t>(part.offset + done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) {
+        return lt::storage_error(lt::error_code(put < 0 ? errno : ENOSPC, lt::system_category()),
+                                 part.file, lt::operation_t::file_write);
+      }
+      done += put;
+      // A short write goes on from where it stopped.
+      auto left = static_cast<std::size_t>(put);
+      while (at < run.size() && left >= run[at].iov_len) left -= run[at++].iov_len;
+      if (at < run.size()) {
+        run[at].iov_base = static_cast<char*>(run[at].iov_base) + left;
+        run[at].iov_len -= left;
+      }
+    }
+    return {};
+  }
+
+  // The written blocks' pieces learn of them, their handlers run on the network thread, and
+  // peers that waited for room in the queue go on. Called locked.
+  void finish_blocks(std::vector<Block>& blocks) {
+    std::vector<std::pair<WriteHandler, lt::storage_error>> handlers;
+    handlers.reserve(blocks.size());
+    for (Block& block : blocks) {
+      PieceHash& piece = *block.piece;
+      if (block.hash) --piece.queued;
+      --piece.writing;
+      if (block.error) piece.broken = true;
+      queued_bytes_ -= block.length;
+      give_back(std::move(block.bytes), block.length);
+      handlers.emplace_back(std::move(block.handler), block.error);
+    }
+    // The handlers go first, so that the library learns of the writes before of the hashes.
+    boost::asio::post(ios_, [handlers = std::move(handlers)] {
+      for (const auto& [handler, error] : handlers) handler(error);
+    });
+    for (Block& block : blocks) {
+      PieceHash& piece = *block.piece;
+      const auto storage = storages_.find(block.storage);
+      if (storage == storages_.end()) continue;
+      const auto found = storage->second.pieces.find(piece.piece);
+      if (found != storage->second.pieces.end() && found->second.get() == &piece) {
+        answer_if_done(block.storage, piece.piece, piece);
+      }
+    }
+    if (!observers_.empty() && queued_bytes_ <= most_queued_ / 2) {
+      boost::asio::post(ios_, [observers = std::move(observers_)] {
+        for (const auto& observer : observers) observer->on_disk();
+      });
+      observers_.clear();
     }
   }
 
@@ -424,7 +693,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         out += part.size;
         continue;
       }
-      const int fd = open_file(read, part);
+      const int fd = read_file(read.storage, part);
       if (fd < 0) {
         return lt::storage_error(lt::error_code(errno, lt::system_category()), part.file,
                                  lt::operation_t::file_open);
@@ -449,18 +718,57 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     return {};
   }
 
-  // The worker's open copy of a file. Every rename, move or release of the storage's files
-  // queues the closing of its copies (let_go), so a copy still open is one of the path this read
-  // was asked with.
-  int open_file(const Read& read, const FilePart& part) {
-    const auto key = std::pair{read.storage, part.file};
-    if (const auto open = open_files_.find(key); open != open_files_.end()) return open->second;
+  // The worker's open copies of the files, for reading and for writing. Every rename, move or
+  // release of the storage's files closes them first (in the order of the jobs), so a copy still
+  // open is one of the path the job was asked with.
+  int read_file(lt::storage_index_t storage, const FilePart& part) {
+    const auto key = std::pair{storage, part.file};
+    if (const auto open = read_files_.find(key); open != read_files_.end()) return open->second;
     const int fd = ::open(part.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) open_files_[key] = fd;
+    if (fd >= 0) read_files_[key] = fd;
     return fd;
   }
+  // A file opened for writing the first time is made (with its folders) and given its whole
+  // size, as the library's own storage does: the rest of it reads as zeros until written.
+  int write_file(lt::storage_index_t storage, const FilePart& part) {
+    const auto key = std::pair{storage, part.file};
+    if (const auto open = write_files_.find(key); open != write_files_.end()) return open->second;
+    int fd = ::open(part.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ENOENT) {
+      std::error_code ec;
+      std::filesystem::create_directories(std::filesystem::path(part.path).parent_path(), ec);
+      fd = ::open(part.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) return fd;
+    std::int64_t size = 0;
+    {
+      std::lock_guard lock(mutex_);
+      if (const auto found = storages_.find(storage); found != storages_.end()) {
+        size = found->second.place->files.file_size(part.file);
+      }
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size < size) {
+      [[maybe_unused]] const int extended = ::ftruncate(fd, static_cast<off_t>(size));
+    }
+    write_files_[key] = fd;
+    return fd;
+  }
+  void close_files(lt::storage_index_t index) {
+    for (auto* files : {&read_files_, &write_files_}) {
+      for (auto open = files->begin(); open != files->end();) {
+        if (open->first.first == index) {
+          ::close(open->second);
+          open = files->erase(open);
+        } else {
+          ++open;
+        }
+      }
+    }
+  }
 
-  // The storage's files are let go: their open copies close, and the next read opens them anew.
+  // The storage's files are let go: their open copies close once the jobs asked before are
+  // done, and the next job opens them anew.
   void let_go(lt::storage_index_t index) {
     {
       std::lock_guard lock(mutex_);
@@ -469,28 +777,26 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     wake_.notify_one();
   }
   void let_go_locked(lt::storage_index_t index) {
-    jobs_.push_back([this, index] {
-      for (auto open = open_files_.begin(); open != open_files_.end();) {
-        if (open->first.first == index) {
-          ::close(open->second);
-          open = open_files_.erase(open);
-        } else {
-          ++open;
-        }
-      }
-    });
+    jobs_.emplace_back([this, index] { close_files(index); });
   }
 
   lt::io_context& ios_;
+  lt::settings_interface const& settings_;
   std::unique_ptr<lt::disk_interface> inner_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable fenced_;
   bool stopping_ = false;
-  std::deque<std::function<void()>> jobs_;
+  std::deque<Job> jobs_;
+  // Bytes of blocks not yet written, and the most there may be before peers are asked to wait.
   std::int64_t queued_bytes_ = 0;
+  std::int64_t most_queued_;
+  std::vector<std::shared_ptr<lt::disk_observer>> observers_;
+  std::vector<char*> spares_;
   std::map<lt::storage_index_t, Storage> storages_;
   // The worker's open files: only the worker thread touches them (and the end, after it).
-  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> open_files_;
+  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> read_files_;
+  std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> write_files_;
   std::thread worker_;  // last: it starts once the members above exist
 };
 
@@ -499,7 +805,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
 std::unique_ptr<lt::disk_interface> hashing_disk_io_constructor(lt::io_context& ios,
                                                                 lt::settings_interface const& s,
                                                                 lt::counters& c) {
-  return std::make_unique<HashingDiskIo>(ios, lt::mmap_disk_io_constructor(ios, s, c));
+  return std::make_unique<HashingDiskIo>(ios, s, lt::mmap_disk_io_constructor(ios, s, c));
 }
 
 }  // namespace pelmora::engine
