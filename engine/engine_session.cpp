@@ -27,6 +27,7 @@
 #include "hashing_disk_io.h"
 #include "percent.h"
 #include "random_token.h"
+#include "state_folder.h"
 #include "torrent_maker.h"
 
 namespace pelmora::engine {
@@ -70,24 +71,6 @@ std::optional<std::string> read_whole(const fs::path& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-bool write_whole(const fs::path& path, std::string_view bytes) {
-  const fs::path temporary = path.string() + ".tmp-" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temporary, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) fs::remove(temporary, ec);
-  return !ec;
 }
 
 // Whether files can be made in `folder` (made first when missing).
@@ -283,8 +266,8 @@ lt::settings_pack Engine::Impl::settings() const {
 
 bool Engine::start() {
   Impl& d = *impl_;
-  std::error_code ec;
-  fs::create_directories(d.options.state_folder, ec);
+  // Its state is the user's alone, also when an older terminal left it readable by others.
+  state_folder::keep_private(d.options.state_folder);
   lt::session_params params(d.settings());
   // Plain writes through open files, and pieces hashed as they arrive instead of read back: a
   // file that streams through the terminal does not count as its memory.
@@ -309,9 +292,9 @@ int Engine::listen_port() const {
 }
 
 void Engine::Impl::save_item_file(const Item& item) const {
-  write_whole(state_path(item.address.hash, ".item"), "size=" + std::to_string(item.address.size) +
-                                                          "\nname=" + item.address.name +
-                                                          "\nsave_path=" + item.save_path + "\n");
+  state_folder::write_file(state_path(item.address.hash, ".item"),
+                           "size=" + std::to_string(item.address.size) + "\nname=" +
+                               item.address.name + "\nsave_path=" + item.save_path + "\n");
 }
 
 void Engine::Impl::load_state() {
@@ -464,8 +447,9 @@ void Engine::Impl::on_metadata(Item& item) {
   }
   if (item.role != Role::seed) {
     const auto info = ti->info_section();
-    write_whole(state_path(item.address.hash, ".torrent"),
-                "d4:info" + std::string(info.data(), static_cast<std::size_t>(info.size())) + "e");
+    state_folder::write_file(
+        state_path(item.address.hash, ".torrent"),
+        "d4:info" + std::string(info.data(), static_cast<std::size_t>(info.size())) + "e");
   }
   apply_role(item);
   changed.notify_all();
@@ -775,8 +759,8 @@ void Engine::stop() {
     for (lt::alert* alert : alerts) {
       if (auto* saved = lt::alert_cast<lt::save_resume_data_alert>(alert)) {
         const std::vector<char> bytes = lt::write_resume_data_buf(saved->params);
-        write_whole(d.state_path(hex_of(saved->handle.info_hashes().v1), ".resume"),
-                    std::string_view(bytes.data(), bytes.size()));
+        state_folder::write_file(d.state_path(hex_of(saved->handle.info_hashes().v1), ".resume"),
+                                 std::string_view(bytes.data(), bytes.size()));
         --outstanding;
       } else if (lt::alert_cast<lt::save_resume_data_failed_alert>(alert)) {
         --outstanding;

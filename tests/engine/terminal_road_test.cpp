@@ -18,6 +18,7 @@ namespace pelmora::testing {
 namespace {
 
 constexpr std::size_t kPiece = 256 * 1024;
+using fs_perms = std::filesystem::perms;
 
 class TerminalRoad : public ::testing::Test {
  protected:
@@ -116,6 +117,17 @@ TEST_F(TerminalRoad, ResumesAfterBeingKilled) {
   ASSERT_GE(before, 300);
   ASSERT_LT(before, 1000);
   EXPECT_EQ(player->stop(SIGKILL), 128 + SIGKILL);
+  // Its state is the user's alone, and so is state an older terminal left readable by others.
+  const std::string state = folder_.path() + "/player/player/engine-state";
+  const auto mode = [](const std::filesystem::path& path) {
+    return static_cast<int>(std::filesystem::status(path).permissions() & fs_perms::all);
+  };
+  ASSERT_EQ(mode(state), 0700);
+  for (const auto& entry : std::filesystem::directory_iterator(state)) {
+    EXPECT_EQ(mode(entry.path()), 0600) << entry.path();
+    std::filesystem::permissions(entry.path(), fs_perms(0644));
+  }
+  std::filesystem::permissions(state, fs_perms(0755));
 
   player = terminal("player", {"--no-peers"});
   // The item comes back by itself and finishes without fetching again what it had.
@@ -125,6 +137,10 @@ TEST_F(TerminalRoad, ResumesAfterBeingKilled) {
   const std::int64_t had = static_cast<std::int64_t>(size) * before / 1000;
   EXPECT_LE(fetched, static_cast<std::int64_t>(size) - had + static_cast<std::int64_t>(kPiece));
   EXPECT_TRUE(read_file(downloads("player") + "/" + big.name) == big.bytes);
+  EXPECT_EQ(mode(state), 0700);
+  for (const auto& entry : std::filesystem::directory_iterator(state)) {
+    EXPECT_EQ(mode(entry.path()), 0600) << entry.path();
+  }
 }
 
 // A read far ahead of the download waits for its pieces, which are fetched before the rest.
