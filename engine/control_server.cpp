@@ -93,50 +93,6 @@ bool is_call(std::string_view what) {
          what == "service" || what == "quit";
 }
 
-// A stream request's one range of a file of `size` bytes: "bytes=A-B", "bytes=A-" or
-// "bytes=-N". Nothing for no range, several ranges or a header that names no range (the whole
-// file is answered, as for no range).
-struct Range {
-  std::uint64_t first = 0;
-  std::uint64_t length = 0;
-  bool satisfiable = true;
-};
-std::optional<Range> range_of(std::string_view header, std::uint64_t size) {
-  if (!header.starts_with("bytes=")) return std::nullopt;
-  header.remove_prefix(6);
-  if (header.find(',') != std::string_view::npos) return std::nullopt;
-  const std::size_t dash = header.find('-');
-  if (dash == std::string_view::npos) return std::nullopt;
-  const auto number = [](std::string_view text) -> std::optional<std::uint64_t> {
-    if (text.empty() || text.size() > 19) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-      if (c < '0' || c > '9') return std::nullopt;
-      value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-  };
-  const std::string_view from_text = header.substr(0, dash);
-  const std::string_view to_text = header.substr(dash + 1);
-  if (from_text.empty()) {
-    const auto suffix = number(to_text);
-    if (!suffix) return std::nullopt;
-    if (*suffix == 0) return Range{0, 0, false};
-    const std::uint64_t length = std::min(*suffix, size);
-    return Range{size - length, length, true};
-  }
-  const auto from = number(from_text);
-  if (!from) return std::nullopt;
-  if (*from >= size) return Range{0, 0, false};
-  std::uint64_t last = size - 1;
-  if (!to_text.empty()) {
-    const auto to = number(to_text);
-    if (!to || *to < *from) return std::nullopt;
-    last = std::min(*to, last);
-  }
-  return Range{*from, last - *from + 1, true};
-}
-
 std::string status_text(const ItemStatus& status) {
   return "state=" + status.state + "\npermille=" + std::to_string(status.permille) +
          "\nrate=" + std::to_string(status.rate) + "\nerror=" + status.error +
@@ -201,7 +157,7 @@ void ControlServer::stream(const HttpRequest& request, HttpAnswer& answer) {
     return;
   }
   const std::uint64_t size = target->size;
-  const std::optional<Range> range = range_of(request.header("range"), size);
+  const std::optional<ByteRange> range = byte_range(request.header("range"), size);
   HttpAnswer::Fields fields = {{"Accept-Ranges", "bytes"}};
   if (range && !range->satisfiable) {
     fields.emplace_back("Content-Range", "bytes */" + std::to_string(size));

@@ -70,30 +70,6 @@ std::string lower(std::string_view text) {
   return out;
 }
 
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-// The request line "METHOD TARGET HTTP/1.x"; false when it is not one.
-bool parse_request_line(std::string_view line, HttpRequest& request, bool& http11) {
-  if (line.ends_with('\r')) line.remove_suffix(1);
-  const std::size_t first = line.find(' ');
-  const std::size_t second = line.rfind(' ');
-  if (first == std::string_view::npos || second == first) return false;
-  const std::string_view version = line.substr(second + 1);
-  if (version != "HTTP/1.1" && version != "HTTP/1.0") return false;
-  http11 = version == "HTTP/1.1";
-  request.method = std::string(line.substr(0, first));
-  request.target = std::string(line.substr(first + 1, second - first - 1));
-  if (request.target.empty() || request.target.front() != '/') return false;
-  request.path = request.target.substr(0, request.target.find('?'));
-  return true;
-}
-
 }  // namespace
 
 bool HttpAnswer::write_all(std::string_view bytes) {
@@ -284,57 +260,33 @@ void HttpFront::read_from(int fd) {
     break;
   }
   const std::string& buffer = pending.buffer;
-  const std::size_t line_end = buffer.find('\n');
-  if (line_end == std::string::npos) {
+  ParsedHead parsed = parse_head(buffer);
+  if (parsed.state == HeadState::partial) {
     if (closed || buffer.size() > limits_.max_head_bytes) close_pending(fd);
     return;
   }
+  const auto refuse = [&](int status, std::string_view body) {
+    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+    pending_.erase(fd);
+    refuse_and_close(fd, status, body);
+  };
+  if (parsed.state == HeadState::bad) {
+    refuse(400, "");
+    return;
+  }
   // The request line is judged at once: a stranger is refused before the rest of its head.
-  HttpRequest request;
-  bool http11 = true;
-  if (!parse_request_line(std::string_view(buffer).substr(0, line_end), request, http11)) {
-    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-    pending_.erase(fd);
-    refuse_and_close(fd, 400, "");
+  if (const std::optional<Refusal> refusal = admit_(parsed.request.path)) {
+    refuse(refusal->status, refusal->body);
     return;
   }
-  if (const std::optional<Refusal> refusal = admit_(request.path)) {
-    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-    pending_.erase(fd);
-    refuse_and_close(fd, refusal->status, refusal->body);
+  if (parsed.state != HeadState::whole) {
+    if (closed || buffer.size() > limits_.max_head_bytes) refuse(431, "");
     return;
   }
-  std::size_t head_end = buffer.find("\r\n\r\n");
-  std::size_t separator = 4;
-  if (const std::size_t bare = buffer.find("\n\n"); bare < head_end) {
-    head_end = bare;
-    separator = 2;
-  }
-  if (head_end == std::string::npos) {
-    if (closed || buffer.size() > limits_.max_head_bytes) {
-      ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-      pending_.erase(fd);
-      refuse_and_close(fd, 431, "");
-    }
-    return;
-  }
-  std::string_view fields = std::string_view(buffer).substr(line_end + 1, head_end - line_end);
-  while (!fields.empty()) {
-    const std::size_t end = fields.find('\n');
-    const std::string_view line = fields.substr(0, end);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos) {
-      request.headers.try_emplace(lower(trim(line.substr(0, colon))),
-                                  std::string(trim(line.substr(colon + 1))));
-    }
-    if (end == std::string_view::npos) break;
-    fields.remove_prefix(end + 1);
-  }
-  if (!http11) request.headers.try_emplace("connection", "close");
-  std::string rest = buffer.substr(head_end + separator);
+  std::string rest = buffer.substr(parsed.length);
   ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
   pending_.erase(fd);
-  dispatch(fd, std::move(request), std::move(rest));
+  dispatch(fd, std::move(parsed.request), std::move(rest));
 }
 
 void HttpFront::dispatch(int fd, HttpRequest request, std::string rest) {

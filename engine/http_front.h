@@ -13,20 +13,9 @@
 #include <thread>
 #include <vector>
 
-namespace pelmora::engine {
+#include "http_head.h"
 
-// One request head as it came: the method, the target as written, the target's path (without
-// the query), and the header fields (names in lower case; the first of repeated fields).
-struct HttpRequest {
-  std::string method;
-  std::string target;
-  std::string path;
-  std::map<std::string, std::string> headers;
-  std::string header(const std::string& lower_name) const {
-    const auto it = headers.find(lower_name);
-    return it == headers.end() ? std::string() : it->second;
-  }
-};
+namespace pelmora::engine {
 
 // The answer to one admitted request, written straight to its connection from the worker that
 // runs the handler. Writes wait while the client does not read (a paused player) and fail once

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "http_head.h"
 #include "qvod_address.h"
 #include "support/temp_folder.h"
 #include "terminal_options.h"
@@ -39,6 +40,28 @@ TEST(QvodAddress, RefusesEverythingElse) {
         "http://12|" + kHash + "|a|", "qvod:/12|" + kHash + "|a|"}) {
     EXPECT_FALSE(parse_qvod_address(text)) << text;
   }
+}
+
+// A request head is read from its own bytes: a head without fields does not take those of the
+// request sent after it on the same connection (a Range meant for the second answer).
+TEST(HttpHead, ReadsEachHeadFromItsOwnBytes) {
+  const std::string second = "GET /b HTTP/1.1\r\nRange: bytes=0-9\r\n\r\n";
+  for (const std::string first : {"GET /a?x=1 HTTP/1.1\r\n\r\n", "GET /a?x=1 HTTP/1.1\n\n"}) {
+    const ParsedHead head = parse_head(first + second);
+    ASSERT_EQ(head.state, HeadState::whole) << first;
+    EXPECT_EQ(head.request.path, "/a");
+    EXPECT_TRUE(head.request.headers.empty());
+    EXPECT_EQ(head.length, first.size());
+    EXPECT_EQ(parse_head((first + second).substr(head.length)).request.header("range"),
+              "bytes=0-9");
+  }
+  EXPECT_EQ(parse_head("GET /a HTTP/1.1\r\nHost: x\r\n").state, HeadState::line);
+  EXPECT_EQ(parse_head("GET a HTTP/1.1\r\n").state, HeadState::bad);
+  EXPECT_EQ(parse_head("GET /a HTTP/1.0\n\n").request.header("connection"), "close");
+  // Ranges: the last bytes of an empty file are no bytes at all.
+  EXPECT_FALSE(byte_range("bytes=-5", 0)->satisfiable);
+  EXPECT_EQ(byte_range("bytes=-5", 3)->length, 3u);
+  EXPECT_FALSE(byte_range("bytes=5-3", 10));
 }
 
 // The maker's torrent is one libtorrent reads with the same info-hash, and the same bytes under
