@@ -9,18 +9,25 @@
 #     aria2c fetching from an aria2c seed;
 #  4. the terminal's memory (PSS) while a 1 GB file streams through it.
 # Usage: bench/engine_bench.sh [BUILD] [RUNS]   (BUILD default build-bench, built optimised here)
+#   PARTS="web peers" bench/engine_bench.sh ...   runs only those of: first web peers memory
 # Nothing leaves 127.0.0.1; the files live in a temporary folder removed at the end.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-bench}
 runs=${2:-5}
+parts=" ${PARTS:-first web peers memory} "
+wants() { [[ $parts == *" $1 "* ]]; }
+# The machine's load averages (1, 5, 15 min), printed with the figures: on a shared machine they
+# say how far the figures can be trusted.
+load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
     -DPELMORA_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build" --target QvodTerminal.exe pelmora-demo-service engine_first_frame >/dev/null
-terminal=$build/src/QvodTerminal.exe
+# Another build of the terminal may be measured in its place.
+terminal=${PELMORA_TERMINAL_UNDER_TEST:-$build/src/QvodTerminal.exe}
 service_program=$build/service/pelmora-demo-service
 first_frame=$build/bench/engine_first_frame
 
@@ -129,6 +136,8 @@ clip_address="qvod://$clip_size|$clip_hash|clip.mp4|"
 big_address="qvod://$big_size|$big_hash|big.bin|"
 piece=262144
 
+echo "load at the start: $(load)"
+if wants first; then
 echo "== first frame of a ${clip_size}-byte faststart MP4, cold start, web seed ($runs runs)"
 times=()
 bytes=()
@@ -142,6 +151,7 @@ for run in $(seq 1 "$runs"); do
 done
 echo "  median: $(printf '%s\n' "${times[@]}" | median) ms," \
   "$(printf '%s\n' "${bytes[@]}" | median) bytes (bound: $((2 * 1024 * 1024 + piece)))"
+fi
 
 mbps() { awk -v b="$1" -v ms="$2" 'BEGIN {printf "%.0f MB/s", b / 1e6 / (ms / 1000)}'; }
 share() { awk -v c="$1" -v w="$2" 'BEGIN {printf "%.0f", 100 * c / w}'; }
@@ -172,7 +182,7 @@ web_seed_throughput() {
     stop_terminal
     rm -rf "$work/tweb-$name-$run"
     echo "  round $run: curl ${curl_list[-1]} ms, curl saving ${curl_file_list[-1]} ms," \
-      "terminal ${web_list[-1]} ms"
+      "terminal ${web_list[-1]} ms (load $(load))"
   done
   local curl_ms curl_file_ms web_ms
   curl_ms=$(printf '%s\n' "${curl_list[@]}" | median)
@@ -183,9 +193,12 @@ web_seed_throughput() {
   echo "  web seed: $(share "$curl_file_ms" "$web_ms") % of curl saving the file," \
     "$(share "$curl_ms" "$web_ms") % of curl throwing it away"
 }
-web_seed_throughput clip.mp4 "$clip_size" "$clip_address" "$runs"
-web_seed_throughput big.bin "$big_size" "$big_address" "$runs"
+if wants web; then
+  web_seed_throughput clip.mp4 "$clip_size" "$clip_address" "$runs"
+  web_seed_throughput big.bin "$big_size" "$big_address" "$runs"
+fi
 
+if wants peers; then
 echo "== peer throughput of the clip against aria2c ($runs rounds)"
 # A torrent of the clip that names the service's tracker, for aria2c.
 python3 - "$media/clip.mp4" "${service_url}announce" "$work/clip.torrent" <<'EOF'
@@ -235,7 +248,7 @@ for run in $(seq 1 "$runs"); do
   kill "$seeder_pid"
   wait "$seeder_pid" 2>/dev/null || true
   echo "  round $run: terminal from aria2c ${term_from_aria2[-1]} ms, aria2c from aria2c" \
-    "${aria2_from_aria2[-1]} ms, aria2c from the terminal ${aria2_from_term[-1]} ms"
+    "${aria2_from_aria2[-1]} ms, aria2c from the terminal ${aria2_from_term[-1]} ms (load $(load))"
 done
 t_a=$(printf '%s\n' "${term_from_aria2[@]}" | median)
 a_a=$(printf '%s\n' "${aria2_from_aria2[@]}" | median)
@@ -245,6 +258,9 @@ echo "  medians: terminal from an aria2c seed $t_a ms ($(mbps "$clip_size" "$t_a
 echo "  aria2c from a seeding terminal $a_t ms ($(mbps "$clip_size" "$a_t")), from an aria2c seed" \
   "$a_a ms: the terminal as a seed at $(share "$a_a" "$a_t") % of aria2c's"
 
+fi
+
+if wants memory; then
 echo "== terminal memory (PSS) while a 1 GiB file streams through it, then while a peer fetches it"
 # The terminal announces itself to the service's tracker, so that the peer below finds it; no
 # other terminal has the file while it streams.
@@ -287,3 +303,5 @@ echo "  while a peer fetched the 1 GiB from it (in $(cat "$work/fetch-ms") ms): 
   "after $(pss) kB"
 stop_terminal
 kill "$streamer_pid"
+fi
+echo "load at the end: $(load)"
