@@ -86,25 +86,33 @@ struct FreeBuffer {
 };
 using Buffer = std::unique_ptr<char, FreeBuffer>;
 
-// A received block on its way to its file: its own copy of the bytes, hashed (when it continues
-// its piece in order) and written by the worker thread.
+// A received block's own copy of its bytes, shared by the thread that hashes it and the one that
+// writes it.
+using Bytes = std::shared_ptr<char>;
+
+// A received block on its way to its file, written by the worker thread.
 struct Block {
   lt::storage_index_t storage;
   std::shared_ptr<Place> place;
   std::shared_ptr<PieceHash> piece;
   int start = 0;
   int length = 0;
-  bool hash = false;
-  Buffer bytes;
+  Bytes bytes;
   WriteHandler handler;
   lt::storage_error error;
+};
+
+// A received block that continues its piece in order, for the hash thread.
+struct HashJob {
+  std::shared_ptr<PieceHash> piece;
+  Bytes bytes;
+  int length = 0;
 };
 
 // What the worker thread does, in the order it was asked: write blocks, or anything else.
 using Job = std::variant<Block, std::function<void()>>;
 
-// The most blocks the worker thread takes up at once (a piece of the usual size): few enough
-// that the writes find the bytes the hash has just read still in the processor's cache.
+// The most blocks the worker thread takes up at once (a piece of the usual size).
 constexpr std::size_t kMostBlocksAtOnce = 16;
 // The most bytes of one write call. Blocks that follow on in a file are written two at a time:
 // fewer calls than one a block, while the file system still takes the pages it caches them in
@@ -112,8 +120,6 @@ constexpr std::size_t kMostBlocksAtOnce = 16;
 // a virtual machine are often memory the host has taken back and must first give again: the
 // same bytes took several times the processor time.
 constexpr std::int64_t kMostBytesPerWrite = 2 * lt::default_block_size;
-// Spare block buffers kept for the next blocks instead of being handed back at once.
-constexpr std::size_t kSpareBuffers = 64;
 
 class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocator_interface {
  public:
@@ -123,7 +129,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         settings_(settings),
         inner_(std::move(inner)),
         most_queued_(queue_limit(settings)),
-        worker_([this] { work(); }) {}
+        worker_([this] { work(); }),
+        hasher_([this] { hash_work(); }) {}
 
   ~HashingDiskIo() override {
     {
@@ -132,10 +139,11 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
     wake_.notify_all();
     fenced_.notify_all();
+    hash_wake_.notify_all();
     worker_.join();
+    hasher_.join();
     for (const auto& [key, fd] : read_files_) ::close(fd);
     for (const auto& [key, fd] : write_files_) ::close(fd);
-    for (char* spare : spares_) std::free(spare);
   }
 
   void free_disk_buffer(char* buffer) override { std::free(buffer); }
@@ -193,22 +201,23 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
     const std::shared_ptr<PieceHash>& slot = piece_state(index, storage->second, r.piece);
     PieceHash& piece = *slot;
-    Block block{index,
-                storage->second.place,
-                slot,
-                r.start,
-                r.length,
-                false,
-                take_buffer(r.length),
-                std::move(handler),
-                {}};
+    Block block{
+        index,
+        storage->second.place,
+        slot,
+        r.start,
+        r.length,
+        Bytes(static_cast<char*>(std::malloc(static_cast<std::size_t>(r.length))), std::free),
+        std::move(handler),
+        {}};
     std::memcpy(block.bytes.get(), buf, static_cast<std::size_t>(r.length));
     // Blocks that continue their piece in order are hashed as they are written; a piece with a
     // block out of order is read back from its file.
-    if (!piece.broken && r.start == piece.received) {
+    const bool hash = !piece.broken && r.start == piece.received;
+    if (hash) {
       piece.received += r.length;
       ++piece.queued;
-      block.hash = true;
+      hash_jobs_.push_back({slot, block.bytes, r.length});
     } else {
       piece.broken = true;
     }
@@ -220,6 +229,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     jobs_.emplace_back(std::move(block));
     lock.unlock();
     wake_.notify_one();
+    if (hash) hash_wake_.notify_one();
     return full;
   }
 
@@ -418,21 +428,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     return slot;
   }
 
-  // A block's buffer: a spare one when there is one of its size. Called locked.
-  Buffer take_buffer(int length) {
-    if (length == lt::default_block_size && !spares_.empty()) {
-      Buffer buffer(spares_.back());
-      spares_.pop_back();
-      return buffer;
-    }
-    return Buffer(static_cast<char*>(std::malloc(static_cast<std::size_t>(length))));
-  }
-  void give_back(Buffer buffer, int length) {
-    if (length == lt::default_block_size && spares_.size() < kSpareBuffers) {
-      spares_.push_back(buffer.release());
-    }
-  }
-
   // A write of `piece` by the inner disk input and output is done.
   void written(lt::storage_index_t index, lt::piece_index_t piece, bool failed) {
     {
@@ -566,19 +561,52 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
   }
 
-  // Hashes the blocks that continue their pieces and writes them all, each run of them that
-  // follows on in one file with one call. Worker thread, unlocked.
-  void write_blocks(std::vector<Block>& blocks) {
-    for (Block& block : blocks) {
-      if (block.hash) {
-        block.piece->hasher.update({block.bytes.get(), static_cast<std::ptrdiff_t>(block.length)});
+  // The hash thread: feeds the blocks that continue their pieces in order to their pieces'
+  // hashes, beside the worker thread that writes them (on two cores the one does not wait for
+  // the other).
+  void hash_work() {
+    std::unique_lock lock(mutex_);
+    std::vector<HashJob> jobs;
+    for (;;) {
+      hash_wake_.wait(lock, [this] { return stopping_ || !hash_jobs_.empty(); });
+      if (stopping_) return;
+      jobs.assign(std::make_move_iterator(hash_jobs_.begin()),
+                  std::make_move_iterator(hash_jobs_.end()));
+      hash_jobs_.clear();
+      lock.unlock();
+      for (const HashJob& job : jobs) {
+        job.piece->hasher.update({job.bytes.get(), static_cast<std::ptrdiff_t>(job.length)});
       }
+      lock.lock();
+      for (const HashJob& job : jobs) {
+        PieceHash& piece = *job.piece;
+        --piece.queued;
+        answer_if_current(piece);
+      }
+      jobs.clear();
     }
+  }
+
+  // Answers the hash asked of `piece` when it is done, unless the piece was cleared since (its
+  // state is then another). Called locked.
+  void answer_if_current(PieceHash& piece) {
+    const auto storage = storages_.find(piece.storage);
+    if (storage == storages_.end()) return;
+    const auto found = storage->second.pieces.find(piece.piece);
+    if (found != storage->second.pieces.end() && found->second.get() == &piece) {
+      answer_if_done(piece.storage, piece.piece, piece);
+    }
+  }
+
+  // Writes the blocks, each run of them that follows on in one file with one call. Worker
+  // thread, unlocked.
+  void write_blocks(std::vector<Block>& blocks) {
     // The file parts of each block, as the storage names its files now.
     struct Part {
       std::size_t block;
       FilePart file;
       const char* bytes;
+      std::int64_t file_size;
     };
     std::vector<Part> parts;
     {
@@ -587,7 +615,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         const char* bytes = blocks[i].bytes.get();
         for (FilePart& part : parts_of(*blocks[i].place, blocks[i].piece->piece, blocks[i].start,
                                        blocks[i].length)) {
-          parts.push_back({i, std::move(part), bytes});
+          const std::int64_t file_size = blocks[i].place->files.file_size(part.file);
+          parts.push_back({i, std::move(part), bytes, file_size});
           bytes += parts.back().file.size;
         }
       }
@@ -610,8 +639,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
           run.push_back(
               {const_cast<char*>(parts[i].bytes), static_cast<std::size_t>(parts[i].file.size)});
         }
-        const lt::storage_error error =
-            write_run(blocks[head.block].storage, head.file, run, next - head.file.offset);
+        const lt::storage_error error = write_run(blocks[head.block].storage, head.file,
+                                                  head.file_size, run, next - head.file.offset);
         if (error) {
           for (std::size_t i = first; i < end; ++i) blocks[parts[i].block].error = error;
         }
@@ -622,8 +651,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
 
   // Writes `run` (`size` bytes) at the place of `part` in its file. Worker thread.
   lt::storage_error write_run(lt::storage_index_t storage, const FilePart& part,
-                              std::vector<iovec>& run, std::int64_t size) {
-    const int fd = write_file(storage, part);
+                              std::int64_t file_size, std::vector<iovec>& run, std::int64_t size) {
+    const int fd = write_file(storage, part, file_size);
     if (fd < 0) {
       return lt::storage_error(lt::error_code(errno, lt::system_category()), part.file,
                                lt::operation_t::file_open);
@@ -657,26 +686,17 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     handlers.reserve(blocks.size());
     for (Block& block : blocks) {
       PieceHash& piece = *block.piece;
-      if (block.hash) --piece.queued;
       --piece.writing;
       if (block.error) piece.broken = true;
       queued_bytes_ -= block.length;
-      give_back(std::move(block.bytes), block.length);
+      block.bytes.reset();
       handlers.emplace_back(std::move(block.handler), block.error);
     }
     // The handlers go first, so that the library learns of the writes before of the hashes.
     boost::asio::post(ios_, [handlers = std::move(handlers)] {
       for (const auto& [handler, error] : handlers) handler(error);
     });
-    for (Block& block : blocks) {
-      PieceHash& piece = *block.piece;
-      const auto storage = storages_.find(block.storage);
-      if (storage == storages_.end()) continue;
-      const auto found = storage->second.pieces.find(piece.piece);
-      if (found != storage->second.pieces.end() && found->second.get() == &piece) {
-        answer_if_done(block.storage, piece.piece, piece);
-      }
-    }
+    for (Block& block : blocks) answer_if_current(*block.piece);
     if (!observers_.empty() && queued_bytes_ <= most_queued_ / 2) {
       boost::asio::post(ios_, [observers = std::move(observers_)] {
         for (const auto& observer : observers) observer->on_disk();
@@ -730,7 +750,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   }
   // A file opened for writing the first time is made (with its folders) and given its whole
   // size, as the library's own storage does: the rest of it reads as zeros until written.
-  int write_file(lt::storage_index_t storage, const FilePart& part) {
+  int write_file(lt::storage_index_t storage, const FilePart& part, std::int64_t size) {
     const auto key = std::pair{storage, part.file};
     if (const auto open = write_files_.find(key); open != write_files_.end()) return open->second;
     int fd = ::open(part.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -740,13 +760,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       fd = ::open(part.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     }
     if (fd < 0) return fd;
-    std::int64_t size = 0;
-    {
-      std::lock_guard lock(mutex_);
-      if (const auto found = storages_.find(storage); found != storages_.end()) {
-        size = found->second.place->files.file_size(part.file);
-      }
-    }
     struct stat info {};
     if (::fstat(fd, &info) == 0 && info.st_size < size) {
       [[maybe_unused]] const int extended = ::ftruncate(fd, static_cast<off_t>(size));
@@ -792,12 +805,15 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   std::int64_t queued_bytes_ = 0;
   std::int64_t most_queued_;
   std::vector<std::shared_ptr<lt::disk_observer>> observers_;
-  std::vector<char*> spares_;
+  std::deque<HashJob> hash_jobs_;
+  std::condition_variable hash_wake_;
   std::map<lt::storage_index_t, Storage> storages_;
   // The worker's open files: only the worker thread touches them (and the end, after it).
   std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> read_files_;
   std::map<std::pair<lt::storage_index_t, lt::file_index_t>, int> write_files_;
-  std::thread worker_;  // last: it starts once the members above exist
+  // Last: they start once the members above exist.
+  std::thread worker_;
+  std::thread hasher_;
 };
 
 }  // namespace
