@@ -8,6 +8,7 @@
 #include <QtCore/QUuid>
 #include <QtCore/QVariant>
 #include <QtWebEngineCore/QWebEngineLoadingInfo>
+#include <QtWebEngineCore/QWebEngineNewWindowRequest>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineScript>
@@ -288,68 +289,35 @@ class WebPanePage : public QWebEnginePage {
 
   QWebEnginePage* createWindow(WebWindowType type) override;
 
+ public:
+  // A request for a new window that reached the engine (the page's script hands over the ones
+  // it can see without one).
+  void window_requested(const QUrl& address);
+
  private:
   bool silent() const { return peer_ == nullptr || peer_->browser().silent(); }
 
   WebPanePeer* peer_;
 };
 
-namespace {
-
-// Stands in for the window a page asks for: its first address goes to the opening pane, and the
-// page itself never loads anything. The engine gives no address with the request for a window.
-class NewWindowPage : public QWebEnginePage {
- public:
-  NewWindowPage(QWebEngineProfile* profile, QObject* parent,
-                std::function<void(const std::string&)> opened)
-      : QWebEnginePage(profile, parent), opened_(std::move(opened)) {
-    // A window that never navigates (window.open() with no address) goes away by itself.
-    QTimer::singleShot(10000, this, [this] { deleteLater(); });
-  }
-
- protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) override {
-    // A link address arrives mangled here; the opening page's script reports those as written.
-    if (main_frame && is_web_scheme(url.scheme())) report(text_of(url));
-    return false;
-  }
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
-                                const QString&) override {
-    // The script of the window's first document reports a link address as written.
-    static const QString kNavigate = QStringLiteral("navigate ");
-    if (!message.startsWith(message_prefix())) return;
-    const QString body = message.mid(message_prefix().size());
-    if (body.startsWith(kNavigate)) report(body.mid(kNavigate.size()).toStdString());
-  }
-
- private:
-  void report(const std::string& address) {
-    if (reported_) return;
-    reported_ = true;
-    // Out of the engine's callback: the opening pane may navigate at once.
-    QTimer::singleShot(0, this, [this, address] {
-      if (opened_) opened_(address);
-      deleteLater();
-    });
-  }
-
-  std::function<void(const std::string&)> opened_;
-  bool reported_ = false;
-};
-
-}  // namespace
-
 QWebEnginePage* WebPanePage::createWindow(WebWindowType) {
-  if (peer_ == nullptr) return nullptr;
-  // The page's script hands window requests over without a window; what still reaches the
-  // engine (a form sent to a new window, a middle click) gets a stand-in, a few at a time.
-  constexpr qsizetype kMostWindowsWaiting = 4;
-  if (findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly).size() >= kMostWindowsWaiting) {
-    return nullptr;
-  }
+  // No page is ever made for a window a page asks for: the engine then offers the request with
+  // its address (newWindowRequested), which goes to the program, and drops the window it had
+  // begun. A page that asks for a thousand windows of any kind (a form or a link aimed at a new
+  // window, a script, a frame's own window.open) keeps none of them.
+  return nullptr;
+}
+
+void WebPanePage::window_requested(const QUrl& address) {
+  if (peer_ == nullptr) return;
+  // A window without an address (or a blank one) is announced with none.
+  // (The engine gives a blank window's address as "about:blank#blocked".)
+  const std::string text =
+      address.isEmpty() || address.scheme() == u"about" ? std::string() : text_of(address);
+  // Out of the engine's callback: the opening pane may navigate at once.
   QPointer<WebPanePage> self(this);
-  return new NewWindowPage(profile(), this, [self](const std::string& address) {
-    if (self && self->peer_ != nullptr) self->peer_->new_window(address);
+  QTimer::singleShot(0, this, [self, text] {
+    if (self && self->peer_ != nullptr) self->peer_->new_window(text);
   });
 }
 
@@ -414,6 +382,10 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
       silent_seen_(model.silent()) {
   page_ = new WebPanePage(profile, view_, this);
   view_->setPage(page_);
+  connect(page_, &QWebEnginePage::newWindowRequested, page_,
+          [page = page_.data()](QWebEngineNewWindowRequest& request) {
+            page->window_requested(request.requestedUrl());
+          });
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { context_menu(position); });
