@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -176,8 +177,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // ---- Command channel, panes, search box and list actions (app/, web/, lists/) -------------
   // A command line arriving from a later start of the program.
   void Form_LinkExecute(const std::string& command);
-  // Plays a local file or a player address given as text and records it in the local list.
+  // Plays a local file or a player address given as text and records it in the local list;
+  // refuses (and says so) what the player may not play.
   void l_com(std::string command);
+  // The file or address a command line names (quotes and one trailing "/" dropped, a "file:"
+  // address made a path); nothing when the player may not play it.
+  static std::optional<std::string> command_item(std::string command);
+  // Tells the user that `what` is not played.
+  void refuse_item(const std::string& what);
   // Plays a file chosen with the open-file button and records it in the local list.
   void play_chosen_file(const std::string& path);
   // Every item starts here: the session starts it, and the window shows the player's area
