@@ -96,7 +96,8 @@ QString watch_script() {
   }
   // A page's request for a new window goes to the program with its address (a link address as
   // written, a web address made whole); no window is ever made for it, so a page that asks for
-  // a thousand costs nothing.
+  // a thousand costs nothing. The engine itself opens no window a page asks for without the
+  // user's click; what reaches it with one is handed over by the pane.
   const windowAddress = function (written) {
     if (written === '' || (schemeOf(written) !== '' && engine.indexOf(schemeOf(written)) < 0)) {
       return written;
@@ -107,20 +108,95 @@ QString watch_script() {
       return written;
     }
   };
-  window.open = function (url) {
-    send(prefix + 'window ' + windowAddress(url === undefined ? '' : String(url)));
+  const announce = function (written) {
+    send(prefix + 'window ' + windowAddress(written));
+  };
+  const open = function (url) {
+    announce(url === undefined ? '' : String(url));
     return null;
+  };
+  window.open = open;
+  // Whether a link or form target names a new window: "_blank", or a name that no frame of
+  // this page has.
+  const baseTarget = function () {
+    const base = document.querySelector('base[target]');
+    return base ? base.target : '';
+  };
+  const opensWindow = function (target) {
+    const name = String(target || baseTarget());
+    const lower = name.toLowerCase();
+    if (lower === '' || lower === '_self' || lower === '_parent' || lower === '_top') return false;
+    if (lower === '_blank') return true;
+    try {
+      const quoted = '"' + CSS.escape(name) + '"';
+      return !document.querySelector('iframe[name=' + quoted + '],frame[name=' + quoted + ']');
+    } catch (error) {
+      return true;
+    }
   };
   window.addEventListener('click', function (event) {
     let target = event.target;
     if (target && target.nodeType !== 1) target = target.parentElement;
     const link = target && target.closest ? target.closest('a[href], area[href]') : null;
-    if (!link || String(link.target).toLowerCase() !== '_blank') return;
+    if (!link || !opensWindow(link.target)) return;
     const address = link.href;
     if (typeof address !== 'string') return;
     event.preventDefault();
-    send(prefix + 'window ' + windowAddress(address));
+    announce(address);
   }, true);
+  // A form sent to a new window: its address (with the fields, for a GET form).
+  const formAddress = function (form, submitter) {
+    const action = (submitter && submitter.formAction) || form.action;
+    const method = String((submitter && submitter.formMethod) || form.method).toLowerCase();
+    if (method !== 'get') return action;
+    try {
+      const url = new URL(action, document.baseURI);
+      url.search = new URLSearchParams(new FormData(form)).toString();
+      return url.href;
+    } catch (error) {
+      return action;
+    }
+  };
+  const formTarget = function (form, submitter) {
+    return (submitter && submitter.formTarget) || form.target;
+  };
+  window.addEventListener('submit', function (event) {
+    const form = event.target;
+    if (event.defaultPrevented || !form || !opensWindow(formTarget(form, event.submitter))) return;
+    event.preventDefault();
+    announce(formAddress(form, event.submitter));
+  });
+  const submit = HTMLFormElement.prototype.submit;
+  HTMLFormElement.prototype.submit = function () {
+    if (!opensWindow(formTarget(this, null))) return submit.call(this);
+    announce(formAddress(this, null));
+  };
+  // A frame made by script starts with a blank document that this script never runs in: the
+  // window it gives the page opens windows as this one does.
+  const ownOpen = function (child) {
+    try {
+      if (child && child.open !== open) child.open = open;
+    } catch (error) {
+      // Another site's frame: it has this script of its own.
+    }
+    return child;
+  };
+  for (const kind of [HTMLIFrameElement, HTMLFrameElement]) {
+    const windowGetter = Object.getOwnPropertyDescriptor(kind.prototype, 'contentWindow');
+    const documentGetter = Object.getOwnPropertyDescriptor(kind.prototype, 'contentDocument');
+    Object.defineProperty(kind.prototype, 'contentWindow', {
+      configurable: true,
+      get: function () { return ownOpen(windowGetter.get.call(this)); },
+    });
+    Object.defineProperty(kind.prototype, 'contentDocument', {
+      configurable: true,
+      get: function () {
+        const child = documentGetter.get.call(this);
+        if (child) ownOpen(child.defaultView);
+        return child;
+      },
+    });
+  }
   const hrefOf = function (element) {
     if (!element) return '';
     const href = element.href;
@@ -352,6 +428,9 @@ QWebEngineProfile* make_profile(const QString& program_folder, const QStringList
   QWebEngineSettings* settings = profile->settings();
   // The engine never hands an address to the desktop's URL opener.
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // No window opens without the user's click: the panes' script hands a page's own requests
+  // over without one, and a flood of requests it cannot see (a frame's) costs nothing.
+  settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   // The list pages are local files that show text from the service: they reach nothing remote.
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 
@@ -534,10 +613,16 @@ void WebPanePeer::page_navigation(const std::string& address) {
     if (!self || cancel || generation_ != generation) return;
   }
   // Not cancelled: the pane goes there itself (the page was stopped), unless the program asks
-  // for something else first.
-  QTimer::singleShot(0, this, [this, address, generation] {
-    if (generation_ != generation) return;
-    load_address(address);
+  // for something else first. Of a burst of such navigations (a page that opens a thousand
+  // windows) only the last is loaded: each would replace the one before anyway.
+  const bool scheduled = pending_load_.has_value();
+  pending_load_ = PendingLoad{address, generation};
+  if (scheduled) return;
+  QTimer::singleShot(0, this, [this] {
+    const PendingLoad load = *pending_load_;
+    pending_load_.reset();
+    if (generation_ != load.generation) return;
+    load_address(load.address);
   });
 }
 
