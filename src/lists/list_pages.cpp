@@ -124,7 +124,7 @@ bool render_list(const ListPlace& place, std::string_view list_file) {
 }
 
 bool ensure_page_icon(const std::string& folder) {
-  const std::string path = files::join(folder, "i.gif");
+  const std::string path = files::join(folder, kPageIconFile);
   return files::exists(path) || files::write_atomic(path, resources::page_icon_gif());
 }
 
