@@ -9,7 +9,6 @@
 #include <cstring>
 #include <map>
 
-#include "app/settings_store.h"
 #include "platform/files.h"
 #include "platform/program_folder.h"
 #include "support/main_window_fixture.h"
@@ -17,115 +16,61 @@
 namespace pelmora::app {
 namespace {
 
-using pelmora::testing::TempFolder;
-
 constexpr std::string_view kNotSaved = "磁盘已满或目录不可写，播放记录暂时无法保存";
 
-// A small tmpfs over `folder` that keeps the files the folder held; unmounted when it goes.
-class SmallFileSystem {
- public:
-  explicit SmallFileSystem(const std::string& folder) : folder_(folder) {
-    std::map<std::string, std::string> kept;
-    for (const std::string& name : platform::files::list_regular_files(folder)) {
-      kept[name] = platform::files::read(platform::files::join(folder, name)).value_or("");
-    }
-    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=128k,mode=0700") != 0) {
-      error_ = std::strerror(errno);
-      return;
-    }
-    mounted_ = true;
-    for (const auto& [name, content] : kept) {
-      platform::files::write_atomic(platform::files::join(folder, name), content);
-    }
-  }
-  ~SmallFileSystem() {
-    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& error() const { return error_; }
-  bool make_read_only() {
-    return ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-  }
-  // Fills the file system to the last byte with one file.
-  void fill() {
-    const std::string filler(4096, '\0');
-    std::FILE* out = std::fopen(platform::files::join(folder_, "filler").c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    while (std::fwrite(filler.data(), 1, filler.size(), out) == filler.size()) {
-    }
-    std::fclose(out);
-  }
-  void free_space() { platform::files::remove(platform::files::join(folder_, "filler")); }
-
- private:
-  std::string folder_;
-  std::string error_;
-  bool mounted_ = false;
-};
-
-// A read-only program folder that holds settings is used: nothing in it is lost or replaced,
-// start-up says once that changes cannot be saved there, and the window reads its settings.
-TEST(ReadOnlyProgramFolder, ItsSettingsAndListsAreReadAndNothingIsLost) {
-  TempFolder folder;
-  const std::string home = folder.file("home");
-  platform::files::make_directories(home);
-  SmallFileSystem medium(home);
-  if (!medium.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << medium.error();
-  const std::string settings = "[S_q]\r\ns_bo=1\r\n";
-  const std::string list = "a.mp4|/m/a.mp4|42\r\n";
-  platform::files::write_atomic(platform::files::join(home, "config.dll"), settings);
-  platform::files::write_atomic(platform::files::join(home, "date_f.dat"), list);
-  ASSERT_TRUE(medium.make_read_only());
-
-  const char* data_home = std::getenv("XDG_DATA_HOME");
-  const std::string kept = data_home != nullptr ? data_home : "";
-  ::setenv("XDG_DATA_HOME", folder.file("data").c_str(), 1);
-  const std::string chosen = platform::resolve_program_folder(home);
-  data_home != nullptr ? ::setenv("XDG_DATA_HOME", kept.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-  ASSERT_EQ(chosen, home);
-
-  headless::HeadlessPlatform headless;
-  const Configuration config =
-      Configuration::load(home, [](const char*) -> const char* { return nullptr; });
-  class Window final : public MainWindowHost {
-   public:
-    bool loaded() const override { return loads > 0; }
-    void load() override { ++loads; }
-    void show() override {}
-    void show_list_page(std::string_view, const std::string&) override {}
-    int loads = 0;
-  } window;
-  ::testing::internal::CaptureStderr();
-  Main({home, config, headless.player_engine, headless.dialogs, headless.launcher,
-        headless.adapters, headless.backend, window});
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("changes cannot be saved there"),
-            std::string::npos);
-  EXPECT_EQ(window.loads, 1);
-  EXPECT_EQ(platform::files::read(platform::files::join(home, "config.dll")), settings);
-  EXPECT_EQ(platform::files::read(platform::files::join(home, "date_f.dat")), list);
-  settings::Store store(settings::settings_path(home));
-  EXPECT_EQ(store.get().autoplay, "1");
-}
-
-class FullProgramFolder : public pelmora::testing::MainWindowTest {
+// The program folder (prepared as start-up prepares it) on a small tmpfs of its own.
+class ProgramFolderOnItsOwnDisk : public pelmora::testing::MainWindowTest {
  protected:
   void SetUp() override {
     folder.write("date_f.dat", "old.mp4|/m/old.mp4|0\r\n");
-    disk = std::make_unique<SmallFileSystem>(folder.path());
-    if (!disk->mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk->error();
+    std::map<std::string, std::string> kept;
+    for (const std::string& name : platform::files::list_regular_files(folder.path())) {
+      kept[name] = folder.read(name);
+    }
+    if (::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=128k,mode=0700") != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    mounted = true;
+    for (const auto& [name, content] : kept) folder.write(name, content);
   }
   void TearDown() override {
     window.reset();
-    disk.reset();
+    if (mounted) ::umount2(folder.path().c_str(), MNT_DETACH);
   }
-  std::unique_ptr<SmallFileSystem> disk;
+  bool make_read_only() {
+    return ::mount(nullptr, folder.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+  void fill() {  // to the last byte, with one file
+    std::FILE* out = std::fopen(folder.file("filler").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    while (std::fputc(0, out) != EOF) {
+    }
+    std::fclose(out);
+  }
+  bool mounted = false;
 };
+
+// A read-only program folder that holds settings is the program's folder: its settings are read
+// and nothing in it is replaced; the user hears that changes are not saved.
+TEST_F(ProgramFolderOnItsOwnDisk, AReadOnlyFoldersSettingsAndListsAreUsedAndKept) {
+  set_setting("S_q", "s_bo", "1");
+  const std::string settings = folder.read("config.dll");
+  ASSERT_TRUE(make_read_only());
+  ::setenv("XDG_DATA_HOME", (folder.path() + "/nowhere").c_str(), 1);  // never reached
+  EXPECT_EQ(platform::resolve_program_folder(folder.path()), folder.path());
+  ::unsetenv("XDG_DATA_HOME");
+  BA1& ba1 = open_window("/m/new.mp4");
+  EXPECT_EQ(ba1.settings_store.get().autoplay, "1");
+  EXPECT_EQ(ba1.zhun.caption(), kNotSaved);
+  EXPECT_EQ(folder.read("config.dll"), settings);
+  EXPECT_EQ(folder.read("date_f.dat"), "old.mp4|/m/old.mp4|0\r\n");
+}
 
 // A file handed over while the disk is full plays; the user is told once, the old list stays
 // whole, and the record is written as soon as there is room again.
-TEST_F(FullProgramFolder, AHandOverIsToldKeptAndRecordedWhenSpaceComesBack) {
+TEST_F(ProgramFolderOnItsOwnDisk, AHandOverOnAFullDiskIsToldKeptAndRecordedWhenThereIsRoom) {
   BA1& ba1 = open_window();
-  disk->fill();
+  fill();
   ba1.Form_LinkExecute("/m/new.mp4");
   EXPECT_EQ(ba1.zhun.caption(), kNotSaved);
   ba1.Form_LinkExecute("/m/third.mp4");
@@ -136,7 +81,7 @@ TEST_F(FullProgramFolder, AHandOverIsToldKeptAndRecordedWhenSpaceComesBack) {
 
   headless.backend.advance(5000);
   EXPECT_EQ(folder.read("date_f.dat"), "old.mp4|/m/old.mp4|0\r\n");
-  disk->free_space();
+  platform::files::remove(folder.file("filler"));
   headless.backend.advance(5000);
   EXPECT_EQ(folder.read("date_f.dat"),
             "third.mp4|/m/third.mp4|0\r\nnew.mp4|/m/new.mp4|0\r\nold.mp4|/m/old.mp4|0\r\n");

@@ -4,6 +4,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
 #include <QtCore/QUuid>
 #include <QtCore/QVariant>
@@ -418,12 +419,18 @@ void register_link_schemes() {
 
 QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,
                                 QObject* parent) {
-  auto* profile = new QWebEngineProfile(QStringLiteral("pelmora"), parent);
-  const QString web_folder = program_folder + QStringLiteral("/web");
-  profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
-  profile->setCachePath(web_folder + QStringLiteral("/cache"));
-  profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
-  profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+  // A program folder where nothing can be written (a read-only medium) keeps the pages' storage
+  // in memory for the run.
+  const bool keeps_storage = QFileInfo(program_folder).isWritable();
+  auto* profile =
+      new QWebEngineProfile(keeps_storage ? QStringLiteral("pelmora") : QString(), parent);
+  if (keeps_storage) {
+    const QString web_folder = program_folder + QStringLiteral("/web");
+    profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
+    profile->setCachePath(web_folder + QStringLiteral("/cache"));
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+  }
 
   QWebEngineSettings* settings = profile->settings();
   // The engine never hands an address to the desktop's URL opener.
