@@ -72,8 +72,9 @@ Outcome store_and_render(const ListPlace& place, std::string_view list_file,
   if (!files::write_atomic(files::join(place.folder, list_file), content)) return Outcome::kFailed;
   if (!render_list(place, list_file)) {
     if (place.backlog != nullptr) {
+      // A list that has gone meanwhile has no page to render (start-up makes both anew).
       place.backlog->hold([name = std::string(list_file)](const ListPlace& later) {
-        return render_list(later, name);
+        return render_list(later, name) || !files::exists(files::join(later.folder, name));
       });
     }
     tell_not_saved(place);
