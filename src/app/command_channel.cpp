@@ -12,6 +12,11 @@ void BA1::Form_LinkExecute(const std::string& command) {
     set_window_state(platform::WindowState::kNormal);
   }
   if (command.empty()) return;
+  // What cannot be played stops nothing.
+  if (!command_item(command)) {
+    refuse_item(command);
+    return;
+  }
   if (chrome.mini_mode == 1) jbi.raise_click();  // leaves compact mode
   bo_but_Click(1);                               // stops and saves the position of what played
   l_com(command);

@@ -141,7 +141,7 @@ void BA1::show_no_episode_list() {
 }
 
 lists::ListPlace BA1::list_place() {
-  return lists::ListPlace{program_folder_, this};
+  return lists::ListPlace{program_folder_, this, &list_backlog};
 }
 
 void BA1::show_list_page(std::string_view list_file, const std::string& page_path) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -130,6 +131,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   platform::Timer Timer4{this, "Timer4", 50000, false};  // retry of a failed next-episode fetch
   platform::Timer Timer5{this, "Timer5", 6000, true};    // update check, runs once
   platform::Timer Timer8{this, "Timer8", 5000, false};   // floating promotion window
+  // Tries again to write the list changes that could not be written (a full disk).
+  platform::Timer save_retry{this, "save_retry", 5000, false};
 
   // The player control `QvodC` inside `qvod`; null when no player could be made.
   std::unique_ptr<platform::PlayerControl> QvodC;
@@ -161,6 +164,11 @@ class BA1 : public platform::Form, public lists::ListPageView {
   lists::ListPlace list_place();
   // Shows a freshly rendered list page: Web3 for the network list, Web4 for the local list.
   void show_list_page(std::string_view list_file, const std::string& page_path) override;
+  // A list change waits to be written: the user hears it once, and it is tried again every few
+  // seconds until it is written (and the user hears that too).
+  void list_not_saved() override;
+  void lists_saved() override;
+  lists::Backlog list_backlog;
   // The episode list pane's placeholder while no network video plays.
   void show_no_episode_list();
   // A balloon from the notification-area icon, titled "Pelmora提示:".
@@ -176,8 +184,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // ---- Command channel, panes, search box and list actions (app/, web/, lists/) -------------
   // A command line arriving from a later start of the program.
   void Form_LinkExecute(const std::string& command);
-  // Plays a local file or a player address given as text and records it in the local list.
+  // Plays a local file or a player address given as text and records it in the local list;
+  // refuses (and says so) what the player may not play.
   void l_com(std::string command);
+  // The file or address a command line names (quotes and one trailing "/" dropped, a "file:"
+  // address made a path); nothing when the player may not play it.
+  static std::optional<std::string> command_item(std::string command);
+  // Tells the user that `what` is not played.
+  void refuse_item(const std::string& what);
   // Plays a file chosen with the open-file button and records it in the local list.
   void play_chosen_file(const std::string& path);
   // Every item starts here: the session starts it, and the window shows the player's area
@@ -421,6 +435,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void apply_design_look();
 
   bool ended_ = false;
+  // The user has been told that list changes wait to be written.
+  bool told_not_saved_ = false;
   // Panes whose current document is hooked for its context menu.
   std::set<const platform::WebBrowser*> hooked_panes_;
 

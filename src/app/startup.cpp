@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <cstdio>
+#include <vector>
+
 #include "app/configuration.h"
 #include "app/machine_id.h"
 #include "app/settings_store.h"
@@ -81,6 +84,32 @@ class LoadingPageView final : public lists::ListPageView {
   MainWindowHost& window_;
 };
 
+// The files the program keeps in its folder.
+const std::vector<std::string> kProgramFiles = {
+    std::string(settings::kFileName),  std::string(lists::kNetworkList),
+    std::string(lists::kLocalList),    std::string(lists::kNetworkPage),
+    std::string(lists::kLocalPage),    std::string(kConfigurationFile),
+    std::string(lists::kPageIconFile),
+};
+
+// The program folder holds what the user played: the folder and the program's files in it are
+// the user's alone, whatever an older version or an unpacked copy left them as. A folder where
+// nothing can be written is used as it is, and the user is told that changes are not kept.
+void secure_program_folder(const std::string& folder) {
+  if (const int changed = platform::files::make_private(folder, kProgramFiles); changed > 0) {
+    std::fprintf(stderr,
+                 "pelmora: %d of the program's folder and files in %s could be read by other "
+                 "users; they are now the user's alone\n",
+                 changed, folder.c_str());
+  }
+  if (!platform::files::is_writable_directory(folder)) {
+    std::fprintf(stderr,
+                 "pelmora: the program folder %s is read-only: settings and lists are read from "
+                 "it, but changes cannot be saved there\n",
+                 folder.c_str());
+  }
+}
+
 constexpr std::string_view kNoPlayerQuestion =
     "程序检测到您的电脑未安装快播(Qvod)播放器，是否要下载Qvod播放器？";
 
@@ -126,6 +155,8 @@ StartupResult Main(const StartupContext& context) {
       return StartupResult::kEndedWithoutPlayer;
     }
   }
+
+  secure_program_folder(folder);
 
   // What a killed run left half done: its temporary files go, and both pages are rendered anew
   // from the lists (a run may have ended between writing a list and its page).

@@ -53,21 +53,64 @@ bool is_task_id(std::string_view field, std::int64_t id) {
   return text::parse_whole(field, value) && value == id;
 }
 
-// Writes the list anew and renders its page. True only when both were written; a failed list
-// write leaves the old list and its old page.
-bool store_and_render(const ListPlace& place, std::string_view list_file,
-                      std::string_view content) {
-  if (!files::write_atomic(files::join(place.folder, list_file), content)) return false;
-  return render_list(place, list_file);
+// What became of a change of a list.
+enum class Outcome {
+  kWritten,
+  kNothing,  // nothing to change: the list is missing or unreadable, or the entry is refused
+  kFailed,   // the list could not be written (a full disk, a read-only folder); it is as it was
+};
+using Step = std::function<Outcome(const ListPlace&)>;
+
+void tell_not_saved(const ListPlace& place) {
+  if (place.view != nullptr) place.view->list_not_saved();
+}
+
+// Writes the list anew and renders its page. A failed list write leaves the old list and its
+// old page; a page that could not be written after its list was waits to be rendered again.
+Outcome store_and_render(const ListPlace& place, std::string_view list_file,
+                         std::string_view content) {
+  if (!files::write_atomic(files::join(place.folder, list_file), content)) return Outcome::kFailed;
+  if (!render_list(place, list_file)) {
+    if (place.backlog != nullptr) {
+      // A list that has gone meanwhile has no page to render (start-up makes both anew).
+      place.backlog->hold([name = std::string(list_file)](const ListPlace& later) {
+        return render_list(later, name) || !files::exists(files::join(later.folder, name));
+      });
+    }
+    tell_not_saved(place);
+  }
+  return Outcome::kWritten;
+}
+
+Outcome remove_step(const ListPlace& place, std::string_view list_file, std::int64_t line);
+
+// Makes one change of the lists, after those that wait. A change that can be made again later
+// with the same result (a record, a position) waits in the backlog when it cannot be written now;
+// one that names a line (a removal, a clearing) cannot, since the lines may move meanwhile.
+bool change(const ListPlace& place, const Step& step, bool may_wait) {
+  Backlog* backlog = place.backlog;
+  const auto wait = [&] {
+    if (backlog != nullptr && may_wait) {
+      backlog->hold([step](const ListPlace& later) { return step(later) != Outcome::kFailed; });
+    }
+    tell_not_saved(place);
+  };
+  if (backlog != nullptr && !backlog->empty() && !backlog->retry(place)) {
+    wait();
+    return false;
+  }
+  const Outcome outcome = step(place);
+  if (outcome == Outcome::kFailed) wait();
+  return outcome == Outcome::kWritten;
 }
 
 // Puts `record` at the top of the list, followed by the first lines of the old list that are
 // records and not older copies of the same entry.
 template <typename IsOlderCopy>
-bool add_record(const ListPlace& place, std::string_view list_file, const std::string& record,
-                IsOlderCopy is_older_copy, bool blank_line_always) {
+Outcome add_record(const ListPlace& place, std::string_view list_file, const std::string& record,
+                   IsOlderCopy is_older_copy, bool blank_line_always) {
   const auto old = read_list(place, list_file);
-  if (!old) return false;
+  if (!old) return Outcome::kNothing;
   std::string content = record;
   content += kLineEnd;
   bool kept_any = false;
@@ -87,9 +130,9 @@ bool add_record(const ListPlace& place, std::string_view list_file, const std::s
 // dropping the lines that are not records moves the records to other line numbers, which the
 // old page's rows would no longer name.
 template <typename Update>
-bool rewrite_records(const ListPlace& place, std::string_view list_file, Update update) {
+Outcome rewrite_records(const ListPlace& place, std::string_view list_file, Update update) {
   const auto old = read_list(place, list_file);
-  if (!old) return false;
+  if (!old) return Outcome::kNothing;
   std::string content;
   content.reserve(old->size() + kLineEnd.size());
   for (const std::string_view line : split_lines(*old)) {
@@ -121,12 +164,17 @@ bool add_task(const ListPlace& place, std::int64_t id, std::string_view name,
     record += '|';
     record += std::to_string(number);
   }
-  return add_record(
-      place, kNetworkList, record,
-      [id](const std::vector<std::string_view>& fields) {
-        return is_task_id(fields[kTaskIdField], id);
+  return change(
+      place,
+      [record, id](const ListPlace& at) {
+        return add_record(
+            at, kNetworkList, record,
+            [id](const std::vector<std::string_view>& fields) {
+              return is_task_id(fields[kTaskIdField], id);
+            },
+            /*blank_line_always=*/true);
       },
-      /*blank_line_always=*/true);
+      /*may_wait=*/true);
 }
 
 bool add_local(const ListPlace& place, std::string_view display_name, std::string_view path,
@@ -137,36 +185,82 @@ bool add_local(const ListPlace& place, std::string_view display_name, std::strin
   record += path;
   record += '|';
   record += std::to_string(position);
-  return add_record(
-      place, kLocalList, record,
-      [path](const std::vector<std::string_view>& fields) {
-        return fields[kLocalPathField] == path;  // a record has at least two fields
+  return change(
+      place,
+      [record, path = std::string(path)](const ListPlace& at) {
+        return add_record(
+            at, kLocalList, record,
+            [&path](const std::vector<std::string_view>& fields) {
+              return fields[kLocalPathField] == path;  // a record has at least two fields
+            },
+            /*blank_line_always=*/false);
       },
-      /*blank_line_always=*/false);
+      /*may_wait=*/true);
 }
 
 bool set_task_pos(const ListPlace& place, std::int64_t id, std::int64_t position) {
-  const std::string id_text = std::to_string(id);
-  const std::string position_text = std::to_string(position);
-  return rewrite_records(place, kNetworkList, [&](std::vector<std::string_view>& fields) {
-    // A record too short to hold a position is kept as it is.
-    if (fields.size() <= kTaskPosField || !is_task_id(fields[kTaskIdField], id)) return;
-    fields[kTaskIdField] = id_text;
-    fields[kTaskPosField] = position_text;
-  });
+  return change(
+      place,
+      [id, id_text = std::to_string(id),
+       position_text = std::to_string(position)](const ListPlace& at) {
+        return rewrite_records(at, kNetworkList, [&](std::vector<std::string_view>& fields) {
+          // A record too short to hold a position is kept as it is.
+          if (fields.size() <= kTaskPosField || !is_task_id(fields[kTaskIdField], id)) return;
+          fields[kTaskIdField] = id_text;
+          fields[kTaskPosField] = position_text;
+        });
+      },
+      /*may_wait=*/true);
 }
 
 bool set_local_pos(const ListPlace& place, std::string_view path, std::int64_t position) {
-  const std::string position_text = std::to_string(position);
-  return rewrite_records(place, kLocalList, [&](std::vector<std::string_view>& fields) {
-    if (fields.size() <= kLocalPosField || fields[kLocalPathField] != path) return;
-    fields[kLocalPosField] = position_text;
-  });
+  return change(
+      place,
+      [path = std::string(path), position_text = std::to_string(position)](const ListPlace& at) {
+        return rewrite_records(at, kLocalList, [&](std::vector<std::string_view>& fields) {
+          if (fields.size() <= kLocalPosField || fields[kLocalPathField] != path) return;
+          fields[kLocalPosField] = position_text;
+        });
+      },
+      /*may_wait=*/true);
 }
 
 bool remove_line(const ListPlace& place, std::string_view list_file, std::int64_t line) {
+  return change(
+      place, [list_file, line](const ListPlace& at) { return remove_step(at, list_file, line); },
+      /*may_wait=*/false);
+}
+
+bool clear_list(const ListPlace& place, std::string_view list_file) {
+  return change(
+      place,
+      [list_file](const ListPlace& at) {
+        if (!files::exists(files::join(at.folder, list_file))) return Outcome::kNothing;
+        return store_and_render(at, list_file, kLineEnd);
+      },
+      /*may_wait=*/false);
+}
+
+bool ensure_list(const std::string& folder, std::string_view list_file) {
+  const std::string path = files::join(folder, list_file);
+  return files::exists(path) || files::write_atomic(path, kLineEnd);
+}
+
+bool Backlog::retry(const ListPlace& place) {
+  if (changes_.empty()) return true;
+  std::size_t done = 0;
+  while (done < changes_.size() && changes_[done](place)) ++done;
+  changes_.erase(changes_.begin(), changes_.begin() + static_cast<std::ptrdiff_t>(done));
+  if (!changes_.empty()) return false;
+  if (place.view != nullptr) place.view->lists_saved();
+  return true;
+}
+
+namespace {
+
+Outcome remove_step(const ListPlace& place, std::string_view list_file, std::int64_t line) {
   const auto old = read_list(place, list_file);
-  if (!old) return false;
+  if (!old) return Outcome::kNothing;
   std::string content;
   content.reserve(old->size() + kLineEnd.size());
   std::int64_t number = 0;
@@ -184,14 +278,6 @@ bool remove_line(const ListPlace& place, std::string_view list_file, std::int64_
   return store_and_render(place, list_file, content);
 }
 
-bool clear_list(const ListPlace& place, std::string_view list_file) {
-  if (!files::exists(files::join(place.folder, list_file))) return false;
-  return store_and_render(place, list_file, kLineEnd);
-}
-
-bool ensure_list(const std::string& folder, std::string_view list_file) {
-  const std::string path = files::join(folder, list_file);
-  return files::exists(path) || files::write_atomic(path, kLineEnd);
-}
+}  // namespace
 
 }  // namespace pelmora::lists

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The two history lists kept beside the program: "date.dat" (network tasks, seven fields) and
 // "date_f.dat" (local files, three fields), one record per line, fields joined by "|", newest
@@ -21,12 +23,39 @@ class ListPageView {
  public:
   virtual ~ListPageView() = default;
   virtual void show_list_page(std::string_view list_file, const std::string& page_path) = 0;
+  // A change of a list could not be written (a full disk, a read-only folder): the old list is
+  // whole, and the change waits in the place's backlog, when it has one.
+  virtual void list_not_saved() {}
+  // Every change that waited has been written since.
+  virtual void lists_saved() {}
 };
 
-// Where the lists live and who shows their pages. `view` may be null (nothing is shown).
+class Backlog;
+
+// Where the lists live and who shows their pages. `view` may be null (nothing is shown);
+// `backlog`, when given, keeps the changes that could not be written until they can be.
 struct ListPlace {
   std::string folder;
   ListPageView* view = nullptr;
+  Backlog* backlog = nullptr;
+};
+
+// The changes of the lists that could not be written yet, oldest first: new records and
+// positions (written again as a whole, they come out the same however often they are tried),
+// and pages to render again. While any waits, later changes wait behind it, so that the lists
+// never take a change before an earlier one.
+class Backlog {
+ public:
+  using Change = std::function<bool(const ListPlace&)>;  // false: not written
+  bool empty() const { return changes_.empty(); }
+  std::size_t size() const { return changes_.size(); }
+  // Writes the waiting changes in order until one fails; true when none waits any more (the
+  // place's view then hears that the lists are saved).
+  bool retry(const ListPlace& place);
+  void hold(Change change) { changes_.push_back(std::move(change)); }
+
+ private:
+  std::vector<Change> changes_;
 };
 
 // The page that belongs to a list: "c.htm" for "date.dat", "f.htm" for any other list.

@@ -1,5 +1,7 @@
 #include "lists/list_pages.h"
 
+#include <vector>
+
 #include "lists/list_lines.h"
 #include "platform/files.h"
 #include "resources/embedded.h"
@@ -48,6 +50,10 @@ constexpr std::string_view kNoRecordsRow = "<tr><td align=center>暂无记录</t
 // Field 0 (display name) of a local record, field 1 (programme name) of a network task.
 constexpr std::size_t kLocalTitleField = 0;
 constexpr std::size_t kNetworkTitleField = 1;
+// What a record plays: a local record's path, a network task's episode address.
+constexpr std::size_t kLocalPathField = 1;
+constexpr std::size_t kNetworkAddressField = 3;
+constexpr std::string_view kUntitled = "（无标题）";
 
 // The row's links name the line and the check of the record it shows (see row_check).
 void append_row(std::string& rows, std::string_view number, std::string_view check,
@@ -69,6 +75,18 @@ void append_row(std::string& rows, std::string_view number, std::string_view che
   rows += "><img src=\"i.gif\" alt=\"删除\"></a></span></td></tr>";
 }
 
+// The title a record is shown by. A record without one of its own is still shown, so that it can
+// be seen and deleted: by the address it plays (a local record's path, a task's episode address),
+// and by a placeholder when that is empty too.
+std::string row_title(const std::vector<std::string_view>& fields, std::size_t title_field) {
+  std::string title = text::url_unescape(fields[title_field]);
+  if (!title.empty()) return title;
+  const std::size_t address_field =
+      title_field == kLocalTitleField ? kLocalPathField : kNetworkAddressField;
+  if (address_field < fields.size()) title = text::url_unescape(fields[address_field]);
+  return title.empty() ? std::string(kUntitled) : title;
+}
+
 }  // namespace
 
 std::string page_text(std::string_view list_content, bool local) {
@@ -80,9 +98,8 @@ std::string page_text(std::string_view list_content, bool local) {
     ++number;
     if (!detail::is_record(line)) continue;
     const auto fields = detail::split_fields(line);  // a record has at least two fields
-    const std::string title = text::url_unescape(fields[title_field]);
+    const std::string title = row_title(fields, title_field);
     const std::string shown = text::cut_width(title, kTitleColumns);
-    if (shown.empty()) continue;
     append_row(rows, std::to_string(number), detail::row_check(line), title, shown);
   }
   if (rows.empty()) rows = kNoRecordsRow;
@@ -107,7 +124,7 @@ bool render_list(const ListPlace& place, std::string_view list_file) {
 }
 
 bool ensure_page_icon(const std::string& folder) {
-  const std::string path = files::join(folder, "i.gif");
+  const std::string path = files::join(folder, kPageIconFile);
   return files::exists(path) || files::write_atomic(path, resources::page_icon_gif());
 }
 

@@ -17,6 +17,8 @@ std::string page_text(std::string_view list_content, bool local);
 // through the place's view. A list that cannot be read leaves the old page and shows nothing.
 bool render_list(const ListPlace& place, std::string_view list_file);
 
+inline constexpr std::string_view kPageIconFile = "i.gif";
+
 // Copies the delete icon "i.gif" that the pages show into the folder when it is missing.
 bool ensure_page_icon(const std::string& folder);
 

@@ -34,8 +34,8 @@ std::optional<std::string> read(const std::string& path);
 // flushes it to disk, renames it over the old one and flushes the folder, so that after a crash
 // or power cut the file holds the old or the new text, never half of either. On failure
 // (read-only folder, full disk) the old file is left as it was, the temporary file is removed
-// and the result is false. A replaced file keeps its permissions; a new one is private to the
-// user (0600).
+// and the result is false. A replaced file keeps its owner's permissions and loses any that group
+// or others had; a new one is private to the user (0600).
 bool write_atomic(const std::string& path, std::string_view content);
 
 // Removes the temporary files of write_atomic that a process which has ended left in `folder`
@@ -56,6 +56,12 @@ bool list_folder(std::string_view folder, std::string_view pattern,
 
 // True when the folder exists and the current user may create files in it.
 bool is_writable_directory(const std::string& folder);
+
+// Takes group and other permissions away from `folder` and from the files `names` in it, where
+// they belong to the current user (symbolic links are left alone), so that what the program
+// keeps there is the user's alone. A folder that all may write in (sticky, like /tmp), the root
+// and the home folder are left as they are. The count of the folders and files changed.
+int make_private(const std::string& folder, const std::vector<std::string>& names);
 
 // Creates the folder and any missing parents; the folders it creates are private to the user
 // (0700). True when the folder exists afterwards.

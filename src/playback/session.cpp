@@ -4,6 +4,7 @@
 
 #include "app/settings_store.h"
 #include "playback/status_text.h"
+#include "util/file_address.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 
@@ -101,7 +102,7 @@ void Session::start(Start start) {
                     record->v1, 0);
   }
   if (start.local_record) {
-    lists::add_local(lists_, text::file_part(start.address), start.address, 0);
+    lists::add_local(lists_, text::address_name(start.address), start.address, 0);
   }
 }
 

@@ -22,6 +22,10 @@ namespace pelmora::app {
 namespace {
 
 constexpr std::string_view kApplicationTitle = "Pelmora";
+// What cannot be played: the player is given local files and web and player addresses only.
+constexpr std::string_view kRefusedText =
+    "只能播放本地文件和 http://、https://、qvod:// 地址，无法播放：";
+constexpr std::string_view kRefusedStatus = "无法播放该地址";
 constexpr int kTitleWidth = 30;
 
 // Buttons of other parts of the window pressed from here.
@@ -87,13 +91,13 @@ std::optional<std::int64_t> entry_line(const lists::ListPlace& place, std::strin
   return target->line;
 }
 
-// A file new to the local list (handed over or chosen): played from its beginning, recorded at
-// the top of the list under its name.
+// A file or address new to the local list (handed over or chosen): played from its beginning,
+// recorded at the top of the list under its name.
 Start new_local_file(const std::string& path) {
   Start start;
   start.item = playback::LocalFile{path};
   start.address = path;
-  start.title = file_title(text::file_part(path));
+  start.title = file_title(text::address_name(path));
   start.local_record = true;
   return start;
 }
@@ -113,8 +117,13 @@ void BA1::start_item(playback::Start start, ItemView view) {
 }
 
 void BA1::play_episode_link(const std::string& url) {
-  bo_but_Click(kStopButton);
   const web::PlayLink link = web::PlayLink::parse(web::payload_of(web::Scheme::kPlay, url));
+  // A page may hand the player nothing but media: what plays goes on playing.
+  if (link.kind == "qvod" && !text::player_may_play(text::url_unescape(link.address))) {
+    show_status(std::string(kRefusedStatus));
+    return;
+  }
+  bo_but_Click(kStopButton);
   const std::string episode = link.key().text();
   Start start;
   start.terminal = Start::Terminal::kFromSettings;
@@ -151,13 +160,22 @@ void BA1::open_list_entry(const std::string& url) {
   const std::optional<std::string> record = list_line(program_file(list_file), *index);
   if (!record || !lists::detail::is_record(*record)) return;
 
-  bo_but_Click(kStopButton);
   const std::vector<std::string> fields = web::split_fields(*record, "|");
+  if (list_file == lists::kNetworkList && field(fields, 3).find("qvod") != std::string::npos &&
+      !text::player_may_play(text::url_unescape(field(fields, 3)))) {
+    show_status(std::string(kRefusedStatus));
+    return;
+  }
+  bo_but_Click(kStopButton);
 
   if (list_file == lists::kLocalList) {
     const std::string display_name = field(fields, 0);
     const std::string path = field(fields, 1);
-    if (!platform::files::is_regular_file(path)) {
+    // A web or player address the local list holds plays as it was handed over; a path must
+    // still name a file, and anything else is no media at all.
+    const bool address = path.find("://") != std::string::npos && text::player_may_play(path) &&
+                         !text::local_file_of(path);
+    if (!address && !platform::files::is_regular_file(path)) {
       services().dialogs.message_box(std::string(kApplicationTitle), path + "不存在",
                                      platform::MessageButtons::kOk, platform::MessageIcon::kNone);
       lists::remove_line(list_place(), lists::kLocalList, *index);
@@ -197,17 +215,36 @@ void BA1::open_list_entry(const std::string& url) {
   npc_Click(kNowPlayingTab);
 }
 
-void BA1::l_com(std::string command) {
+std::optional<std::string> BA1::command_item(std::string command) {
   std::erase(command, '"');
   if (command.ends_with('/')) command.pop_back();
   // The desktop hands a local file over as a "file://" address: it plays and is listed by its
   // path, as one chosen with the open-file button.
   if (auto path = text::local_file_of(command)) command = std::move(*path);
-  start_item(new_local_file(command), ItemView::kAsTabShows);
+  if (!text::player_may_play(command)) return std::nullopt;
+  return command;
+}
+
+void BA1::refuse_item(const std::string& what) {
+  services().dialogs.message_box(std::string(kApplicationTitle), std::string(kRefusedText) + what,
+                                 platform::MessageButtons::kOk, platform::MessageIcon::kWarning);
+}
+
+void BA1::l_com(std::string command) {
+  const std::optional<std::string> item = command_item(command);
+  if (!item) {
+    refuse_item(command);
+    return;
+  }
+  start_item(new_local_file(*item), ItemView::kAsTabShows);
   npc_Click(kPlaybackTab);
 }
 
 void BA1::play_chosen_file(const std::string& path) {
+  if (!text::player_may_play(path)) {
+    refuse_item(path);
+    return;
+  }
   bo_but_Click(kStopButton);
   // A new file starts from its beginning, whatever the item before was to resume at, and from
   // nothing of the series that played before it.

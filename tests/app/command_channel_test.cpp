@@ -43,7 +43,7 @@ TEST_F(CommandChannel, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow)
   // which would corrupt its record: it is played but not recorded.
   EXPECT_EQ(player().address, "qvod://1|AB|名字.rmvb|");
   EXPECT_EQ(playing_file(first), "qvod://1|AB|名字.rmvb|");
-  EXPECT_EQ(first.bo_name.caption(), "");
+  EXPECT_EQ(first.bo_name.caption(), "名字.rmvb");
   EXPECT_EQ(folder.read("date_f.dat"), "\r\n");
 }
 
@@ -82,6 +82,30 @@ TEST_F(CommandChannel, AFileAddressFromTheDesktopPlaysAndIsListedByItsPath) {
   // A player address goes on as it came, without the slash a browser appends.
   ba1.Form_LinkExecute("qvod://12|0123456789abcdef0123456789abcdef01234567|a.mp4|/");
   EXPECT_EQ(player().address, "qvod://12|0123456789abcdef0123456789abcdef01234567|a.mp4|");
+}
+
+}  // namespace
+}  // namespace pelmora::app
+
+namespace pelmora::app {
+namespace {
+
+// Only media reaches the player: anything else is refused with a message and stops nothing. A
+// web address is named by its last segment, listed, and plays again from the local list.
+TEST_F(CommandChannel, UnknownSchemesAreRefusedAndWebAddressesAreNamedAndListed) {
+  BA1& ba1 = open_window("http://127.0.0.1:9/nothing.mp4");
+  EXPECT_EQ(ba1.bo_name.caption(), "nothing.mp4");
+  ba1.Form_LinkExecute("av://lavfi:testsrc");
+  ASSERT_EQ(headless.dialogs.shown().size(), 1u);
+  EXPECT_NE(headless.dialogs.last()->text.find("无法播放：av://lavfi:testsrc"), std::string::npos);
+  EXPECT_EQ(player().calls.back(), "Play");  // what plays goes on
+  const std::string listed = "nothing.mp4|http://127.0.0.1:9/nothing.mp4|0\r\n\r\n";
+  EXPECT_EQ(folder.read("date_f.dat"), listed);
+  ba1.npc_Click(16);  // the local list on view
+  ba1.Web4.raise_before_navigate2("open://1");
+  EXPECT_EQ(headless.dialogs.shown().size(), 1u);
+  EXPECT_EQ(player().calls.back(), "Play");
+  EXPECT_EQ(folder.read("date_f.dat"), listed);
 }
 
 }  // namespace

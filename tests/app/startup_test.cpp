@@ -194,13 +194,30 @@ TEST_F(StartupTest, AKilledRunLeavesWholeListsAndTheNextStartBringsThePagesInSte
   }
 }
 
-TEST_F(StartupTest, TheFilesStartUpMakesAreTheUsersAlone) {
+// Files an older version or an unpacked copy left readable by others become the user's alone at
+// start, and the folder too; the user hears it once, on standard error.
+TEST_F(StartupTest, TheProgramsFolderAndFilesAreTheUsersAloneWhateverTheirAge) {
+  folder.write("date_f.dat", "a.mp4|/m/a.mp4|0\r\n");
+  folder.write("notes.txt", "not the program's");
+  for (const char* name : {"date_f.dat", "notes.txt"}) ::chmod(folder.file(name).c_str(), 0644);
+  ::chmod(folder.path().c_str(), 0755);
+  ::testing::internal::CaptureStderr();
   start();
-  for (const char* name : {"config.dll", "date.dat", "date_f.dat", "c.htm", "f.htm"}) {
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("now the user's alone"),
+            std::string::npos);
+  const auto mode = [&](const std::string& path) {
     struct stat info {};
-    ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0) << name;
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0u;
+  };
+  for (const char* name : {"config.dll", "date.dat", "date_f.dat", "c.htm", "f.htm"}) {
+    EXPECT_EQ(mode(folder.file(name)), 0600u) << name;
   }
+  EXPECT_EQ(mode(folder.path()), 0700u);
+  EXPECT_EQ(mode(folder.file("notes.txt")), 0644u);
+  EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|/m/a.mp4|0\r\n");
+  ::testing::internal::CaptureStderr();
+  start();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(StartupTest, WithoutAPlayerTheUserIsAskedAndNothingIsShown) {

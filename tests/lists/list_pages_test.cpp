@@ -53,14 +53,17 @@ std::string row(int n, const std::string& check, const std::string& title,
 TEST(ListPages, NetworkListRendersNumberedRowsIntoItsPage) {
   TempFolder folder;
   RecordingView view;
-  // Line 1 is the empty line of a fresh list; line 3 has no title and uses up its number.
-  folder.write(
-      "date.dat",
-      "\r\n12|%u8FD0%u52A8 %3Cb%3E|L|qvod|1|2|0\r\n3||L|q|1|1|0\r\n4|%u5C0F|L|q|1|1|0\r\n\r\n");
+  // Line 1 is the empty line of a fresh list. A record without a name is shown by its address,
+  // and by a placeholder when it has none either, so that it can be seen and deleted.
+  folder.write("date.dat",
+               "\r\n12|%u8FD0%u52A8 %3Cb%3E|L|qvod|1|2|0\r\n3||L|qvod%3A//x|1|1|0\r\n"
+               "4|%u5C0F|L|q|1|1|0\r\n5||||1|1|0\r\n\r\n");
   ASSERT_TRUE(render_list({folder.path(), &view}, kNetworkList));
-  EXPECT_EQ(folder.read("c.htm"),
-            expected_page(row(2, "b7ef6f66", "运动 &lt;b&gt;", "运动 &lt;b&gt;") +
-                          row(4, "a9e0d801", "小", "小")));
+  EXPECT_EQ(
+      folder.read("c.htm"),
+      expected_page(row(2, "b7ef6f66", "运动 &lt;b&gt;", "运动 &lt;b&gt;") +
+                    row(3, "53efff9a", "qvod://x", "qvod://x") + row(4, "a9e0d801", "小", "小") +
+                    row(5, "4fe0eec4", "（无标题）", "（无标题）")));
   EXPECT_EQ(view.shown, std::vector<std::string>{"date.dat " + folder.file("c.htm")});
 }
 

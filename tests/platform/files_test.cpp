@@ -21,14 +21,14 @@ TEST(Files, WriteAtomicReplacesTheWholeFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(list_regular_files(folder.path()), std::vector<std::string>{"a.txt"});
 }
 
-TEST(Files, WriteAtomicKeepsThePermissionsOfTheFileItReplaces) {
+TEST(Files, WriteAtomicKeepsTheOwnersPermissionsAndDropsEveryoneElses) {
   TempFolder folder;
   write_atomic(folder.file("a.txt"), "x");
-  ::chmod(folder.file("a.txt").c_str(), 0640);
+  ::chmod(folder.file("a.txt").c_str(), 0644);
   write_atomic(folder.file("a.txt"), "y");
   struct stat info {};
   ASSERT_EQ(::stat(folder.file("a.txt").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST(Files, AFailedWriteLeavesTheOldFileAndReportsIt) {

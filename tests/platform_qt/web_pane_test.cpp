@@ -15,6 +15,7 @@
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -487,6 +488,63 @@ TEST_F(WebPaneTest, AThousandWindowsAPageAsksForMakeNoPages) {
   ASSERT_TRUE(run_until([&] { return asked == 1000; }, 30000)) << asked;
   EXPECT_TRUE(peer_->view()->page()->findChildren<QWebEnginePage*>().isEmpty());
   EXPECT_EQ(title(), "home");
+}
+
+// Every way a page asks for a new window (a form or a link aimed at one, a named target, a
+// frame's own window.open()) reaches the program with its address, and none leaves a window or a
+// page behind, however many the page asks for.
+TEST_F(WebPaneTest, EveryKindOfNewWindowIsAnnouncedAndNoneIsKept) {
+  if (delegated_) return;
+  server_.on("/hostile", [](const std::string&, const std::string&) {
+    return html(page("hostile",
+                     "<form id='form' target='_blank' action='/next'>"
+                     "<input name='q' value='1'></form>"
+                     "<a id='named' href='/next?named' target='other'>n</a>"
+                     "<iframe name='inner'></iframe><a id='inner' href='/next' target='inner'>i</a>"
+                     "<script>window.frame = function () {"
+                     "  const f = document.createElement('iframe');"
+                     "  document.body.appendChild(f); return f.contentWindow; };</script>"));
+  });
+  pane_.navigate(url("hostile"));
+  ASSERT_TRUE(run_until([&] { return title() == "hostile"; }));
+  std::vector<std::string> windows;
+  pane_.on_new_window2 = [&](const std::string& address, bool& cancel) {
+    windows.push_back(address);
+    cancel = true;
+  };
+  run_js(QStringLiteral("document.getElementById('form').submit()"));
+  ASSERT_TRUE(run_until([&] { return windows.size() == 1; }));
+  run_js(QStringLiteral("document.getElementById('form').requestSubmit()"));
+  ASSERT_TRUE(run_until([&] { return windows.size() == 2; }));
+  run_js(QStringLiteral("document.getElementById('named').click()"));
+  ASSERT_TRUE(run_until([&] { return windows.size() == 3; }));
+  // A link into a frame of the page opens no window.
+  run_js(QStringLiteral("document.getElementById('inner').click()"));
+  run_js(QStringLiteral("const w = frame(); window.got = [w.open(''), w.open('/next?frame')];"));
+  ASSERT_TRUE(run_until([&] { return windows.size() == 5; }));
+  EXPECT_EQ(windows, (std::vector<std::string>{url("next?q=1"), url("next?q=1"), url("next?named"),
+                                               "", url("next?frame")}));
+  EXPECT_EQ(run_js(QStringLiteral("got.every(w => w === null)")).toBool(), true);
+  // A fresh frame reached without its element, before the pane's script runs in it, is held by
+  // the engine: no window without a click. (Later its own script announces what it asks for.)
+  EXPECT_EQ(run_js(QStringLiteral("document.body.insertAdjacentHTML('beforeend', '<iframe>');"
+                                  "window[window.length - 1].open('/next') === null"))
+                .toBool(),
+            true);
+
+  windows.clear();
+  run_js(QStringLiteral(
+      "const form = document.getElementById('form');"
+      "const named = document.getElementById('named');"
+      "const blank = frame(), held = window[window.length - 2];"
+      "for (let i = 0; i < 300; ++i) {"
+      "  form.submit(); named.click(); blank.open(''); held.open('');"
+      "  const a = document.createElement('a'); a.href = '/next'; a.target = 'w' + i;"
+      "  document.body.appendChild(a); a.click(); a.remove(); }"));
+  ASSERT_TRUE(run_until([&] { return windows.size() == 1500; }, 30000)) << windows.size();
+  run_for(500);
+  EXPECT_TRUE(peer_->view()->page()->findChildren<QWebEnginePage*>().isEmpty());
+  EXPECT_EQ(title(), "hostile");
 }
 
 class WebPaneOnScreenTest : public WebPaneTest {

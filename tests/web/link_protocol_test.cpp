@@ -93,7 +93,7 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
 }
 
 TEST_F(LinkProtocol, PlayLinkStartsTheEngineTerminalOnlyWhenItIsNotRunningAndItsFolderIsKnown) {
-  const std::string link = "eeqvod://qvod&&&A&&&n&&&l&&&1&&&2&&&3";
+  const std::string link = "eeqvod://qvod&&&qvod%3A//1%7CH%7Ca%7C&&&n&&&l&&&1&&&2&&&3";
   BA1& ba1 = open();
   // No folder learned and none in the settings: nothing to start.
   ba1.Web1.navigate(link);
@@ -183,11 +183,28 @@ TEST_F(LinkProtocol, PlayLinkWithoutANameStillPlaysButOpensNoListAndRecordsNothi
   EXPECT_EQ(playing_episode(ba1), "7-1-2-");
 }
 
+// A page hands the player media only: a play link or a network entry to anything else is refused
+// on the status line, and what plays goes on playing, unrecorded.
+TEST_F(LinkProtocol, APlayLinkOrEntryToAnythingButMediaIsRefusedAndWhatPlaysGoesOn) {
+  BA1& ba1 = open();
+  ba1.Web1.navigate("eeqvod://qvod&&&" + text::url_escape(kAddress) + "&&&n&&&l&&&1&&&2&&&3");
+  folder.write("date.dat", "1|n|l|" + text::url_escape(kAddress) + "|2|3|0\r\n" + "9|m|l|" +
+                               text::url_escape("zzqvod://x") + "|2|3|0\r\n");
+  player().calls.clear();
+  ba1.Web1.navigate("eeqvod://qvod&&&" + text::url_escape("av://lavfi:testsrc") +
+                    "&&&m&&&l&&&9&&&2&&&3");
+  ba1.Web3.navigate("open://2");
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_EQ(player().address, kAddress);
+  EXPECT_EQ(ba1.zhun.caption(), "无法播放该地址");
+  EXPECT_EQ(folder.read("date.dat").find("lavfi"), std::string::npos);
+}
+
 TEST_F(LinkProtocol, TitleShowsTheUnescapedNameCutToThirtyColumnsAndTheLabel) {
   BA1& ba1 = open();
   const std::string name = text::url_escape("很长的节目名字一二三四五六七八九十甲乙丙丁");
-  ba1.Web1.navigate("eeqvod://qvod&&&A&&&" + name + "&&&" + text::url_escape("第1集") +
-                    "&&&3&&&1&&&1");
+  ba1.Web1.navigate("eeqvod://qvod&&&qvod%3A//1%7CH%7Ca%7C&&&" + name + "&&&" +
+                    text::url_escape("第1集") + "&&&3&&&1&&&1");
   EXPECT_EQ(ba1.bo_name.caption(), "很长的节目名字一二三四五六七八-第1集");
 }
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace pelmora::platform::files {
@@ -112,13 +113,14 @@ std::optional<std::string> read(const std::string& path) {
 }
 
 bool write_atomic(const std::string& path, std::string_view content) {
-  // Keep the permissions of the file being replaced; a new file is the user's alone.
+  // Keep the owner's permissions of the file being replaced; nobody else may read what the
+  // program keeps, and a new file is the user's alone.
   mode_t mode = 0600;
   struct stat old {};
   const bool had_file = ::stat(path.c_str(), &old) == 0;
   if (had_file) {
     if (!S_ISREG(old.st_mode)) return false;
-    mode = old.st_mode & 07777;
+    mode = old.st_mode & 0700;
   }
   const std::string temporary = temporary_name(path);
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -164,6 +166,26 @@ bool make_directories(const std::string& folder) {
   if (parent != folder && !is_directory(parent)) make_directories(parent);
   ::mkdir(folder.c_str(), 0700);
   return is_directory(folder);
+}
+
+int make_private(const std::string& folder, const std::vector<std::string>& names) {
+  int changed = 0;
+  const uid_t user = ::getuid();
+  const auto make_own_private = [&](const std::string& path, bool folder_itself) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || info.st_uid != user) return;
+    if (folder_itself ? !S_ISDIR(info.st_mode) || (info.st_mode & S_ISVTX) != 0
+                      : !S_ISREG(info.st_mode)) {
+      return;
+    }
+    if ((info.st_mode & 077) == 0) return;
+    if (::chmod(path.c_str(), info.st_mode & 07700) == 0) ++changed;
+  };
+  // The root and the home folder hold far more than the program's files: they stay as they are.
+  const char* home = std::getenv("HOME");
+  if (folder != "/" && (home == nullptr || folder != home)) make_own_private(folder, true);
+  for (const std::string& name : names) make_own_private(join(folder, name), false);
+  return changed;
 }
 
 int remove_orphan_temporaries(const std::string& folder) {

@@ -51,6 +51,14 @@ std::string unusable(const std::string& folder) {
   return "it cannot be created";
 }
 
+// A folder that already holds the program's settings is the program's folder even where nothing
+// can be written (a read-only medium or mount): its settings and lists are read from it, and
+// start-up says that changes cannot be saved there. Falling back would start afresh and show
+// none of them.
+bool holds_settings(const std::string& folder) {
+  return files::is_directory(folder) && files::is_regular_file(files::join(folder, "config.dll"));
+}
+
 }  // namespace
 
 std::string resolve_program_folder(std::string_view home_override) {
@@ -65,12 +73,13 @@ std::string resolve_program_folder(std::string_view home_override) {
   if (!home_override.empty()) {
     const std::string folder(home_override);
     const std::string problem = unusable(folder);
-    if (problem.empty()) return folder;
+    if (problem.empty() || holds_settings(folder)) return folder;
     // Settings and lists that cannot be kept would read as "0" on every start.
     std::fprintf(stderr, "pelmora: cannot use %s as the program folder (%s); using %s\n",
                  folder.c_str(), problem.c_str(), data_folder.c_str());
   } else if (const std::string beside = executable_folder();
-             !beside.empty() && !installed(beside) && files::is_writable_directory(beside)) {
+             !beside.empty() && !installed(beside) &&
+             (files::is_writable_directory(beside) || holds_settings(beside))) {
     return beside;
   }
   if (const std::string problem = unusable(data_folder); !problem.empty()) {

@@ -4,10 +4,12 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
 #include <QtCore/QUuid>
 #include <QtCore/QVariant>
 #include <QtWebEngineCore/QWebEngineLoadingInfo>
+#include <QtWebEngineCore/QWebEngineNewWindowRequest>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineScript>
@@ -95,7 +97,8 @@ QString watch_script() {
   }
   // A page's request for a new window goes to the program with its address (a link address as
   // written, a web address made whole); no window is ever made for it, so a page that asks for
-  // a thousand costs nothing.
+  // a thousand costs nothing. The engine itself opens no window a page asks for without the
+  // user's click; what reaches it with one is handed over by the pane.
   const windowAddress = function (written) {
     if (written === '' || (schemeOf(written) !== '' && engine.indexOf(schemeOf(written)) < 0)) {
       return written;
@@ -106,20 +109,95 @@ QString watch_script() {
       return written;
     }
   };
-  window.open = function (url) {
-    send(prefix + 'window ' + windowAddress(url === undefined ? '' : String(url)));
+  const announce = function (written) {
+    send(prefix + 'window ' + windowAddress(written));
+  };
+  const open = function (url) {
+    announce(url === undefined ? '' : String(url));
     return null;
+  };
+  window.open = open;
+  // Whether a link or form target names a new window: "_blank", or a name that no frame of
+  // this page has.
+  const baseTarget = function () {
+    const base = document.querySelector('base[target]');
+    return base ? base.target : '';
+  };
+  const opensWindow = function (target) {
+    const name = String(target || baseTarget());
+    const lower = name.toLowerCase();
+    if (lower === '' || lower === '_self' || lower === '_parent' || lower === '_top') return false;
+    if (lower === '_blank') return true;
+    try {
+      const quoted = '"' + CSS.escape(name) + '"';
+      return !document.querySelector('iframe[name=' + quoted + '],frame[name=' + quoted + ']');
+    } catch (error) {
+      return true;
+    }
   };
   window.addEventListener('click', function (event) {
     let target = event.target;
     if (target && target.nodeType !== 1) target = target.parentElement;
     const link = target && target.closest ? target.closest('a[href], area[href]') : null;
-    if (!link || String(link.target).toLowerCase() !== '_blank') return;
+    if (!link || !opensWindow(link.target)) return;
     const address = link.href;
     if (typeof address !== 'string') return;
     event.preventDefault();
-    send(prefix + 'window ' + windowAddress(address));
+    announce(address);
   }, true);
+  // A form sent to a new window: its address (with the fields, for a GET form).
+  const formAddress = function (form, submitter) {
+    const action = (submitter && submitter.formAction) || form.action;
+    const method = String((submitter && submitter.formMethod) || form.method).toLowerCase();
+    if (method !== 'get') return action;
+    try {
+      const url = new URL(action, document.baseURI);
+      url.search = new URLSearchParams(new FormData(form)).toString();
+      return url.href;
+    } catch (error) {
+      return action;
+    }
+  };
+  const formTarget = function (form, submitter) {
+    return (submitter && submitter.formTarget) || form.target;
+  };
+  window.addEventListener('submit', function (event) {
+    const form = event.target;
+    if (event.defaultPrevented || !form || !opensWindow(formTarget(form, event.submitter))) return;
+    event.preventDefault();
+    announce(formAddress(form, event.submitter));
+  });
+  const submit = HTMLFormElement.prototype.submit;
+  HTMLFormElement.prototype.submit = function () {
+    if (!opensWindow(formTarget(this, null))) return submit.call(this);
+    announce(formAddress(this, null));
+  };
+  // A frame made by script starts with a blank document that this script never runs in: the
+  // window it gives the page opens windows as this one does.
+  const ownOpen = function (child) {
+    try {
+      if (child && child.open !== open) child.open = open;
+    } catch (error) {
+      // Another site's frame: it has this script of its own.
+    }
+    return child;
+  };
+  for (const kind of [HTMLIFrameElement, HTMLFrameElement]) {
+    const windowGetter = Object.getOwnPropertyDescriptor(kind.prototype, 'contentWindow');
+    const documentGetter = Object.getOwnPropertyDescriptor(kind.prototype, 'contentDocument');
+    Object.defineProperty(kind.prototype, 'contentWindow', {
+      configurable: true,
+      get: function () { return ownOpen(windowGetter.get.call(this)); },
+    });
+    Object.defineProperty(kind.prototype, 'contentDocument', {
+      configurable: true,
+      get: function () {
+        const child = documentGetter.get.call(this);
+        if (child) ownOpen(child.defaultView);
+        return child;
+      },
+    });
+  }
   const hrefOf = function (element) {
     if (!element) return '';
     const href = element.href;
@@ -288,68 +366,35 @@ class WebPanePage : public QWebEnginePage {
 
   QWebEnginePage* createWindow(WebWindowType type) override;
 
+ public:
+  // A request for a new window that reached the engine (the page's script hands over the ones
+  // it can see without one).
+  void window_requested(const QUrl& address);
+
  private:
   bool silent() const { return peer_ == nullptr || peer_->browser().silent(); }
 
   WebPanePeer* peer_;
 };
 
-namespace {
-
-// Stands in for the window a page asks for: its first address goes to the opening pane, and the
-// page itself never loads anything. The engine gives no address with the request for a window.
-class NewWindowPage : public QWebEnginePage {
- public:
-  NewWindowPage(QWebEngineProfile* profile, QObject* parent,
-                std::function<void(const std::string&)> opened)
-      : QWebEnginePage(profile, parent), opened_(std::move(opened)) {
-    // A window that never navigates (window.open() with no address) goes away by itself.
-    QTimer::singleShot(10000, this, [this] { deleteLater(); });
-  }
-
- protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) override {
-    // A link address arrives mangled here; the opening page's script reports those as written.
-    if (main_frame && is_web_scheme(url.scheme())) report(text_of(url));
-    return false;
-  }
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
-                                const QString&) override {
-    // The script of the window's first document reports a link address as written.
-    static const QString kNavigate = QStringLiteral("navigate ");
-    if (!message.startsWith(message_prefix())) return;
-    const QString body = message.mid(message_prefix().size());
-    if (body.startsWith(kNavigate)) report(body.mid(kNavigate.size()).toStdString());
-  }
-
- private:
-  void report(const std::string& address) {
-    if (reported_) return;
-    reported_ = true;
-    // Out of the engine's callback: the opening pane may navigate at once.
-    QTimer::singleShot(0, this, [this, address] {
-      if (opened_) opened_(address);
-      deleteLater();
-    });
-  }
-
-  std::function<void(const std::string&)> opened_;
-  bool reported_ = false;
-};
-
-}  // namespace
-
 QWebEnginePage* WebPanePage::createWindow(WebWindowType) {
-  if (peer_ == nullptr) return nullptr;
-  // The page's script hands window requests over without a window; what still reaches the
-  // engine (a form sent to a new window, a middle click) gets a stand-in, a few at a time.
-  constexpr qsizetype kMostWindowsWaiting = 4;
-  if (findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly).size() >= kMostWindowsWaiting) {
-    return nullptr;
-  }
+  // No page is ever made for a window a page asks for: the engine then offers the request with
+  // its address (newWindowRequested), which goes to the program, and drops the window it had
+  // begun. A page that asks for a thousand windows of any kind (a form or a link aimed at a new
+  // window, a script, a frame's own window.open) keeps none of them.
+  return nullptr;
+}
+
+void WebPanePage::window_requested(const QUrl& address) {
+  if (peer_ == nullptr) return;
+  // A window without an address (or a blank one) is announced with none.
+  // (The engine gives a blank window's address as "about:blank#blocked".)
+  const std::string text =
+      address.isEmpty() || address.scheme() == u"about" ? std::string() : text_of(address);
+  // Out of the engine's callback: the opening pane may navigate at once.
   QPointer<WebPanePage> self(this);
-  return new NewWindowPage(profile(), this, [self](const std::string& address) {
-    if (self && self->peer_ != nullptr) self->peer_->new_window(address);
+  QTimer::singleShot(0, this, [self, text] {
+    if (self && self->peer_ != nullptr) self->peer_->new_window(text);
   });
 }
 
@@ -374,16 +419,25 @@ void register_link_schemes() {
 
 QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,
                                 QObject* parent) {
-  auto* profile = new QWebEngineProfile(QStringLiteral("pelmora"), parent);
-  const QString web_folder = program_folder + QStringLiteral("/web");
-  profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
-  profile->setCachePath(web_folder + QStringLiteral("/cache"));
-  profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
-  profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+  // A program folder where nothing can be written (a read-only medium) keeps the pages' storage
+  // in memory for the run.
+  const bool keeps_storage = QFileInfo(program_folder).isWritable();
+  auto* profile =
+      new QWebEngineProfile(keeps_storage ? QStringLiteral("pelmora") : QString(), parent);
+  if (keeps_storage) {
+    const QString web_folder = program_folder + QStringLiteral("/web");
+    profile->setPersistentStoragePath(web_folder + QStringLiteral("/storage"));
+    profile->setCachePath(web_folder + QStringLiteral("/cache"));
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+  }
 
   QWebEngineSettings* settings = profile->settings();
   // The engine never hands an address to the desktop's URL opener.
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // No window opens without the user's click: the panes' script hands a page's own requests
+  // over without one, and a flood of requests it cannot see (a frame's) costs nothing.
+  settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   // The list pages are local files that show text from the service: they reach nothing remote.
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 
@@ -414,6 +468,10 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
       silent_seen_(model.silent()) {
   page_ = new WebPanePage(profile, view_, this);
   view_->setPage(page_);
+  connect(page_, &QWebEnginePage::newWindowRequested, page_,
+          [page = page_.data()](QWebEngineNewWindowRequest& request) {
+            page->window_requested(request.requestedUrl());
+          });
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { context_menu(position); });
@@ -562,10 +620,16 @@ void WebPanePeer::page_navigation(const std::string& address) {
     if (!self || cancel || generation_ != generation) return;
   }
   // Not cancelled: the pane goes there itself (the page was stopped), unless the program asks
-  // for something else first.
-  QTimer::singleShot(0, this, [this, address, generation] {
-    if (generation_ != generation) return;
-    load_address(address);
+  // for something else first. Of a burst of such navigations (a page that opens a thousand
+  // windows) only the last is loaded: each would replace the one before anyway.
+  const bool scheduled = pending_load_.has_value();
+  pending_load_ = PendingLoad{address, generation};
+  if (scheduled) return;
+  QTimer::singleShot(0, this, [this] {
+    const PendingLoad load = *pending_load_;
+    pending_load_.reset();
+    if (generation_ != load.generation) return;
+    load_address(load.address);
   });
 }
 

@@ -5,6 +5,7 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/qt/qt_control_peer.h"
@@ -91,6 +92,12 @@ class WebPanePeer : public QObject, public QtControlPeer {
   std::string scripted_;
   // Inside an engine callback a request is carried out on the next turn of the event loop.
   int in_engine_callback_ = 0;
+  // The page's navigation the pane carries out itself on the next turn of the event loop.
+  struct PendingLoad {
+    std::string address;
+    unsigned long long generation = 0;
+  };
+  std::optional<PendingLoad> pending_load_;
 };
 
 // Makes the pane of `model` inside `parent`, with its page on `profile`, and applies the model's
