@@ -17,3 +17,14 @@ endif()
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   target_compile_options(pelmora_options INTERFACE -Wno-restrict)
 endif()
+
+# Hardening, as Debian builds its programs: the relocations are read-only and bound at start;
+# optimised builds guard the stack and use the C library's checked string and memory functions
+# (these need the optimiser to size the buffers; the sanitizer build checks more anyway).
+target_link_options(pelmora_options INTERFACE -Wl,-z,relro -Wl,-z,now)
+if(NOT PELMORA_SANITIZE)
+  target_compile_options(pelmora_options INTERFACE
+    $<$<NOT:$<CONFIG:Debug>>:-fstack-protector-strong>)
+  target_compile_definitions(pelmora_options INTERFACE
+    $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+endif()

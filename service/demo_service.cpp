@@ -236,7 +236,26 @@ void DemoService::route() {
     });
   };
   fixed("/tv/?", pages::tv(catalogue_));
-  fixed("/tv/mp3\\.htm", pages::music());
+  fixed("/tv/mp3\\.htm", pages::music(catalogue_));
+  // A channel or a track, numbered by the "c" or "t" argument: 404 for any other.
+  const auto numbered = [this, &s](const char* pattern, const char* key,
+                                   std::string (*make)(const Catalogue&, int)) {
+    s.Get(pattern, [this, key, make](const httplib::Request& req, httplib::Response& res) {
+      const std::string_view raw = query_value(raw_query(req.target), key).value_or("");
+      int number = 0;
+      const bool digits = !raw.empty() && raw.size() < 4 &&
+                          raw.find_first_not_of("0123456789") == std::string_view::npos;
+      if (digits) number = std::stoi(std::string(raw));
+      std::string page = digits ? make(catalogue_, number) : std::string();
+      if (page.empty()) {
+        res.status = 404;
+        page = pages::error(404, "没有这个节目");
+      }
+      send_html(res, std::move(page));
+    });
+  };
+  numbered("/tv/live\\.htm", "c", &pages::tv_channel);
+  numbered("/tv/song\\.htm", "t", &pages::music_track);
   fixed("/novels/?", pages::novels());
   fixed("/apps/?", pages::apps());
   fixed("/player/?", pages::player_download());

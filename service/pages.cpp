@@ -3,6 +3,8 @@
 #include "plain_text.h"
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 namespace pelmora::service::pages {
 namespace {
@@ -97,17 +99,45 @@ std::vector<const Programme*> all(const Catalogue& catalogue) {
   return list;
 }
 
-// The first episode of every source, as a list of links.
-std::string first_episodes(const Catalogue& catalogue) {
-  std::string html = "<ul>";
+// The clips that play in a page (every episode of the sources that are not the player's kind),
+// in catalogue order: the TV's channels and the music's tracks, numbered from 1. Only these can
+// play in a pane: the player's MP4 clips are for the player.
+struct WebClip {
+  const Programme* programme;
+  const Source* source;
+  int episode;
+};
+std::vector<WebClip> web_clips(const Catalogue& catalogue) {
+  std::vector<WebClip> clips;
   for (const Programme& p : catalogue.programmes) {
     for (const Source& s : p.sources) {
-      html += "<li><a href=\"" + html_escape(episode_link(p, s.number, 1)) + "\">" +
-              html_escape(p.name) + " · " + html_escape(s.caption) + "</a></li>";
+      if (plays_in_player(s)) continue;
+      for (int e = 1; e <= s.episodes; ++e) clips.push_back({&p, &s, e});
     }
   }
-  return html + "</ul>";
+  return clips;
 }
+
+// The music's tracks: a title for each of the first web clips.
+constexpr std::string_view kTrackTitles[] = {"晚风", "海边的灯塔", "Night Train"};
+
+std::optional<WebClip> web_clip(const Catalogue& catalogue, int number) {
+  const std::vector<WebClip> clips = web_clips(catalogue);
+  if (number < 1 || static_cast<std::size_t>(number) > clips.size()) return std::nullopt;
+  return clips[static_cast<std::size_t>(number) - 1];
+}
+
+std::string clip_address(const WebClip& clip) {
+  return "/media/" + clip_file(*clip.programme, *clip.source, clip.episode);
+}
+
+// Plays the element `m` at once; where the engine refuses to start it with sound before a click,
+// it starts muted rather than not at all.
+constexpr std::string_view kAutoplay =
+    "var m=document.getElementById('m');"
+    "m.addEventListener('error',function(){document.getElementById('msg').hidden=false;});"
+    "var p=m.play();if(p&&p.catch){p.catch(function(){m.muted=true;return m.play();})"
+    ".catch(function(){});}";
 
 }  // namespace
 
@@ -212,14 +242,55 @@ std::string web_player(const WebPlayQuery& play, std::string_view end_marker) {
 }
 
 std::string tv(const Catalogue& catalogue) {
+  std::string list = "<div class=\"eps\">";
+  int number = 0;
+  for (const WebClip& clip : web_clips(catalogue)) {
+    ++number;
+    list += "<a href=\"/tv/live.htm?c=" + std::to_string(number) + "\">频道 " +
+            std::to_string(number) + " · " + html_escape(clip.programme->name) + " " +
+            html_escape(episode_label(*clip.programme, clip.episode)) + "</a>";
+  }
   return page("电视直播", "<h1>电视直播</h1><main><p class=\"note\">演示频道：点击即可播放。</p>" +
-                              first_episodes(catalogue) + "</main>\n");
+                              list + "</div></main>\n");
 }
 
-std::string music() {
-  return page("音乐",
-              "<h1>音乐</h1><main><ul><li>晚风 · 演示曲目</li><li>海边的灯塔 · 演示曲目</li>"
-              "<li>Night Train · Demo track</li></ul></main>\n");
+std::string tv_channel(const Catalogue& catalogue, int channel) {
+  const std::optional<WebClip> clip = web_clip(catalogue, channel);
+  if (!clip) return {};
+  const std::string title = "频道 " + std::to_string(channel) + " · " + clip->programme->name;
+  // A channel runs on and on: the clip starts again when it ends.
+  const std::string body = "<h1><a href=\"/tv\">电视直播</a> · " + html_escape(title) +
+                           "</h1><video id=\"m\" src=\"" + html_escape(clip_address(*clip)) +
+                           "\" autoplay loop playsinline controls></video>"
+                           "<div id=\"msg\" class=\"note\" hidden>无法播放这个频道。</div>\n";
+  return page(title, body,
+              "body{overflow:hidden}video{display:block;width:100vw;height:calc(100vh - 44px);"
+              "background:#000}#msg{position:fixed;top:52px;left:8px}",
+              kAutoplay);
+}
+
+std::string music(const Catalogue& catalogue) {
+  const std::vector<WebClip> clips = web_clips(catalogue);
+  std::string list = "<div class=\"eps\">";
+  for (std::size_t i = 0; i < std::size(kTrackTitles) && i < clips.size(); ++i) {
+    list += "<a href=\"/tv/song.htm?t=" + std::to_string(i + 1) + "\">" +
+            html_escape(kTrackTitles[i]) + " · 演示曲目</a>";
+  }
+  return page("音乐", "<h1>音乐</h1><main><p class=\"note\">点击曲目即可收听。</p>" + list +
+                          "</div></main>\n");
+}
+
+std::string music_track(const Catalogue& catalogue, int track) {
+  if (track < 1 || static_cast<std::size_t>(track) > std::size(kTrackTitles)) return {};
+  const std::optional<WebClip> clip = web_clip(catalogue, track);
+  if (!clip) return {};
+  const std::string title(kTrackTitles[track - 1]);
+  const std::string body = "<h1><a href=\"/tv/mp3.htm\">音乐</a> · " + html_escape(title) +
+                           "</h1><main><audio id=\"m\" src=\"" + html_escape(clip_address(*clip)) +
+                           "\" autoplay controls></audio>"
+                           "<div id=\"msg\" class=\"note\" hidden>无法播放这首曲目。</div>"
+                           "</main>\n";
+  return page(title, body, "audio{width:100%;max-width:480px}", kAutoplay);
 }
 
 std::string novels() {

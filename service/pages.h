@@ -26,8 +26,15 @@ std::string episode_list(const Catalogue& catalogue, const EpisodeListQuery& que
 // The web player: plays `play.address` and navigates to `end_marker` when it has ended.
 std::string web_player(const WebPlayQuery& play, std::string_view end_marker);
 
+// The TV page: a channel for each clip that plays in a page, each opening its channel page.
 std::string tv(const Catalogue& catalogue);
-std::string music();
+// A channel (from 1): the channel's clip, played over and over in the page. Empty when there is
+// no such channel.
+std::string tv_channel(const Catalogue& catalogue, int channel);
+// The music page: its tracks, each opening its track page.
+std::string music(const Catalogue& catalogue);
+// A track (from 1): the sound of its clip, played in the page. Empty when there is no such track.
+std::string music_track(const Catalogue& catalogue, int track);
 std::string novels();
 std::string apps();
 std::string player_download();

@@ -317,7 +317,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Timer5_Timer();  // automatic update check, runs once
   void update_file_arrived(const std::string& body);
   void Timer8_Timer();  // shows the floating promotion window
-  // The manual update check of the tray menu: asks again with the version read at start.
+  // The manual update check of the tray menu: reads the update file again and asks about the
+  // version it names; says so when the file cannot be read.
   void shengji();
   // The latest version named by the service's update file; empty until it has been read.
   std::string latest_version;
@@ -449,6 +450,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // The update file's request; it goes before the services it uses, and a reply never reaches a
   // window that is gone. (The episode requests are the playback session's.)
   platform::RequestSlot update_request{services_.http};
+  // The manual check's own request, so that asking early never drops the automatic check.
+  platform::RequestSlot manual_update_request{services_.http};
 };
 
 }  // namespace pelmora::app

@@ -121,7 +121,7 @@ void BA1::wire_shell() {
   design_size(bo_zt, 100, 22);
   design_size(adp, 80, 80);
   design_size(jia, 32, 32);
-  design_size(webe, 150, layout::kLineHeight);
+  webe.set_auto_size(true);  // the error text has many lines
   design_size(times, 100, layout::kLineHeight);
   design_size(bo_v, 10, 10);
   design_size(bo_name, 220, layout::kLineHeight);

@@ -49,8 +49,10 @@ WaitingPanel waiting_panel(int wait_width, int pane_height, const Rect& image, c
   WaitingPanel panel;
   panel.image = {(wait_width - image.width) / 2, (pane_height - image.height) / 2 - 20, image.width,
                  image.height};
-  panel.text = {panel.image.left, panel.image.top + panel.image.height + 6, text.width,
-                text.height};
+  // Under the image, from its left edge, or further left where the text would run out of the
+  // panel.
+  panel.text = {std::max(0, std::min(panel.image.left, wait_width - text.width)),
+                panel.image.top + panel.image.height + 6, text.width, text.height};
   return panel;
 }
 

@@ -4,10 +4,19 @@ namespace pelmora::app {
 
 namespace {
 
-// The error panel's text over the catalogue when the service cannot be reached.
-constexpr std::string_view kHomeErrorText =
-    "Error！出错了\r\n\r\n1.请检查你的网络连接\r\n2.软件网络出现了故障\r\n"
-    "3.请点此尝试重新连接\r\n4.请尝试重新启动软件\r\n";
+// The error panel's text over the catalogue when the service cannot be reached: the four hints,
+// then which address failed and where another one is set (a first start of an installed program
+// points at the demo service's address, which may not be running).
+std::string home_error_text(std::string_view service_url, std::string_view configuration_file) {
+  std::string text =
+      "Error！出错了\r\n\r\n1.请检查你的网络连接\r\n2.软件网络出现了故障\r\n"
+      "3.请点此尝试重新连接\r\n4.请尝试重新启动软件\r\n\r\n无法连接服务：";
+  text += service_url;
+  text += "\r\n另设服务地址：";
+  text += configuration_file;
+  text += "\r\n中 [pelmora] 段的 service_url，\r\n或环境变量 PELMORA_SERVICE_URL\r\n";
+  return text;
+}
 
 }  // namespace
 
@@ -58,8 +67,10 @@ void BA1::Web1_NavigateError(const std::string& url, int) {
   if (url.find(config_.service_url) == std::string::npos) return;
   Pic1.set_visible(false);
   wait.set_visible(true);
-  webe.set_caption(kHomeErrorText);
+  webe.set_caption(home_error_text(config_.service_url, program_file(kConfigurationFile)));
   chrome.home_error = 1;
+  // The text takes its own size: the panel is laid out again so that all of it shows.
+  Form_Resize();
 }
 
 void BA1::jia_Click() {

@@ -116,17 +116,29 @@ void BA1::update_file_arrived(const std::string& body) {
 }
 
 void BA1::shengji() {
-  if (web::update::offered_on_request(latest_version, version)) {
-    if (services().dialogs.message_box(
-            "Pelmora提示：", update_question(latest_version), platform::MessageButtons::kYesNo,
-            platform::MessageIcon::kQuestion) == platform::Answer::kYes) {
-      start_update(UpdateSource::kManual);
+  // The answer is about the service's file as it is now; a file that cannot be read is said to
+  // be so, never taken for "nothing newer".
+  manual_update_request.start(service_url("lib/wen.txt"), [this](std::string body) {
+    const std::optional<web::update::UpdateFile> file = web::update::parse(body);
+    if (!file) {
+      services().dialogs.message_box(
+          "提示：", "无法检测升级：没有读到升级信息，请检查网络连接后再试。",
+          platform::MessageButtons::kOk, platform::MessageIcon::kWarning);
+      return;
     }
-    return;
-  }
-  services().dialogs.message_box("提示：", "你现在使用的是最新版本，无需升级！",
-                                 platform::MessageButtons::kOk,
-                                 platform::MessageIcon::kInformation);
+    latest_version = file->latest_version;
+    if (web::update::offered_on_request(latest_version, version)) {
+      if (services().dialogs.message_box(
+              "Pelmora提示：", update_question(latest_version), platform::MessageButtons::kYesNo,
+              platform::MessageIcon::kQuestion) == platform::Answer::kYes) {
+        start_update(UpdateSource::kManual);
+      }
+      return;
+    }
+    services().dialogs.message_box("提示：", "你现在使用的是最新版本，无需升级！",
+                                   platform::MessageButtons::kOk,
+                                   platform::MessageIcon::kInformation);
+  });
 }
 
 void BA1::start_update(UpdateSource source) {

@@ -358,7 +358,29 @@ TEST_F(DemoServiceTest, ServesThePanePagesAndPromotionPages) {
     EXPECT_NE(res->body.find("background:#212121"), std::string::npos) << target;
     EXPECT_NE(res->body.find("<meta charset=\"utf-8\">"), std::string::npos) << target;
   }
-  EXPECT_NE(body("/tv").find("href=\"razavov://103-1-1-Harbour%20Lights\""), std::string::npos);
+}
+
+// The TV and music pages play in their own pane, which follows no link of the client's schemes:
+// every channel and track is a page of the service with the clip in an HTML5 element.
+TEST_F(DemoServiceTest, ChannelsAndTracksArePagesThatPlayAWebClip) {
+  const std::string tv = body("/tv");
+  EXPECT_EQ(tv.find("razavov://"), std::string::npos);
+  EXPECT_EQ(count(tv, "href=\"/tv/live.htm?c="), 5u);  // every episode of the web sources
+  const std::string channel = body("/tv/live.htm?c=3");
+  EXPECT_NE(channel.find("<video id=\"m\" src=\"/media/p103-s1-e01.webm\" autoplay loop"),
+            std::string::npos)
+      << channel;
+  const std::string music = body("/tv/mp3.htm");
+  EXPECT_EQ(count(music, "href=\"/tv/song.htm?t="), 3u);
+  EXPECT_NE(body("/tv/song.htm?t=1").find("<audio id=\"m\" src=\"/media/p102-s2-e01.webm\""),
+            std::string::npos);
+  for (const char* target :
+       {"/tv/live.htm?c=0", "/tv/live.htm?c=6", "/tv/live.htm?c=x", "/tv/live.htm",
+        "/tv/live.htm?c=99999999999", "/tv/song.htm?t=4", "/tv/song.htm?t=-1"}) {
+    auto res = get(target);
+    ASSERT_TRUE(res) << target;
+    EXPECT_EQ(res->status, 404) << target;
+  }
 }
 
 TEST_F(DemoServiceTest, UpdateFileCarriesTheFourFields) {

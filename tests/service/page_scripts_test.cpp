@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"WebPlayer", "play.htm?html5$$$http%3A//127.0.0.1%3APORT/media/p103-s1-e01.webm",
                  "<video id=\"v\""},
         PageCase{"Tv", "tv", "电视直播"}, PageCase{"Music", "tv/mp3.htm", "音乐"},
+        PageCase{"TvChannel", "tv/live.htm?c=1", "<video id=\"m\""},
+        PageCase{"MusicTrack", "tv/song.htm?t=2", "<audio id=\"m\""},
         PageCase{"Novels", "novels/", "小说频道"}, PageCase{"Apps", "apps/", "应用推荐"},
         PageCase{"PlayerDownload", "player/", "播放器下载"}, PageCase{"About", "about/", "关于"},
         PageCase{"Advert", "js/ads/qvodad.html", "广告位"},

@@ -1,3 +1,4 @@
+#include "platform/backend.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {
@@ -27,9 +28,15 @@ TEST_F(Panes, AnUnreachableServiceShowsTheErrorPanelUntilTheRetryClick) {
   ba1.Web1.raise_navigate_error(service.base_url() + "search.asp?searchword=x", -105);
   EXPECT_FALSE(ba1.Pic1.visible());
   EXPECT_TRUE(ba1.wait.visible());
+  // The four hints, then the address that failed and where another is set.
   EXPECT_EQ(ba1.webe.caption(),
             "Error！出错了\r\n\r\n1.请检查你的网络连接\r\n2.软件网络出现了故障\r\n"
-            "3.请点此尝试重新连接\r\n4.请尝试重新启动软件\r\n");
+            "3.请点此尝试重新连接\r\n4.请尝试重新启动软件\r\n\r\n无法连接服务：" +
+                service.base_url() + "\r\n另设服务地址：" + folder.file("pelmora.ini") +
+                "\r\n中 [pelmora] 段的 service_url，\r\n或环境变量 PELMORA_SERVICE_URL\r\n");
+  // All of it shows, inside the panel.
+  EXPECT_GE(ba1.webe.height(), 11 * platform::estimate_text("x").height);
+  EXPECT_LE(ba1.webe.left() + ba1.webe.width(), ba1.wait.width());
   EXPECT_EQ(ba1.chrome.home_error, 1);
 
   // Later pages load behind the panel; only the retry click takes it away.

@@ -132,7 +132,7 @@ TEST_F(UpdateCheck, TheAdvertFieldShowsTheAdvertPaneUnlessItFailedToLoad) {
   EXPECT_TRUE(again.adp.visible());
 }
 
-TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysLatest) {
+TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysItCouldNotCheck) {
   serve("<html>not found</html>");
   BA1& ba1 = open_window();
   ba1.ad_huan.set_visible(false);
@@ -142,9 +142,18 @@ TEST_F(UpdateCheck, AMalformedOrMissingFileChangesNothingAndTheManualCheckSaysLa
   EXPECT_FALSE(ba1.Timer8.timer_enabled());
   EXPECT_FALSE(ba1.exit_recommendation);
   EXPECT_TRUE(headless.dialogs.shown().empty());
+  // The manual check asks the service again; what it cannot read is never "the latest".
   ba1.shengji();
+  settle();
   ASSERT_NE(headless.dialogs.last(), nullptr);
   EXPECT_EQ(headless.dialogs.last()->title, "提示：");
+  EXPECT_EQ(headless.dialogs.last()->text,
+            "无法检测升级：没有读到升级信息，请检查网络连接后再试。");
+  EXPECT_EQ(service.requests(), 2);
+  // Once the file can be read, the same check says there is nothing newer.
+  serve("0====0====0====3.0\r\n");
+  ba1.shengji();
+  settle();
   EXPECT_EQ(headless.dialogs.last()->text, "你现在使用的是最新版本，无需升级！");
 }
 
@@ -172,9 +181,13 @@ TEST_F(UpdateCheck, TheManualCheckOffersAnyOtherVersionAndUsesTheUpdateInstaller
   serve("0====0====0====beta\r\n");
   BA1& ba1 = open_and_check();
   EXPECT_EQ(questions(), 0);  // not a number: never offered at start
+  // The service names another version after the start: the manual check reads it.
+  serve("0====0====0====3.1\r\n");
   headless.dialogs.answer_next(Answer::kYes);
   ba1.shengji();
+  settle();
   EXPECT_EQ(questions(), 1);
+  EXPECT_EQ(headless.dialogs.last()->text, "检测到最新版本 3.1 ,你需要现在升级吗？");
   EXPECT_EQ(headless.launcher.opened_addresses,
             std::vector{service.base_url() + "update/update.exe"});
   EXPECT_FALSE(ba1.loaded());

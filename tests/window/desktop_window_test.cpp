@@ -20,6 +20,8 @@
 #include "support/temp_folder.h"
 #include "window/window_harness.h"
 #include "window/x_session.h"
+// After the toolkit's headers: it brings in the X headers.
+#include "window/pane_pages.h"
 
 namespace pelmora::window_test {
 namespace {
@@ -739,6 +741,78 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
     x.click(ok[0].center_x(), ok[0].y + 8);
     EXPECT_TRUE(window_gone("提示："));
   }
+
+  // ======== The TV and music pages, the update check and the error panel ========
+  // ---- A TV channel and a music track play in their pane, as the service's pages make them.
+  for (const Rect& tab : {tabs.tv, tabs.music}) {
+    x.click(places.on_screen(tab).center_x(), places.on_screen(tab).center_y());
+    std::optional<std::pair<int, int>> entry;
+    ASSERT_TRUE(wait_until(
+        [&] {
+          return (entry = button_of_colour(x, places.catalogue(), kEpisodeButton)).has_value();
+        },
+        15000))
+        << "no channel or track to click";
+    x.click(entry->first, entry->second);
+    EXPECT_TRUE(wait_until([&] { return box_moves(x, places.catalogue()); }, 20000))
+        << "nothing plays in the pane of the tab at x " << tab.left;
+    shot(tab.left == tabs.tv.left ? "tv-channel" : "music-track");
+  }
+  x.click(places.on_screen(tabs.library).center_x(), places.on_screen(tabs.library).center_y());
+
+  // ---- 升级检测 reads the update file again: without a service it says something other than
+  // "the latest".
+  const auto message_of_manual_check =
+      [&](const std::string& name) -> std::optional<std::pair<Box, Shot>> {
+    choose_from_menu(4);
+    const std::optional<Box> message = await_window("提示：");
+    if (!message) return std::nullopt;
+    pause_ms(300);
+    const Shot seen = x.grab(*message);
+    shot(name, *message);
+    const std::vector<Box> ok = dialog_buttons(*message, 1);
+    if (ok.size() == 1) x.click(ok[0].center_x(), ok[0].y + 8);
+    EXPECT_TRUE(window_gone("提示："));
+    return std::pair{*message, seen};
+  };
+  const auto latest = message_of_manual_check("update-latest");
+  ASSERT_TRUE(latest.has_value()) << "no message from the manual check";
+  const int port = demo->port();
+  demo->stop();
+  const auto unreachable = message_of_manual_check("update-unreachable");
+  ASSERT_TRUE(unreachable.has_value()) << "no message from the manual check without a service";
+  EXPECT_TRUE(!(unreachable->first == latest->first) ||
+              unreachable->second.differences(latest->second) > 100)
+      << "without a service the manual check says what it says when nothing is newer";
+
+  // ---- The catalogue without its service: the error panel shows all of its lines, the address
+  // it tried among them; once the service is back, a click on "3.请点此尝试重新连接" brings the
+  // catalogue back.
+  x.click(places.search_text().center_x(), places.search_text().center_y());
+  x.type("x");
+  x.key(XK_Return);
+  const Rect image = layout::waiting_panel(places.catalogue().width, places.catalogue().height,
+                                           {0, 0, 32, 32}, {0, 0, 0, 0})
+                         .image;
+  const Box below_image{places.catalogue().x, places.catalogue().y + image.top + image.height + 2,
+                        places.catalogue().width,
+                        places.catalogue().height - image.top - image.height - 2};
+  constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};
+  std::vector<TextLine> lines;
+  // "Error！出错了", the four hints, the address and the three lines that say where to set another.
+  EXPECT_TRUE(
+      wait_until([&] { return (lines = text_lines(x, below_image, kWhite)).size() >= 9; }, 20000))
+      << lines.size() << " lines of the error panel show";
+  shot("error-panel");
+  ASSERT_GE(lines.size(), 4u);
+  service::ServiceOptions options;
+  options.media_folder = media;
+  demo = std::make_unique<service::DemoService>(options);
+  ASSERT_TRUE(demo->start(port));
+  const TextLine& retry = lines[3];
+  x.click(retry.left + 30, (retry.top + retry.bottom) / 2);
+  EXPECT_TRUE(wait_until([&] { return first_episode_button().has_value(); }, 20000))
+      << "the retry hint did not bring the catalogue back";
 
   EXPECT_TRUE(program.running()) << "the program ended during the session";
 }

@@ -1034,7 +1034,16 @@ TextExtent QtBackend::measure_text(std::string_view text) const {
   int widest = 0;
   for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
   // One pixel more than the advance: the last glyph's antialiased edge may reach past it.
-  return {widest > 0 ? widest + 1 : 0, static_cast<int>(lines.size()) * metrics.height()};
+  int height = static_cast<int>(lines.size()) * metrics.height();
+  if (lines.size() > 1) {
+    // Laid out as the label lays out several lines: a line with Chinese text is as tall as the
+    // fallback font that draws it, which the label font's own height does not know.
+    height = std::max(
+        height,
+        metrics.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::AlignLeft | Qt::AlignTop, caption)
+            .height());
+  }
+  return {widest > 0 ? widest + 1 : 0, height};
 }
 
 namespace {
