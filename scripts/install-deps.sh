@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libtorrent-rasterbar-dev
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev qt6-translations-l10n
+  libxcb1-dev
   dbus dpkg-dev desktop-file-utils python3-dbusmock
   # Independent BitTorrent clients the engine terminal is tried against.
   aria2 transmission-cli qbittorrent-nox mktorrent

@@ -183,6 +183,7 @@ void BA1::Form_Resize() {
   soc.move(search.button);
 
   paint_frame();
+  show_window_state();
 
   const layout::CaptionRow row = layout::caption_row(W);
   npc[2].move(row.close);

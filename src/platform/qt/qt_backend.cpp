@@ -29,6 +29,7 @@
 #include "platform/form.h"
 #include "platform/qt/qt_control_peer.h"
 #include "platform/qt/web_pane.h"
+#include "platform/qt/window_system.h"
 #include "platform/web_browser.h"
 
 namespace pelmora::platform::qt {
@@ -499,6 +500,7 @@ class TimerPeer final : public ControlPeer {
 class FormWindow final : public MouseWidget<QWidget> {
  public:
   FormWindow(Form& form, bool frameless) : MouseWidget(form), form_(form), frameless_(frameless) {
+    if (form.owner() != nullptr) setWindowFlag(Qt::Dialog);
     setWindowFlag(Qt::FramelessWindowHint, frameless);
     setAttribute(Qt::WA_DeleteOnClose, false);
     QApplication::instance()->installEventFilter(this);
@@ -510,6 +512,24 @@ class FormWindow final : public MouseWidget<QWidget> {
   QPoint press_point() const { return press_point_; }
 
   bool syncing = false;
+  // The window of the form this one is a dialog of.
+  QPointer<QWidget> owner_window;
+
+  // A dialog that comes up opens centred on its owner, above it, and takes the keyboard (also
+  // where no window manager hands it the focus).
+  void show_as_dialog() {
+    if (owner_window != nullptr) {
+      winId();
+      if (QWindow* handle = windowHandle()) {
+        handle->setTransientParent(owner_window->window()->windowHandle());
+      }
+      const QRect over = owner_window->geometry();
+      move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+    }
+    show();
+    raise();
+    activateWindow();
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -585,6 +605,7 @@ class FormWindow final : public MouseWidget<QWidget> {
   QPointer<QWidget> box_home_;
   QRect box_geometry_;
   QRect normal_geometry_;
+  QRect unmanaged_normal_;
   QPoint press_point_;
 
  public:
@@ -605,8 +626,11 @@ class FormWindow final : public MouseWidget<QWidget> {
     syncing = true;
     clearMask();
     showFullScreen();
-    // Without a window manager nobody else makes the window cover the screen.
-    if (QScreen* shown_on = screen()) setGeometry(shown_on->geometry());
+    // Without a window manager nobody else makes the window cover the screen. (Where one does,
+    // a size given now would be taken for the window's normal size.)
+    if (QScreen* shown_on = screen(); shown_on != nullptr && !window_system::manages_windows()) {
+      setGeometry(shown_on->geometry());
+    }
     syncing = false;
     box->setGeometry(rect());
     setFocus(Qt::OtherFocusReason);
@@ -622,6 +646,7 @@ class FormWindow final : public MouseWidget<QWidget> {
     syncing = true;
     if (form_.window_state() == WindowState::kMaximized) {
       showMaximized();
+      if (!window_system::manages_windows()) cover_work_area();
     } else {
       showNormal();
       setGeometry(normal_geometry_);
@@ -630,6 +655,16 @@ class FormWindow final : public MouseWidget<QWidget> {
     apply_outline();
     // The window is back at its own size: lay it out for that size again.
     size_form_to_window();
+  }
+
+  // Without a window manager a maximised window covers the work area by the program's own
+  // hand, and the normal place and size it had come back when it is restored.
+  void cover_work_area() {
+    if (QScreen* shown_on = screen()) setGeometry(shown_on->availableGeometry());
+  }
+  void keep_normal_geometry() { unmanaged_normal_ = geometry(); }
+  void restore_normal_geometry() {
+    if (unmanaged_normal_.isValid()) setGeometry(unmanaged_normal_);
   }
 
  protected:
@@ -677,6 +712,13 @@ class FormWindow final : public MouseWidget<QWidget> {
   // control that holds the capture, as the capture takes every move of the window.
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (full_screen_input(event)) return true;
+    if (event->type() == QEvent::MouseButtonPress) {
+      // A move the window carries out itself starts from a press on any of its controls too.
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget != nullptr && widget->window() == this) {
+        press_point_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      }
+    }
     if (event->type() == QEvent::MouseMove && form_.captured() != nullptr) {
       // The receiver may be one of the browser engine's own objects: the widget is found by the
       // event's place instead.
@@ -781,14 +823,18 @@ class FormPeer final : public QtControlPeer {
     win->setMinimumSize(limits.min_width, limits.min_height);
     win->setMaximumSize(limits.max_width > 0 ? limits.max_width : QWIDGETSIZE_MAX,
                         limits.max_height > 0 ? limits.max_height : QWIDGETSIZE_MAX);
-    if (win->testAttribute(Qt::WA_WState_Created) &&
-        win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != form_.top_most()) {
+    if (!window_system::keeps_windows_on_top()) {
+      // No "keep above" there, and a changed flag would make a new window that the compositor
+      // places elsewhere: the window stays as it is.
+    } else if (win->testAttribute(Qt::WA_WState_Created) &&
+               win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != form_.top_most()) {
       const bool was_visible = win->isVisible();
       win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
       if (was_visible) win->show();
     } else {
       win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
     }
+    const bool managed = window_system::manages_windows();
     if (!form_.shown()) {
       win->hide();
     } else {
@@ -797,11 +843,21 @@ class FormPeer final : public QtControlPeer {
           win->showMinimized();
           break;
         case WindowState::kMaximized:
+          if (!managed && !win->isMaximized()) win->keep_normal_geometry();
           win->showMaximized();
+          if (!managed) win->cover_work_area();
           break;
         case WindowState::kNormal:
-          if (win->isMinimized() || win->isMaximized()) {
+          if (form_.owner() != nullptr && !win->isVisible()) {
+            win->show_as_dialog();
+            break;
+          }
+          // Whatever state the toolkit still holds (maximised, full screen, minimised), the
+          // window shows normal: the form's state is the one state of the window.
+          if (win->isMinimized() || win->isMaximized() || win->isFullScreen()) {
+            const bool was_maximized = win->isMaximized();
             win->showNormal();
+            if (!managed && was_maximized) win->restore_normal_geometry();
           } else {
             win->show();
           }
@@ -919,6 +975,7 @@ void QtBackend::attach(Form& form) {
   const bool frameless = frameless_ ? frameless_(form) : false;
   attached.form_peer = std::make_unique<FormPeer>(form, frameless);
   FormWindow* window = attached.form_peer->window();
+  if (form.owner() != nullptr) window->owner_window = window_of(*form.owner());
 
   // First a widget for every control, then the container tree (a container may be declared
   // after what it contains), then every property once.
