@@ -138,6 +138,8 @@ void BA1::wire_shell() {
   on_mouse_move = [this](const MouseEvent& event) { Form_MouseMove(event); };
   on_mouse_up = [this](const MouseEvent& event) { Form_MouseUp(event); };
   on_dbl_click = [this] { Form_DblClick(); };
+  // A double click on the playing picture shows it full screen (and, there, leaves).
+  player_view.on_dbl_click = [this] { bo_but_Click(3); };
   on_system_drag_end = [this](const platform::SystemDrag& drag) { system_drag_ended(drag); };
   for (int index = 0; index <= 16; ++index) {
     npc[index].on_click = [this, index] { npc_Click(index); };

@@ -156,6 +156,10 @@ Form& form_of(Control& control) {
 // Marks a widget whose mouse input goes to its form's pointer (see MouseWidget).
 constexpr char kRoutedProperty[] = "pelmora_routed";
 
+// A point of a widget in its form window's pixels, as the form's model lays the window out (a
+// bar lent to the full-screen picture keeps the place it has in the model).
+QPoint form_point(const QWidget* widget, const QPoint& at);
+
 // Mouse input on a picture box, a label or a form's own surface goes to the form's pointer, in
 // the form window's pixels, which picks the control by the model's geometry, capture and
 // enabled state. The event stops here: it never travels on to the containing widgets, so a press
@@ -205,7 +209,7 @@ class MouseWidget : public Base {
   }
 
   QPoint place(const QMouseEvent* event) const {
-    return this->mapTo(this->window(), event->position().toPoint());
+    return form_point(this, event->position().toPoint());
   }
 
   Form& routed_form_;
@@ -504,6 +508,9 @@ class FormWindow final : public MouseWidget<QWidget> {
     setWindowFlag(Qt::FramelessWindowHint, frameless);
     setAttribute(Qt::WA_DeleteOnClose, false);
     QApplication::instance()->installEventFilter(this);
+    stillness_.setSingleShot(true);
+    stillness_.setInterval(2000);
+    QObject::connect(&stillness_, &QTimer::timeout, this, [this] { still(); });
   }
   ~FormWindow() override { QApplication::instance()->removeEventFilter(this); }
 
@@ -607,6 +614,11 @@ class FormWindow final : public MouseWidget<QWidget> {
   QRect normal_geometry_;
   QRect unmanaged_normal_;
   QPoint press_point_;
+  // Where the lent bar lives in the window's own layout.
+  QPointer<QWidget> bar_home_;
+  QRect bar_geometry_;
+  QPoint bar_home_origin_;
+  QTimer stillness_;
 
  public:
   // Called when the user leaves full screen (Escape, or a double click on the picture).
@@ -634,11 +646,24 @@ class FormWindow final : public MouseWidget<QWidget> {
     syncing = false;
     box->setGeometry(rect());
     setFocus(Qt::OtherFocusReason);
+    stillness_.start();
   }
+
+  // The bar lent to the full-screen picture, where it would be in the window's own layout.
+  QPoint bar_point(const QWidget* widget, const QPoint& at) const {
+    if (!bar_lent() || (widget != full_screen_bar && !full_screen_bar->isAncestorOf(widget))) {
+      return widget->mapTo(this, at);
+    }
+    return widget->mapTo(full_screen_bar.data(), at) + bar_home_origin_;
+  }
+  QPointer<QWidget> full_screen_bar;
   // Puts the box back and the window in the state the form holds.
   void end_full_screen() {
     QWidget* box = full_screen_box_;
     if (box == nullptr) return;
+    stillness_.stop();
+    take_bar_back();
+    box->unsetCursor();
     full_screen_box_ = nullptr;
     box->setParent(box_home_);
     box->setGeometry(box_geometry_);
@@ -668,24 +693,85 @@ class FormWindow final : public MouseWidget<QWidget> {
   }
 
  protected:
+  bool bar_lent() const { return full_screen_bar != nullptr && bar_home_ != nullptr; }
+  // The bar comes up over the bottom of the picture, centred, at its own size.
+  void lend_bar() {
+    if (bar_lent() || full_screen_bar == nullptr || full_screen_bar->parentWidget() == nullptr) {
+      return;
+    }
+    QWidget* bar = full_screen_bar;
+    bar_home_ = bar->parentWidget();
+    bar_geometry_ = bar->geometry();
+    bar_home_origin_ = bar_home_->mapTo(this, bar_geometry_.topLeft());
+    bar->setParent(this);
+    bar->setGeometry((width() - bar_geometry_.width()) / 2, height() - bar_geometry_.height(),
+                     bar_geometry_.width(), bar_geometry_.height());
+    bar->show();
+    bar->raise();
+  }
+  void take_bar_back() {
+    if (!bar_lent()) return;
+    // A control of the bar that holds the pointer lets go: the pointer is no longer over it.
+    tell_capture_holder(QPoint(-1, -1));
+    QWidget* bar = full_screen_bar;
+    bar->setParent(bar_home_);
+    bar->setGeometry(bar_geometry_);
+    bar->show();
+    bar_home_ = nullptr;
+  }
+  // Two seconds without a move: the bar goes, and the pointer hides over the picture.
+  void still() {
+    if (full_screen_box_ == nullptr) return;
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+      stillness_.start();
+      return;
+    }
+    take_bar_back();
+    full_screen_box_->setCursor(Qt::BlankCursor);
+  }
+  // A move shows the pointer again; at the bottom of the screen it brings the bar up.
+  void moved_in_full_screen(const QPoint& global) {
+    full_screen_box_->unsetCursor();
+    stillness_.start();
+    const QPoint at = mapFromGlobal(global);
+    const int reach = full_screen_bar != nullptr ? 2 * full_screen_bar->height() : 0;
+    if (at.y() >= height() - reach) lend_bar();
+  }
+  bool over_bar(const QMouseEvent* mouse) const {
+    if (!bar_lent()) return false;
+    QWidget* under = QApplication::widgetAt(mouse->globalPosition().toPoint());
+    return under != nullptr && (under == full_screen_bar || full_screen_bar->isAncestorOf(under));
+  }
+
   // Escape or a double click on the picture leaves full screen; the picture takes no other
-  // mouse input while it fills the screen.
-  bool full_screen_input(QEvent* event) {
+  // mouse input while it fills the screen, the lent bar takes its own.
+  bool full_screen_input(QObject* watched, QEvent* event) {
     if (full_screen_box_ == nullptr) return false;
+    if (event->type() == QEvent::MouseMove && over_this_window(static_cast<QMouseEvent*>(event))) {
+      moved_in_full_screen(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+    }
     switch (event->type()) {
-      case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape ||
-            QApplication::activeWindow() != this) {
+      case QEvent::KeyPress: {
+        // A key for this window (the toolkit may not count the window active after it was
+        // hidden and shown again, while the keys come to it all the same).
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape || widget == nullptr ||
+            widget->window() != this) {
           return false;
         }
         break;
+      }
       case QEvent::MouseButtonDblClick:
         if (!over_this_window(static_cast<QMouseEvent*>(event))) return false;
+        if (over_bar(static_cast<QMouseEvent*>(event))) return false;
         break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
-      case QEvent::MouseMove:
-        return over_this_window(static_cast<QMouseEvent*>(event));
+      case QEvent::MouseMove: {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (over_bar(mouse)) return false;
+        return over_this_window(mouse);
+      }
       default:
         return false;
     }
@@ -711,7 +797,7 @@ class FormWindow final : public MouseWidget<QWidget> {
   // widgets that take their own mouse input (browser panes, the text box, the video) reach a
   // control that holds the capture, as the capture takes every move of the window.
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (full_screen_input(event)) return true;
+    if (full_screen_input(watched, event)) return true;
     if (event->type() == QEvent::MouseButtonPress) {
       // A move the window carries out itself starts from a press on any of its controls too.
       auto* widget = qobject_cast<QWidget*>(watched);
@@ -763,6 +849,17 @@ class FormWindow final : public MouseWidget<QWidget> {
   Form& form_;
   bool frameless_;
 };
+
+namespace {
+
+QPoint form_point(const QWidget* widget, const QPoint& at) {
+  if (const auto* window = dynamic_cast<const FormWindow*>(widget->window())) {
+    return window->bar_point(widget, at);
+  }
+  return widget->mapTo(widget->window(), at);
+}
+
+}  // namespace
 
 class FormPeer final : public QtControlPeer {
  public:
@@ -858,6 +955,11 @@ class FormPeer final : public QtControlPeer {
             const bool was_maximized = win->isMaximized();
             win->showNormal();
             if (!managed && was_maximized) win->restore_normal_geometry();
+          } else if (!win->isVisible()) {
+            // Shown again (a later start handed its work over): to the front, with the keys.
+            win->show();
+            win->raise();
+            win->activateWindow();
           } else {
             win->show();
           }
@@ -1052,6 +1154,15 @@ void QtBackend::set_video_full_screen(const Form& form, bool full_screen) {
       }
     };
     attached.video_peer->set_detached(true);
+    window->full_screen_bar = nullptr;
+    if (const auto bar = full_screen_bars_.find(&form); bar != full_screen_bars_.end()) {
+      for (const auto& peer : attached.peers) {
+        auto* visual = dynamic_cast<QtControlPeer*>(peer.get());
+        if (visual != nullptr && &visual->model() == bar->second) {
+          window->full_screen_bar = visual->widget();
+        }
+      }
+    }
     window->show_full_screen(attached.video_peer->widget());
   } else {
     window->end_full_screen();
