@@ -27,16 +27,15 @@ struct ChromeState {
   std::string title;
 
   // The frame and the tabs.
-  bool topmost = false;   // the window is on top (pinned, or in compact mode)
-  int mini_mode = 0;      // 1 in compact mode
-  int cur_tab = 8;        // the main tab on view
-  int cur_side_tab = 12;  // the side panel's sub-tab on view
-  int tv_page = 0;        // which page the TV and music pane holds: 1 TV, 2 music
-  int skin_loaded = 0;    // 1 once a skin's strips are loaded
-  bool resizing = false;  // a border resize is under way
-  bool moving = false;    // the last move over the surface was a drag
-  // The size limits asked of the window system (pixels); the layout's minimum is held besides.
-  int min_w = 0, min_h = 0;
+  bool topmost = false;      // the window is on top (pinned, or in compact mode)
+  int mini_mode = 0;         // 1 in compact mode
+  int cur_tab = 8;           // the main tab on view
+  int cur_side_tab = 12;     // the side panel's sub-tab on view
+  int tv_page = 0;           // which page the TV and music pane holds: 1 TV, 2 music
+  int skin_loaded = 0;       // 1 once a skin's strips are loaded
+  bool resizing = false;     // a border resize is under way
+  bool moving = false;       // the last move over the surface was a drag
+  int min_w = 0, min_h = 0;  // the minimum asked for (pixels); the layout's own holds too
   int max_w = 0, max_h = 0;
   bool compact_title_wraps = false;  // compact mode's title label wraps
   // The panes: the catalogue's and the advert pane's last load failed (1).

@@ -519,12 +519,14 @@ class FormWindow final : public MouseWidget<QWidget> {
   QPoint press_point() const { return press_point_; }
 
   bool syncing = false;
-  // The window of the form this one is a dialog of.
+  // The window of the form this one is a dialog of, found when it first shows.
   QPointer<QWidget> owner_window;
+  std::function<QWidget*()> find_owner;
 
   // A dialog that comes up opens centred on its owner, above it, and takes the keyboard (also
   // where no window manager hands it the focus).
   void show_as_dialog() {
+    if (owner_window == nullptr && find_owner) owner_window = find_owner();
     if (owner_window != nullptr) {
       winId();
       if (QWindow* handle = windowHandle()) {
@@ -532,6 +534,9 @@ class FormWindow final : public MouseWidget<QWidget> {
       }
       const QRect over = owner_window->geometry();
       move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+      // The form keeps the place, so a later change of its size leaves the dialog there.
+      const int twips = form_.twips_per_pixel();
+      form_.move(x() * twips, y() * twips, form_.width(), form_.height());
     }
     show();
     raise();
@@ -598,6 +603,9 @@ class FormWindow final : public MouseWidget<QWidget> {
     if (event->type() != QEvent::WindowStateChange || syncing || full_screen_box_ != nullptr) {
       return;
     }
+    // Without a window manager only the program changes the window's state; what the toolkit
+    // reports then is its own guess.
+    if (!window_system::manages_windows()) return;
     const WindowState state = isMinimized()   ? WindowState::kMinimized
                               : isMaximized() ? WindowState::kMaximized
                                               : WindowState::kNormal;
@@ -670,8 +678,12 @@ class FormWindow final : public MouseWidget<QWidget> {
     box->show();
     syncing = true;
     if (form_.window_state() == WindowState::kMaximized) {
-      showMaximized();
-      if (!window_system::manages_windows()) cover_work_area();
+      if (window_system::manages_windows()) {
+        showMaximized();
+      } else {
+        showNormal();
+        cover_work_area();
+      }
     } else {
       showNormal();
       setGeometry(normal_geometry_);
@@ -685,11 +697,19 @@ class FormWindow final : public MouseWidget<QWidget> {
   // Without a window manager a maximised window covers the work area by the program's own
   // hand, and the normal place and size it had come back when it is restored.
   void cover_work_area() {
-    if (QScreen* shown_on = screen()) setGeometry(shown_on->availableGeometry());
+    if (QScreen* shown_on = screen()) resize_as_user(shown_on->availableGeometry());
   }
   void keep_normal_geometry() { unmanaged_normal_ = geometry(); }
+  bool unmanaged_maximized = false;
   void restore_normal_geometry() {
-    if (unmanaged_normal_.isValid()) setGeometry(unmanaged_normal_);
+    if (unmanaged_normal_.isValid()) resize_as_user(unmanaged_normal_);
+  }
+  // The form follows this change of size as it follows the user's.
+  void resize_as_user(const QRect& frame) {
+    const bool was_syncing = syncing;
+    syncing = false;
+    setGeometry(frame);
+    syncing = was_syncing;
   }
 
  protected:
@@ -729,7 +749,7 @@ class FormWindow final : public MouseWidget<QWidget> {
     take_bar_back();
     full_screen_box_->setCursor(Qt::BlankCursor);
   }
-  // A move shows the pointer again; at the bottom of the screen it brings the bar up.
+  // A move or a click shows the pointer again; at the bottom of the screen it brings the bar up.
   void moved_in_full_screen(const QPoint& global) {
     full_screen_box_->unsetCursor();
     stillness_.start();
@@ -747,7 +767,10 @@ class FormWindow final : public MouseWidget<QWidget> {
   // mouse input while it fills the screen, the lent bar takes its own.
   bool full_screen_input(QObject* watched, QEvent* event) {
     if (full_screen_box_ == nullptr) return false;
-    if (event->type() == QEvent::MouseMove && over_this_window(static_cast<QMouseEvent*>(event))) {
+    const bool pointer_input = event->type() == QEvent::MouseMove ||
+                               event->type() == QEvent::MouseButtonPress ||
+                               event->type() == QEvent::MouseButtonRelease;
+    if (pointer_input && over_this_window(static_cast<QMouseEvent*>(event))) {
       moved_in_full_screen(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
     }
     switch (event->type()) {
@@ -940,21 +963,31 @@ class FormPeer final : public QtControlPeer {
           win->showMinimized();
           break;
         case WindowState::kMaximized:
-          if (!managed && !win->isMaximized()) win->keep_normal_geometry();
-          win->showMaximized();
-          if (!managed) win->cover_work_area();
+          if (managed) {
+            win->showMaximized();
+            break;
+          }
+          // Nobody else maximises here: the window covers the work area itself.
+          if (!win->unmanaged_maximized) win->keep_normal_geometry();
+          win->unmanaged_maximized = true;
+          win->show();
+          win->cover_work_area();
           break;
         case WindowState::kNormal:
           if (form_.owner() != nullptr && !win->isVisible()) {
             win->show_as_dialog();
             break;
           }
+          if (win->unmanaged_maximized) {
+            win->unmanaged_maximized = false;
+            win->show();
+            win->restore_normal_geometry();
+            break;
+          }
           // Whatever state the toolkit still holds (maximised, full screen, minimised), the
           // window shows normal: the form's state is the one state of the window.
           if (win->isMinimized() || win->isMaximized() || win->isFullScreen()) {
-            const bool was_maximized = win->isMaximized();
             win->showNormal();
-            if (!managed && was_maximized) win->restore_normal_geometry();
           } else if (!win->isVisible()) {
             // Shown again (a later start handed its work over): to the front, with the keys.
             win->show();
@@ -1077,7 +1110,9 @@ void QtBackend::attach(Form& form) {
   const bool frameless = frameless_ ? frameless_(form) : false;
   attached.form_peer = std::make_unique<FormPeer>(form, frameless);
   FormWindow* window = attached.form_peer->window();
-  if (form.owner() != nullptr) window->owner_window = window_of(*form.owner());
+  if (Form* owner = form.owner(); owner != nullptr) {
+    window->find_owner = [this, owner] { return window_of(*owner); };
+  }
 
   // First a widget for every control, then the container tree (a container may be declared
   // after what it contains), then every property once.
