@@ -631,8 +631,10 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const Box windowed = window_box(), screen{0, 0, x.screen_width(), x.screen_height()};
   const Box bar{(screen.width - places.foot().width) / 2, screen.height - places.foot().height,
                 places.foot().width, places.foot().height};
+  x.move(places.picture().center_x(), places.picture().center_y());
   x.double_click(places.picture().center_x(), places.picture().center_y());
-  EXPECT_TRUE(wait_until([&] { return window_box() == screen; }, 5000)) << "no full screen";
+  if (!wait_until([&] { return window_box() == screen; }, 10000)) shot("no-full-screen", screen);
+  EXPECT_EQ(window_box(), screen) << "no full screen";
   x.move(screen.width / 2, screen.height - 4);
   EXPECT_TRUE(wait_until([&] { return orange_in(bar) > 20; }, 3000)) << "no bar at the bottom";
   const Box middle{screen.width / 2 - 100, screen.height / 2 - 100, 200, 200};

@@ -30,10 +30,12 @@ TEST(NativeWayland, TheWindowOnWeston) {
   ASSERT_TRUE(weston.start({"weston", "--backend=x11-backend.so", "--use-pixman", "--width=1600",
                             "--height=1000", "--socket=pelmora-test", "--idle-time=0"},
                            {"DISPLAY=" + x.name(), "XDG_RUNTIME_DIR=" + run}, run + "/weston.log"));
+  x.move(x.screen_width() / 2, 5);
   pause_ms(5000);  // weston's desktop and its panel (40 pixels, with a clock) along the top
   const Box screen{0, 40, x.screen_width(), x.screen_height() - 40};
   const Shot desktop = x.grab(screen);
   const auto window = [&] {
+    x.move(screen.width / 2, 5);  // weston draws the pointer: it waits on the panel meanwhile
     const Shot now = x.grab(screen);
     int left = screen.width, top = x.screen_height(), right = -1, bottom = -1;
     for (int y = screen.y; y < x.screen_height(); y += 2) {
@@ -68,7 +70,8 @@ TEST(NativeWayland, TheWindowOnWeston) {
   const Box corner{2, x.screen_height() - 60, 60, 58};
   const Shot bare_corner = x.grab(corner);
   x.double_click(middle().center_x(), middle().center_y());
-  EXPECT_TRUE(wait_until([&] { return x.grab(corner).differences(bare_corner) > 1000; }, 5000));
+  EXPECT_TRUE(wait_until([&] { return x.grab(corner).differences(bare_corner) > 1000; }, 10000))
+      << "no full screen";
   x.key(XK_Escape);
   const auto own_size = [&] {
     const Box now = window();
