@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "shell/layout.h"
+#include "support/started_processes.h"
 #include "support/temp_folder.h"
 #include "window/window_harness.h"
 #include "window/x_session.h"
@@ -23,6 +24,11 @@ TEST(NativeWayland, TheWindowOnWeston) {
   XSession x;
   if (media.empty() || !fs::exists("/usr/bin/weston") || !x.open()) GTEST_SKIP();
   pelmora::testing::TempFolder folder;
+  // The engine terminal the program starts from its folder outlives it.
+  struct EndStarted {
+    const pelmora::testing::TempFolder& folder;
+    ~EndStarted() { pelmora::testing::end_processes_started_from(folder.path()); }
+  } end_started{folder};
   const std::string run = folder.file("run");
   fs::create_directories(run);
   fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
@@ -91,8 +97,6 @@ TEST(NativeWayland, TheWindowOnWeston) {
   x.click(small.x + small.width - 19, small.y + 9);  // the "x" label
   EXPECT_TRUE(wait_until([&] { return window().width > 700; }, 5000));
   EXPECT_TRUE(program.running());
-  program.stop();
-  weston.stop();
 }
 
 }  // namespace
