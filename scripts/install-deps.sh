@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libtorrent-rasterbar-dev
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libmpv-dev libgl-dev qt6-translations-l10n
+  libxcb1-dev
   dbus dpkg-dev desktop-file-utils lintian python3-dbusmock
   # Independent BitTorrent clients the engine terminal is tried against.
   aria2 transmission-cli qbittorrent-nox mktorrent
@@ -22,7 +23,7 @@ for group in "$@"; do
     browser) packages+=(chromium) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc
-                             libx11-dev libxtst-dev openbox) ;;
+                             libx11-dev libxtst-dev openbox weston qt6-wayland) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -155,6 +155,7 @@ struct DesktopProgram::Parts {
       QObject::connect(mpv, &MpvPlayer::full_screen_requested, qApp,
                        [this](bool on) { backend.set_video_full_screen(window, on); });
       backend.set_full_screen_left_handler([mpv](const Form&) { mpv->set_full_screen(false); });
+      backend.set_full_screen_bar(window, window.bo_foot);
     }
     backend.set_frameless([](const Form& form) {
       return form.name() == "BA1" || form.name() == "adsb" || form.name() == "ba4";

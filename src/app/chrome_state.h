@@ -35,7 +35,7 @@ struct ChromeState {
   int skin_loaded = 0;       // 1 once a skin's strips are loaded
   bool resizing = false;     // a border resize is under way
   bool moving = false;       // the last move over the surface was a drag
-  int min_w = 0, min_h = 0;  // the size limits handed to the window system (pixels)
+  int min_w = 0, min_h = 0;  // the minimum asked for (pixels); the layout's own holds too
   int max_w = 0, max_h = 0;
   bool compact_title_wraps = false;  // compact mode's title label wraps
   // The panes: the catalogue's and the advert pane's last load failed (1).

@@ -380,8 +380,13 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void zhi_d(int on_top);
   // The border zones: action 0 the pointer moved, 1 a button was pressed, 2 released.
   void resize_hit(int action, int x, int y);
-  // The window's size limits in pixels; a maximum of 0 stands for the screen's size.
+  // The window's size limits in pixels; a maximum of 0 stands for the screen's size. The
+  // layout's own minimum (of the normal or the compact window) is held besides.
   void hook_minmax(int min_width, int min_height, int max_width, int max_height);
+  void hold_layout_minimum();
+  // The maximise button's tip and picture, and the pin's tip, drawn from the window's state.
+  void show_window_state();
+  void show_pin();
   // Gives the window its rounded outline.
   void round_window();
   // The layout pass and its parts.

@@ -14,6 +14,8 @@ enum class Answer { kOk, kYes, kNo, kCancel };
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
+  // A message box; Enter takes its default button (Yes on a question). A question dismissed
+  // without an answer (Escape, or its own close) gives kCancel.
   virtual Answer message_box(const std::string& title, const std::string& text,
                              MessageButtons buttons, MessageIcon icon) = 0;
   // The open-file dialog: the chosen file's path, or nothing when cancelled. `filter` is a

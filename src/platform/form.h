@@ -82,6 +82,10 @@ class Form : public Control {
   void set_window_state(WindowState state);
   bool top_most() const { return top_most_; }
   void set_top_most(bool top_most);
+  // The window this one is a dialog of: it opens centred on its owner, above it, and takes the
+  // keyboard when it shows. Set before the form is attached to a backend.
+  Form* owner() const { return owner_; }
+  void set_owner(Form* owner) { owner_ = owner; }
   bool key_preview() const { return key_preview_; }
   void set_key_preview(bool preview) { key_preview_ = preview; }
 
@@ -173,6 +177,7 @@ class Form : public Control {
   WindowState window_state_ = WindowState::kNormal;
   Control* captured_ = nullptr;
   Backend* backend_ = nullptr;
+  Form* owner_ = nullptr;
   WindowLimits window_limits_;
   int rounded_corner_ = 0;
   std::vector<SystemDrag> system_drags_;

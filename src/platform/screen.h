@@ -14,6 +14,9 @@ class Screen {
   // Twips per pixel, 15 at the standard density.
   virtual int twips_per_pixel_x() const = 0;
   virtual int twips_per_pixel_y() const = 0;
+  // The desktop can keep a window above the others and put it where the program asks (not so
+  // under a Wayland compositor).
+  virtual bool keeps_windows_on_top() const { return true; }
 };
 
 }  // namespace pelmora::platform

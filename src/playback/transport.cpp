@@ -129,6 +129,8 @@ void BA1::bo_but_Click(int index) {
     case kFullScreen:
       if (qvod_c == nullptr || qvod_c->play_state() != PlayState::kPlaying) return;
       npc_Click(kPlaybackTab);
+      // The button's hover label would stay over the picture once full screen ends.
+      p1.set_visible(false);
       qvod_c->set_full_screen(true);
       cells::paint(button, ppt, {cells::kAwayStrip, 50});
       return;

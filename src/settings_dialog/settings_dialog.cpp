@@ -150,6 +150,18 @@ BA3::BA3(app::BA1& main_window) : Form("BA3"), main_(main_window) {
 
   on_load = [this] { Form_Load(); };
   on_resize = [this] { Form_Resize(); };
+
+  // A dialog of the main window: Escape cancels, Enter is OK, and its free surface drags it
+  // (also where no window manager gives it a title bar).
+  set_owner(&main_window);
+  set_key_preview(true);
+  on_key_down = [this](int key_code, int) {
+    if (key_code == platform::kKeyEscape) cmdCancel_Click();
+    if (key_code == platform::kKeyReturn) cmdOK_Click();
+  };
+  Frame2.on_mouse_down = [this](const platform::MouseEvent& event) {
+    if (event.button == platform::MouseButton::kLeft) start_system_move();
+  };
 }
 
 void BA3::Form_Load() {

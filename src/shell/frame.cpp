@@ -1,5 +1,6 @@
 #include "shell/frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -99,6 +100,7 @@ void BA1::wire_shell() {
     npc[index].move(0, 0, size, tall);
     if (index < 16 && !tips[index].empty()) npc[index].set_tool_tip(tips[index]);
   }
+  show_pin();
   npc[6].move(0, 0, 3, 40);
   npc[10].move(0, 0, 202, 28);
   jbi.set_caption("x");
@@ -136,6 +138,8 @@ void BA1::wire_shell() {
   on_mouse_move = [this](const MouseEvent& event) { Form_MouseMove(event); };
   on_mouse_up = [this](const MouseEvent& event) { Form_MouseUp(event); };
   on_dbl_click = [this] { Form_DblClick(); };
+  // A double click on the playing picture shows it full screen (and, there, leaves).
+  player_view.on_dbl_click = [this] { bo_but_Click(3); };
   on_system_drag_end = [this](const platform::SystemDrag& drag) { system_drag_ended(drag); };
   for (int index = 0; index <= 16; ++index) {
     npc[index].on_click = [this, index] { npc_Click(index); };
@@ -225,14 +229,9 @@ void BA1::npc_Click(int index) {
       npc[0].refresh();
       break;
     case 1:  // maximise / restore; the window system sizes the window within its limits
-      if (window_state() == WindowState::kMaximized) {
-        set_window_state(WindowState::kNormal);
-        npc[1].set_tool_tip("最大化");
-      } else {
-        set_window_state(WindowState::kMaximized);
-        npc[1].set_tool_tip("还原");
-      }
-      paint_normal(1);
+      set_window_state(window_state() == WindowState::kMaximized ? WindowState::kNormal
+                                                                 : WindowState::kMaximized);
+      show_window_state();
       npc[1].refresh();
       break;
     case 2: {  // close
@@ -242,10 +241,13 @@ void BA1::npc_Click(int index) {
       const long long quit = options.close_quits;
       if (ts == 3) {
         // The question is asked once per settings file; the answer decides every later close.
-        settings_store.write_option(settings::keys::kCloseAsked, "1");
+        // Dismissed without an answer, it leaves the window and the settings as they are and
+        // comes again on the next close.
         const platform::Answer answer = services().dialogs.message_box(
             "提示：", "关闭 Pelmora 最小化到托盘吗？", platform::MessageButtons::kYesNo,
             platform::MessageIcon::kQuestion);
+        if (answer != platform::Answer::kYes && answer != platform::Answer::kNo) break;
+        settings_store.write_option(settings::keys::kCloseAsked, "1");
         if (answer == platform::Answer::kYes) {
           settings_store.write_option(settings::keys::kCloseQuits, "2");
           hide_to_tray();
@@ -263,7 +265,7 @@ void BA1::npc_Click(int index) {
     case 4:  // pin
       chrome.pinned = !chrome.pinned;
       paint_button(4, 6, {chrome.pinned ? 48 : 0, 0, 24, 24});
-      npc[4].set_tool_tip(chrome.pinned ? "取消置顶" : "置顶");
+      show_pin();
       zhi_d(chrome.pinned ? 1 : 0);
       npc[4].refresh();
       break;
@@ -305,6 +307,20 @@ void BA1::hide_to_tray() {
   } else {
     set_window_state(WindowState::kMinimized);
   }
+}
+
+void BA1::show_pin() {
+  std::string tip = chrome.pinned ? "取消置顶" : "置顶";
+  // Where the desktop keeps no window above the others the pin is only the user's choice.
+  if (!services().screen.keeps_windows_on_top()) tip += "（此桌面不能置顶窗口）";
+  npc[4].set_tool_tip(tip);
+}
+
+void BA1::show_window_state() {
+  const bool maximized = window_state() == WindowState::kMaximized;
+  npc[1].set_tool_tip(maximized ? "还原" : "最大化");
+  const auto cell = skin::button_cell(1, skin::Look::kNormal, maximized, chrome.pinned);
+  if (cell) paint_button(1, cell->strip, cell->from);
 }
 
 void BA1::zhi_d(int on_top) {
@@ -401,7 +417,21 @@ void BA1::hook_minmax(int min_width, int min_height, int max_width, int max_heig
   chrome.min_h = min_height;
   chrome.max_w = max_width != 0 ? max_width : screen.width;
   chrome.max_h = max_height != 0 ? max_height : screen.height;
-  set_window_limits({chrome.min_w, chrome.min_h, chrome.max_w, chrome.max_h});
+  hold_layout_minimum();
+}
+
+void BA1::hold_layout_minimum() {
+  // The window system (and the window's own border resizing) never makes the window smaller
+  // than its layout needs: the caption buttons, the search box and the transport stay within
+  // reach. Compact mode has its own, smaller minimum.
+  const bool compact = chrome.mini_mode == 1;
+  const int twips = twips_per_pixel();
+  const int least_width =
+      (compact ? layout::kCompactMinWidthTwips : layout::kMinWidthTwips + twips - 1) / twips;
+  const int least_height =
+      (compact ? layout::kCompactMinHeightTwips : layout::kMinHeightTwips + twips - 1) / twips;
+  set_window_limits({std::max(chrome.min_w, least_width), std::max(chrome.min_h, least_height),
+                     chrome.max_w, chrome.max_h});
 }
 
 void BA1::round_window() {

@@ -185,6 +185,7 @@ void BA1::Form_Resize() {
   soc.move(search.button);
 
   paint_frame();
+  show_window_state();
 
   const layout::CaptionRow row = layout::caption_row(W);
   npc[2].move(row.close);

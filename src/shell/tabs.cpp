@@ -151,6 +151,7 @@ void BA1::enter_compact_mode() {
   // Compact mode is always on top; the pin keeps the user's own choice.
   zhi_d(1);
   chrome.mini_mode = 1;
+  hold_layout_minimum();
   for (platform::Control* chrome :
        {static_cast<platform::Control*>(&bo_name), static_cast<platform::Control*>(&ni_name),
         static_cast<platform::Control*>(&soimg), static_cast<platform::Control*>(&soso),
@@ -197,6 +198,7 @@ void BA1::jbi_Click() {
   const platform::Rect screen = services().screen.geometry();
   const int screen_width = screen.width * services().screen.twips_per_pixel_x();
   const int screen_height = screen.height * services().screen.twips_per_pixel_y();
+  hold_layout_minimum();
   move(left(), top(), new_width, new_height);
   // The resize raises a size below the minimum before the window is centred.
   Form_Resize();

@@ -39,6 +39,16 @@ tip::tip(app::BA1& main_window) : Form("tip"), main_(main_window) {
   build_panel();
   on_load = [this] { Form_Load(); };
   on_resize = [this] { Form_Resize(); };
+  // Shown, the panel is a dialog of the main window: Escape and Enter close it, and its free
+  // surface drags it.
+  set_owner(&main_window);
+  set_key_preview(true);
+  on_key_down = [this](int key_code, int) {
+    if (key_code == platform::kKeyEscape || key_code == platform::kKeyReturn) cmdclose_Click();
+  };
+  on_mouse_down = [this](const platform::MouseEvent& event) {
+    if (event.button == platform::MouseButton::kLeft) start_system_move();
+  };
 }
 
 void tip::build_menus() {

@@ -147,9 +147,9 @@ TEST_F(FrameTest, MinimisingStopsTheLayoutAndTheMenuButtonPopsUpBelowItself) {
 
 TEST_F(FrameTest, TheWindowIsLimitedToTheWorkAreaOrTheScreen) {
   BA1& ba1 = open_shell();
-  EXPECT_EQ(ba1.window_limits(), (platform::WindowLimits{0, 0, 1920, 1040}));
+  EXPECT_EQ(ba1.window_limits(), (platform::WindowLimits{730, 467, 1920, 1040}));
   ba1.hook_minmax(0, 0, 0, 0);
-  EXPECT_EQ(ba1.window_limits(), (platform::WindowLimits{0, 0, 1920, 1080}));
+  EXPECT_EQ(ba1.window_limits(), (platform::WindowLimits{730, 467, 1920, 1080}));
   EXPECT_GT(ba1.rounded_corner(), 0);
 }
 

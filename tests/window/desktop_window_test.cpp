@@ -622,6 +622,29 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   x.key(XK_space);
   EXPECT_TRUE(wait_until([&] { return picture_moves(); }, 8000)) << "Space did not play";
 
+  // ---- Full screen by a double click on the picture; at the bottom the transport bar comes up
+  // over it and answers, and goes after two seconds of stillness; a double click leaves.
+  const Box windowed = window_box(), screen{0, 0, x.screen_width(), x.screen_height()};
+  const Box bar{(screen.width - places.foot().width) / 2, screen.height - places.foot().height,
+                places.foot().width, places.foot().height};
+  x.double_click(places.picture().center_x(), places.picture().center_y());
+  if (!wait_until([&] { return window_box() == screen; }, 10000)) shot("no-full-screen", screen);
+  EXPECT_EQ(window_box(), screen) << "no full screen";
+  x.move(screen.width / 2, screen.height - 4);
+  EXPECT_TRUE(wait_until([&] { return orange_in(bar) > 20; }, 3000)) << "no bar at the bottom";
+  const Box middle{screen.width / 2 - 100, screen.height / 2 - 100, 200, 200};
+  const auto still = [&] {
+    const Shot earlier = x.grab(middle);
+    pause_ms(500);
+    return x.grab(middle).differences(earlier) < 10;
+  };
+  x.click(bar.x + places.area().play_pause.left + 8, bar.y + places.area().play_pause.top + 8);
+  EXPECT_TRUE(wait_until(still, 3000)) << "the bar's pause did not pause";
+  pause_ms(2600);
+  EXPECT_LT(orange_in(bar), 5) << "the bar stayed after two seconds of stillness";
+  x.double_click(screen.width / 2, screen.height / 2);
+  EXPECT_TRUE(wait_until([&] { return window_box() == windowed; }, 5000)) << "still full screen";
+
   // ---- Compact mode and back by its close label.
   const Box compact = places.on_screen(places.row().compact);
   x.click(compact.center_x(), compact.center_y());
@@ -742,7 +765,6 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
     EXPECT_TRUE(window_gone("提示："));
   }
 
-  // ======== The TV and music pages, the update check and the error panel ========
   // ---- A TV channel and a music track play in their pane, as the service's pages make them.
   for (const Rect& tab : {tabs.tv, tabs.music}) {
     x.click(places.on_screen(tab).center_x(), places.on_screen(tab).center_y());
@@ -813,7 +835,45 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   x.click(retry.left + 30, (retry.top + retry.bottom) / 2);
   EXPECT_TRUE(wait_until([&] { return first_episode_button().has_value(); }, 20000))
       << "the retry hint did not bring the catalogue back";
+=======
+  // ---- Dialogs open centred on the window with the keys theirs at once (no window manager
+  // hands them over here): Escape cancels, Enter is OK; the free surface drags them.
+  const auto centred = [&](const Box& opened_at) {
+    return std::abs(opened_at.center_x() - window_box().center_x()) <= 2 &&
+           std::abs(opened_at.center_y() - window_box().center_y()) <= 2;
+  };
+  for (const auto& [entry, title] : {std::pair{0, "软件设置"}, std::pair{3, "帮助提示"}}) {
+    choose_from_menu(entry);
+    ASSERT_TRUE(await_window(title).has_value());
+    EXPECT_TRUE(centred(*await_window(title))) << title << " not centred";
+    pause_ms(300);
+    x.key(XK_Escape);
+    EXPECT_TRUE(window_gone(title)) << "Escape did not close " << title;
+  }
+  choose_from_menu(0);
+  const Box opened = await_window("软件设置").value_or(Box{});
+  x.drag(opened.x + 8, opened.y + 150, opened.x + 48, opened.y + 180);
+  const Box moved{opened.x + 40, opened.y + 30, opened.width, opened.height};
+  EXPECT_TRUE(wait_until([&] { return await_window("软件设置") == moved; }, 3000)) << "no drag";
+  const std::string size_switch = setting("s_size");
+  x.click(moved.x + 16 + 20 + 8, moved.y + 40 + 102 + 10);  // 保存软件界面大小
+  x.key(XK_Return);
+  EXPECT_TRUE(window_gone("软件设置"));
+  EXPECT_NE(setting("s_size"), size_switch) << "Enter did not keep the switch";
 
+  // ---- Maximise and restore without a window manager, then the border cannot make the window
+  // smaller than its layout needs.
+  const Box restored = window_box();
+  x.click(places.on_screen(places.row().maximise).center_x(), restored.y + 16);
+  EXPECT_TRUE(wait_until([&] { return window_box() == screen; }, 5000)) << "not maximised";
+  x.click(layout::caption_row(screen.width).maximise.left + 12, 16);  // now restore
+  EXPECT_TRUE(wait_until([&] { return window_box() == restored; }, 5000)) << "not restored";
+  x.drag(restored.x + restored.width - 1, restored.y + 300, restored.x + 100, restored.y + 300);
+  x.drag(restored.x + 300, restored.y + restored.height - 1, restored.x + 300, restored.y + 50);
+  EXPECT_TRUE(wait_until([&] { return window_box().width == 730; }, 3000)) << window_box().width;
+  EXPECT_EQ(window_box().height, 467);
+
+  // ======== The TV and music pages, the update check and the error panel =
   EXPECT_TRUE(program.running()) << "the program ended during the session";
 }
 
@@ -822,7 +882,25 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
 TEST_F(DesktopByHand, TheFrameUnderAWindowManager) {
   ASSERT_TRUE(x.start_window_manager());
   start_program();
+
+  // Full screen, Escape, then a later start hands a file over: the window stays as it was.
+  const auto hand_over = [&](const std::string& clip) {
+    Child later;
+    ASSERT_TRUE(later.start({PELMORA_PROGRAM, "--home", folder.file("later"), media + clip},
+                            environment(), folder.file("later.log")));
+    ASSERT_TRUE(later.wait_exit(60000));
+    ASSERT_TRUE(wait_until([&] { return refresh_places(), picture_moves(); }, 30000));
+  };
+  hand_over("/p101-s1-e02.mp4");
   const Box start = window_box();
+  x.double_click(places.picture().center_x(), places.picture().center_y());
+  EXPECT_TRUE(wait_until([&] { return window_box().width == x.screen_width(); }, 5000));
+  x.key(XK_Escape);
+  EXPECT_TRUE(wait_until([&] { return window_box() == start; }, 5000)) << "Escape did not leave";
+  hand_over("/p101-s1-e03.mp4");
+  EXPECT_EQ(window_box(), start);
+  EXPECT_FALSE(x.has_state(main_window()->id, "_NET_WM_STATE_FULLSCREEN"));
+  x.key(XK_space);  // paused, the player leaves the window manager's drags their time
 
   const Box maximise = places.on_screen(places.row().maximise);
   x.click(maximise.center_x(), maximise.center_y());
@@ -878,7 +956,16 @@ TEST_F(DesktopByHand, TheFrameUnderAWindowManager) {
   x.activate(id);
   ASSERT_TRUE(wait_until([&] { return main_window().has_value(); }, 5000));
 
-  // The close question, answered Yes by clicking its button: the window goes (no tray here: it
+  // The close question dismissed by Escape: the window stays, nothing is kept, it comes again.
+  x.click(close.center_x(), close.center_y());
+  ASSERT_TRUE(await_window("提示：").has_value()) << "no close question";
+  pause_ms(300);
+  x.key(XK_Escape);
+  EXPECT_TRUE(window_gone("提示："));
+  EXPECT_TRUE(main_window().has_value() && program.running()) << "Escape closed the window";
+  EXPECT_EQ(setting("ts"), "3");
+
+  // Asked again, answered Yes by clicking its button: the window goes (no tray here: it
   // minimises) and the answer is kept.
   x.click(close.center_x(), close.center_y());
   const std::optional<Box> question_window = await_window("提示：");

@@ -29,6 +29,7 @@
 #include "platform/form.h"
 #include "platform/qt/qt_control_peer.h"
 #include "platform/qt/web_pane.h"
+#include "platform/qt/window_system.h"
 #include "platform/web_browser.h"
 
 namespace pelmora::platform::qt {
@@ -155,6 +156,10 @@ Form& form_of(Control& control) {
 // Marks a widget whose mouse input goes to its form's pointer (see MouseWidget).
 constexpr char kRoutedProperty[] = "pelmora_routed";
 
+// A point of a widget in its form window's pixels, as the form's model lays the window out (a
+// bar lent to the full-screen picture keeps the place it has in the model).
+QPoint form_point(const QWidget* widget, const QPoint& at);
+
 // Mouse input on a picture box, a label or a form's own surface goes to the form's pointer, in
 // the form window's pixels, which picks the control by the model's geometry, capture and
 // enabled state. The event stops here: it never travels on to the containing widgets, so a press
@@ -204,7 +209,7 @@ class MouseWidget : public Base {
   }
 
   QPoint place(const QMouseEvent* event) const {
-    return this->mapTo(this->window(), event->position().toPoint());
+    return form_point(this, event->position().toPoint());
   }
 
   Form& routed_form_;
@@ -499,9 +504,13 @@ class TimerPeer final : public ControlPeer {
 class FormWindow final : public MouseWidget<QWidget> {
  public:
   FormWindow(Form& form, bool frameless) : MouseWidget(form), form_(form), frameless_(frameless) {
+    if (form.owner() != nullptr) setWindowFlag(Qt::Dialog);
     setWindowFlag(Qt::FramelessWindowHint, frameless);
     setAttribute(Qt::WA_DeleteOnClose, false);
     QApplication::instance()->installEventFilter(this);
+    stillness_.setSingleShot(true);
+    stillness_.setInterval(2000);
+    QObject::connect(&stillness_, &QTimer::timeout, this, [this] { still(); });
   }
   ~FormWindow() override { QApplication::instance()->removeEventFilter(this); }
 
@@ -510,6 +519,29 @@ class FormWindow final : public MouseWidget<QWidget> {
   QPoint press_point() const { return press_point_; }
 
   bool syncing = false;
+  // The window of the form this one is a dialog of, found when it first shows.
+  QPointer<QWidget> owner_window;
+  std::function<QWidget*()> find_owner;
+
+  // A dialog that comes up opens centred on its owner, above it, and takes the keyboard (also
+  // where no window manager hands it the focus).
+  void show_as_dialog() {
+    if (owner_window == nullptr && find_owner) owner_window = find_owner();
+    if (owner_window != nullptr) {
+      winId();
+      if (QWindow* handle = windowHandle()) {
+        handle->setTransientParent(owner_window->window()->windowHandle());
+      }
+      const QRect over = owner_window->geometry();
+      move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+      // The form keeps the place, so a later change of its size leaves the dialog there.
+      const int twips = form_.twips_per_pixel();
+      form_.move(x() * twips, y() * twips, form_.width(), form_.height());
+    }
+    show();
+    raise();
+    activateWindow();
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -571,6 +603,9 @@ class FormWindow final : public MouseWidget<QWidget> {
     if (event->type() != QEvent::WindowStateChange || syncing || full_screen_box_ != nullptr) {
       return;
     }
+    // Without a window manager only the program changes the window's state; what the toolkit
+    // reports then is its own guess.
+    if (!window_system::manages_windows()) return;
     const WindowState state = isMinimized()   ? WindowState::kMinimized
                               : isMaximized() ? WindowState::kMaximized
                                               : WindowState::kNormal;
@@ -585,7 +620,13 @@ class FormWindow final : public MouseWidget<QWidget> {
   QPointer<QWidget> box_home_;
   QRect box_geometry_;
   QRect normal_geometry_;
+  QRect unmanaged_normal_;
   QPoint press_point_;
+  // Where the lent bar lives in the window's own layout.
+  QPointer<QWidget> bar_home_;
+  QRect bar_geometry_;
+  QPoint bar_home_origin_;
+  QTimer stillness_;
 
  public:
   // Called when the user leaves full screen (Escape, or a double click on the picture).
@@ -605,23 +646,44 @@ class FormWindow final : public MouseWidget<QWidget> {
     syncing = true;
     clearMask();
     showFullScreen();
-    // Without a window manager nobody else makes the window cover the screen.
-    if (QScreen* shown_on = screen()) setGeometry(shown_on->geometry());
+    // Without a window manager nobody else makes the window cover the screen. (Where one does,
+    // a size given now would be taken for the window's normal size.)
+    if (QScreen* shown_on = screen(); shown_on != nullptr && !window_system::manages_windows()) {
+      setGeometry(shown_on->geometry());
+    }
     syncing = false;
     box->setGeometry(rect());
     setFocus(Qt::OtherFocusReason);
+    stillness_.start();
   }
+
+  // The bar lent to the full-screen picture, where it would be in the window's own layout.
+  QPoint bar_point(const QWidget* widget, const QPoint& at) const {
+    if (!bar_lent() || (widget != full_screen_bar && !full_screen_bar->isAncestorOf(widget))) {
+      return widget->mapTo(this, at);
+    }
+    return widget->mapTo(full_screen_bar.data(), at) + bar_home_origin_;
+  }
+  QPointer<QWidget> full_screen_bar;
   // Puts the box back and the window in the state the form holds.
   void end_full_screen() {
     QWidget* box = full_screen_box_;
     if (box == nullptr) return;
+    stillness_.stop();
+    take_bar_back();
+    box->unsetCursor();
     full_screen_box_ = nullptr;
     box->setParent(box_home_);
     box->setGeometry(box_geometry_);
     box->show();
     syncing = true;
     if (form_.window_state() == WindowState::kMaximized) {
-      showMaximized();
+      if (window_system::manages_windows()) {
+        showMaximized();
+      } else {
+        showNormal();
+        cover_work_area();
+      }
     } else {
       showNormal();
       setGeometry(normal_geometry_);
@@ -632,25 +694,107 @@ class FormWindow final : public MouseWidget<QWidget> {
     size_form_to_window();
   }
 
+  // Without a window manager a maximised window covers the work area by the program's own
+  // hand, and the normal place and size it had come back when it is restored.
+  void cover_work_area() {
+    if (QScreen* shown_on = screen()) resize_as_user(shown_on->availableGeometry());
+  }
+  void keep_normal_geometry() { unmanaged_normal_ = geometry(); }
+  bool unmanaged_maximized = false;
+  void restore_normal_geometry() {
+    if (unmanaged_normal_.isValid()) resize_as_user(unmanaged_normal_);
+  }
+  // The form follows this change of size as it follows the user's.
+  void resize_as_user(const QRect& frame) {
+    const bool was_syncing = syncing;
+    syncing = false;
+    setGeometry(frame);
+    syncing = was_syncing;
+  }
+
  protected:
+  bool bar_lent() const { return full_screen_bar != nullptr && bar_home_ != nullptr; }
+  // The bar comes up over the bottom of the picture, centred, at its own size.
+  void lend_bar() {
+    if (bar_lent() || full_screen_bar == nullptr || full_screen_bar->parentWidget() == nullptr) {
+      return;
+    }
+    QWidget* bar = full_screen_bar;
+    bar_home_ = bar->parentWidget();
+    bar_geometry_ = bar->geometry();
+    bar_home_origin_ = bar_home_->mapTo(this, bar_geometry_.topLeft());
+    bar->setParent(this);
+    bar->setGeometry((width() - bar_geometry_.width()) / 2, height() - bar_geometry_.height(),
+                     bar_geometry_.width(), bar_geometry_.height());
+    bar->show();
+    bar->raise();
+  }
+  void take_bar_back() {
+    if (!bar_lent()) return;
+    // A control of the bar that holds the pointer lets go: the pointer is no longer over it.
+    tell_capture_holder(QPoint(-1, -1));
+    QWidget* bar = full_screen_bar;
+    bar->setParent(bar_home_);
+    bar->setGeometry(bar_geometry_);
+    bar->show();
+    bar_home_ = nullptr;
+  }
+  // Two seconds without a move: the bar goes, and the pointer hides over the picture.
+  void still() {
+    if (full_screen_box_ == nullptr) return;
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+      stillness_.start();
+      return;
+    }
+    take_bar_back();
+    full_screen_box_->setCursor(Qt::BlankCursor);
+  }
+  // A move or a click shows the pointer again; at the bottom of the screen it brings the bar up.
+  void moved_in_full_screen(const QPoint& global) {
+    full_screen_box_->unsetCursor();
+    stillness_.start();
+    const QPoint at = mapFromGlobal(global);
+    const int reach = full_screen_bar != nullptr ? 2 * full_screen_bar->height() : 0;
+    if (at.y() >= height() - reach) lend_bar();
+  }
+  bool over_bar(const QMouseEvent* mouse) const {
+    if (!bar_lent()) return false;
+    QWidget* under = QApplication::widgetAt(mouse->globalPosition().toPoint());
+    return under != nullptr && (under == full_screen_bar || full_screen_bar->isAncestorOf(under));
+  }
+
   // Escape or a double click on the picture leaves full screen; the picture takes no other
-  // mouse input while it fills the screen.
-  bool full_screen_input(QEvent* event) {
+  // mouse input while it fills the screen, the lent bar takes its own.
+  bool full_screen_input(QObject* watched, QEvent* event) {
     if (full_screen_box_ == nullptr) return false;
+    const bool pointer_input = event->type() == QEvent::MouseMove ||
+                               event->type() == QEvent::MouseButtonPress ||
+                               event->type() == QEvent::MouseButtonRelease;
+    if (pointer_input && over_this_window(static_cast<QMouseEvent*>(event))) {
+      moved_in_full_screen(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+    }
     switch (event->type()) {
-      case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape ||
-            QApplication::activeWindow() != this) {
+      case QEvent::KeyPress: {
+        // A key for this window (the toolkit may not count the window active after it was
+        // hidden and shown again, while the keys come to it all the same).
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape || widget == nullptr ||
+            widget->window() != this) {
           return false;
         }
         break;
+      }
       case QEvent::MouseButtonDblClick:
         if (!over_this_window(static_cast<QMouseEvent*>(event))) return false;
+        if (over_bar(static_cast<QMouseEvent*>(event))) return false;
         break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
-      case QEvent::MouseMove:
-        return over_this_window(static_cast<QMouseEvent*>(event));
+      case QEvent::MouseMove: {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (over_bar(mouse)) return false;
+        return over_this_window(mouse);
+      }
       default:
         return false;
     }
@@ -676,7 +820,14 @@ class FormWindow final : public MouseWidget<QWidget> {
   // widgets that take their own mouse input (browser panes, the text box, the video) reach a
   // control that holds the capture, as the capture takes every move of the window.
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (full_screen_input(event)) return true;
+    if (full_screen_input(watched, event)) return true;
+    if (event->type() == QEvent::MouseButtonPress) {
+      // A move the window carries out itself starts from a press on any of its controls too.
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget != nullptr && widget->window() == this) {
+        press_point_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      }
+    }
     if (event->type() == QEvent::MouseMove && form_.captured() != nullptr) {
       // The receiver may be one of the browser engine's own objects: the widget is found by the
       // event's place instead.
@@ -721,6 +872,17 @@ class FormWindow final : public MouseWidget<QWidget> {
   Form& form_;
   bool frameless_;
 };
+
+namespace {
+
+QPoint form_point(const QWidget* widget, const QPoint& at) {
+  if (const auto* window = dynamic_cast<const FormWindow*>(widget->window())) {
+    return window->bar_point(widget, at);
+  }
+  return widget->mapTo(widget->window(), at);
+}
+
+}  // namespace
 
 class FormPeer final : public QtControlPeer {
  public:
@@ -781,14 +943,18 @@ class FormPeer final : public QtControlPeer {
     win->setMinimumSize(limits.min_width, limits.min_height);
     win->setMaximumSize(limits.max_width > 0 ? limits.max_width : QWIDGETSIZE_MAX,
                         limits.max_height > 0 ? limits.max_height : QWIDGETSIZE_MAX);
-    if (win->testAttribute(Qt::WA_WState_Created) &&
-        win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != form_.top_most()) {
+    if (!window_system::keeps_windows_on_top()) {
+      // No "keep above" there, and a changed flag would make a new window that the compositor
+      // places elsewhere: the window stays as it is.
+    } else if (win->testAttribute(Qt::WA_WState_Created) &&
+               win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != form_.top_most()) {
       const bool was_visible = win->isVisible();
       win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
       if (was_visible) win->show();
     } else {
       win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
     }
+    const bool managed = window_system::manages_windows();
     if (!form_.shown()) {
       win->hide();
     } else {
@@ -797,11 +963,36 @@ class FormPeer final : public QtControlPeer {
           win->showMinimized();
           break;
         case WindowState::kMaximized:
-          win->showMaximized();
+          if (managed) {
+            win->showMaximized();
+            break;
+          }
+          // Nobody else maximises here: the window covers the work area itself.
+          if (!win->unmanaged_maximized) win->keep_normal_geometry();
+          win->unmanaged_maximized = true;
+          win->show();
+          win->cover_work_area();
           break;
         case WindowState::kNormal:
-          if (win->isMinimized() || win->isMaximized()) {
+          if (form_.owner() != nullptr && !win->isVisible()) {
+            win->show_as_dialog();
+            break;
+          }
+          if (win->unmanaged_maximized) {
+            win->unmanaged_maximized = false;
+            win->show();
+            win->restore_normal_geometry();
+            break;
+          }
+          // Whatever state the toolkit still holds (maximised, full screen, minimised), the
+          // window shows normal: the form's state is the one state of the window.
+          if (win->isMinimized() || win->isMaximized() || win->isFullScreen()) {
             win->showNormal();
+          } else if (!win->isVisible()) {
+            // Shown again (a later start handed its work over): to the front, with the keys.
+            win->show();
+            win->raise();
+            win->activateWindow();
           } else {
             win->show();
           }
@@ -919,6 +1110,9 @@ void QtBackend::attach(Form& form) {
   const bool frameless = frameless_ ? frameless_(form) : false;
   attached.form_peer = std::make_unique<FormPeer>(form, frameless);
   FormWindow* window = attached.form_peer->window();
+  if (Form* owner = form.owner(); owner != nullptr) {
+    window->find_owner = [this, owner] { return window_of(*owner); };
+  }
 
   // First a widget for every control, then the container tree (a container may be declared
   // after what it contains), then every property once.
@@ -995,6 +1189,15 @@ void QtBackend::set_video_full_screen(const Form& form, bool full_screen) {
       }
     };
     attached.video_peer->set_detached(true);
+    window->full_screen_bar = nullptr;
+    if (const auto bar = full_screen_bars_.find(&form); bar != full_screen_bars_.end()) {
+      for (const auto& peer : attached.peers) {
+        auto* visual = dynamic_cast<QtControlPeer*>(peer.get());
+        if (visual != nullptr && &visual->model() == bar->second) {
+          window->full_screen_bar = visual->widget();
+        }
+      }
+    }
     window->show_full_screen(attached.video_peer->widget());
   } else {
     window->end_full_screen();

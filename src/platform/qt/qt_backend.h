@@ -11,6 +11,7 @@ class QWidget;
 class QWebEngineProfile;
 
 namespace pelmora::platform {
+class Control;
 class ControlPeer;
 class Form;
 class MenuItem;
@@ -59,6 +60,11 @@ class QtBackend final : public Backend {
   void set_full_screen_left_handler(std::function<void(const Form&)> handler) {
     full_screen_left_ = std::move(handler);
   }
+  // The form's bar of controls that comes up over the full-screen picture while the pointer is
+  // at the bottom of the screen, and goes (with the pointer) after two seconds of stillness.
+  void set_full_screen_bar(const Form& form, const Control& bar) {
+    full_screen_bars_[&form] = &bar;
+  }
 
   // The top-level window of a form, null before attach (for screenshots and tests).
   QWidget* window_of(const Form& form) const;
@@ -74,6 +80,7 @@ class QtBackend final : public Backend {
   std::function<QWidget*(Form&)> video_widget_provider_;
   std::function<bool(const Form&)> frameless_;
   std::function<void(const Form&)> full_screen_left_;
+  std::map<const Form*, const Control*> full_screen_bars_;
   std::map<const Form*, Attached> forms_;
 };
 

@@ -4,7 +4,10 @@
 #include <QtGui/QScreen>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QSystemTrayIcon>
+
+#include "platform/qt/window_system.h"
 
 namespace pelmora::platform::qt {
 
@@ -34,7 +37,15 @@ Answer QtDialogs::message_box(const std::string& title, const std::string& text,
   if (buttons == MessageButtons::kYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
+    // Escape and the box's own close dismiss the question without an answer: they press a
+    // cancel button that is never shown, so neither counts as No.
+    QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
+    dismiss->hide();
+    box.setEscapeButton(dismiss);
+    box.exec();
+    if (box.clickedButton() == box.button(QMessageBox::Yes)) return Answer::kYes;
+    if (box.clickedButton() == box.button(QMessageBox::No)) return Answer::kNo;
+    return Answer::kCancel;
   }
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
@@ -131,6 +142,10 @@ Rect QtScreen::geometry() const {
 Rect QtScreen::work_area() const {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen != nullptr ? rect_from(screen->availableGeometry()) : Rect{0, 0, 1920, 1040};
+}
+
+bool QtScreen::keeps_windows_on_top() const {
+  return window_system::keeps_windows_on_top();
 }
 
 }  // namespace pelmora::platform::qt

@@ -50,6 +50,7 @@ class QtScreen final : public Screen {
   Rect work_area() const override;
   int twips_per_pixel_x() const override { return 15; }
   int twips_per_pixel_y() const override { return 15; }
+  bool keeps_windows_on_top() const override;
 };
 
 // Converts the program's file filter ("媒体文件|*.rmvb;*.mp4|所有文件|*.*") into Qt's form
