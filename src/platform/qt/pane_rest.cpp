@@ -14,17 +14,32 @@ namespace pelmora::platform::qt {
 
 using Lifecycle = QWebEnginePage::LifecycleState;
 
+namespace {
+
+// How long a page woken for a request of the program stays awake when no load follows it.
+constexpr int kRequestGraceMs = 15000;
+
+}  // namespace
+
 PaneRest::PaneRest(QWidget* view, QWebEnginePage* page, QString name)
     : QObject(view), name_(std::move(name)), view_(view), page_(page) {
   view->installEventFilter(this);
   connect(page, &QWebEnginePage::loadStarted, this, [this] { loading_ = true; });
   connect(page, &QWebEnginePage::loadFinished, this, [this] {
     loading_ = false;
+    request_pending_ = false;
     rest_soon();
   });
 }
 
 void PaneRest::wake() {
+  // The request's load announces itself a little later; until it has ended (or, should none
+  // follow, for a while) the page stays awake.
+  request_pending_ = true;
+  QTimer::singleShot(kRequestGraceMs, this, [this] {
+    request_pending_ = false;
+    rest_soon();
+  });
   if (page_ && page_->lifecycleState() != Lifecycle::Active) {
     page_->setLifecycleState(Lifecycle::Active);
     log("woken");
@@ -55,7 +70,7 @@ void PaneRest::rest_soon() {
 
 void PaneRest::rest_now() {
   // A page that is still loading finishes first: the program waits for its end.
-  if (!view_ || !page_ || view_->isVisible() || loading_) return;
+  if (!view_ || !page_ || view_->isVisible() || loading_ || request_pending_) return;
   if (page_->lifecycleState() != Lifecycle::Active) return;
   page_->setLifecycleState(Lifecycle::Frozen);
   if (page_->lifecycleState() == Lifecycle::Frozen) log("frozen");

@@ -42,6 +42,7 @@ class PaneRest final : public QObject {
   QPointer<QWidget> view_;
   QPointer<QWebEnginePage> page_;
   bool loading_ = false;
+  bool request_pending_ = false;  // woken for a request whose load has not ended yet
   bool rest_queued_ = false;
 };
 
