@@ -1,60 +1,120 @@
 #!/usr/bin/env bash
-# Start-up, memory and first-frame figures of the desktop program against a floor measured in
-# the same run, under Xvfb: the floor is ten bare browser views on ten trivial loopback sites
-# (bench/webview_floor.cpp). For each of RUNS runs (default 5) it measures, for both programs:
-# start to window shown, start to every page loaded, and the proportional memory (PSS, from
-# /proc/PID/smaps_rollup) of all their processes, browser helpers included, once loaded. Then
-# the time from a click on an episode to its first frame in Pelmora, against standalone mpv
-# showing the first frame of the same clip. Prints the medians and the ratios.
-# Both programs start with their profile and files from an earlier run (not counted), as on an
-# ordinary start.
+# Start-up, memory and playing figures of the desktop program against floors measured in the
+# same run, under Xvfb.
+# - Start-up and memory: the floor is ten bare browser views on ten trivial loopback sites
+#   (bench/webview_floor.cpp). For each of RUNS runs (default 5) it measures, for both programs:
+#   start to window shown, start to every page loaded, and the proportional memory (PSS, from
+#   /proc/PID/smaps_rollup) of all their processes, browser helpers included, once loaded, also
+#   by kind of process. Both start with their profile and files from an earlier run (not
+#   counted), as on an ordinary start.
+# - Click on an episode to its first frame in Pelmora, against standalone mpv showing the first
+#   frame of the same clip.
+# - CPU while playing: a 1280x720 30 fps H.264 clip played by Pelmora (given on its command
+#   line), against standalone mpv (`--vo=gpu --gpu-context=x11egl`) playing the same clip at the
+#   size Pelmora shows it, both for PLAY_SECONDS (default 20) once playing: the CPU time of all
+#   the program's processes, and apart from it the X server's.
+# Prints the medians, the ratios and the targets. Everything it starts ends with it, the engine
+# terminal that Pelmora starts from its player folder included.
 # Usage: bench/desktop_bench.sh [RUNS]
+# PELMORA_BENCH_PREBUILT=1 uses the programs already built in PELMORA_BENCH_BUILD (default
+# build-bench); PELMORA_BENCH_RENDER_API=1 also measures Pelmora playing through the render API
+# (the picture composed by Qt) for comparison.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMORA_BENCH_BUILD:-$top/build-bench}
 runs=${1:-5}
+play_seconds=${PLAY_SECONDS:-20}
 port=${PELMORA_DEMO_PORT:-8761}
 
-"$top/scripts/install-deps.sh" media window-tests
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
-  -DPELMORA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target pelmora pelmora-demo-service webview_floor >/dev/null
-media="$build/demo-media"
-"$top/scripts/make-demo-media.sh" "$media" >/dev/null
+source "$top/bench/desktop_setup.sh"
+bench_prepare webview_floor QvodTerminal.exe
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+# Ends every process started by a path inside the work folder (the engine terminal Pelmora
+# starts from its player folder keeps running after the window, as it should for a user).
+end_started_from_work() {
+  local pid first
+  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+    first=$({ tr '\0' '\n' <"/proc/$pid/cmdline" | head -1; } 2>/dev/null || true)
+    case "$first" in "$work"/*) kill "$pid" 2>/dev/null || true ;; esac
+  done
 }
-trap cleanup EXIT
+trap 'end_started_from_work; bench_cleanup' EXIT
 
 display=:$((90 + RANDOM % 40))
 Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
+xvfb=$!
+pids+=("$xvfb")
 export DISPLAY=$display
 "$build/service/pelmora-demo-service" --port "$port" --data "$media" >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"; fi
+mkdir -p "$work/run"
+chmod 700 "$work/run"
 export PELMORA_SERVICE_URL="http://127.0.0.1:$port/" PELMORA_SHUTDOWN_COMMAND="true"
+export XDG_RUNTIME_DIR="$work/run" DBUS_SESSION_BUS_ADDRESS=disabled:
 
 now_ms() { date +%s%3N; }
+tree_pids() { pstree -pT "$1" 2>/dev/null | grep -o '([0-9]\+)' | tr -d '()'; }
 
-# PSS in KiB of a process and all its descendants.
+# The kind of a process: the browser engine's helpers say theirs on their command line (a
+# renderer forked from a zygote keeps the zygote's: it is the zygote's child without children).
+args_of() { { tr '\0' ' ' <"/proc/$1/cmdline"; } 2>/dev/null || true; }
+kind_of() {
+  local line parent
+  line=$(args_of "$1")
+  parent=$(awk '{print $4}' "/proc/$1/stat" 2>/dev/null || echo 0)
+  case "$line" in
+    *--type=renderer*) echo renderer ;;
+    *--type=zygote*)
+      if [[ "$(args_of "$parent")" == *--type=zygote* ]] && ! pgrep -P "$1" >/dev/null; then
+        echo renderer
+      else
+        echo zygote
+      fi ;;
+    *--type=gpu-process*) echo gpu ;;
+    *--type=utility*) echo utility ;;
+    *QvodTerminal.exe*) echo terminal ;;
+    *--type=*) echo helper ;;
+    *) if [ "$1" = "$2" ]; then echo main; else echo other; fi ;;
+  esac
+}
+
+# PSS in KiB of a process and all its descendants: "total kind=KiB/count ...".
 pss_tree() {
-  local total=0 pid
-  for pid in $(pstree -pT "$1" 2>/dev/null | grep -o '([0-9]\+)' | tr -d '()'); do
-    local kb
+  local total=0 pid kb kind
+  declare -A by_kind=() count=()
+  for pid in $(tree_pids "$1"); do
     kb=$(awk '/^Pss:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)
-    total=$((total + ${kb:-0}))
+    kb=${kb:-0}
+    kind=$(kind_of "$pid" "$1")
+    total=$((total + kb))
+    by_kind[$kind]=$((${by_kind[$kind]:-0} + kb))
+    count[$kind]=$((${count[$kind]:-0} + 1))
+  done
+  local out="$total"
+  for kind in main renderer zygote gpu utility helper terminal other; do
+    [ -n "${by_kind[$kind]:-}" ] && out+=" $kind=${by_kind[$kind]}/${count[$kind]}"
+  done
+  echo "$out"
+}
+
+# CPU time in clock ticks of a process and all its descendants.
+cpu_tree() {
+  local total=0 pid ticks
+  for pid in $(tree_pids "$1"); do
+    ticks=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+    total=$((total + ${ticks:-0}))
   done
   echo "$total"
 }
+cpu_of() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+hz=$(getconf CLK_TCK)
 
 # Runs one program until its log has the line "<prefix> loaded" (or 60 s), prints
-# "shown_ms loaded_ms pss_kib [first_frame_ms]".
+# "shown_ms loaded_ms pss_kib [first_frame_ms]" and the PSS by kind on a line to $work/kinds.
+# With PELMORA_TIMING=play (the first episode clicked once the window has settled) the memory
+# is not read: it would count the player's.
 measure() {
   local prefix=$1 log=$2
   shift 2
@@ -63,12 +123,13 @@ measure() {
   "$@" 2>"$log" >/dev/null &
   local pid=$!
   local waited=0
-  while ! grep -q "$prefix loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  sleep 2  # let the helpers settle before reading their memory
-  local pss
-  pss=$(pss_tree "$pid")
-  local frame=""
-  if [ "${PELMORA_TIMING:-}" = play ]; then
+  while ! grep -qs "$prefix loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  local pss=0 frame=""
+  if [ "${PELMORA_TIMING:-}" != play ]; then
+    sleep 2  # let the helpers settle before reading their memory
+    pss=$(pss_tree "$pid")
+    echo "$prefix $pss" >>"$work/kinds"
+  else
     waited=0
     while ! grep -q "first-frame" "$log" && [ $waited -lt 300 ]; do sleep 0.1; waited=$((waited + 1)); done
     local click first
@@ -78,26 +139,51 @@ measure() {
   fi
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$log"
   local shown loaded
   shown=$(awk -v p="$prefix" '$0 ~ p" shown" {print $3}' "$log")
   loaded=$(awk -v p="$prefix" '$0 ~ p" loaded" {print $3}' "$log")
-  echo "$((shown - start)) $((loaded - start)) $pss $frame"
+  echo "$((shown - start)) $((loaded - start)) ${pss%% *} $frame"
+}
+
+# CPU share (percent of one core) of a process tree and of the X server over play_seconds,
+# from `settle` seconds after the process is ready: prints "program_percent xserver_percent".
+cpu_share() {
+  local pid=$1
+  local p0 x0 p1 x1 t0 t1
+  p0=$(cpu_tree "$pid"); x0=$(cpu_of "$xvfb"); t0=$(now_ms)
+  sleep "$play_seconds"
+  p1=$(cpu_tree "$pid"); x1=$(cpu_of "$xvfb"); t1=$(now_ms)
+  awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v ms=$((t1 - t0)) -v hz="$hz" \
+    'BEGIN { printf "%.1f %.1f\n", p * 100000 / hz / ms, x * 100000 / hz / ms }'
+}
+
+# PELMORA_BENCH_LOGS=DIR keeps the output of every program run there.
+keep_log() {
+  if [ -n "${PELMORA_BENCH_LOGS:-}" ]; then
+    mkdir -p "$PELMORA_BENCH_LOGS"
+    cp "$1" "$PELMORA_BENCH_LOGS/$(date +%s%N)-$(basename "$1")"
+  fi
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR % 2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'; }
 
-: >"$work/floor" ; : >"$work/pelmora"
+: >"$work/floor" ; : >"$work/pelmora" ; : >"$work/click" ; : >"$work/kinds"
 # Both keep their browser profile between runs (the floor in its default place, Pelmora in its
 # program folder), as a user's evening start does: one run of each first, not counted, so that
 # every counted run is an ordinary start rather than the very first one.
 measure floor-timing "$work/floor.log" "$build/bench/webview_floor" >/dev/null
 PELMORA_TIMING=1 measure pelmora-timing "$work/pelmora.log" \
   "$build/src/pelmora" --home "$work/home" >/dev/null
+: >"$work/kinds"
 for run in $(seq 1 "$runs"); do
   measure floor-timing "$work/floor.log" "$build/bench/webview_floor" >>"$work/floor"
-  PELMORA_TIMING=play measure pelmora-timing "$work/pelmora.log" \
+  PELMORA_TIMING=1 measure pelmora-timing "$work/pelmora.log" \
     "$build/src/pelmora" --home "$work/home" >>"$work/pelmora"
-  echo "run $run: floor $(tail -1 "$work/floor") | pelmora $(tail -1 "$work/pelmora")" >&2
+  PELMORA_TIMING=play measure pelmora-timing "$work/pelmora.log" \
+    "$build/src/pelmora" --home "$work/home" >>"$work/click"
+  echo "run $run: floor $(tail -1 "$work/floor") | pelmora $(tail -1 "$work/pelmora") | click $(tail -1 "$work/click" | cut -d' ' -f4) | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 
 # Standalone mpv: from start to its first frame of the same clip over HTTP (it ends after it).
@@ -109,14 +195,69 @@ for run in $(seq 1 "$runs"); do
   echo $(( $(now_ms) - start )) >>"$work/mpv"
 done
 
+# Playing: the same 1280x720 30 fps clip, long enough for start-up and the measured stretch.
+big="$work/clip-1280x720-30fps.mp4"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=1280x720:rate=30" \
+  -f lavfi -i "sine=frequency=440:sample_rate=48000" -t $((play_seconds + 25)) \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest "$big"
+: >"$work/play-pelmora" ; : >"$work/play-mpv" ; : >"$work/play-render"
+play_pelmora() {  # output file, extra environment
+  local out=$1 log="$work/play.log"
+  shift
+  env "$@" PELMORA_TIMING=1 "$build/src/pelmora" --home "$work/home" "$big" 2>"$log" >/dev/null &
+  local pid=$! waited=0
+  while ! grep -qs "timing picture" "$log" && [ $waited -lt 300 ]; do sleep 0.1; waited=$((waited + 1)); done
+  sleep 2
+  read -r _ _ _ width height < <(grep "timing picture" "$log" | head -1) || true
+  echo "$(cpu_share "$pid") ${width:-0} ${height:-0}" >>"$out"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$log"
+}
+for run in $(seq 1 "$runs"); do
+  play_pelmora "$work/play-pelmora"
+  read -r _ _ width height < <(tail -1 "$work/play-pelmora")
+  mpv --no-config --really-quiet --ao=null --vo=gpu --gpu-context=x11egl --osc=no \
+    --geometry="${width}x${height}+0+0" --no-keepaspect-window "$big" >/dev/null 2>&1 &
+  mpv_pid=$!
+  sleep 3
+  echo "$(cpu_share "$mpv_pid")" >>"$work/play-mpv"
+  kill "$mpv_pid" 2>/dev/null || true
+  wait "$mpv_pid" 2>/dev/null || true
+  if [ -n "${PELMORA_BENCH_RENDER_API:-}" ]; then
+    play_pelmora "$work/play-render" PELMORA_VIDEO_OUTPUT=widget
+  fi
+  echo "play run $run: pelmora $(tail -1 "$work/play-pelmora") | mpv $(tail -1 "$work/play-mpv") | load $(cut -d' ' -f1 /proc/loadavg)" >&2
+done
+
 column() { awk -v c="$1" '{print $c}' "$2" | median; }
 floor_shown=$(column 1 "$work/floor"); floor_loaded=$(column 2 "$work/floor"); floor_pss=$(column 3 "$work/floor")
 app_shown=$(column 1 "$work/pelmora"); app_loaded=$(column 2 "$work/pelmora"); app_pss=$(column 3 "$work/pelmora")
-app_frame=$(awk '$4 != "" {print $4}' "$work/pelmora" | median)
+app_frame=$(awk '$4 != "" {print $4}' "$work/click" | median)
 mpv_frame=$(median <"$work/mpv")
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+# The median PSS of one kind of process (MiB) and how many there were, over the counted runs.
+kind_pss() {
+  { grep "^$1-timing " "$work/kinds" || true; } | tr ' ' '\n' | { grep "^$2=" || true; } | cut -d= -f2 |
+    awk -F/ '{print $1 / 1024, $2}' | sort -n | awk '{a[NR]=$1; c[NR]=$2} END {if (NR) printf "%.0f (%d)", a[int((NR+1)/2)], c[int((NR+1)/2)]; else print "-"}' || true
+}
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 echo "medians over $runs runs          floor      pelmora   ratio  target"
-printf "start to window shown (ms)   %8s   %8s   %5s  1.3\n" "$floor_shown" "$app_shown" "$(ratio "$app_shown" "$floor_shown")"
-printf "start to every page (ms)     %8s   %8s   %5s  1.5\n" "$floor_loaded" "$app_loaded" "$(ratio "$app_loaded" "$floor_loaded")"
-printf "PSS once loaded (MiB)        %8s   %8s   %5s  1.5\n" "$((floor_pss / 1024))" "$((app_pss / 1024))" "$(ratio "$app_pss" "$floor_pss")"
-printf "click to first frame (ms)    %8s   %8s   %5s  1.5  (floor: standalone mpv, start to first frame)\n" "$mpv_frame" "${app_frame:-n/a}" "$(ratio "${app_frame:-0}" "$mpv_frame")"
+printf "start to window shown (ms)   %8s   %8s   %5s  1.1\n" "$floor_shown" "$app_shown" "$(ratio "$app_shown" "$floor_shown")"
+printf "start to every page (ms)     %8s   %8s   %5s  0.8\n" "$floor_loaded" "$app_loaded" "$(ratio "$app_loaded" "$floor_loaded")"
+printf "PSS once loaded (MiB)        %8s   %8s   %5s  1.0\n" "$((floor_pss / 1024))" "$((app_pss / 1024))" "$(ratio "$app_pss" "$floor_pss")"
+for kind in main renderer zygote gpu utility helper terminal other; do
+  f=$(kind_pss floor "$kind"); p=$(kind_pss pelmora "$kind")
+  [ "$f$p" = "--" ] || printf "  %-26s %10s %10s   (MiB, processes)\n" "$kind" "$f" "$p"
+done
+printf "click to first frame (ms)    %8s   %8s   %5s  keep  (floor: standalone mpv, start to first frame)\n" "$mpv_frame" "${app_frame:-n/a}" "$(ratio "${app_frame:-0}" "$mpv_frame")"
+mpv_cpu=$(column 1 "$work/play-mpv"); app_cpu=$(column 1 "$work/play-pelmora")
+mpv_x=$(column 2 "$work/play-mpv"); app_x=$(column 2 "$work/play-pelmora")
+size="$(column 3 "$work/play-pelmora")x$(column 4 "$work/play-pelmora")"
+printf "CPU playing, %% of a core     %8s   %8s   %5s  1.2  (floor: standalone mpv; 1280x720 30 fps shown %s, %s s)\n" "$mpv_cpu" "$app_cpu" "$(ratio "$app_cpu" "$mpv_cpu")" "$size" "$play_seconds"
+printf "  X server meanwhile         %8s   %8s   %5s\n" "$mpv_x" "$app_x" "$(ratio "$app_x" "$mpv_x")"
+if [ -s "$work/play-render" ]; then
+  render_cpu=$(column 1 "$work/play-render"); render_x=$(column 2 "$work/play-render")
+  printf "  through the render API     %8s   %8s   %5s  (X server %s)\n" "$mpv_cpu" "$render_cpu" "$(ratio "$render_cpu" "$mpv_cpu")" "$render_x"
+fi

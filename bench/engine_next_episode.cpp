@@ -33,7 +33,6 @@
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/qt/mpv_player.h"
-#include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
 #include "playback/session.h"
 
@@ -110,10 +109,7 @@ int main(int argc, char** argv) {
     if (!program.start()) return 1;
     app::BA1& ba1 = program.main_window();
     auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(ba1.player());
-    auto frames = [&] {
-      auto* video = dynamic_cast<platform::qt::MpvVideoWidget*>(player.video_widget());
-      return video != nullptr ? video->frames_drawn() : 0;
-    };
+    auto frames = [&] { return player.frames_shown(); };
     auto playing = [&] { return player.play_state() == PlayState::kPlaying && frames() > 0; };
     wait_for([&] { return ba1.Pic1.visible(); }, 30000);
     // The end-of-playback step is timed where it starts: Timer2's tick.

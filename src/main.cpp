@@ -6,6 +6,7 @@
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -23,7 +24,7 @@
 #include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_player.h"
-#include "platform/qt/mpv_video_widget.h"
+#include "platform/qt/pane_rest.h"
 #include "platform/qt/view_warm_up.h"
 #include "platform/qt/web_pane.h"
 
@@ -101,9 +102,7 @@ void click_first_episode(app::BA1& window) {
   auto* watch = new QTimer(web1->view());
   QObject::connect(watch, &QTimer::timeout, [&window, watch] {
     auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
-    auto* video =
-        mpv != nullptr ? dynamic_cast<platform::qt::MpvVideoWidget*>(mpv->video_widget()) : nullptr;
-    if (video == nullptr || video->frames_drawn() == 0) return;
+    if (mpv == nullptr || !mpv->picture_shown()) return;
     std::fprintf(stderr, "pelmora-timing first-frame %lld\n", epoch_ms());
     watch->stop();
   });
@@ -119,6 +118,18 @@ void report_timing(DesktopProgram& program) {
   platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
   QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
   app::BA1& window = program.main_window();
+  // The first picture of whatever plays once it is on screen, with its size there (the benchmark
+  // plays the same clip at that size in standalone mpv).
+  auto* picture_watch = new QTimer(qApp);
+  QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
+    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+    const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
+    if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
+    std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),
+                 video->height());
+    picture_watch->deleteLater();
+  });
+  picture_watch->start(20);
   auto pending = std::make_shared<int>(0);
   for (platform::Control* control : window.controls()) {
     auto* pane = dynamic_cast<platform::WebBrowser*>(control);
@@ -190,6 +201,7 @@ int main(int argc, char** argv) {
       ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
     }
   }
+  platform::qt::share_browser_processes();
   platform::qt::register_link_schemes();
   QApplication application(argc, argv);
   QApplication::setApplicationName("Pelmora");

@@ -18,6 +18,7 @@
 #include "shell/layout.h"
 #include "support/started_processes.h"
 #include "support/temp_folder.h"
+#include "window/resting_panes.h"
 #include "window/window_harness.h"
 #include "window/x_session.h"
 // After the toolkit's headers: it brings in the X headers.
@@ -139,6 +140,7 @@ class DesktopByHand : public ::testing::Test {
             "DBUS_SESSION_BUS_ADDRESS=disabled:",
             "QT_QPA_PLATFORM=xcb",
             "LANG=C.UTF-8",
+            "PELMORA_PANE_LOG=1",
             "ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0"};
   }
 
@@ -148,6 +150,7 @@ class DesktopByHand : public ::testing::Test {
     fs::create_directories(shots);
     const std::string log =
         shots + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+    program_log = log;
     ASSERT_TRUE(
         program.start({PELMORA_PROGRAM, "--home", folder.file("home")}, environment(), log));
     ASSERT_TRUE(wait_until([&] { return main_window().has_value(); }, 60000))
@@ -335,6 +338,7 @@ class DesktopByHand : public ::testing::Test {
   XSession x;
   std::unique_ptr<service::DemoService> demo;
   Child program;
+  std::string program_log;
   Places places;
 };
 
@@ -343,11 +347,38 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   start_program();
   shot("film-library");
   const Box start = window_box();
+  const layout::TabStrip tabs = places.tabs();
+
+  // ---- Panes behind the tabs rest (their pages frozen) and come back as they were: the
+  // catalogue shows the same picture when its tab shows it again after it rested, and every tab
+  // shows its page when pressed after its pane rested.
+  {
+    const Box catalogue = places.catalogue();
+    const Box library = places.on_screen(tabs.library);
+    const Box novels = places.on_screen(tabs.novels);
+    ASSERT_TRUE(wait_until([&] { return resting_pane_count(program_log) >= 5; }, 30000))
+        << "the hidden panes did not rest: " << resting_pane_count(program_log);
+    x.move(library.center_x(), library.center_y());
+    pause_ms(300);
+    const Shot before = x.grab(catalogue);
+    x.click(novels.center_x(), novels.center_y());
+    EXPECT_TRUE(wait_until([&] { return pane_rests(program_log, "Web1"); }, 10000))
+        << "the hidden catalogue did not rest";
+    x.click(library.center_x(), library.center_y());
+    EXPECT_TRUE(wait_until([&] { return x.grab(catalogue).differences(before) < 50; }, 3000))
+        << "the catalogue came back otherwise: " << x.grab(catalogue).differences(before);
+    for (const Rect& tab :
+         {tabs.novels, tabs.recommendations, tabs.tv, tabs.music, tabs.playback, tabs.library}) {
+      const Box box = places.on_screen(tab);
+      x.click(box.center_x(), box.center_y());
+      EXPECT_TRUE(wait_until([&] { return shows_a_page(x, catalogue); }, 5000))
+          << "the tab at x " << tab.left << " shows no page";
+    }
+  }
 
   // ---- Tabs in every order: each click selects its tab, also right after another click, and
   // the mouse keeps working (a hovered tab that is disabled by its own click used to keep the
   // pointer to itself).
-  const layout::TabStrip tabs = places.tabs();
   const Rect order[] = {tabs.playback, tabs.tv,     tabs.music,           tabs.novels,
                         tabs.library,  tabs.music,  tabs.recommendations, tabs.tv,
                         tabs.playback, tabs.library};

@@ -23,7 +23,6 @@
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/qt/mpv_player.h"
-#include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/web_pane.h"
 #include "playback/session.h"
 #include "support/started_processes.h"
@@ -125,10 +124,7 @@ class EngineWindow : public ::testing::Test {
   app::BA1& ba1() { return program->main_window(); }
   MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().player()); }
   std::string downloads() const { return folder.file("downloads") + "/"; }
-  int frames() {
-    auto* video = dynamic_cast<MpvVideoWidget*>(player().video_widget());
-    return video != nullptr ? video->frames_drawn() : 0;
-  }
+  int frames() { return player().frames_shown(); }
   bool playing() { return player().play_state() == PlayState::kPlaying && frames() > 0; }
   std::string why() {
     return ba1().zhun.caption() + " / " + player().last_error() + " / " + player().media_address();

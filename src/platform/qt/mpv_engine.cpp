@@ -23,7 +23,6 @@ mpv_handle* MpvEngine::make_handle() const {
   const Option options[] = {
       {"config", "no"},  // the user's mpv.conf must not change how the program's player behaves
       {"load-scripts", "no"},
-      {"vo", outputs_.video == MpvVideoOutput::kWidget ? "libmpv" : "null"},
       {"audio-client-name", "pelmora"},
       {"idle", "yes"},
       // The item stays open at its end, so that it reads as finished, and mpv never moves on
@@ -49,6 +48,23 @@ mpv_handle* MpvEngine::make_handle() const {
       // A machine without a sound device still plays the picture.
       {"audio-fallback-to-null", "yes"},
   };
+  switch (outputs_.video) {
+    case MpvVideoOutput::kWidget:
+      mpv_set_option_string(handle, "vo", "libmpv");
+      break;
+    case MpvVideoOutput::kWindow:
+      // mpv's own output into the window the player gives it (as mpv draws when it runs
+      // alone). Its window takes neither pointer nor keys, so they reach the program's window;
+      // the pointer never hides over the picture.
+      mpv_set_option_string(handle, "vo", "gpu");
+      mpv_set_option_string(handle, "gpu-context", "x11egl");
+      mpv_set_option_string(handle, "input-cursor", "no");
+      mpv_set_option_string(handle, "cursor-autohide", "no");
+      break;
+    case MpvVideoOutput::kNone:
+      mpv_set_option_string(handle, "vo", "null");
+      break;
+  }
   // Without a sound output of its own choice mpv picks the desktop's (PulseAudio, ALSA, ...).
   if (outputs_.audio == MpvAudioOutput::kNone) mpv_set_option_string(handle, "ao", "null");
   if (!outputs_.log_file.empty())

@@ -99,3 +99,6 @@ PELMORA_MPV_FORWARD(int, mpv_get_property_async, MPV_ERROR_UNINITIALIZED,
                     (mpv_handle * ctx, uint64_t reply_userdata, const char* name,
                      mpv_format format),
                     (ctx, reply_userdata, name, format))
+PELMORA_MPV_FORWARD(int, mpv_get_property, MPV_ERROR_UNINITIALIZED,
+                    (mpv_handle * ctx, const char* name, mpv_format format, void* data),
+                    (ctx, name, format, data))

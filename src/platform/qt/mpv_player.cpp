@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/qt/mpv_video_widget.h"
+#include "platform/qt/mpv_video_window.h"
 
 namespace pelmora::platform::qt {
 namespace {
@@ -29,6 +30,7 @@ enum class Watched : uint64_t {
   kVideoBitrate,
   kAudioBitrate,
   kDemuxerCacheState,
+  kVoConfigured,
 };
 
 struct WatchedProperty {
@@ -51,6 +53,7 @@ constexpr WatchedProperty kWatched[] = {
     {Watched::kVideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE},
     {Watched::kAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE},
     {Watched::kDemuxerCacheState, "demuxer-cache-state", MPV_FORMAT_NODE},
+    {Watched::kVoConfigured, "vo-configured", MPV_FORMAT_FLAG},
 };
 
 // The readings an item starts from nothing (reset when it starts) whose values two items can
@@ -135,6 +138,7 @@ MpvPlayer::~MpvPlayer() {
   mpv_set_wakeup_callback(handle_, nullptr, nullptr);
   // The render context belongs to the handle and must go before it.
   if (widget_) widget_->release();
+  if (window_) window_->release();
   mpv_terminate_destroy(handle_);
 }
 
@@ -187,6 +191,7 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
       // The first picture and sound are ready: the item is loaded and plays (or waits paused).
+      if (!video_off_ && facts_.phase != MpvLoadPhase::kStopped) ++pictures_started_;
       if (facts_.phase == MpvLoadPhase::kLoading) {
         facts_.phase = MpvLoadPhase::kLoaded;
         facts_.idle_active = false;
@@ -266,6 +271,9 @@ void MpvPlayer::handle_property(uint64_t watched, const mpv_event_property& prop
       break;
     case Watched::kAudioBitrate:
       audio_bitrate_ = double_of(property);
+      break;
+    case Watched::kVoConfigured:
+      vo_configured_ = flag_of(property);
       break;
     case Watched::kDemuxerCacheState: {
       cache_end_ = 0;
@@ -450,8 +458,21 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
   // mpv cannot open its video output before the widget has a render context; it would drop the
   // picture for the whole item. Until then the item starts without video, and `render_ready`
   // opens it again with the picture.
-  video_off_ = outputs_.video == MpvVideoOutput::kWidget && !(widget_ && widget_->rendering());
-  if (outputs_.video == MpvVideoOutput::kWidget) {
+  // A native video window is handed to mpv now; without one (not made, or gone) mpv would open
+  // a window of its own, so the item plays without picture.
+  switch (outputs_.video) {
+    case MpvVideoOutput::kWidget:
+      video_off_ = !(widget_ && widget_->rendering());
+      break;
+    case MpvVideoOutput::kWindow:
+      video_off_ = !(window_ && window_->attach_output());
+      if (!video_off_) keep_video_output_open();
+      break;
+    case MpvVideoOutput::kNone:
+      video_off_ = false;
+      break;
+  }
+  if (outputs_.video != MpvVideoOutput::kNone) {
     mpv_set_property_string(handle_, "vid", video_off_ ? "no" : "auto");
   }
   const std::string from = "start=" + std::to_string(start);
@@ -585,12 +606,37 @@ void MpvPlayer::stop() {
 }
 
 QWidget* MpvPlayer::video_widget() {
-  if (outputs_.video != MpvVideoOutput::kWidget) return nullptr;
-  if (!widget_) {
-    widget_ = new MpvVideoWidget(handle_);
-    connect(widget_, &MpvVideoWidget::render_ready, this, &MpvPlayer::render_ready);
+  switch (outputs_.video) {
+    case MpvVideoOutput::kWidget:
+      if (!widget_) {
+        widget_ = new MpvVideoWidget(handle_);
+        connect(widget_, &MpvVideoWidget::render_ready, this, &MpvPlayer::render_ready);
+      }
+      return widget_;
+    case MpvVideoOutput::kWindow:
+      if (!window_) window_ = new MpvVideoWindow(handle_);
+      return window_;
+    case MpvVideoOutput::kNone:
+      break;
   }
-  return widget_;
+  return nullptr;
+}
+
+void MpvPlayer::keep_video_output_open() {
+  if (output_held_) return;
+  output_held_ = mpv_set_property_string(handle_, "force-window", "yes") >= 0;
+}
+
+int MpvPlayer::frames_shown() const {
+  switch (outputs_.video) {
+    case MpvVideoOutput::kWidget:
+      return widget_ ? widget_->frames_drawn() : 0;
+    case MpvVideoOutput::kWindow:
+      return window_ && vo_configured_ ? pictures_started_ : 0;
+    case MpvVideoOutput::kNone:
+      break;
+  }
+  return 0;
 }
 
 void MpvPlayer::render_ready() {

@@ -19,9 +19,13 @@ class QWidget;
 namespace pelmora::platform::qt {
 
 class MpvVideoWidget;
+class MpvVideoWindow;
 
-// Where the picture goes: into the player's video widget (mpv's render API), or nowhere (tests).
-enum class MpvVideoOutput { kWidget, kNone };
+// Where the picture goes: drawn by mpv's render API into the player's video widget (any
+// desktop), drawn by mpv itself into a native window inside the player's video widget (X11:
+// the cheaper way, the program's window is not composed again for every frame), or nowhere
+// (tests).
+enum class MpvVideoOutput { kWidget, kWindow, kNone };
 // Where the sound goes: the desktop's audio device, or nowhere (tests).
 enum class MpvAudioOutput { kDevice, kNone };
 
@@ -93,10 +97,17 @@ class MpvPlayer : public QObject, public PlayerControl {
 
   // The widget the picture is drawn into, made on the first call; the backend gives it a parent
   // (the area of the player on the main window). Null when the player was made without video.
-  // mpv can draw only once the widget has been shown: an item started before that plays without
-  // picture and is opened again where it is (a moment of "preparing") when the widget first
-  // shows, so the backend may keep the widget hidden until the item plays.
+  // Through the render API mpv can draw only once the widget has been shown: an item started
+  // before that plays without picture and is opened again where it is (a moment of "preparing")
+  // when the widget first shows, so the backend may keep the widget hidden until the item plays.
+  // A native video window (MpvVideoOutput::kWindow) is given to mpv when an item starts, shown or
+  // not; the backend hides it whenever something else is to be seen in its place.
   QWidget* video_widget();
+  // A count that grows as pictures reach the screen: every frame drawn into the widget (render
+  // API), or every start of the picture of a loaded item, also after a seek (native window:
+  // mpv shows the frames itself). 0 before the first.
+  int frames_shown() const;
+  bool picture_shown() const { return frames_shown() > 0; }
 
   // What was last asked of full screen; the backend carries it out on the video widget's window
   // when `full_screen_requested` arrives.
@@ -125,6 +136,11 @@ class MpvPlayer : public QObject, public PlayerControl {
   // Asks mpv for the current item's readings that an item before it may have had too (mpv
   // would not report them again); the answers arrive as events.
   void ask_readings_again();
+  // Keeps mpv's video output in the native window open from the first item on, also between
+  // items: opening it takes a few hundred milliseconds on a software renderer (a GL context and
+  // the renderer's shaders), which a click on the next episode would wait for. It is not opened
+  // before the first item: held open it costs some 25 MiB.
+  void keep_video_output_open();
   // Opens `target` as the current item at `start` seconds, playing or paused.
   void load(const std::string& target, double start, bool paused);
   void reset_item_readings();
@@ -148,6 +164,10 @@ class MpvPlayer : public QObject, public PlayerControl {
   mpv_handle* handle_;
   MpvOutputs outputs_;
   QPointer<MpvVideoWidget> widget_;
+  QPointer<MpvVideoWindow> window_;
+  bool vo_configured_ = false;  // mpv's video output is open (native window)
+  int pictures_started_ = 0;    // playback (re)starts of items with picture (native window)
+  bool output_held_ = false;    // mpv keeps its video output open between items
   std::atomic<bool> drain_queued_{false};
   DownloadEngine* engine_ = nullptr;
   uint64_t engine_request_ = 0;  // tells the engine's answer for the current item from older ones

@@ -215,6 +215,11 @@ class MouseWidget : public Base {
   Form& routed_form_;
 };
 
+// A video picture drawn by the player into a native window of its own (rather than by Qt).
+bool is_native_video(const QWidget* video) {
+  return video->testAttribute(Qt::WA_NativeWindow);
+}
+
 // A picture box: its back colour, its own picture and the cells drawn into it.
 class SurfaceWidget final : public MouseWidget<QWidget> {
  public:
@@ -226,8 +231,9 @@ class SurfaceWidget final : public MouseWidget<QWidget> {
   void host(QWidget* video) {
     video_ = video;
     video_->setParent(this);
-    // The picture takes no mouse input of its own: it reaches the form's pointer through the box.
-    video_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The picture takes no mouse input of its own: it reaches the form's pointer through the box
+    // (a native video window passes what it is sent on to the box).
+    if (!is_native_video(video_)) video_->setAttribute(Qt::WA_TransparentForMouseEvents);
     video_->setGeometry(rect());
     video_->show();
   }
@@ -263,13 +269,15 @@ class SurfacePeer final : public QtControlPeer {
   }
   SurfaceWidget* surface() const { return static_cast<SurfaceWidget*>(widget()); }
 
-  // The box hosts the player's video. The video's drawing context exists only once its widget
-  // has been on screen, and the player cannot start an item without it, while the program shows
-  // the video only once an item plays. So a hidden video box stays on screen as one pixel in its
-  // container's corner, beneath its siblings, instead of being hidden.
+  // The box hosts the player's video. A video drawn by Qt (the render API) has its drawing
+  // context only once its widget has been on screen, and the player cannot start an item without
+  // it, while the program shows the video only once an item plays. So a hidden box with such a
+  // video stays on screen as one pixel in its container's corner, beneath its siblings, instead
+  // of being hidden. A native video window needs no such help, and could not lie beneath
+  // anything: it is hidden with its box, so whatever the program shows in its place is seen.
   void host_video(QWidget* video) {
     surface()->host(video);
-    hosts_video_ = true;
+    hosts_video_ = !is_native_video(video);
     changed(box_, Property::kVisible);
   }
 

@@ -26,6 +26,7 @@
 #include <cctype>
 #include <functional>
 
+#include "platform/qt/pane_rest.h"
 #include "platform/qt/view_warm_up.h"
 
 namespace pelmora::platform::qt {
@@ -486,6 +487,7 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
         if (view_ && !view_->isVisible()) warm_up_when_idle(view_);
       },
       Qt::SingleShotConnection);
+  rest_ = new PaneRest(view_, page_, QString::fromStdString(model.name()));
 }
 
 WebPanePeer::~WebPanePeer() {
@@ -532,6 +534,7 @@ void WebPanePeer::changed_own(Property what) {
 
 void WebPanePeer::carry_out(const PaneRequest& request) {
   if (!view_) return;
+  if (rest_) rest_->wake();
   refused_.clear();
   switch (request.kind) {
     case PaneRequest::Kind::kNavigate:

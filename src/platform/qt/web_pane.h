@@ -17,6 +17,7 @@ class QWebEngineProfile;
 namespace pelmora::platform::qt {
 
 class WebPanePage;
+class PaneRest;
 
 // Registers the program's link schemes ("razavov", "eeqvod", "open", "delk", "qvod") with the
 // engine, so that a link in one of them reaches the panes instead of being blocked by Chromium,
@@ -78,6 +79,8 @@ class WebPanePeer : public QObject, public QtControlPeer {
   WebBrowser& browser_;
   QPointer<QWebEngineView> view_;
   QPointer<WebPanePage> page_;
+  // Freezes the page while the pane is hidden; woken for every request of the program.
+  QPointer<PaneRest> rest_;
   bool silent_seen_ = false;
   bool applied_any_ = false;
   // Counts the requests carried out, so that a navigation whose handler made a newer request
