@@ -41,6 +41,9 @@ struct ChromeState {
   // The panes: the catalogue's and the advert pane's last load failed (1).
   int home_error = 0;
   int ad_error = 0;
+  // The advert pane is switched on (by the update file) and shows over the player while it
+  // does not play; otherwise a paused picture stays on view.
+  bool advert_shown = false;
   // The history row the list pane's menu was opened on.
   std::string list_link;
 };
