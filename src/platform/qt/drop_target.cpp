@@ -46,13 +46,14 @@ class DropFilter final : public QObject {
     }
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget->window() != &window_) return false;
+    // A text box takes dropped text as it always does.
+    if (qobject_cast<QLineEdit*>(widget) != nullptr) return false;
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* mime = drop->mimeData();
     const std::vector<std::string> lines =
         mime != nullptr ? lines_of(*mime) : std::vector<std::string>();
     const bool taken = !lines.empty() && form_.accepts_drop && form_.accepts_drop(lines);
     if (!taken) {
-      if (qobject_cast<QLineEdit*>(widget) != nullptr) return false;
       drop->ignore();
       return true;
     }
