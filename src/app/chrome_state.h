@@ -23,6 +23,9 @@ struct ChromeState {
   // The status line says the item was stopped: the play button plays a finished item again only
   // then.
   bool status_says_stopped = false;
+  // The search box has the keyboard: what is typed (a space, the arrows moving through the
+  // text, an input method's keys) is the text's, not the player's.
+  bool typing_search = false;
   // The title of what plays, as the transport bar and compact mode show it.
   std::string title;
 

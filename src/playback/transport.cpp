@@ -197,7 +197,9 @@ void BA1::adp_Click() {
 }
 
 void BA1::Form_KeyDown(int key_code, int) {
-  if (!qvod.visible()) return;
+  // Keys typed into the search box are its text's: a space in a search word must not pause the
+  // film, nor the arrows that move through the text seek it.
+  if (!qvod.visible() || chrome.typing_search) return;
   services().backend.pump_events();
   platform::PlayerControl* const qvod_c = player();
   const int span = gunt.width() - gunt1.width();

@@ -4,7 +4,6 @@
 
 #include "app/main_window.h"
 #include "platform/screen.h"
-#include "playback/bar_math.h"
 #include "playback/dropped_item.h"
 #include "playback/session.h"
 #include "shell/shell_window.h"
@@ -13,7 +12,6 @@
 namespace pelmora::app {
 namespace {
 
-using platform::MouseButton;
 using platform::PlayState;
 
 class PlayerMouse : public pelmora::testing::ShellTest {
@@ -28,52 +26,7 @@ class PlayerMouse : public pelmora::testing::ShellTest {
     player().position_s = 40;
     return ba1;
   }
-  static void wheel_over(BA1& ba1, const platform::Control& control, int delta) {
-    const platform::Rect place = ba1.form_rect(control);
-    ba1.pointer().wheel(place.left + place.width / 2, place.top + place.height / 2, delta);
-  }
-  static void right_click(BA1& ba1, const platform::Control& control) {
-    const platform::Rect place = ba1.form_rect(control);
-    ba1.pointer().click(place.left + place.width / 2, place.top + place.height / 2,
-                        MouseButton::kRight);
-  }
 };
-
-TEST_F(PlayerMouse, TheWheelStepsTheVolumeOverThePictureAndTheBarOnly) {
-  BA1& ba1 = open_loaded();
-  player().volume_percent = 50;
-  click_on(ba1, ba1.bo_but[2]);  // muted
-  wheel_over(ba1, ba1.bo_ad, 120);
-  EXPECT_EQ(player().volume_percent, 55);
-  EXPECT_FALSE(player().muted);
-  EXPECT_EQ(ba1.bo_but[2].tool_tip(), "静音");
-  EXPECT_EQ(ba1.zhun.caption(), "音量：55%");
-  EXPECT_EQ(ba1.bo_y.width(), playback::bars::volume_thumb(55, ba1.yin.width() - ba1.bo_v.width()));
-  wheel_over(ba1, ba1.bo_v, -360);  // the thumb hands it to its bar
-  EXPECT_EQ(player().volume_percent, 40);
-  // A touchpad's parts of a notch add up to one step.
-  for (int part = 0; part < 4; ++part) wheel_over(ba1, ba1.yin, 30);
-  EXPECT_EQ(player().volume_percent, 45);
-  wheel_over(ba1, ba1.yin, 120 * 30);
-  EXPECT_EQ(player().volume_percent, 100);
-  wheel_over(ba1, ba1.gunt, -120);  // the seek bar is not the volume's
-  EXPECT_EQ(player().volume_percent, 100);
-}
-
-TEST_F(PlayerMouse, ARightClickOnThePicturePopsUpThePlayersMenu) {
-  BA1& ba1 = open_loaded();
-  ba1.show_playing(true, true);
-  headless.backend.choose_next_menu_item("暂停");
-  right_click(ba1, ba1.bo_ad);
-  EXPECT_EQ(headless.backend.popups().back(), "bo_menu");
-  EXPECT_EQ(ba1.zhun.caption(), "已暂停");
-  headless.backend.choose_next_menu_item("静音");
-  right_click(ba1, ba1.player_view);
-  EXPECT_TRUE(player().muted);
-  // Its other entries press the transport's buttons: a left click on the picture pops nothing.
-  click_on(ba1, ba1.player_view);
-  EXPECT_EQ(headless.backend.popups().size(), 2u);
-}
 
 TEST_F(PlayerMouse, NextOnTheLastEpisodeSaysThereIsNoneForAFewSeconds) {
   service.on("/h.asp", [](const std::string&, const std::string&) {

@@ -101,6 +101,20 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
   EXPECT_FALSE(ba1.player_view.visible());
 }
 
+TEST_F(Transport, KeysTypedIntoTheSearchBoxLeaveThePlayerAlone) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  ba1.show_playing(true, false);
+  ba1.soso.on_got_focus();
+  ba1.raise_key_down(32, 0);
+  ba1.raise_key_down(37, 0);
+  EXPECT_FALSE(called("Pause"));
+  EXPECT_EQ(player().position_s, 40);
+  ba1.soso.on_lost_focus();
+  ba1.raise_key_down(32, 0);
+  EXPECT_TRUE(called("Pause"));
+}
+
 TEST_F(Transport, TheBigPlayButtonActsAsPlayPause) {
   BA1& ba1 = open_loaded();
   player().state = PlayState::kPaused;
