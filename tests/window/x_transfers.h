@@ -20,6 +20,33 @@
 
 namespace pelmora::window_test {
 
+// Answers a request for a selection this client owns: the list of `types` for TARGETS, `text`
+// for any of `types`, nothing for any other type.
+inline void answer_selection(Display* display, const XSelectionRequestEvent& request,
+                             const std::string& text, const std::vector<Atom>& types) {
+  XEvent reply{};
+  reply.xselection.type = SelectionNotify;
+  reply.xselection.requestor = request.requestor;
+  reply.xselection.selection = request.selection;
+  reply.xselection.target = request.target;
+  reply.xselection.time = request.time;
+  reply.xselection.property = request.property != None ? request.property : request.target;
+  const Atom targets = XInternAtom(display, "TARGETS", False);
+  if (request.target == targets) {
+    XChangeProperty(display, request.requestor, reply.xselection.property, XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(types.data()),
+                    static_cast<int>(types.size()));
+  } else if (std::find(types.begin(), types.end(), request.target) != types.end()) {
+    XChangeProperty(display, request.requestor, reply.xselection.property, request.target, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
+  } else {
+    reply.xselection.property = None;
+  }
+  XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+  XFlush(display);
+}
+
 // A drag source of the test's own: it offers an address list over the XDND protocol (version 5)
 // to a window at a point of the screen, answers the target's request for the data and waits
 // until the target says it is done.
@@ -101,31 +128,13 @@ class XdndSource {
       }
       XEvent event;
       XNextEvent(display_, &event);
-      if (event.type == SelectionRequest) answer(event.xselectionrequest);
+      if (event.type == SelectionRequest) {
+        answer_selection(display_, event.xselectionrequest, data_,
+                         {atom("text/uri-list"), atom("text/plain")});
+      }
       if (event.type == ClientMessage && event.xclient.message_type == wanted) return event.xclient;
     }
     return std::nullopt;
-  }
-
-  void answer(const XSelectionRequestEvent& request) {
-    XEvent reply{};
-    reply.xselection.type = SelectionNotify;
-    reply.xselection.display = request.display;
-    reply.xselection.requestor = request.requestor;
-    reply.xselection.selection = request.selection;
-    reply.xselection.target = request.target;
-    reply.xselection.time = request.time;
-    const Atom property = request.property != None ? request.property : request.target;
-    if (request.target == atom("text/uri-list") || request.target == atom("text/plain")) {
-      XChangeProperty(display_, request.requestor, property, request.target, 8, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(data_.data()),
-                      static_cast<int>(data_.size()));
-      reply.xselection.property = property;
-    } else {
-      reply.xselection.property = None;
-    }
-    XSendEvent(display_, request.requestor, False, NoEventMask, &reply);
-    XFlush(display_);
   }
 
   Display* display_ = nullptr;
@@ -159,7 +168,6 @@ class SelectionOwner {
 
  private:
   void serve() {
-    const Atom targets = XInternAtom(display_, "TARGETS", False);
     const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
     const Atom plain = XInternAtom(display_, "text/plain;charset=utf-8", False);
     while (!stop_) {
@@ -170,27 +178,7 @@ class SelectionOwner {
       XEvent event;
       XNextEvent(display_, &event);
       if (event.type != SelectionRequest) continue;
-      const XSelectionRequestEvent& request = event.xselectionrequest;
-      XEvent reply{};
-      reply.xselection.type = SelectionNotify;
-      reply.xselection.requestor = request.requestor;
-      reply.xselection.selection = request.selection;
-      reply.xselection.target = request.target;
-      reply.xselection.time = request.time;
-      reply.xselection.property = request.property != None ? request.property : request.target;
-      if (request.target == targets) {
-        const Atom offered[] = {targets, utf8, plain};
-        XChangeProperty(display_, request.requestor, reply.xselection.property, XA_ATOM, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(offered), 3);
-      } else if (request.target == utf8 || request.target == plain) {
-        XChangeProperty(display_, request.requestor, reply.xselection.property, request.target, 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(text_.data()),
-                        static_cast<int>(text_.size()));
-      } else {
-        reply.xselection.property = None;
-      }
-      XSendEvent(display_, request.requestor, False, NoEventMask, &reply);
-      XFlush(display_);
+      answer_selection(display_, event.xselectionrequest, text_, {utf8, plain});
     }
   }
 
