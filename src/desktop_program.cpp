@@ -18,6 +18,7 @@
 #include "platform/posix/proc_process_table.h"
 #include "platform/posix/spawn_launcher.h"
 #include "platform/posix/system_clock.h"
+#include "platform/qt/drop_target.h"
 #include "platform/qt/engine_client.h"
 #include "platform/qt/local_instance_channel.h"
 #include "platform/qt/mpris_service.h"
@@ -90,6 +91,7 @@ class Host final : public app::MainWindowHost {
                                             engine_program::terminal_program());
     backend_.attach(window_);
     dialogs_.set_parent(backend_.window_of(window_));
+    if (QWidget* shown = backend_.window_of(window_)) accept_drops(*shown, window_);
     window_.load();
   }
   void show() override {

@@ -23,6 +23,9 @@ struct ChromeState {
   // The status line says the item was stopped: the play button plays a finished item again only
   // then.
   bool status_says_stopped = false;
+  // The search box has the keyboard: what is typed (a space, the arrows moving through the
+  // text, an input method's keys) is the text's, not the player's.
+  bool typing_search = false;
   // The title of what plays, as the transport bar and compact mode show it.
   std::string title;
 
@@ -41,6 +44,9 @@ struct ChromeState {
   // The panes: the catalogue's and the advert pane's last load failed (1).
   int home_error = 0;
   int ad_error = 0;
+  // The advert pane is switched on (by the update file) and shows over the player while it
+  // does not play; otherwise a paused picture stays on view.
+  bool advert_shown = false;
   // The history row the list pane's menu was opened on.
   std::string list_link;
 };

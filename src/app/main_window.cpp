@@ -199,6 +199,7 @@ void BA1::Form_Load() {
   exit_recommendation = false;
   if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
   set_key_preview(true);
+  restore_remembered();
   if (!command_line_.empty()) l_com(command_line_);
 }
 

@@ -33,6 +33,7 @@ class ba4;
 }  // namespace pelmora::promo
 namespace pelmora::playback {
 class Session;
+class ShutdownNotice;
 struct Start;
 }  // namespace pelmora::playback
 
@@ -312,6 +313,36 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Engine housekeeping: the start-up check and the exit routine.
   void Timer3_Timer();
   void ttt_v();
+
+  // ---- The mouse on the player, drops, remembered choices, the shutdown notice (playback/) --
+  // The player's picture shows while it plays, and while it is paused unless the advert pane is
+  // switched on; the advert panel stands in for it otherwise.
+  void show_picture(bool playing, bool paused);
+  // The wheel over the picture or the volume bar: 5 % a notch, within 0-100, unmuting.
+  void player_Wheel(int delta);
+  // Sets the volume (0-100) as the volume bar does: unmutes, moves the bar, shows the status.
+  void set_volume_from_user(int percent);
+  // The part of a wheel step turned but not yet applied, in notch units times the step.
+  int wheel_rest = 0;
+  void wire_player_mouse();
+  // A right click on the picture pops up the player's menu.
+  void player_MouseUp(const platform::MouseEvent& event);
+  // Pops up the player's menu (set by the tray layer, which owns the menus).
+  std::function<void()> pop_up_player_menu;
+  // Something dropped onto the window: paths and addresses as the desktop hands them over.
+  // `playable_drop` tells whether a drop would play; `drop` plays the first playable one.
+  bool playable_drop(const std::vector<std::string>& items) const;
+  void drop(const std::vector<std::string>& items);
+  // The volume, mute and the window's place: taken from the settings at load, kept at exit.
+  void restore_remembered();
+  void keep_remembered();
+  // The end of an item with the shutdown armed: a notice counts down before the computer is
+  // shut down, and its cancel button disarms the shutdown.
+  void announce_shutdown();
+  void cancel_shutdown();
+  playback::ShutdownNotice& shutdown_notice();
+  // The shutdown menu's form sets this to disarm through its menu (its check marks follow).
+  std::function<void()> disarm_shutdown;
 
   // ---- Tray, menus, update check and promotion windows (tray/, promo/, web/update_check) ------
   void Timer5_Timer();  // automatic update check, runs once

@@ -115,6 +115,16 @@ const Settings& Store::get() {
   read.leave_engine = number(keys::kLeaveEngine);
   read.balloons = number(keys::kBalloons);
   read.player_folder = option(keys::kPlayerFolder);
+  // A key that is absent (or holds no number) is not a remembered value: 0 is a volume.
+  const auto remembered = [&file](std::string_view key) -> std::optional<long long> {
+    std::int64_t value = 0;
+    if (!text::parse_whole(file.read(keys::kOptions, key, ""), value)) return std::nullopt;
+    return value;
+  };
+  read.volume = remembered(keys::kVolume);
+  read.mute = number(keys::kMute);
+  read.left_twips = remembered(keys::kLeft);
+  read.top_twips = remembered(keys::kTop);
   settings_ = std::move(read);
   stamp_ = now;
   loaded_ = true;

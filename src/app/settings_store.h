@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ inline constexpr std::string_view kRecordProgress = "s_jd";
 inline constexpr std::string_view kLeaveEngine = "qvodqi";
 inline constexpr std::string_view kBalloons = "s_pao";
 inline constexpr std::string_view kPlayerFolder = "qvodw";
+// What the user left the player and the window at, kept across starts: the volume in percent,
+// the mute switch, and the window's left and top edge in twips.
+inline constexpr std::string_view kVolume = "vol";
+inline constexpr std::string_view kMute = "mute";
+inline constexpr std::string_view kLeft = "h_x";
+inline constexpr std::string_view kTop = "h_y";
 }  // namespace keys
 
 // Every setting the program reads, as the file held it when it was read. Switches hold 2 for
@@ -51,6 +58,11 @@ struct Settings {
   long long leave_engine = 0;       // qvodqi: 1 leaves the engine's programs alone at start
   long long balloons = 0;           // s_pao: 2 shows balloon tips
   std::string player_folder = "0";  // qvodw: the engine's folder, "0" when not known
+  // Kept across starts; absent until first written (or when the value is not a number).
+  std::optional<long long> volume;      // vol: percent
+  long long mute = 0;                   // mute: 2 starts muted
+  std::optional<long long> left_twips;  // h_x
+  std::optional<long long> top_twips;   // h_y
 
   bool autoplays() const { return autoplay == "2"; }
   bool buffers_next() const { return buffer_next == 2; }

@@ -130,6 +130,10 @@ void Control::raise_mouse_up(const MouseEvent& event) {
   if (enabled_ && on_mouse_up) on_mouse_up(event);
 }
 
+void Control::raise_wheel(int delta) {
+  if (enabled_ && on_wheel) on_wheel(delta);
+}
+
 void Control::notify(Property what) {
   if (peer_ != nullptr) peer_->changed(*this, what);
 }

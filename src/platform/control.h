@@ -151,12 +151,16 @@ class Control {
   std::function<void(const MouseEvent&)> on_mouse_down;
   std::function<void(const MouseEvent&)> on_mouse_move;
   std::function<void(const MouseEvent&)> on_mouse_up;
+  // The mouse wheel turned over the control: `delta` in eighths of a degree, positive when
+  // turned away from the user (120 for one notch of a common wheel, less from a touchpad).
+  std::function<void(int delta)> on_wheel;
 
   void raise_click();
   void raise_dbl_click();
   void raise_mouse_down(const MouseEvent& event);
   void raise_mouse_move(const MouseEvent& event);
   void raise_mouse_up(const MouseEvent& event);
+  void raise_wheel(int delta);
 
  protected:
   void notify(Property what);

@@ -152,6 +152,11 @@ class Form : public Control {
   // Return true to cancel the close.
   std::function<bool()> on_query_unload;
   std::function<void()> on_unload;
+  // Something dragged over the window or dropped onto it, anywhere (its panes too): the lines of
+  // addresses or text the desktop hands over. `accepts_drop` tells whether the window would take
+  // them (the pointer shows it while dragging); `on_drop` receives them.
+  std::function<bool(const std::vector<std::string>& items)> accepts_drop;
+  std::function<void(const std::vector<std::string>& items)> on_drop;
   std::function<void(int key_code, int shift)> on_key_down;
   std::function<void(int key_code, int shift)> on_key_up;
 

@@ -82,6 +82,10 @@ void Pointer::double_click(int x, int y, MouseButton button, int shift) {
   post({Kind::kDoubleClick, x, y, button, shift});
 }
 
+void Pointer::wheel(int x, int y, int delta) {
+  post({Kind::kWheel, x, y, MouseButton::kNone, 0, delta});
+}
+
 void Pointer::click(int x, int y, MouseButton button) {
   move(x, y);
   press(x, y, button);
@@ -128,6 +132,14 @@ void Pointer::deliver(const Event& event) {
       event.button == pressed_button_) {
     pressed_ = nullptr;
   }
+  if (event.kind == Kind::kWheel) {
+    bool blocked = false;
+    Control* under = control_under(event.x, event.y, blocked);
+    if (blocked) return;
+    while (under != nullptr && !under->on_wheel) under = under->container();
+    (under != nullptr ? under : static_cast<Control*>(&form_))->raise_wheel(event.delta);
+    return;
+  }
   Control* const target = target_at(event.x, event.y);
   if (target == nullptr) {
     if (event.kind == Kind::kRelease) pressed_ = nullptr;
@@ -153,6 +165,8 @@ void Pointer::deliver(const Event& event) {
       pressed_button_ = event.button;
       pressed_clicks_ = true;
       target->raise_mouse_down(mouse);
+      break;
+    case Kind::kWheel:
       break;
     case Kind::kRelease: {
       const bool was_pressed = pressed_ == target;

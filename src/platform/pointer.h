@@ -32,6 +32,10 @@ class Pointer {
   void release(int x, int y, MouseButton button = MouseButton::kLeft, int shift = 0);
   // The second press of a double click, in place of its press.
   void double_click(int x, int y, MouseButton button = MouseButton::kLeft, int shift = 0);
+  // The wheel turned at (x, y) by `delta` (see Control::on_wheel). It reaches the control under
+  // the point, whatever holds the capture or the press; a control without a wheel handler hands
+  // it on to its container, up to the form.
+  void wheel(int x, int y, int delta);
 
   // A move to (x, y), a press and a release there: what a person's click does.
   void click(int x, int y, MouseButton button = MouseButton::kLeft);
@@ -51,13 +55,14 @@ class Pointer {
   void end_press() { pressed_ = nullptr; }
 
  private:
-  enum class Kind { kMove, kPress, kRelease, kDoubleClick };
+  enum class Kind { kMove, kPress, kRelease, kDoubleClick, kWheel };
   struct Event {
     Kind kind;
     int x;
     int y;
     MouseButton button;
     int shift;
+    int delta = 0;  // kWheel
   };
   void post(const Event& event);
   void deliver(const Event& event);

@@ -4,8 +4,10 @@
 #include "platform/backend.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
+#include "platform/screen.h"
 #include "playback/engine_files.h"
 #include "playback/session.h"
+#include "playback/shutdown_notice.h"
 
 namespace pelmora::app {
 
@@ -36,7 +38,8 @@ class FormHost final : public playback::SessionHost {
     window_.services().backend.pump_events();
     window_.start_terminal();
   }
-  void shut_down() override { window_.shut_down(true); }
+  // The computer goes down only after the notice's count, which the user can cancel.
+  void shut_down() override { window_.announce_shutdown(); }
 
  private:
   BA1& window_;
@@ -51,6 +54,7 @@ struct BA1::PlaybackParts {
                 window.config().service_url, host) {}
   FormHost host;
   playback::Session session;
+  playback::ShutdownNotice notice;
 };
 
 void BA1::PlaybackPartsDeleter::operator()(PlaybackParts* parts) const {
@@ -67,6 +71,31 @@ playback::Session& BA1::session() {
 
 const playback::Session& BA1::session() const {
   return playback_->session;
+}
+
+playback::ShutdownNotice& BA1::shutdown_notice() {
+  return playback_->notice;
+}
+
+void BA1::announce_shutdown() {
+  playback::ShutdownNotice& notice = playback_->notice;
+  if (notice.backend() == nullptr) {
+    services().backend.attach(notice);
+    exit_forms.push_back(&notice);
+    notice.on_elapsed = [this] { shut_down(true); };
+    notice.on_cancelled = [this] { cancel_shutdown(); };
+  }
+  notice.set_twips_per_pixel(twips_per_pixel());
+  notice.start(services().screen.geometry());
+}
+
+void BA1::cancel_shutdown() {
+  if (disarm_shutdown) {
+    disarm_shutdown();
+  } else {
+    quxiao_Click();
+  }
+  show_status("已取消自动关机");
 }
 
 bool BA1::plays_network_item() const {

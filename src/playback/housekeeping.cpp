@@ -34,6 +34,7 @@ void BA1::Timer3_Timer() {
 }
 
 void BA1::ttt_v() {
+  keep_remembered();
   tray_remove();
   const long long end_engine = settings_store.get().end_engine;
   bo_but_Click(1);

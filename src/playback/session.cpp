@@ -181,6 +181,7 @@ TransportView Session::tick(bool shutdown_armed) {
     view.status =
         failure ? failure : status::state_text(reading.state, reading.transfer_rate, true);
     if (reading.state == PlayState::kPaused) {
+      view.paused = true;
       view.play_button = PlayButton::kOfferPlayCell;
     } else if (reading.state == PlayState::kReady || reading.state == PlayState::kStopped) {
       view.play_button = PlayButton::kOfferPlay;
@@ -189,6 +190,12 @@ TransportView Session::tick(bool shutdown_armed) {
   view.position = position;
   view.duration = reading.duration;
   view.downloaded_permille = reading.download_permille;
+  // A message for the user stays on the status line for a few ticks before the player's
+  // status takes it over again.
+  if (status_hold_ > 0) {
+    --status_hold_;
+    view.status.reset();
+  }
   return view;
 }
 
@@ -318,8 +325,15 @@ bool Session::can_step(bool backwards) const {
 
 void Session::step(bool backwards, std::function<void(const std::string&)> found,
                    std::function<void()> finished) {
+  // The user pressed for an episode that does not exist: the status line says so, instead of
+  // the press seeming to do nothing.
+  const auto no_such_episode = [this, backwards] {
+    host_.set_status(backwards ? kNoEarlierEpisode : kNoLaterEpisode);
+    status_hold_ = kStatusHoldTicks;
+  };
   // There is no episode before episode 0.
   if (!can_step(backwards)) {
+    if (episode() != nullptr && episode()->number()) no_such_episode();
     if (finished) finished();
     return;
   }
@@ -327,10 +341,12 @@ void Session::step(bool backwards, std::function<void(const std::string&)> found
   const std::string target = std::to_string(*episode()->number() + (backwards ? -1 : 1));
   episode_request_.start(
       resource_url(key.id_text, key.v, target),
-      [key, target, found = std::move(found), finished](std::string body) {
+      [key, target, found = std::move(found), finished, no_such_episode](std::string body) {
         const web::ResourceReply reply = web::ResourceReply::parse(body);
         if (reply.kind == web::ResourceReply::Kind::kRecord) {
           found(web::play_link_for(key, reply, reply.source_kind, target).link());
+        } else if (reply.kind == web::ResourceReply::Kind::kNone) {
+          no_such_episode();
         }
         if (finished) finished();
       },

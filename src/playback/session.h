@@ -99,6 +99,7 @@ struct TransportView {
   bool loaded = false;                // an address is set; nothing below counts otherwise
   bool held = false;                  // the end is near and balloons are off: the tick stops there
   bool picture = false;               // the player's picture shows (else the advert panel)
+  bool paused = false;                // the player holds a paused frame
   std::optional<std::string> status;  // the status line, when it changes
   PlayButton play_button = PlayButton::kUnchanged;
   bool next_notice_off = false;  // the "next episode" notice goes away
@@ -128,6 +129,10 @@ class SessionHost {
   virtual void start_terminal(bool read_settings) = 0;
   virtual void shut_down() = 0;
 };
+
+// What the status line says when a step asks for an episode the programme does not have.
+inline constexpr const char* kNoLaterEpisode = "已经是最后一集了";
+inline constexpr const char* kNoEarlierEpisode = "已经是第一集了";
 
 class Session {
  public:
@@ -206,6 +211,9 @@ class Session {
   bool resume_done_ = false;
   int last_position_ = 0;  // the position saved when the item stops
   std::uint64_t starts_ = 0;
+  // Ticks that leave the status line to a message shown by a step.
+  static constexpr int kStatusHoldTicks = 3;
+  int status_hold_ = 0;
 
   // The service's answers, one of each kind in flight: an episode to play now, the next one to
   // prepare. A newer request of a kind drops the older; a new item drops both.

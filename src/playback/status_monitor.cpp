@@ -26,6 +26,12 @@ void BA1::show_playing(bool playing, bool paint_cell) {
   }
 }
 
+void BA1::show_picture(bool playing, bool paused) {
+  const bool picture = playing || (paused && !chrome.advert_shown);
+  bo_ad.set_visible(!picture);
+  player_view.set_visible(picture);
+}
+
 void BA1::Timer1_Timer() {
   const playback::TransportView view = session().tick(shutdown_armed());
   if (!view.loaded) {
@@ -36,8 +42,7 @@ void BA1::Timer1_Timer() {
   }
   if (view.held) return;
 
-  bo_ad.set_visible(!view.picture);
-  player_view.set_visible(view.picture);
+  show_picture(view.picture, view.paused);
   if (view.next_notice_off) next_s.set_visible(false);
   switch (view.play_button) {
     case playback::PlayButton::kShowPause:

@@ -84,6 +84,7 @@ void BA1::wire_playback() {
   huan.on_mouse_up = [this](const platform::MouseEvent& event) { huan_MouseUp(event); };
   // The thumb lies over the downloaded share, so it can be seen and taken.
   gunt1.bring_to_front();
+  wire_player_mouse();
 }
 
 void BA1::bo_but_Click(int index) {
@@ -104,9 +105,8 @@ void BA1::bo_but_Click(int index) {
         if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
         show_playing(true, true);
       } else {
-        bo_ad.set_visible(true);
-        player_view.set_visible(false);
         qvod_c->pause();
+        show_picture(false, true);
         show_status("已暂停");
         show_playing(false, true);
       }
@@ -199,7 +199,9 @@ void BA1::adp_Click() {
 }
 
 void BA1::Form_KeyDown(int key_code, int) {
-  if (!qvod.visible()) return;
+  // Keys typed into the search box are its text's: a space in a search word must not pause the
+  // film, nor the arrows that move through the text seek it.
+  if (!qvod.visible() || chrome.typing_search) return;
   services().backend.pump_events();
   platform::PlayerControl* const qvod_c = player();
   const int span = gunt.width() - gunt1.width();

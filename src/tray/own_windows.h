@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "promo/promotion_windows.h"
 #include "settings_dialog/settings_dialog.h"
+#include "tray/pane_menus.h"
 #include "tray/tips_form.h"
 
 namespace pelmora::platform {
@@ -30,6 +31,8 @@ struct BA1::OwnWindows {
   // Whether this window put up the notification-area icon (and so answers its clicks).
   bool owns_icon = false;
   std::unique_ptr<tray::tip> tips;
+  // The picture's and the icon's menus, items of the tips form: they go before it.
+  std::unique_ptr<tray::PlayerMenus> player_menus;
   std::unique_ptr<settings_dialog::BA3> settings;
   std::unique_ptr<promo::adsb> floating;
   std::unique_ptr<promo::ba4> recommendation;

@@ -1,6 +1,7 @@
 // The popup menus of the tips form that the main window opens over its panes: the catalogue's
 // context menu, the list panes' entry menu and the side panel's list label with its task menu,
 // and the handlers of their items.
+#include "tray/pane_menus.h"
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "lists/download_match.h"
@@ -172,3 +173,102 @@ void BA1::eee() {
 }
 
 }  // namespace pelmora::app
+
+namespace pelmora::tray {
+
+namespace {
+
+// Transport buttons the player's menu presses.
+constexpr int kPlayPause = 0;
+constexpr int kStop = 1;
+constexpr int kMute = 2;
+constexpr int kFullScreen = 3;
+constexpr int kOpenFile = 4;
+constexpr int kPrevious = 5;
+constexpr int kNext = 7;
+
+}  // namespace
+
+PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::MenuItem& main_menu)
+    : bo_menu(&owner, "bo_menu"),
+      bo_play(&owner, "bo_play"),
+      bo_stop(&owner, "bo_stop"),
+      bo_full(&owner, "bo_full"),
+      bo_mute(&owner, "bo_mute"),
+      bo_s1(&owner, "bo_s1"),
+      bo_open(&owner, "bo_open"),
+      bo_s2(&owner, "bo_s2"),
+      bo_prev(&owner, "bo_prev"),
+      bo_next(&owner, "bo_next"),
+      tray_menu(&owner, "tray_menu"),
+      tr_show(&owner, "tr_show"),
+      tr_play(&owner, "tr_play"),
+      tr_s1(&owner, "tr_s1"),
+      window_(window) {
+  const auto press = [&window](int button) {
+    return [&window, button] { window.bo_but_Click(button); };
+  };
+  struct Entry {
+    platform::MenuItem* item;
+    const char* caption;
+    int button;
+  };
+  const Entry entries[] = {
+      {&bo_play, "播放", kPlayPause},
+      {&bo_stop, "停止", kStop},
+      {&bo_full, "全屏", kFullScreen},
+      {&bo_mute, "静音", kMute},
+      {&bo_s1, "-", -1},
+      {&bo_open, "打开文件", kOpenFile},
+      {&bo_s2, "-", -1},
+      {&bo_prev, "上一集", kPrevious},
+      {&bo_next, "下一集", kNext},
+  };
+  // A top-level menu is never in a menu bar: invisible, captioned with its name.
+  bo_menu.set_caption(bo_menu.name());
+  bo_menu.set_visible(false);
+  for (const Entry& entry : entries) {
+    entry.item->set_caption(entry.caption);
+    if (entry.button >= 0) entry.item->on_click = press(entry.button);
+    bo_menu.add_item(*entry.item);
+  }
+
+  tray_menu.set_caption(tray_menu.name());
+  tray_menu.set_visible(false);
+  tr_show.set_caption("显示主界面");
+  tr_show.on_click = [&window] {
+    if (!window.shown()) window.show();
+    if (window.window_state() == platform::WindowState::kMinimized) {
+      window.set_window_state(platform::WindowState::kNormal);
+    }
+    window.set_focus();
+  };
+  tr_play.set_caption("播放");
+  tr_play.on_click = press(kPlayPause);
+  tr_s1.set_caption("-");
+  for (platform::MenuItem* item : {&tr_show, &tr_play, &tr_s1}) tray_menu.add_item(*item);
+  for (platform::MenuItem* entry : main_menu.items()) {
+    auto mirror = std::make_unique<platform::MenuItem>(&owner, "tr_" + entry->name());
+    mirror->set_caption(entry->caption());
+    mirror->on_click = [entry] { entry->raise_click(); };
+    tray_menu.add_item(*mirror);
+    main_entries_.push_back(std::move(mirror));
+  }
+}
+
+void PlayerMenus::refresh() {
+  platform::PlayerControl* const player = window_.player();
+  const bool loaded = player != nullptr && !player->media_address().empty();
+  const char* play_caption = window_.chrome.playing ? "暂停" : "播放";
+  for (platform::MenuItem* item : {&bo_play, &tr_play}) {
+    item->set_caption(play_caption);
+    item->set_enabled(loaded);
+  }
+  bo_stop.set_enabled(loaded);
+  bo_full.set_enabled(player != nullptr && player->play_state() == platform::PlayState::kPlaying);
+  bo_mute.set_caption(window_.chrome.mute == app::MuteButton::kMuted ? "取消静音" : "静音");
+  bo_prev.set_enabled(window_.can_step_episode(1));
+  bo_next.set_enabled(window_.can_step_episode(2));
+}
+
+}  // namespace pelmora::tray

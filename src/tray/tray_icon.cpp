@@ -22,6 +22,7 @@ BA1::OwnWindows::~OwnWindows() {
   recommendation.reset();
   floating.reset();
   settings.reset();
+  player_menus.reset();
   tips.reset();
 }
 
@@ -77,6 +78,14 @@ void BA1::wire_tray() {
   tray::tip& menus = tip_form();
   shutdown_menu = &menus.guan;
   pop_up_main_menu = [this](int, int) { popup_menu(tip_form().r_m); };
+  own_windows().player_menus = std::make_unique<tray::PlayerMenus>(menus, *this, menus.r_m);
+  pop_up_player_menu = [this] {
+    tray::PlayerMenus& player_menus = *own_windows().player_menus;
+    player_menus.refresh();
+    popup_menu(player_menus.bo_menu);
+  };
+  // Disarming from the shutdown notice goes through the menu, whose check marks follow.
+  disarm_shutdown = [this] { tip_form().quxiao.raise_click(); };
   exit_recommendation_hook = [this](bool show) {
     if (show) {
       recommend_form().show();
@@ -115,7 +124,9 @@ void BA1::tray_left_click() {
 
 void BA1::tray_right_click() {
   if (!services().tray.shown()) return;
-  popup_menu(tip_form().r_m);
+  tray::PlayerMenus& player_menus = *own_windows().player_menus;
+  player_menus.refresh();
+  popup_menu(player_menus.tray_menu);
 }
 
 void BA1::open_dialog(platform::Form& dialog) {

@@ -87,6 +87,7 @@ void BA1::Web7_NavigateError(const std::string&, int) {
   ad_huan.set_visible(false);
   adp.set_visible(true);
   chrome.ad_error = 1;
+  chrome.advert_shown = false;
 }
 
 }  // namespace pelmora::app

@@ -44,7 +44,11 @@ void BA1::wire_search_box() {
   soso.set_tab_stop(false);
   soc.on_click = [this] { soc_Click(); };
   soso.on_click = [this] { soso_Click(); };
-  soso.on_lost_focus = [this] { soso_LostFocus(); };
+  soso.on_got_focus = [this] { chrome.typing_search = true; };
+  soso.on_lost_focus = [this] {
+    chrome.typing_search = false;
+    soso_LostFocus();
+  };
   soso.on_key_press = [this](int key) { soso_KeyDown(key); };
   on_click = [this] { Form_Click(); };
 }

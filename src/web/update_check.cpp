@@ -104,6 +104,7 @@ void BA1::update_file_arrived(const std::string& body) {
   if (web::update::leading_number(file->advert) == 1 && chrome.ad_error != 1) {
     ad_huan.set_visible(true);
     adp.set_visible(false);
+    chrome.advert_shown = true;
   }
   if (web::update::offered_at_start(latest_version, version) &&
       services().dialogs.message_box("Pelmora提示：", update_question(latest_version),

@@ -4,7 +4,9 @@
 #include "app/main_window.h"
 #include "lists/list_files.h"
 #include "playback/session.h"
+#include "playback/shutdown_notice.h"
 #include "support/main_window_fixture.h"
+#include "tray/tips_form.h"
 
 namespace pelmora::app {
 namespace {
@@ -79,19 +81,54 @@ TEST_F(EndOfItem, ArmingAndDisarmingChangeTheShutdownButton) {
   EXPECT_EQ(ba1.bo_but[6].cell_at(0, 0)->source, "ppt(16)");
 }
 
-TEST_F(EndOfItem, ArmedShutdownEndsTheItemAndShutsDownInsteadOfTheNextEpisode) {
+TEST_F(EndOfItem, ArmedShutdownCountsDownThirtySecondsThenShutsDownInsteadOfTheNextEpisode) {
   BA1& ba1 = open_ending(Next::kPrepared);
-  ba1.kaiqi_Click();
+  ba1.tip_form().kaiqi.raise_click();
   run_to_end();
   EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
   EXPECT_TRUE(ba1.bo_ad.visible());
   EXPECT_FALSE(ba1.player_view.visible());
-  EXPECT_EQ(headless.power.shutdowns, 1);
   EXPECT_FALSE(ba1.Timer1.timer_enabled());
   EXPECT_FALSE(ba1.Timer2.timer_enabled());
   EXPECT_TRUE(followers().empty());
-  headless.backend.advance(10000);
+  // The notice counts down; the computer is not shut down before the count runs out.
+  playback::ShutdownNotice& notice = ba1.shutdown_notice();
+  EXPECT_TRUE(notice.shown());
+  EXPECT_EQ(notice.message.caption(), playback::ShutdownNotice::text_for(30));
+  headless.backend.advance(29000);
+  EXPECT_EQ(notice.message.caption(), playback::ShutdownNotice::text_for(1));
+  EXPECT_EQ(headless.power.shutdowns, 0);
+  headless.backend.advance(1000);
   EXPECT_EQ(headless.power.shutdowns, 1);
+  EXPECT_FALSE(notice.shown());
+  headless.backend.advance(60000);
+  EXPECT_EQ(headless.power.shutdowns, 1);
+}
+
+TEST_F(EndOfItem, CancellingTheShutdownNoticeDisarmsAndNeverShutsDown) {
+  BA1& ba1 = open_ending();
+  ba1.tip_form().kaiqi.raise_click();
+  run_to_end();
+  playback::ShutdownNotice& notice = ba1.shutdown_notice();
+  headless.backend.advance(10000);
+  notice.pointer().click(notice.cancel.left() + 5, notice.cancel.top() + 5);
+  EXPECT_FALSE(notice.shown());
+  EXPECT_FALSE(ba1.shutdown_armed());
+  EXPECT_EQ(ba1.bo_but[6].tool_tip(), "计划关机");
+  EXPECT_TRUE(ba1.tip_form().quxiao.checked());
+  EXPECT_FALSE(ba1.tip_form().kaiqi.checked());
+  headless.backend.advance(60000);
+  EXPECT_EQ(headless.power.shutdowns, 0);
+  // Escape and the window's close are cancelling too.
+  ba1.tip_form().kaiqi.raise_click();
+  ba1.announce_shutdown();
+  notice.raise_key_down(27, 0);
+  ba1.tip_form().kaiqi.raise_click();
+  ba1.announce_shutdown();
+  notice.on_close_request();
+  headless.backend.advance(60000);
+  EXPECT_EQ(headless.power.shutdowns, 0);
+  EXPECT_FALSE(ba1.shutdown_armed());
 }
 
 TEST_F(EndOfItem, APreparedNextEpisodePlaysAtTheEnd) {

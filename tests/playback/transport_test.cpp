@@ -88,10 +88,31 @@ TEST_F(Transport, PlayPauseTogglesThePlayerPictureAndTooltip) {
   click_on(ba1, ba1.bo_but[0]);
   EXPECT_TRUE(called("Pause"));
   EXPECT_EQ(ba1.zhun.caption(), "已暂停");
-  EXPECT_TRUE(ba1.bo_ad.visible());
-  EXPECT_FALSE(ba1.player_view.visible());
+  // No advert page is switched on: the paused picture stays, not an empty panel.
+  EXPECT_FALSE(ba1.bo_ad.visible());
+  EXPECT_TRUE(ba1.player_view.visible());
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");
   EXPECT_EQ(cell_of(ba1.bo_but[0]), (std::pair<std::string, int>{"ppt(12)", 0}));
+  // With the advert page on, pausing shows the advert panel.
+  ba1.chrome.advert_shown = true;
+  click_on(ba1, ba1.bo_but[0]);
+  click_on(ba1, ba1.bo_but[0]);
+  EXPECT_TRUE(ba1.bo_ad.visible());
+  EXPECT_FALSE(ba1.player_view.visible());
+}
+
+TEST_F(Transport, KeysTypedIntoTheSearchBoxLeaveThePlayerAlone) {
+  BA1& ba1 = open_loaded();
+  player().state = PlayState::kPlaying;
+  ba1.show_playing(true, false);
+  ba1.soso.on_got_focus();
+  ba1.raise_key_down(32, 0);
+  ba1.raise_key_down(37, 0);
+  EXPECT_FALSE(called("Pause"));
+  EXPECT_EQ(player().position_s, 40);
+  ba1.soso.on_lost_focus();
+  ba1.raise_key_down(32, 0);
+  EXPECT_TRUE(called("Pause"));
 }
 
 TEST_F(Transport, TheBigPlayButtonActsAsPlayPause) {

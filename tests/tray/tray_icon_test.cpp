@@ -36,13 +36,28 @@ TEST_F(TrayIcon, RightClickAndTheFrameMenuButtonPopUpTheMainMenu) {
   BA1& ba1 = open_with_icon();
   headless.backend.choose_next_menu_item("升级检测");
   headless.tray.on_right_click();
-  EXPECT_EQ(headless.backend.popups().back(), "r_m");
+  // The icon's menu offers the main menu's entries after its own.
+  EXPECT_EQ(headless.backend.popups().back(), "tray_menu");
   ASSERT_NE(headless.dialogs.last(), nullptr);
   EXPECT_EQ(headless.dialogs.last()->text, "你现在使用的是最新版本，无需升级！");
   lay_out(ba1);
   click_on(ba1, ba1.npc[5]);
   EXPECT_EQ(headless.backend.popups().size(), 2u);
   EXPECT_EQ(ba1.shutdown_menu, &ba1.tip_form().guan);
+}
+
+TEST_F(TrayIcon, ItsMenuShowsTheWindowAndPlaysOrPauses) {
+  BA1& ba1 = open_with_icon();
+  ba1.hide();
+  headless.backend.choose_next_menu_item("显示主界面");
+  headless.tray.on_right_click();
+  EXPECT_TRUE(ba1.shown());
+  ba1.Pic2.set_visible(false);  // the player, not a web page, is on view
+  player().address = "clip.mp4";
+  player().state = platform::PlayState::kPaused;
+  headless.backend.choose_next_menu_item("播放");
+  headless.tray.on_right_click();
+  EXPECT_EQ(player().calls.back(), "Play");
 }
 
 TEST_F(TrayIcon, ARemovedIconNoLongerMovesTheWindowOrPopsUpMenus) {

@@ -15,6 +15,7 @@
 #include <QtGui/QPixmap>
 #include <QtGui/QRegion>
 #include <QtGui/QScreen>
+#include <QtGui/QWheelEvent>
 #include <QtGui/QWindow>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
@@ -169,7 +170,7 @@ class MouseWidget : public Base {
  public:
   template <typename... Args>
   explicit MouseWidget(Control& model, Args&&... args)
-      : Base(std::forward<Args>(args)...), routed_form_(form_of(model)) {
+      : Base(std::forward<Args>(args)...), routed_model_(model), routed_form_(form_of(model)) {
     this->setMouseTracking(true);
     this->setProperty(kRoutedProperty, true);
   }
@@ -197,6 +198,24 @@ class MouseWidget : public Base {
     routed_form_.pointer().double_click(at.x(), at.y(), button_of(event->button()),
                                         shift_of(event));
   }
+  void wheelEvent(QWheelEvent* event) override {
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    // The picture over the whole screen lies outside the form's layout: its own control (or the
+    // nearest container with a wheel handler) takes the wheel.
+    if (this->window()->isFullScreen()) {
+      for (Control* control = &routed_model_; control != nullptr; control = control->container()) {
+        if (control->on_wheel) {
+          control->raise_wheel(delta);
+          return;
+        }
+      }
+      return;
+    }
+    const QPoint at = this->mapTo(this->window(), event->position().toPoint());
+    routed_form_.pointer().wheel(at.x(), at.y(), delta);
+  }
 
   // A press on the window's own controls takes the keyboard away from a text box, as clicking a
   // picture box does: the keys then go to the window (its shortcuts) instead of into the text.
@@ -212,6 +231,7 @@ class MouseWidget : public Base {
     return form_point(this, event->position().toPoint());
   }
 
+  Control& routed_model_;
   Form& routed_form_;
 };
 
