@@ -26,8 +26,8 @@ Control* neighbour_tab(Control& tab, int direction) {
   if (form == nullptr) return nullptr;
   std::vector<Control*> strip;
   for (Control* control : form->tab_order()) {
-    if (control->access_role() == AccessRole::kPageTab &&
-        control->container() == tab.container() && (control == &tab || form->shows(*control))) {
+    if (control->access_role() == AccessRole::kPageTab && control->container() == tab.container() &&
+        (control == &tab || form->shows(*control))) {
       strip.push_back(control);
     }
   }

@@ -23,8 +23,8 @@ void BA1::wire_access() {
   // (最大化 / 还原, 置顶 / 取消置顶, 关闭侧栏 / 显示侧栏).
   for (int index : {0, 1, 2, 4, 5, 6, 15}) npc[index].set_access(AccessRole::kButton);
   // The tabs carry their names in their pictures only.
-  const std::pair<int, const char*> tabs[] = {{8, "片库"},  {9, "播放"},  {13, "电视"},
-                                              {14, "音乐"}, {7, "推荐"},  {3, "小说"},
+  const std::pair<int, const char*> tabs[] = {{8, "片库"},      {9, "播放"},      {13, "电视"},
+                                              {14, "音乐"},     {7, "推荐"},      {3, "小说"},
                                               {11, "正在播放"}, {12, "网络任务"}, {16, "本地列表"}};
   for (const auto& [index, name] : tabs) npc[index].set_access(AccessRole::kPageTab, name);
 
@@ -82,14 +82,12 @@ void BA1::wire_access() {
 
   // Left to right, top to bottom: the caption, the tabs, the search, the pane on view, the side
   // panel, the player and the transport. Hidden controls are passed over.
-  set_tab_order({&npc[15], &npc[5], &npc[4], &npc[0], &npc[1], &npc[2], &jbi,
-                 &npc[8],  &npc[9], &npc[13], &npc[14], &npc[7], &npc[3],
-                 &soso,    &soc,
-                 &webe,    &Web1,   &Web9,    &Web10,   &Web11,
-                 &Web2,    &adp,    &gunt,
-                 &npc[6],  &npc[11], &npc[12], &npc[16], &qk, &Web5, &Web3, &Web4,
-                 &bo_but[0], &bo_but[1], &bo_but[5], &bo_but[7], &bo_but[2], &yin,
-                 &bo_but[6], &bo_but[4], &bo_but[3], &bo_but[8]});
+  set_tab_order({&npc[15],   &npc[5], &npc[4],    &npc[0],    &npc[1],    &npc[2],    &jbi,
+                 &npc[8],    &npc[9], &npc[13],   &npc[14],   &npc[7],    &npc[3],    &soso,
+                 &soc,       &webe,   &Web1,      &Web9,      &Web10,     &Web11,     &Web2,
+                 &adp,       &gunt,   &npc[6],    &npc[11],   &npc[12],   &npc[16],   &qk,
+                 &Web5,      &Web3,   &Web4,      &bo_but[0], &bo_but[1], &bo_but[5], &bo_but[7],
+                 &bo_but[2], &yin,    &bo_but[6], &bo_but[4], &bo_but[3], &bo_but[8]});
 }
 
 }  // namespace pelmora::app

@@ -41,8 +41,7 @@ QAccessible::Role role_of(AccessRole role) {
 // A skinned control read as what its role says.
 class ControlAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
  public:
-  ControlAccessible(QWidget* widget, AccessRole role)
-      : QAccessibleWidget(widget, role_of(role)) {}
+  ControlAccessible(QWidget* widget, AccessRole role) : QAccessibleWidget(widget, role_of(role)) {}
 
   Control* control() const { return control_of(widget()); }
 
@@ -168,7 +167,11 @@ QAccessibleInterface* factory(const QString& key, QObject* object) {
   if (object == QCoreApplication::instance() && key == QLatin1String("QApplication")) {
     return new ProgramAccessible;
   }
-  if (object == nullptr || !object->isWidgetType()) return nullptr;
+  // Only the classes the control peers are made of. The object is not touched before: the
+  // engine asks about objects of its own while they are still being made.
+  if (object == nullptr || (key != QLatin1String("QWidget") && key != QLatin1String("QLabel"))) {
+    return nullptr;
+  }
   auto* widget = static_cast<QWidget*>(object);
   Control* control = control_of(widget);
   if (control == nullptr) return nullptr;

@@ -41,10 +41,10 @@ QtControlPeer::~QtControlPeer() {
 }
 
 void QtControlPeer::sync_all() {
-  for (Property what : {Property::kGeometry, Property::kVisible, Property::kEnabled,
-                        Property::kToolTip, Property::kCursor, Property::kCaption,
-                        Property::kColors, Property::kText, Property::kValue, Property::kPicture,
-                        Property::kAccess}) {
+  for (Property what :
+       {Property::kGeometry, Property::kVisible, Property::kEnabled, Property::kToolTip,
+        Property::kCursor, Property::kCaption, Property::kColors, Property::kText, Property::kValue,
+        Property::kPicture, Property::kAccess}) {
     changed(model_, what);
   }
 }
