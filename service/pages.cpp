@@ -63,9 +63,14 @@ std::string poster(const Programme& programme, int width, int height) {
 
 std::string episode_anchor(const Programme& programme, const Source& source, int episode,
                            bool current) {
+  // Read alone (a screen reader's list of links), "第1集" says nothing: the link's name carries
+  // the series and the source, as the card shows them around it.
+  const std::string spoken = programme.name + " " + episode_label(programme, episode) + "，来源 " +
+                             std::to_string(source.number) + " · " + source.caption +
+                             (current ? "，正在播放" : "");
   return "<a href=\"" + html_escape(episode_link(programme, source.number, episode)) + "\"" +
-         (current ? " class=\"current\"" : "") + ">" + (current ? "▶ " : "") +
-         html_escape(episode_label(programme, episode)) + "</a>";
+         (current ? " class=\"current\"" : "") + " aria-label=\"" + html_escape(spoken) + "\">" +
+         (current ? "▶ " : "") + html_escape(episode_label(programme, episode)) + "</a>";
 }
 
 std::string source_block(const Programme& programme, const Source& source,

@@ -159,6 +159,14 @@ void report_timing(DesktopProgram& program) {
   }
 }
 
+// Screen readers read the panes' pages as well as the window's controls (which the backend
+// exposes itself): the browser engine gives its pages to them only when told so before the
+// application starts, and before any thread runs, since it reads the environment. A value the
+// user set himself is kept.
+void open_to_screen_readers() {
+  ::setenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1", 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +180,7 @@ int main(int argc, char** argv) {
     std::puts("Pelmora 3.0");
     return 0;
   }
+  open_to_screen_readers();
 
   // Which start is the first is decided before anything else: a later start hands its command
   // line to the running window and ends without loading the player, the browser engine or the

@@ -92,6 +92,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   wire_panes();
   wire_search_box();
   wire_list_actions();
+  wire_access();
 }
 
 BA1::~BA1() {

@@ -467,6 +467,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void wire_panes();
   void wire_search_box();
   void wire_list_actions();
+  void wire_access();
 
   // Colours of the window's design (dark surfaces, light text, the two filled bars).
   void apply_design_look();

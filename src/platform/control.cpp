@@ -110,6 +110,29 @@ void Control::set_focus() {
   notify(Property::kFocus);
 }
 
+void Control::set_access(AccessRole role, std::string_view name) {
+  access_role_ = role;
+  access_name_ = name;
+  notify(Property::kAccess);
+}
+
+std::string Control::access_name() const {
+  const std::string& shown = !access_name_.empty() ? access_name_
+                             : !tool_tip_.empty()  ? tool_tip_
+                                                   : caption_;
+  // Captions carry line breaks and padding for their place on screen, not for reading.
+  const auto first = shown.find_first_not_of(" \r\n\t");
+  if (first == std::string::npos) return {};
+  const auto last = shown.find_last_not_of(" \r\n\t");
+  return shown.substr(first, last - first + 1);
+}
+
+void Control::set_selected(bool selected) {
+  if (selected_ == selected) return;
+  selected_ = selected;
+  notify(Property::kAccess);
+}
+
 void Control::raise_click() {
   if (enabled_ && on_click) on_click();
 }

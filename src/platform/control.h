@@ -48,6 +48,26 @@ enum class Property {
   kMenu,         // a menu item's caption, check mark, visibility or enabled state
   kWindowState,  // a form's minimised / maximised / normal state, top-most or shown state
   kNavigation,   // a browser pane's address or document
+  kAccess,       // what assistive technology reads: the role, a tab's selection, a bar's value
+};
+
+// What a control is to a person who cannot see the skin: the program draws its buttons, tabs and
+// bars on picture boxes and labels, so the toolkit cannot tell a screen reader or the keyboard
+// what they are. A control with a role is read by its name, takes the keyboard focus by the Tab
+// key and acts on keys (platform/access.h).
+enum class AccessRole {
+  kNone,     // a surface, a container or a decoration
+  kButton,   // pressed by a click, Space or Enter
+  kPageTab,  // one of a strip of tabs; the arrows move to its neighbours
+  kSlider,   // a bar with a value between a minimum and a maximum; the arrows move it
+};
+
+// A bar's value as a screen reader reads it.
+struct AccessValue {
+  int current = 0;
+  int minimum = 0;
+  int maximum = 0;
+  bool operator==(const AccessValue&) const = default;
 };
 
 // A backend's mirror of one control. The model calls `changed` after every change; the peer
@@ -140,6 +160,22 @@ class Control {
   std::uint64_t z_order() const { return z_order_; }
   void set_focus();
 
+  AccessRole access_role() const { return access_role_; }
+  // Gives the control its role and the name it is read by. Without a name of its own a control
+  // is read by its tooltip, else by its caption: what the user sees of it on hover or on screen.
+  void set_access(AccessRole role, std::string_view name = {});
+  std::string access_name() const;
+  // The name given by set_access alone (empty when the control is read by its tip or caption).
+  const std::string& own_access_name() const { return access_name_; }
+  // A page tab is the selected one of its strip.
+  bool selected() const { return selected_; }
+  void set_selected(bool selected);
+  // A slider's value, asked for when it is read; tell_value_changed announces a change.
+  std::function<AccessValue()> access_value;
+  void tell_value_changed() { notify(Property::kAccess); }
+  // A focused slider's arrow keys: +1 one step up (Right, Up), -1 one step down (Left, Down).
+  std::function<void(int direction)> on_step;
+
   // The backend's mirror; null in the headless backend.
   ControlPeer* peer() const { return peer_; }
   void attach_peer(ControlPeer* peer) { peer_ = peer; }
@@ -182,6 +218,9 @@ class Control {
   Cursor cursor_ = Cursor::kDefault;
   bool captured_ = false;
   std::uint64_t z_order_;
+  AccessRole access_role_ = AccessRole::kNone;
+  std::string access_name_;
+  bool selected_ = false;
   ControlPeer* peer_ = nullptr;
 };
 

@@ -49,6 +49,13 @@ class TextBox : public Control {
     tab_stop_ = tab_stop;
     notify(Property::kTabStop);
   }
+  // The prompt the box shows while it holds nothing of the user's: a text equal to it is read
+  // out as the box's placeholder, not as its content.
+  const std::string& hint() const { return hint_; }
+  void set_hint(std::string_view hint) {
+    hint_ = hint;
+    notify(Property::kText);
+  }
   std::function<void()> on_change;
   std::function<void()> on_got_focus;
   std::function<void()> on_lost_focus;
@@ -57,6 +64,7 @@ class TextBox : public Control {
 
  private:
   std::string text_;
+  std::string hint_;
   bool tab_stop_ = true;
 };
 

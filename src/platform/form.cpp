@@ -19,6 +19,7 @@ void Form::register_control(Control* control) {
 
 void Form::unregister_control(Control* control) {
   std::erase(controls_, control);
+  std::erase(tab_order_, control);
   if (captured_ == control) captured_ = nullptr;
   pointer_.forget(control);
 }

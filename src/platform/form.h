@@ -89,6 +89,15 @@ class Form : public Control {
   bool key_preview() const { return key_preview_; }
   void set_key_preview(bool preview) { key_preview_ = preview; }
 
+  // The order in which the Tab key walks the window's controls (controls with a role, text boxes
+  // that are tab stops, browser panes); Shift+Tab walks it backwards. Hidden controls are passed
+  // over. A backend applies it when the form is attached.
+  const std::vector<Control*>& tab_order() const { return tab_order_; }
+  void set_tab_order(std::vector<Control*> order) { tab_order_ = std::move(order); }
+  // The colour of the mark around the control that has the keyboard focus.
+  Color focus_mark_color() const { return focus_mark_color_; }
+  void set_focus_mark_color(Color color) { focus_mark_color_ = color; }
+
   // The control holding the mouse capture, if any.
   Control* captured() const { return captured_; }
 
@@ -173,6 +182,8 @@ class Form : public Control {
   void stop_timers();
 
   std::vector<Control*> controls_;
+  std::vector<Control*> tab_order_;
+  Color focus_mark_color_ = 0xFFFFFF;
   int twips_per_pixel_ = 15;
   bool loaded_ = false;
   bool shown_ = false;

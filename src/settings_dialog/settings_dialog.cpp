@@ -82,6 +82,8 @@ BA3::BA3(app::BA1& main_window) : Form("BA3"), main_(main_window) {
     d_z[index].set_caption(kPageTitles[index]);
     d_z[index].move(index * 106, 0, 104, 30);
     d_z[index].on_click = [this, index] { d_z_Click(index); };
+    // The selectors are the dialog's page tabs, read by their captions.
+    d_z[index].set_access(platform::AccessRole::kPageTab);
   }
   // The pages' frame fills the dialog under the selector, which stays in front of it; the page
   // title sits at the bottom left, beside the buttons, where it covers no page.
@@ -200,6 +202,7 @@ void BA3::d_z_Click(int index) {
     d_z[page].set_back_color(page == index ? kHighlight : kWhite);
     d_z[page].set_fore_color(page == index ? kWhite : kBlack);
     p1[page].set_visible(page == index);
+    d_z[page].set_selected(page == index);
   }
   bb.set_caption(kPageTitles[index]);
 }

@@ -113,9 +113,11 @@ void BA1::select_tab(int index) {
   if (npc.contains(chrome.cur_tab)) {
     npc[chrome.cur_tab].refresh();
     npc[chrome.cur_tab].set_enabled(true);
+    npc[chrome.cur_tab].set_selected(false);
   }
   if (skin::is_tab(index)) {
     npc[index].set_enabled(false);
+    npc[index].set_selected(true);
     const skin::Cell cell = skin::tab_cell(index, true);
     paint_button(index, cell.strip, cell.from);
     tab_pane(*this, index)->set_visible(true);
@@ -131,6 +133,7 @@ void BA1::select_side_tab(int index, int force) {
     paint_button(chrome.cur_side_tab, cell.strip, cell.from);
     side_tab_pane(*this, chrome.cur_side_tab)->set_visible(false);
     npc[chrome.cur_side_tab].refresh();
+    npc[chrome.cur_side_tab].set_selected(false);
   }
   if (skin::is_side_tab(index)) {
     const skin::Cell cell = skin::side_tab_cell(index, true);
@@ -138,6 +141,7 @@ void BA1::select_side_tab(int index, int force) {
     side_tab_pane(*this, index)->set_visible(true);
     chrome.list_on_view = index == 16 ? ListOnView::kLocal : ListOnView::kNetwork;
     qk.set_caption(side_tab_label(index));
+    npc[index].set_selected(true);
     npc[index].refresh();
   }
   chrome.cur_side_tab = index;

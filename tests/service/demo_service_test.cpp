@@ -247,8 +247,10 @@ TEST_F(DemoServiceTest, EpisodeListMarksTheCurrentEpisodeAndOpensNothingWithZero
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
   const std::string& page = res->body;
-  EXPECT_NE(page.find("<a href=\"razavov://101-1-2-" + kMountains + "\" class=\"current\">"),
+  EXPECT_NE(page.find("<a href=\"razavov://101-1-2-" + kMountains + "\" class=\"current\""),
             std::string::npos);
+  // Read alone, the link names its series and source.
+  EXPECT_NE(page.find("aria-label=\"山海之间 第2集，来源 1 · 高清，正在播放\""), std::string::npos);
   EXPECT_EQ(count(page, "class=\"current\""), 1u);
   EXPECT_EQ(count(page, "href=\"razavov://101-"), 3u);
   EXPECT_EQ(page.find("location.href"), std::string::npos);

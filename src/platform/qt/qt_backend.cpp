@@ -25,9 +25,11 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPushButton>
 
+#include "platform/access.h"
 #include "platform/control_array.h"
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/qt/accessible_controls.h"
 #include "platform/qt/qt_control_peer.h"
 #include "platform/qt/web_pane.h"
 #include "platform/qt/window_system.h"
@@ -156,6 +158,34 @@ Form& form_of(Control& control) {
 
 // Marks a widget whose mouse input goes to its form's pointer (see MouseWidget).
 constexpr char kRoutedProperty[] = "pelmora_routed";
+// Set on a form's window while the user walks its controls with the Tab key, cleared by a mouse
+// press: only then may the focus come to a control by itself (see takes_walking_focus).
+constexpr char kKeyboardWalkProperty[] = "pelmora_keyboard_walk";
+
+// A control with a role takes the focus by the Tab key. When the focus moves on by itself (the
+// control that had it was hidden: a pane that a click on one of its links took off screen), it
+// stays with the window unless the user is walking with the Tab key: a person using the mouse
+// keeps Space for play and pause instead of finding it pressing whatever control came next.
+bool takes_walking_focus(QWidget* widget, const QFocusEvent* event) {
+  const bool by_tab =
+      event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+  if (!by_tab || widget->window()->property(kKeyboardWalkProperty).toBool()) return true;
+  widget->window()->setFocus(Qt::OtherFocusReason);
+  return false;
+}
+
+// The focus mark: a frame around the control in the skin's highlight colour with a light line
+// inside it, so it shows on the highlighted (selected) cells too.
+void paint_focus_mark(QPainter& painter, const QWidget& widget, Color color) {
+  const QRect outer = widget.rect().adjusted(0, 0, -1, -1);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(color_of(color), 1));
+  painter.drawRect(outer);
+  if (outer.width() > 4 && outer.height() > 4) {
+    painter.setPen(QPen(QColor(255, 255, 255), 1, Qt::DotLine));
+    painter.drawRect(outer.adjusted(1, 1, -1, -1));
+  }
+}
 
 // A point of a widget in its form window's pixels, as the form's model lays the window out (a
 // bar lent to the full-screen picture keeps the place it has in the model).
@@ -176,6 +206,22 @@ class MouseWidget : public Base {
   }
 
  protected:
+  // A focused control acts on its own keys (Space and Enter press, the arrows move a bar or
+  // switch tabs); the window's key preview leaves those keys to it.
+  void keyPressEvent(QKeyEvent* event) override {
+    if (access::handle_key(routed_model_, key_code_of(event))) {
+      event->accept();
+      return;
+    }
+    Base::keyPressEvent(event);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    if (!takes_walking_focus(this, event)) return;
+    Base::focusInEvent(event);
+  }
+  void paint_focus(QPainter& painter) const {
+    if (this->hasFocus()) paint_focus_mark(painter, *this, routed_form_.focus_mark_color());
+  }
   void mousePressEvent(QMouseEvent* event) override {
     event->accept();
     take_focus_from_text();
@@ -267,6 +313,7 @@ class SurfaceWidget final : public MouseWidget<QWidget> {
       if (!own.isNull()) painter.drawPixmap(0, 0, own);
     }
     paint_cells(painter, form_, box_.cells());
+    paint_focus(painter);
   }
   void resizeEvent(QResizeEvent* event) override {
     if (video_ != nullptr) video_->setGeometry(rect());
@@ -347,6 +394,14 @@ QFont label_font() {
 class LabelWidget final : public MouseWidget<QLabel> {
  public:
   explicit LabelWidget(Label& model) : MouseWidget(model) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    paint_focus(painter);
+  }
 };
 
 class LabelPeer final : public QtControlPeer {
@@ -406,6 +461,7 @@ class LineEdit final : public QLineEdit {
     QLineEdit::keyPressEvent(event);
   }
   void focusInEvent(QFocusEvent* event) override {
+    if (!takes_walking_focus(this, event)) return;
     QLineEdit::focusInEvent(event);
     if (model_.on_got_focus) model_.on_got_focus();
   }
@@ -437,13 +493,19 @@ class TextBoxPeer final : public QtControlPeer {
       QPalette palette = edit->palette();
       palette.setColor(QPalette::Base, color_of(box_.back_color()));
       palette.setColor(QPalette::Text, color_of(box_.fore_color()));
+      // The prompt looks as the box's own text does.
+      palette.setColor(QPalette::PlaceholderText, color_of(box_.fore_color()));
       edit->setPalette(palette);
     }
     if (what == Property::kTabStop) {
       edit->setFocusPolicy(box_.tab_stop() ? Qt::StrongFocus : Qt::ClickFocus);
     }
     if (what != Property::kText) return;
-    const QString text = QString::fromStdString(box_.text());
+    // The prompt is the model's text, shown as the box's placeholder: it looks the same, and a
+    // screen reader reads it as the hint of an empty box instead of as something typed.
+    const bool prompt = !box_.hint().empty() && box_.text() == box_.hint();
+    edit->setPlaceholderText(prompt ? QString::fromStdString(box_.hint()) : QString());
+    const QString text = prompt ? QString() : QString::fromStdString(box_.text());
     if (edit->text() != text) edit->setText(text);
   }
 
@@ -539,6 +601,10 @@ class FormWindow final : public MouseWidget<QWidget> {
     stillness_.setSingleShot(true);
     stillness_.setInterval(2000);
     QObject::connect(&stillness_, &QTimer::timeout, this, [this] { still(); });
+    // The window itself has the keyboard when it opens and after a press on its own surface,
+    // so its keys (Space, the arrows) act until the user walks into a control with Tab.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus(Qt::OtherFocusReason);
   }
   ~FormWindow() override { QApplication::instance()->removeEventFilter(this); }
 
@@ -868,13 +934,30 @@ class FormWindow final : public MouseWidget<QWidget> {
       }
       return false;
     }
+    if (event->type() == QEvent::MouseButtonPress) {
+      auto* pressed = qobject_cast<QWidget*>(watched);
+      if (pressed != nullptr && pressed->window() == this) {
+        setProperty(kKeyboardWalkProperty, false);
+      }
+      return false;
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this || !form_.key_preview()) return false;
+    if (widget == nullptr || widget->window() != this) return false;
     if (!widget->isWindow() && widget != QApplication::focusWidget()) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      setProperty(kKeyboardWalkProperty, true);
+    }
+    if (!form_.key_preview()) return false;
     const int code = key_code_of(key);
     if (code == 0 || key->isAutoRepeat()) return false;
+    // A focused control's own keys are the control's (Space presses it instead of playing).
+    if (const Control* focused = control_of(QApplication::focusWidget());
+        focused != nullptr && access::takes_key(*focused, code)) {
+      return false;
+    }
     if (event->type() == QEvent::KeyPress) {
       form_.raise_key_down(code, shift_of(key));
     } else {
@@ -1125,7 +1208,9 @@ class FormPeer final : public QtControlPeer {
   bool drag_running_ = false;
 };
 
-QtBackend::QtBackend() = default;
+QtBackend::QtBackend() {
+  install_accessible_controls();
+}
 
 QtBackend::~QtBackend() {
   while (!forms_.empty()) detach(const_cast<Form&>(*forms_.begin()->first));
@@ -1198,6 +1283,14 @@ void QtBackend::attach(Form& form) {
   });
   for (QtControlPeer* peer : stacked) peer->widget()->raise();
   for (QtControlPeer* peer : visual) peer->sync_all();
+  // The Tab key walks the controls in the form's order.
+  QWidget* previous = nullptr;
+  for (Control* control : form.tab_order()) {
+    const auto found = widgets.find(control);
+    if (found == widgets.end()) continue;
+    if (previous != nullptr) QWidget::setTabOrder(previous, found->second);
+    previous = found->second;
+  }
   attached.form_peer->sync_all();
   attached.form_peer->changed(form, Property::kWindowState);
 }

@@ -29,6 +29,8 @@ class QtControlPeer : public ControlPeer {
   virtual void changed_own(Property what) { (void)what; }
   // Pixels of the control's container; a form's own size is in twips.
   virtual void apply_geometry();
+  // Focus policy and name for assistive technology, from the control's role.
+  void apply_access();
 
  private:
   Control& model_;
