@@ -298,6 +298,10 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Engine housekeeping: the start-up check and the exit routine.
   void Timer3_Timer();
   void ttt_v();
+  // What the exit routine does that needs no display, for a program whose X server has gone
+  // (the session ended): the item stops and its position is written, the engine's programs end
+  // as "qvodk" says, transfers are cancelled. The windows are left alone; the program ends next.
+  void end_without_display();
 
   // ---- Tray, menus, update check and promotion windows (tray/, promo/, web/update_check) ------
   void Timer5_Timer();  // automatic update check, runs once

@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
 
 #include "platform/files.h"
@@ -16,6 +21,7 @@
 #include "platform/posix/ifaddrs_adapters.h"
 #include "platform/posix/proc_process_table.h"
 #include "platform/posix/spawn_launcher.h"
+#include "platform/posix/termination_signals.h"
 #include "platform/program_folder.h"
 #include "support/temp_folder.h"
 
@@ -120,6 +126,99 @@ TEST(SpawnLauncher, StartsProgramsWithArgumentsAsTheyAreNeverThroughAShell) {
   EXPECT_FALSE(files::exists(folder.file("injected")));
   EXPECT_FALSE(launcher.start_program(folder.file("no-such-program"), {}));
   EXPECT_TRUE(launcher.register_component(folder.file("x.dll")));
+}
+
+// A started program holds standard input, output and error and nothing else of the program's,
+// even what the program opened without close-on-exec (a listening socket, a file).
+TEST(SpawnLauncher, AStartedProgramInheritsNoDescriptorButTheStandardThree) {
+  TempFolder folder;
+  const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int file = ::open(folder.file("held").c_str(), O_CREAT | O_RDWR, 0600);
+  ASSERT_GE(listening, 0);
+  ASSERT_GE(file, 0);
+  const std::string mark = "29." + std::to_string(::getpid());
+  ASSERT_TRUE(SpawnLauncher().start_program("/bin/sleep", {mark}));
+  pid_t child = 0;
+  for (int waited = 0; child == 0 && waited < 2000; waited += 20) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream in(entry.path() / "cmdline");
+      std::string line;
+      std::getline(in, line);
+      if (line == std::string("/bin/sleep") + '\0' + mark + '\0') {
+        child = std::stoi(entry.path().filename());
+      }
+    }
+    if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(child, 0);
+  std::set<std::string> held;
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/fd")) {
+    held.insert(entry.path().filename());
+  }
+  ::kill(child, SIGKILL);
+  ::close(listening);
+  ::close(file);
+  EXPECT_EQ(held, (std::set<std::string>{"0", "1", "2"}));
+}
+
+// The termination signals in a process of their own: the first one only asks (the descriptor
+// turns readable), a second SIGTERM or SIGINT ends at once, SIGHUP never does, and a program
+// that has not ended when the grace runs out is ended.
+TEST(TerminationSignals, TheFirstAsksTheSecondEndsAndTheGraceIsKept) {
+  struct Case {
+    std::vector<int> signals;
+    unsigned grace;
+    int ended_by;     // signal that ended it, or 0 for running
+    int exit_status;  // when it exited
+  };
+  const Case cases[] = {
+      {{SIGTERM}, 30, 0, 0},
+      {{SIGTERM, SIGTERM}, 30, 0, 128 + SIGTERM},
+      {{SIGINT, SIGINT}, 30, 0, 128 + SIGINT},
+      {{SIGTERM, SIGHUP}, 30, 0, 0},
+      {{SIGHUP}, 1, SIGALRM, 0},
+  };
+  for (const Case& c : cases) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      posix::watch_termination_signals(c.grace);
+      char byte = 'r';
+      if (::write(report[1], &byte, 1) != 1) ::_exit(90);
+      pollfd asked{posix::termination_fd(), POLLIN, 0};
+      while (::poll(&asked, 1, -1) != 1) {
+      }
+      byte = static_cast<char>(posix::termination_signal());
+      if (::write(report[1], &byte, 1) != 1) ::_exit(91);
+      for (;;) ::pause();
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(report[0], &byte, 1), 1);
+    for (const int signal_number : c.signals) {
+      ::kill(child, signal_number);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(::read(report[0], &byte, 1), 1);
+    EXPECT_EQ(byte, c.signals.front());
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.grace < 5 ? 1500 : 200));
+    int status = 0;
+    const bool gone = ::waitpid(child, &status, WNOHANG) == child;
+    if (c.exit_status != 0) {
+      EXPECT_TRUE(gone && WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status);
+    } else if (c.ended_by != 0) {
+      EXPECT_TRUE(gone && WIFSIGNALED(status) && WTERMSIG(status) == c.ended_by);
+    } else {
+      EXPECT_FALSE(gone) << "signals " << c.signals.size() << " ended it";
+    }
+    if (!gone) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+    }
+    ::close(report[0]);
+    ::close(report[1]);
+  }
 }
 
 TEST(CommandPower, RunsTheConfiguredCommandSplitAtBlanks) {
