@@ -177,8 +177,9 @@ struct DesktopProgram::Parts {
   }
 
   void end_for_system() {
-    if (!window.loaded()) return;
+    // The program ends once the main window is gone, whatever other window is left.
     ending_for_system = true;
+    if (!window.loaded()) return;
     // A question a person would answer runs its own event loop: it is answered as its Escape
     // would, and the exit follows once its handler has returned.
     if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
