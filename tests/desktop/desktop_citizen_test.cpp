@@ -12,6 +12,7 @@
 #include <QtCore/QThread>
 #include <QtCore/QUrl>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -222,44 +223,24 @@ int count_calls(const std::string& log, const char* method) {
   return count;
 }
 
-// Processes as /proc shows them: the living descendants of a process, a program started by
-// its path, the sockets and pipes two processes share (one inherited them from the other).
-std::vector<fs::path> process_folders() {
-  std::vector<fs::path> folders;
+// The processes /proc lists, and the sockets and pipes a process holds beside its standard
+// three (a process that holds one of another's inherited it).
+struct Process {
+  pid_t pid, parent;
+  bool running;  // not a zombie
+  std::string command;
+};
+std::vector<Process> processes() {
+  std::vector<Process> all;
   for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") == std::string::npos) folders.push_back(entry.path());
+    if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0]))) continue;
+    const std::string stat = read_file(entry.path() / "stat");
+    const auto end = stat.rfind(')');
+    if (end == std::string::npos || stat.size() < end + 5) continue;
+    all.push_back({std::atoi(stat.c_str()), std::atoi(stat.c_str() + end + 4), stat[end + 2] != 'Z',
+                   read_file(entry.path() / "cmdline")});
   }
-  return folders;
-}
-std::vector<pid_t> descendants(pid_t root) {
-  std::vector<pid_t> found{root};
-  const std::vector<fs::path> folders = process_folders();
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    for (const fs::path& entry : folders) {
-      const std::string stat = read_file(entry / "stat");
-      const auto end = stat.rfind(')');
-      if (end == std::string::npos) continue;
-      if (std::atoi(stat.c_str() + end + 4) == found[i]) {
-        found.push_back(std::stoi(entry.filename()));
-      }
-    }
-  }
-  found.erase(found.begin());
-  return found;
-}
-bool alive(pid_t pid) {
-  const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
-  const auto end = stat.rfind(')');
-  return end != std::string::npos && stat[end + 2] != 'Z';
-}
-pid_t started_from(const std::string& path) {
-  for (const fs::path& entry : process_folders()) {
-    if (read_file(entry / "cmdline").rfind(path + '\0', 0) == 0) {
-      return std::stoi(entry.filename());
-    }
-  }
-  return 0;
+  return all;
 }
 std::set<std::string> channels_of(pid_t pid) {
   std::set<std::string> channels;
@@ -300,9 +281,21 @@ TEST_F(DesktopCitizen, TheSessionsEndWritesThePositionAndLeavesNoHelperBehind) {
         },
         20000));
     const pid_t pid = static_cast<pid_t>(program->process().processId());
+    std::vector<pid_t> helpers{pid};
     pid_t terminal = 0;
-    ASSERT_TRUE(wait_until([&] { return (terminal = started_from(terminal_path)) != 0; }, 10000));
-    const std::vector<pid_t> helpers = descendants(pid);
+    ASSERT_TRUE(wait_until(
+        [&] {
+          for (const Process& p : processes()) {
+            if (p.command.rfind(terminal_path + '\0', 0) == 0) terminal = p.pid;
+          }
+          return terminal != 0;
+        },
+        10000));
+    for (std::size_t i = 0; i < helpers.size(); ++i) {
+      for (const Process& p : processes()) {
+        if (p.parent == helpers[i]) helpers.push_back(p.pid);
+      }
+    }
     std::set<std::string> shared;
     const std::set<std::string> own = channels_of(pid);
     for (const std::string& channel : channels_of(terminal)) {
@@ -320,10 +313,15 @@ TEST_F(DesktopCitizen, TheSessionsEndWritesThePositionAndLeavesNoHelperBehind) {
     const std::string record = "媒体 one.mkv|" + clip + "|";
     ASSERT_EQ(list.rfind(record, 0), 0U) << list;
     EXPECT_GE(std::stoi(list.substr(record.size())), 3) << list << program->output();
-    EXPECT_TRUE(
-        wait_until([&] { return std::none_of(helpers.begin(), helpers.end(), alive); }, 5000))
-        << helpers.size() << " helpers";
-    if (alive(terminal)) ::kill(terminal, SIGKILL);
+    helpers.push_back(terminal);
+    const auto left = [&] {
+      const std::vector<Process> now = processes();
+      return std::count_if(now.begin(), now.end(), [&](const Process& p) {
+        return p.running && std::find(helpers.begin(), helpers.end(), p.pid) != helpers.end();
+      });
+    };
+    EXPECT_TRUE(wait_until([&] { return left() == 0; }, 5000)) << left() << " helpers left";
+    ::kill(terminal, SIGKILL);
   }
 }
 
