@@ -7,6 +7,7 @@
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
+#include <atomic>
 #include <cstdlib>
 
 #include "app/settings_store.h"
@@ -223,6 +224,8 @@ struct DesktopProgram::Parts {
   ShutdownDelay delay;
   QTimer media_watch;
   bool ending_for_system = false;
+  // "qvodk" as last read on the user-interface thread, for `end_engine_at_once` on another.
+  std::atomic<bool> engine_ends_with_program{false};
 };
 
 DesktopProgram::DesktopProgram(Options options)
@@ -246,7 +249,9 @@ bool DesktopProgram::start() {
   if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
   // Only the window that stays answers the desktop's media controls.
   p.mpris.publish();
+  p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
   QObject::connect(&p.media_watch, &QTimer::timeout, [&p] {
+    p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
     p.watch.check();
     p.delay.set_held(p.window.loaded() &&
                      p.watch.last().status != platform::PlaybackStatus::kStopped);
@@ -272,6 +277,14 @@ void DesktopProgram::end_for_system() {
 void DesktopProgram::end_without_display() {
   parts_->ending_for_system = true;
   parts_->window.end_without_display();
+}
+
+void DesktopProgram::end_engine_at_once() {
+  if (!parts_->engine_ends_with_program) return;
+  // A table of its own: this may run on another thread than the window's.
+  ProcProcessTable processes;
+  playback::engine::end_process(processes, playback::engine::kPlayerProgram);
+  playback::engine::end_process(processes, playback::engine::kTerminalProgram);
 }
 
 app::BA1& DesktopProgram::main_window() {

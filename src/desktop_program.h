@@ -58,6 +58,10 @@ class DesktopProgram {
   void end_for_system();
   // The X server has gone: what the exit routine does that needs no display.
   void end_without_display();
+  // The program is about to be ended at once (its orderly end took too long, or it was asked
+  // to end twice): the engine's programs end now when "qvodk" says they end with it. Runs on
+  // any thread.
+  void end_engine_at_once();
 
   app::BA1& main_window();
   platform::qt::QtBackend& backend();

@@ -178,7 +178,10 @@ void on_qt_message(QtMsgType type, const QMessageLogContext& context, const QStr
 
 // SIGTERM, SIGINT and SIGHUP end the program through its own exit, on the event loop.
 void end_on_termination_signals(DesktopProgram& program) {
-  if (!platform::posix::watch_termination_signals(kGraceSeconds)) return;
+  if (!platform::posix::watch_termination_signals(kGraceSeconds,
+                                                  [&program] { program.end_engine_at_once(); })) {
+    return;
+  }
   auto* notifier =
       new QSocketNotifier(platform::posix::termination_fd(), QSocketNotifier::Read, qApp);
   QObject::connect(notifier, &QSocketNotifier::activated, [&program, notifier] {

@@ -140,7 +140,7 @@ TEST(TerminationSignals, TheFirstAsksTheSecondEndsAndTheGraceIsKept) {
       {{SIGTERM, SIGTERM}, 30, (128 + SIGTERM) << 8},
       {{SIGINT, SIGINT}, 30, (128 + SIGINT) << 8},
       {{SIGTERM, SIGHUP}, 30, -1},
-      {{SIGHUP}, 1, SIGALRM},
+      {{SIGHUP}, 1, (128 + SIGALRM) << 8},
   };
   for (const Case& c : cases) {
     int report[2];
