@@ -8,6 +8,7 @@
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -155,7 +156,9 @@ void report_timing(DesktopProgram& program) {
 // a session manager waits a few seconds at logout before it kills what is left.
 constexpr unsigned kGraceSeconds = 5;
 
-DesktopProgram* g_program = nullptr;
+// The running program, for the message handler and the signal watch's thread; null once
+// `main` has left the event loop.
+std::atomic<DesktopProgram*> g_program{nullptr};
 QtMessageHandler g_qt_messages = nullptr;
 
 // Qt ends the program (exit(1)) right after it says that the X server has gone, as it does when
@@ -163,11 +166,12 @@ QtMessageHandler g_qt_messages = nullptr;
 // user-interface thread that noticed it.
 void on_qt_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   static bool display_gone = false;
-  if (type == QtWarningMsg && !display_gone && g_program != nullptr &&
+  DesktopProgram* program = g_program;
+  if (type == QtWarningMsg && !display_gone && program != nullptr &&
       message.startsWith("The X11 connection broke") &&
       QThread::currentThread() == qApp->thread()) {
     display_gone = true;
-    g_program->end_without_display();
+    program->end_without_display();
   }
   if (g_qt_messages != nullptr) {
     g_qt_messages(type, context, message);
@@ -178,8 +182,10 @@ void on_qt_message(QtMsgType type, const QMessageLogContext& context, const QStr
 
 // SIGTERM, SIGINT and SIGHUP end the program through its own exit, on the event loop.
 void end_on_termination_signals(DesktopProgram& program) {
-  if (!platform::posix::watch_termination_signals(kGraceSeconds,
-                                                  [&program] { program.end_engine_at_once(); })) {
+  const auto end_engine_at_once = [] {
+    if (DesktopProgram* running = g_program; running != nullptr) running->end_engine_at_once();
+  };
+  if (!platform::posix::watch_termination_signals(kGraceSeconds, end_engine_at_once)) {
     return;
   }
   auto* notifier =
