@@ -22,7 +22,7 @@ cmake --build "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}:detect_leaks=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for target in text_helpers link_grammar ini list_page channel_message engine_address http_head \
-    byte_range; do
+    byte_range service_query; do
   mkdir -p "$build/corpus/$target"
   log="$build/$target.log"
   if ! "$build/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \

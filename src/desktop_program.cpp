@@ -6,6 +6,8 @@
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
@@ -28,9 +30,11 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_translations.h"
 #include "platform/qt/screensaver_inhibitor.h"
+#include "platform/qt/shutdown_delay.h"
 #include "platform/qt/web_pane.h"
 #include "platform/services.h"
 #include "playback/engine_files.h"
+#include "playback/session.h"
 #include "playback/transport_remote.h"
 
 namespace pelmora {
@@ -146,9 +150,13 @@ struct DesktopProgram::Parts {
         host(window, backend, dialogs, this->options.program_folder),
         remote(window),
         mpris(remote, [this] { watch.check(); }),
-        watch(remote, inhibitor, [this](const MediaState& now, const MediaState& before) {
-          mpris.update(now, before);
-        }) {
+        watch(
+            remote, inhibitor,
+            [this](const MediaState& now, const MediaState& before) { mpris.update(now, before); }),
+        delay([this] { end_for_system(); },
+              [this] {
+                if (window.loaded() && window.has_player()) window.session().save_position();
+              }) {
     QApplication::setWindowIcon(program_icon());
     backend.set_web_profile(
         make_profile(QString::fromStdString(this->options.program_folder),
@@ -181,6 +189,25 @@ struct DesktopProgram::Parts {
     launcher.start_program(folder + engine_program::kTerminalName, {});
   }
 
+  void end_for_system() {
+    // The program ends once the main window is gone, whatever other window is left.
+    ending_for_system = true;
+    if (!window.loaded()) return;
+    // A question a person would answer runs its own event loop: it is answered as its Escape
+    // would, and the exit follows once its handler has returned.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+      } else {
+        modal->close();
+      }
+      QTimer::singleShot(20, qApp, [this] { end_for_system(); });
+      return;
+    }
+    window.exit_recommendation = false;
+    window.ttt_v();
+  }
+
   bool translated;
   Options options;
   app::Configuration config;
@@ -205,7 +232,12 @@ struct DesktopProgram::Parts {
   ScreenSaverInhibitor inhibitor;
   MprisService mpris;
   playback::MediaWatch watch;
+  // A shutdown or sleep waits while an item is loaded, until its position is written.
+  ShutdownDelay delay;
   QTimer media_watch;
+  bool ending_for_system = false;
+  // "qvodk" as last read on the user-interface thread, for `end_engine_at_once` on another.
+  std::atomic<bool> engine_ends_with_program{false};
 };
 
 DesktopProgram::DesktopProgram(Options options)
@@ -229,7 +261,13 @@ bool DesktopProgram::start() {
   if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
   // Only the window that stays answers the desktop's media controls.
   p.mpris.publish();
-  QObject::connect(&p.media_watch, &QTimer::timeout, [&p] { p.watch.check(); });
+  p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
+  QObject::connect(&p.media_watch, &QTimer::timeout, [&p] {
+    p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
+    p.watch.check();
+    p.delay.set_held(p.window.loaded() &&
+                     p.watch.last().status != platform::PlaybackStatus::kStopped);
+  });
   p.media_watch.start(250);
   p.watch.check();
   return true;
@@ -237,10 +275,28 @@ bool DesktopProgram::start() {
 
 bool DesktopProgram::finished() const {
   if (parts_->window.loaded()) return false;
+  if (parts_->ending_for_system) return true;
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (top->isVisible()) return false;
   }
   return true;
+}
+
+void DesktopProgram::end_for_system() {
+  parts_->end_for_system();
+}
+
+void DesktopProgram::end_without_display() {
+  parts_->ending_for_system = true;
+  parts_->window.end_without_display();
+}
+
+void DesktopProgram::end_engine_at_once() {
+  if (!parts_->engine_ends_with_program) return;
+  // A table of its own: this may run on another thread than the window's.
+  ProcProcessTable processes;
+  playback::engine::end_process(processes, playback::engine::kPlayerProgram);
+  playback::engine::end_process(processes, playback::engine::kTerminalProgram);
 }
 
 app::BA1& DesktopProgram::main_window() {

@@ -47,8 +47,21 @@ class DesktopProgram {
   // The start-up sequence; true when the main window is up (false: no player engine and the
   // user was asked, or a later start that handed its command line to the running one).
   bool start();
-  // True once the main window has been unloaded and no window of the program is left.
+  // True once the main window has been unloaded and no window of the program is left (after
+  // `end_for_system`: once the main window has been unloaded).
   bool finished() const;
+
+  // Ends the program as its own exit routine does, for the system (a termination signal, a
+  // shutdown announced by logind): the item stops and its position is written, the lists and
+  // pages rewritten, the engine's programs ended or kept as "qvodk" says; no recommendation
+  // window waits. A question open at that moment is answered as its Escape would, first.
+  void end_for_system();
+  // The X server has gone: what the exit routine does that needs no display.
+  void end_without_display();
+  // The program is about to be ended at once (its orderly end took too long, or it was asked
+  // to end twice): the engine's programs end now when "qvodk" says they end with it. Runs on
+  // any thread.
+  void end_engine_at_once();
 
   app::BA1& main_window();
   platform::qt::QtBackend& backend();

@@ -2,11 +2,14 @@
 // sequence.
 #include <unistd.h>
 
+#include <QtCore/QSocketNotifier>
+#include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include "app/main_window.h"
 #include "desktop_program.h"
 #include "platform/posix/memory_policy.h"
+#include "platform/posix/termination_signals.h"
 #include "platform/program_folder.h"
 #include "platform/qt/lag_probe.h"
 #include "platform/qt/local_instance_channel.h"
@@ -167,6 +171,51 @@ void open_to_screen_readers() {
   ::setenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1", 0);
 }
 
+// How long the program may take to end after a termination signal before it is ended at once:
+// a session manager waits a few seconds at logout before it kills what is left.
+constexpr unsigned kGraceSeconds = 5;
+
+// The running program, for the message handler and the signal watch's thread; null once
+// `main` has left the event loop.
+std::atomic<DesktopProgram*> g_program{nullptr};
+QtMessageHandler g_qt_messages = nullptr;
+
+// Qt ends the program (exit(1)) right after it says that the X server has gone, as it does when
+// the session ends: the position and the engine's programs are seen to first, on the
+// user-interface thread that noticed it.
+void on_qt_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  static bool display_gone = false;
+  DesktopProgram* program = g_program;
+  if (type == QtWarningMsg && !display_gone && program != nullptr &&
+      message.startsWith("The X11 connection broke") &&
+      QThread::currentThread() == qApp->thread()) {
+    display_gone = true;
+    program->end_without_display();
+  }
+  if (g_qt_messages != nullptr) {
+    g_qt_messages(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  }
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program through its own exit, on the event loop.
+void end_on_termination_signals(DesktopProgram& program) {
+  const auto end_engine_at_once = [] {
+    if (DesktopProgram* running = g_program; running != nullptr) running->end_engine_at_once();
+  };
+  if (!platform::posix::watch_termination_signals(kGraceSeconds, end_engine_at_once)) {
+    return;
+  }
+  auto* notifier =
+      new QSocketNotifier(platform::posix::termination_fd(), QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, [&program, notifier] {
+    notifier->setEnabled(false);
+    std::fprintf(stderr, "pelmora: ending on signal %d\n", platform::posix::termination_signal());
+    program.end_for_system();
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,6 +276,9 @@ int main(int argc, char** argv) {
   }
 
   if (std::getenv("PELMORA_TIMING") != nullptr) report_timing(program);
+  g_program = &program;
+  g_qt_messages = qInstallMessageHandler(on_qt_message);
+  end_on_termination_signals(program);
 
   // The program ends when the main window has been unloaded and no window of its own is left
   // (the exit recommendation window may stay a few seconds after the main window).
@@ -235,5 +287,8 @@ int main(int argc, char** argv) {
     if (program.finished()) QApplication::quit();
   });
   watch.start(200);
-  return application.exec();
+  const int status = application.exec();
+  qInstallMessageHandler(g_qt_messages);
+  g_program = nullptr;
+  return status;
 }

@@ -313,6 +313,10 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // Engine housekeeping: the start-up check and the exit routine.
   void Timer3_Timer();
   void ttt_v();
+  // What the exit routine does that needs no display, for a program whose X server has gone
+  // (the session ended): the item stops and its position is written, the engine's programs end
+  // as "qvodk" says, transfers are cancelled. The windows are left alone; the program ends next.
+  void end_without_display();
 
   // ---- The mouse on the player, drops, remembered choices, the shutdown notice (playback/) --
   // The player's picture shows while it plays, and while it is paused unless the advert pane is

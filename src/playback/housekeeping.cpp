@@ -6,6 +6,7 @@
 #include "platform/http_fetch.h"
 #include "platform/launcher.h"
 #include "playback/engine_files.h"
+#include "playback/session.h"
 
 namespace pelmora::app {
 
@@ -33,22 +34,39 @@ void BA1::Timer3_Timer() {
   settings_store.write_option(settings::keys::kPlayerFolder, player_dir);
 }
 
+namespace {
+
+// The engine's programs end with the program when "qvodk" is 2.
+void end_engine_programs(platform::ProcessTable& processes, long long end_engine) {
+  if (end_engine != 2) return;
+  engine::end_process(processes, engine::kPlayerProgram);
+  engine::end_process(processes, engine::kTerminalProgram);
+  engine::sweep_tray();
+}
+
+}  // namespace
+
 void BA1::ttt_v() {
   keep_remembered();
   tray_remove();
   const long long end_engine = settings_store.get().end_engine;
   bo_but_Click(1);
-  if (end_engine == 2) {
-    engine::end_process(services().processes, engine::kPlayerProgram);
-    engine::end_process(services().processes, engine::kTerminalProgram);
-    engine::sweep_tray();
-  }
+  end_engine_programs(services().processes, end_engine);
   if (services().http.busy()) services().http.cancel_all();
   for (platform::Form* form : exit_forms) {
     if (form != nullptr) form->unload();
   }
   unload();
   if (exit_recommendation_hook) exit_recommendation_hook(exit_recommendation);
+}
+
+void BA1::end_without_display() {
+  if (!loaded()) return;
+  const long long end_engine = settings_store.get().end_engine;
+  // As the stop button, without drawing it: the session saves where the item stood.
+  if (has_player()) session().stop();
+  end_engine_programs(services().processes, end_engine);
+  if (services().http.busy()) services().http.cancel_all();
 }
 
 }  // namespace pelmora::app

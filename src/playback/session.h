@@ -162,6 +162,9 @@ class Session {
   void mark_web_episode(Episode episode) { current_ = WebEpisode{std::move(episode)}; }
   // Stops the player and saves where the item stood in its history list.
   void stop();
+  // Saves where the item stood at the last tick in its history list, and lets it play on (the
+  // computer is about to sleep).
+  void save_position();
   // Resuming after a pause seeks back to where it stood once it plays.
   void resume_after_pause() { resume_done_ = false; }
 
@@ -197,7 +200,6 @@ class Session {
   void next_found(const web::EpisodeKey& key, const std::string& next_episode,
                   const std::string& body);
   std::string resource_url(std::string_view id, std::string_view v, std::string_view episode) const;
-  void save_position();
 
   platform::PlayerControl* player_;
   lists::ListPlace lists_;

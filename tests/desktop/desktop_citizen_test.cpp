@@ -11,11 +11,16 @@
 #include <QtCore/QRegularExpression>
 #include <QtCore/QThread>
 #include <QtCore/QUrl>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/media_clip.h"
 #include "support/temp_folder.h"
@@ -95,6 +100,21 @@ class PrivateBus {
   QString address_;
 };
 
+// Xvfb on the first free display number from `first`; empty when none could be started.
+std::string start_display(int first, std::unique_ptr<Child>& server) {
+  for (int number = first; number < first + 49; ++number) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+    if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
+    server = std::make_unique<Child>(
+        "Xvfb",
+        QStringList{QString(":%1").arg(number), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"},
+        QProcessEnvironment::systemEnvironment());
+    if (wait_until([&] { return fs::exists(socket); }, 5000)) return ":" + std::to_string(number);
+    server.reset();
+  }
+  return {};
+}
+
 // Xvfb on the first free display number, for the life of the test program.
 std::string virtual_display() {
   static std::string display;
@@ -103,19 +123,7 @@ std::string virtual_display() {
   if (const char* given = std::getenv("DISPLAY"); given != nullptr && *given != '\0') {
     return display = given;
   }
-  for (int number = 141; number < 190; ++number) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
-    server = std::make_unique<Child>(
-        "Xvfb",
-        QStringList{QString(":%1").arg(number), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"},
-        QProcessEnvironment::systemEnvironment());
-    if (wait_until([&] { return fs::exists(socket); }, 5000)) {
-      return display = ":" + std::to_string(number);
-    }
-    server.reset();
-  }
-  return {};
+  return display = start_display(141, server);
 }
 
 class DesktopCitizen : public ::testing::Test {
@@ -213,6 +221,108 @@ int count_calls(const std::string& log, const char* method) {
     ++count;
   }
   return count;
+}
+
+// The processes /proc lists, and the sockets and pipes a process holds beside its standard
+// three (a process that holds one of another's inherited it).
+struct Process {
+  pid_t pid, parent;
+  bool running;  // not a zombie
+  std::string command;
+};
+std::vector<Process> processes() {
+  std::vector<Process> all;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0]))) continue;
+    const std::string stat = read_file(entry.path() / "stat");
+    const auto end = stat.rfind(')');
+    if (end == std::string::npos || stat.size() < end + 5) continue;
+    all.push_back({std::atoi(stat.c_str()), std::atoi(stat.c_str() + end + 4), stat[end + 2] != 'Z',
+                   read_file(entry.path() / "cmdline")});
+  }
+  return all;
+}
+std::set<std::string> channels_of(pid_t pid) {
+  std::set<std::string> channels;
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    if (std::stoi(fd.path().filename()) <= 2) continue;  // standard input, output and error
+    const std::string target = fs::read_symlink(fd.path(), error).string();
+    if (target.starts_with("socket:") || target.starts_with("pipe:")) channels.insert(target);
+  }
+  return channels;
+}
+
+// The session ends while a clip plays, as logout and shutdown end it: a termination signal, or
+// the X server going away. Each time the program ends through its own exit: the position is in
+// the local list, the engine's terminal ("qvodk" 2) and the browser engine's helpers are gone
+// within seconds, and the terminal held no socket or pipe of the program's.
+TEST_F(DesktopCitizen, TheSessionsEndWritesThePositionAndLeavesNoHelperBehind) {
+  const std::string terminal_path = folder.file("home/Qvod/QvodTerminal.exe");
+  for (const int ending : {SIGTERM, SIGINT, SIGHUP, 0}) {
+    SCOPED_TRACE(ending == 0 ? "the X server ends" : strsignal(ending));
+    std::unique_ptr<Child> own_server;
+    QProcessEnvironment env = environment();
+    env.insert("PELMORA_ENGINE_PROGRAM", PELMORA_ENGINE_TERMINAL);
+    env.insert("QTWEBENGINE_REMOTE_DEBUGGING",
+               QString("127.0.0.1:%1").arg(20000 + getpid() % 20000));
+    if (ending == 0) {
+      const std::string display = start_display(191, own_server);
+      ASSERT_FALSE(display.empty());
+      env.insert("DISPLAY", QString::fromStdString(display));
+    }
+    auto program = start({QString::fromStdString(clip)}, env);
+    ASSERT_TRUE(on_bus()) << program->output();
+    ASSERT_TRUE(status_becomes("Playing")) << program->output();
+    ASSERT_TRUE(wait_until(
+        [&] {
+          const std::string position = player_property("Position");
+          return position.size() > 2 && std::stoll(position.substr(2)) >= 4000000;
+        },
+        20000));
+    const pid_t pid = static_cast<pid_t>(program->process().processId());
+    std::vector<pid_t> helpers{pid};
+    pid_t terminal = 0;
+    ASSERT_TRUE(wait_until(
+        [&] {
+          for (const Process& p : processes()) {
+            if (p.command.rfind(terminal_path + '\0', 0) == 0) terminal = p.pid;
+          }
+          return terminal != 0;
+        },
+        10000));
+    for (std::size_t i = 0; i < helpers.size(); ++i) {
+      for (const Process& p : processes()) {
+        if (p.parent == helpers[i]) helpers.push_back(p.pid);
+      }
+    }
+    std::set<std::string> shared;
+    const std::set<std::string> own = channels_of(pid);
+    for (const std::string& channel : channels_of(terminal)) {
+      if (own.contains(channel)) shared.insert(channel);
+    }
+    EXPECT_TRUE(shared.empty()) << *shared.begin();
+
+    if (ending == 0) {
+      own_server.reset();
+    } else {
+      ::kill(pid, ending);
+    }
+    EXPECT_TRUE(program->process().waitForFinished(10000)) << program->output();
+    const std::string list = read_file(folder.file("home/date_f.dat"));
+    const std::string record = "媒体 one.mkv|" + clip + "|";
+    ASSERT_EQ(list.rfind(record, 0), 0U) << list;
+    EXPECT_GE(std::stoi(list.substr(record.size())), 3) << list << program->output();
+    helpers.push_back(terminal);
+    const auto left = [&] {
+      const std::vector<Process> now = processes();
+      return std::count_if(now.begin(), now.end(), [&](const Process& p) {
+        return p.running && std::find(helpers.begin(), helpers.end(), p.pid) != helpers.end();
+      });
+    };
+    EXPECT_TRUE(wait_until([&] { return left() == 0; }, 5000)) << left() << " helpers left";
+    ::kill(terminal, SIGKILL);
+  }
 }
 
 TEST_F(DesktopCitizen, MediaControlsDriveTheTransportBarAndTheScreenStaysAwakeWhilePlaying) {
@@ -351,13 +461,34 @@ TEST_F(DesktopCitizen, WithoutAScreenSaverServiceLogindsIdleLockIsHeld) {
   auto program = start({QString::fromStdString(clip)}, environment(system.address()));
   ASSERT_TRUE(on_bus()) << program->output();
   ASSERT_TRUE(status_becomes("Playing")) << program->output();
+  const std::string delay = "\"shutdown:sleep\" \"Pelmora\"";
   EXPECT_TRUE(wait_until(
-      [&] { return inhibitors().find("\"idle\" \"Pelmora\"") != std::string::npos; }, 5000))
+      [&] {
+        const std::string held = inhibitors();
+        return held.find("\"idle\" \"Pelmora\"") != std::string::npos &&
+               held.find(delay) != std::string::npos;
+      },
+      5000))
       << inhibitors();
+  wait_until([] { return false; }, 3000);  // a few ticks of playing
   player_call("Pause");
   ASSERT_TRUE(status_becomes("Paused", 5000));
-  // The lock ends when the program closes the descriptor logind gave it.
-  EXPECT_TRUE(wait_until([&] { return inhibitors() == "a(ssssuu) 0"; }, 5000)) << inhibitors();
+  // The idle lock ends when the program closes the descriptor logind gave it; the paused item's
+  // position still waits to be written, so a shutdown still waits for it.
+  EXPECT_TRUE(wait_until([&] { return inhibitors().rfind("a(ssssuu) 1 ", 0) == 0; }, 5000))
+      << inhibitors();
+  EXPECT_NE(inhibitors().find(delay), std::string::npos) << inhibitors();
+
+  // logind announces the shutdown: the program ends through its exit and lets the lock go.
+  busctl({"call", "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.DBus.Mock",
+          "EmitSignal", "sssav", "org.freedesktop.login1.Manager", "PrepareForShutdown", "b", "1",
+          "b", "true"},
+         system.address());
+  EXPECT_TRUE(program->process().waitForFinished(10000)) << program->output();
+  EXPECT_EQ(inhibitors(), "a(ssssuu) 0");
+  const std::string list = read_file(folder.file("home/date_f.dat"));
+  EXPECT_NE(list.find("媒体 one.mkv|" + clip + "|"), std::string::npos) << list;
+  EXPECT_EQ(list.find("媒体 one.mkv|" + clip + "|0"), std::string::npos) << list;
 }
 
 }  // namespace

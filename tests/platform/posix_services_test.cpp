@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +19,7 @@
 #include "platform/posix/ifaddrs_adapters.h"
 #include "platform/posix/proc_process_table.h"
 #include "platform/posix/spawn_launcher.h"
+#include "platform/posix/termination_signals.h"
 #include "platform/program_folder.h"
 #include "support/temp_folder.h"
 
@@ -120,6 +124,56 @@ TEST(SpawnLauncher, StartsProgramsWithArgumentsAsTheyAreNeverThroughAShell) {
   EXPECT_FALSE(files::exists(folder.file("injected")));
   EXPECT_FALSE(launcher.start_program(folder.file("no-such-program"), {}));
   EXPECT_TRUE(launcher.register_component(folder.file("x.dll")));
+}
+
+// The termination signals in a process of their own: the first one only asks (the descriptor
+// turns readable), a second SIGTERM or SIGINT ends at once, SIGHUP never does, and a program
+// that has not ended when the grace runs out is ended.
+TEST(TerminationSignals, TheFirstAsksTheSecondEndsAndTheGraceIsKept) {
+  struct Case {
+    std::vector<int> signals;
+    unsigned grace;
+    int status;  // from waitpid after the signals and a wait; -1 while it still runs
+  };
+  const Case cases[] = {
+      {{SIGTERM}, 30, -1},
+      {{SIGTERM, SIGTERM}, 30, (128 + SIGTERM) << 8},
+      {{SIGINT, SIGINT}, 30, (128 + SIGINT) << 8},
+      {{SIGTERM, SIGHUP}, 30, -1},
+      {{SIGHUP}, 1, (128 + SIGALRM) << 8},
+  };
+  for (const Case& c : cases) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      posix::watch_termination_signals(c.grace);
+      char byte = 'r';
+      pollfd asked{posix::termination_fd(), POLLIN, 0};
+      if (::write(report[1], &byte, 1) != 1) ::_exit(90);
+      while (::poll(&asked, 1, -1) != 1) {  // a signal's handler interrupts the wait
+      }
+      byte = static_cast<char>(posix::termination_signal());
+      if (::write(report[1], &byte, 1) != 1) ::_exit(91);
+      for (;;) ::pause();
+    }
+    ::close(report[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(report[0], &byte, 1), 1);
+    for (const int signal_number : c.signals) {
+      ::kill(child, signal_number);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(::read(report[0], &byte, 1), 1);
+    EXPECT_EQ(byte, c.signals.front());
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.grace < 5 ? 1500 : 200));
+    int status = -1;
+    if (::waitpid(child, &status, WNOHANG) != child) status = -1;
+    EXPECT_EQ(status, c.status) << c.signals.size() << " signals, first " << c.signals.front();
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(report[0]);
+  }
 }
 
 TEST(CommandPower, RunsTheConfiguredCommandSplitAtBlanks) {

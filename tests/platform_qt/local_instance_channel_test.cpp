@@ -1,7 +1,9 @@
 #include "platform/qt/local_instance_channel.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QtCore/QCoreApplication>
@@ -100,6 +102,32 @@ TEST_F(ChannelTest, ASecondStartHandsItsCommandLineToTheFirstAndEnds) {
   ASSERT_TRUE(run_until([&] { return received.size() == 2; }));
   EXPECT_EQ(received[1], "");
   EXPECT_EQ(empty.exit_code(), 0);
+}
+
+// Another program of the user holds 300 connections open without sending anything: a later
+// start is still taken at once, not after the idle ones have timed out (5 s).
+TEST_F(ChannelTest, IdleConnectionsDoNotDelayALaterStart) {
+  LocalInstanceChannel first("Pelmora|BA1", channel_folder);
+  ASSERT_TRUE(first.claim());
+  std::vector<std::string> received;
+  first.listen([&](const std::string& command) { received.push_back(command); });
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  first.socket_path().copy(address.sun_path, sizeof address.sun_path - 1);
+  std::vector<int> idle;
+  for (int i = 0; i < 300; ++i) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    idle.push_back(fd);
+  }
+  QThread::msleep(200);  // all of them taken by the listening thread
+  QElapsedTimer timer;
+  timer.start();
+  Probe later(channel_folder, {"send", "/media/a.mp4"});
+  ASSERT_TRUE(run_until([&] { return !received.empty(); }));
+  EXPECT_LT(timer.elapsed(), 2500);
+  EXPECT_EQ(later.exit_code(), 0);
+  for (const int fd : idle) ::close(fd);
 }
 
 TEST_F(ChannelTest, OnlyOneStartIsTheFirst) {

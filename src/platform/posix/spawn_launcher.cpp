@@ -26,11 +26,18 @@ bool spawn_detached(const std::vector<std::string>& argv) {
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
+  // The child gets standard input, output and error and nothing else of this program: a listening
+  // socket of the browser engine or a lock it inherited would stay taken for as long as the
+  // child runs (the engine's terminal runs on after the program).
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid = 0;
   const bool search = argv[0].find('/') == std::string::npos;
-  const int result = search
-                         ? ::posix_spawnp(&pid, args[0], nullptr, &attributes, args.data(), environ)
-                         : ::posix_spawn(&pid, args[0], nullptr, &attributes, args.data(), environ);
+  const int result =
+      search ? ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ)
+             : ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (result != 0) return false;
   // Reap the child when it ends, without making the caller wait.

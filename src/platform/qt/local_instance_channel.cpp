@@ -31,7 +31,8 @@ constexpr std::string_view kRefusal = "NO ";
 constexpr std::size_t kMaxReply = 1024;
 // A connection that has not delivered its whole message in this time is closed.
 constexpr milliseconds kReadLimit{5000};
-// At most this many connections are read at the same time; more wait in the backlog.
+// At most this many connections are read at the same time; a newer one takes the place of the
+// one that has waited longest.
 constexpr std::size_t kMaxReading = 256;
 // A later start waits for an answer in slices of this length, looking between them whether the
 // lock holder still lives.
@@ -217,21 +218,36 @@ void LocalInstanceChannel::accept_loop(int listen_fd, int wake_fd) {
   for (;;) {
     watched.clear();
     watched.push_back({wake_fd, POLLIN, 0});
-    const bool accepting = reading.size() < kMaxReading;
-    watched.push_back({accepting ? listen_fd : -1, POLLIN, 0});
+    watched.push_back({listen_fd, POLLIN, 0});
     for (const Reading& connection : reading) watched.push_back({connection.fd, POLLIN, 0});
     if (::poll(watched.data(), watched.size(), 500) < 0 && errno != EINTR) break;
     if (watched[0].revents != 0) break;
 
-    if (accepting && (watched[1].revents & POLLIN) != 0) {
+    // Every connection is taken at once. When too many are being read, the one that has waited
+    // longest is let go for the newcomer: a start sends its whole message as soon as it has
+    // connected, so an old connection that is still incomplete is idle (its start, if it is
+    // one, tries again), and idle connections can never keep a start waiting in the backlog.
+    std::vector<Reading> accepted;
+    std::size_t evicted = 0;
+    if ((watched[1].revents & POLLIN) != 0) {
       for (;;) {
         const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) break;
-        if (!from_this_user(fd) || reading.size() >= kMaxReading) {
+        if (!from_this_user(fd)) {
           ::close(fd);
           continue;
         }
-        reading.push_back({fd, {}, Clock::now() + kReadLimit});
+        if (reading.size() - evicted + accepted.size() >= kMaxReading) {
+          if (evicted < reading.size()) {
+            ::close(reading[evicted].fd);
+            reading[evicted].fd = -1;
+            ++evicted;
+          } else {
+            ::close(accepted.front().fd);
+            accepted.erase(accepted.begin());
+          }
+        }
+        accepted.push_back({fd, {}, Clock::now() + kReadLimit});
       }
     }
 
@@ -239,8 +255,8 @@ void LocalInstanceChannel::accept_loop(int listen_fd, int wake_fd) {
     const auto now = Clock::now();
     for (std::size_t i = 0; i < reading.size(); ++i) {
       Reading& connection = reading[i];
-      // Connections accepted in this round have no poll entry yet.
-      const short events = i + 2 < watched.size() ? watched[i + 2].revents : 0;
+      if (connection.fd < 0) continue;  // let go for a newcomer
+      const short events = watched[i + 2].revents;
       bool open = true;
       if (events != 0) {
         char buffer[4096];
@@ -271,6 +287,7 @@ void LocalInstanceChannel::accept_loop(int listen_fd, int wake_fd) {
       }
       still_reading.push_back(std::move(connection));
     }
+    for (Reading& connection : accepted) still_reading.push_back(std::move(connection));
     reading = std::move(still_reading);
   }
   for (const Reading& connection : reading) ::close(connection.fd);
