@@ -878,6 +878,7 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
     EXPECT_TRUE(window_gone("提示："));
   }
 
+  // ======== The TV and music pages, the update check and the error panel ========
   // ---- A TV channel and a music track play in their pane, as the service's pages make them.
   for (const Rect& tab : {tabs.tv, tabs.music}) {
     x.click(places.on_screen(tab).center_x(), places.on_screen(tab).center_y());
@@ -986,8 +987,6 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   EXPECT_TRUE(wait_until([&] { return window_box().width == 730; }, 3000)) << window_box().width;
   EXPECT_EQ(window_box().height, 467);
 
-  // ======== The TV and music pages, the update check and the error panel =
-=======
   // ---- A file dragged from a file manager onto the history pane plays as if opened, and a
   // link dropped on the picture plays too.
   refresh_places();
