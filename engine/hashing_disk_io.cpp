@@ -17,6 +17,7 @@
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -201,15 +202,18 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
     const std::shared_ptr<PieceHash>& slot = piece_state(index, storage->second, r.piece);
     PieceHash& piece = *slot;
-    Block block{
-        index,
-        storage->second.place,
-        slot,
-        r.start,
-        r.length,
-        Bytes(static_cast<char*>(std::malloc(static_cast<std::size_t>(r.length))), std::free),
-        std::move(handler),
-        {}};
+    Block block{index,
+                storage->second.place,
+                slot,
+                r.start,
+                r.length,
+                Bytes(static_cast<char*>(std::malloc(static_cast<std::size_t>(r.length))),
+                      [this, length = r.length](char* bytes) {
+                        std::free(bytes);
+                        held_bytes_ -= length;
+                      }),
+                std::move(handler),
+                {}};
     std::memcpy(block.bytes.get(), buf, static_cast<std::size_t>(r.length));
     // Blocks that continue their piece in order are hashed as they are written; a piece with a
     // block out of order is read back from its file.
@@ -222,8 +226,8 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       piece.broken = true;
     }
     ++piece.writing;
-    queued_bytes_ += r.length;
-    const bool full = queued_bytes_ >= most_queued_;
+    held_bytes_ += r.length;
+    const bool full = held_bytes_ >= most_queued_;
     // The peer waits for the observer's call once the queue has room again.
     if (full && o) observers_.push_back(std::move(o));
     jobs_.emplace_back(std::move(block));
@@ -584,6 +588,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         answer_if_current(piece);
       }
       jobs.clear();
+      resume_peers();
     }
   }
 
@@ -688,7 +693,6 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       PieceHash& piece = *block.piece;
       --piece.writing;
       if (block.error) piece.broken = true;
-      queued_bytes_ -= block.length;
       block.bytes.reset();
       handlers.emplace_back(std::move(block.handler), block.error);
     }
@@ -697,12 +701,17 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
       for (const auto& [handler, error] : handlers) handler(error);
     });
     for (Block& block : blocks) answer_if_current(*block.piece);
-    if (!observers_.empty() && queued_bytes_ <= most_queued_ / 2) {
-      boost::asio::post(ios_, [observers = std::move(observers_)] {
-        for (const auto& observer : observers) observer->on_disk();
-      });
-      observers_.clear();
-    }
+    resume_peers();
+  }
+
+  // Peers that waited for room go on once the blocks held are down to half the most. Called
+  // locked.
+  void resume_peers() {
+    if (observers_.empty() || held_bytes_ > most_queued_ / 2) return;
+    boost::asio::post(ios_, [observers = std::move(observers_)] {
+      for (const auto& observer : observers) observer->on_disk();
+    });
+    observers_.clear();
   }
 
   // Reads the parts into `out` on the worker thread, through the files it keeps open.
@@ -800,10 +809,11 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
   std::condition_variable wake_;
   std::condition_variable fenced_;
   bool stopping_ = false;
-  std::deque<Job> jobs_;
-  // Bytes of blocks not yet written, and the most there may be before peers are asked to wait.
-  std::int64_t queued_bytes_ = 0;
+  // Bytes of received blocks not yet both hashed and written, and the most there may be before
+  // peers are asked to wait (before the queues below: their blocks count down as they go).
+  std::atomic<std::int64_t> held_bytes_{0};
   std::int64_t most_queued_;
+  std::deque<Job> jobs_;
   std::vector<std::shared_ptr<lt::disk_observer>> observers_;
   std::deque<HashJob> hash_jobs_;
   std::condition_variable hash_wake_;
