@@ -2,7 +2,7 @@
 # A hostile page in the catalogue pane of the real program (under Xvfb) asks for 1000 new
 # windows of each kind in turn: forms aimed at a new window, "_blank" links, named targets,
 # window.open() and a fresh blank frame's own window.open(). After each flood the page settles
-# (SETTLE seconds, default 15) and the proportional memory (PSS) of the main process and of all
+# (SETTLE seconds, default 20) and the proportional memory (PSS) of the main process and of all
 # the program's processes (browser helpers included) is read. Prints the growth per kind against
 # the target: under 10 MB once the page settles.
 # Usage: bench/new_window_bench.sh [COUNT] [SETTLE]
@@ -12,7 +12,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMORA_BENCH_BUILD:-$top/build-bench}
 count=${1:-1000}
-settle=${2:-15}
+settle=${2:-20}
 port=${PELMORA_DEMO_PORT:-8771}
 
 if [ -z "${PELMORA_BENCH_PREBUILT:-}" ]; then

@@ -84,12 +84,18 @@ class LoadingPageView final : public lists::ListPageView {
   MainWindowHost& window_;
 };
 
-// The files the program keeps in its folder.
+// The files the program keeps in its folder, and the folders of the player and of the pages'
+// storage.
 const std::vector<std::string> kProgramFiles = {
-    std::string(settings::kFileName),  std::string(lists::kNetworkList),
-    std::string(lists::kLocalList),    std::string(lists::kNetworkPage),
-    std::string(lists::kLocalPage),    std::string(kConfigurationFile),
+    std::string(settings::kFileName),
+    std::string(lists::kNetworkList),
+    std::string(lists::kLocalList),
+    std::string(lists::kNetworkPage),
+    std::string(lists::kLocalPage),
+    std::string(kConfigurationFile),
     std::string(lists::kPageIconFile),
+    "Qvod",
+    "web",
 };
 
 // The program folder holds what the user played: the folder and the program's files in it are

@@ -57,10 +57,11 @@ bool list_folder(std::string_view folder, std::string_view pattern,
 // True when the folder exists and the current user may create files in it.
 bool is_writable_directory(const std::string& folder);
 
-// Takes group and other permissions away from `folder` and from the files `names` in it, where
-// they belong to the current user (symbolic links are left alone), so that what the program
-// keeps there is the user's alone. A folder that all may write in (sticky, like /tmp), the root
-// and the home folder are left as they are. The count of the folders and files changed.
+// Takes group and other permissions away from `folder` and from the files and folders `names` in
+// it (not what those folders hold), where they belong to the current user (symbolic links are
+// left alone), so that what the program keeps there is the user's alone. A folder that all may
+// write in (sticky, like /tmp), the root and the home folder are left as they are. The count of the
+// folders and files changed.
 int make_private(const std::string& folder, const std::vector<std::string>& names);
 
 // Creates the folder and any missing parents; the folders it creates are private to the user

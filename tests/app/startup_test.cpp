@@ -200,6 +200,8 @@ TEST_F(StartupTest, TheProgramsFolderAndFilesAreTheUsersAloneWhateverTheirAge) {
   folder.write("date_f.dat", "a.mp4|/m/a.mp4|0\r\n");
   folder.write("notes.txt", "not the program's");
   for (const char* name : {"date_f.dat", "notes.txt"}) ::chmod(folder.file(name).c_str(), 0644);
+  std::filesystem::create_directory(folder.file("Qvod"));
+  ::chmod(folder.file("Qvod").c_str(), 0755);
   ::chmod(folder.path().c_str(), 0755);
   ::testing::internal::CaptureStderr();
   start();
@@ -213,6 +215,7 @@ TEST_F(StartupTest, TheProgramsFolderAndFilesAreTheUsersAloneWhateverTheirAge) {
     EXPECT_EQ(mode(folder.file(name)), 0600u) << name;
   }
   EXPECT_EQ(mode(folder.path()), 0700u);
+  EXPECT_EQ(mode(folder.file("Qvod")), 0700u);
   EXPECT_EQ(mode(folder.file("notes.txt")), 0644u);
   EXPECT_EQ(folder.read("date_f.dat"), "a.mp4|/m/a.mp4|0\r\n");
   ::testing::internal::CaptureStderr();

@@ -175,7 +175,7 @@ int make_private(const std::string& folder, const std::vector<std::string>& name
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || info.st_uid != user) return;
     if (folder_itself ? !S_ISDIR(info.st_mode) || (info.st_mode & S_ISVTX) != 0
-                      : !S_ISREG(info.st_mode)) {
+                      : !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
       return;
     }
     if ((info.st_mode & 077) == 0) return;
