@@ -354,6 +354,15 @@ TEST_F(DesktopCitizen, WithoutAScreenSaverServiceLogindsIdleLockIsHeld) {
   EXPECT_TRUE(wait_until(
       [&] { return inhibitors().find("\"idle\" \"Pelmora\"") != std::string::npos; }, 5000))
       << inhibitors();
+  // A person pauses what they see playing: the desktop names an item that is still being
+  // prepared "Playing" too, and the play / pause button does nothing to it then.
+  ASSERT_TRUE(wait_until(
+      [&] {
+        const std::string position = player_property("Position");
+        return position.size() > 2 && std::stoll(position.substr(2)) > 0;
+      },
+      10000))
+      << player_property("Position");
   player_call("Pause");
   ASSERT_TRUE(status_becomes("Paused", 5000));
   // The lock ends when the program closes the descriptor logind gave it.
