@@ -470,7 +470,15 @@ TEST_F(DesktopCitizen, WithoutAScreenSaverServiceLogindsIdleLockIsHeld) {
       },
       5000))
       << inhibitors();
-  wait_until([] { return false; }, 3000);  // a few ticks of playing
+  // A person pauses what they see playing: the desktop names an item that is still being
+  // prepared "Playing" too, and the play / pause button does nothing to it then.
+  ASSERT_TRUE(wait_until(
+      [&] {
+        const std::string position = player_property("Position");
+        return position.size() > 2 && std::stoll(position.substr(2)) > 0;
+      },
+      10000))
+      << player_property("Position");
   player_call("Pause");
   ASSERT_TRUE(status_becomes("Paused", 5000));
   // The idle lock ends when the program closes the descriptor logind gave it; the paused item's

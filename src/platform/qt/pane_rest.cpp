@@ -17,7 +17,7 @@ using Lifecycle = QWebEnginePage::LifecycleState;
 namespace {
 
 // How long a page woken for a request of the program stays awake when no load follows it.
-constexpr int kRequestGraceMs = 15000;
+constexpr int kRequestGraceMs = 5000;
 
 }  // namespace
 
@@ -40,6 +40,10 @@ void PaneRest::wake() {
     request_pending_ = false;
     rest_soon();
   });
+  activate();
+}
+
+void PaneRest::activate() {
   if (page_ && page_->lifecycleState() != Lifecycle::Active) {
     page_->setLifecycleState(Lifecycle::Active);
     log("woken");
@@ -53,7 +57,7 @@ bool PaneRest::resting() const {
 bool PaneRest::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_) {
     // Awake before the view shows, so that its first picture is the page as it was.
-    if (event->type() == QEvent::Show) wake();
+    if (event->type() == QEvent::Show) activate();
     if (event->type() == QEvent::Hide) rest_soon();
   }
   return false;

@@ -36,6 +36,7 @@ class PaneRest final : public QObject {
   // not loading (the view's own hide handling has run by then).
   void rest_soon();
   void rest_now();
+  void activate();
   void log(const char* what) const;
 
   QString name_;
