@@ -12,12 +12,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-5}
 build=${2:-$top/build-fuzz}
 
-"$top/scripts/install-deps.sh" fuzz
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-cmake -S "$top/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" \
-  >/dev/null
-cmake --build "$build"
+"$top/scripts/fuzz-build.sh" "$build"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}:detect_leaks=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
