@@ -36,7 +36,7 @@ class BenchFolder {
   std::string path_;
 };
 
-std::string record(int id) {
+std::string network_record(int id) {
   return std::to_string(id) + "|%u7B2C" + std::to_string(id) +
          "%u96C6%20%u4E00%u4E8C%u4E09%u56DB%u4E94%u516D%u4E03%u516B%u4E5D%u5341|%u7B2C" +
          std::to_string(id) + "%u96C6|qvod%3A//123456789%7CABCDEF0123456789%7Cepisode.rmvb%7C/|7|" +
@@ -45,7 +45,7 @@ std::string record(int id) {
 
 std::string full_list() {
   std::string list;
-  for (int id = 1; id <= kRecords; ++id) list += record(id) + "\r\n";
+  for (int id = 1; id <= kRecords; ++id) list += network_record(id) + "\r\n";
   return list + "\r\n";
 }
 
