@@ -470,12 +470,13 @@ TEST_F(DesktopCitizen, WithoutAScreenSaverServiceLogindsIdleLockIsHeld) {
       },
       5000))
       << inhibitors();
-  // A person pauses what they see playing: the desktop names an item that is still being
-  // prepared "Playing" too, and the play / pause button does nothing to it then.
+  // A person pauses what they see playing (the desktop names an item that is still being
+  // prepared "Playing" too, and the play / pause button does nothing to it then), here after a
+  // second and a half, so that the position written at the end is not 0 (whole seconds).
   ASSERT_TRUE(wait_until(
       [&] {
         const std::string position = player_property("Position");
-        return position.size() > 2 && std::stoll(position.substr(2)) > 0;
+        return position.size() > 2 && std::stoll(position.substr(2)) > 1500000;
       },
       10000))
       << player_property("Position");
