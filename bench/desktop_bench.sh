@@ -17,8 +17,9 @@
 # terminal that Pelmora starts from its player folder included.
 # Usage: bench/desktop_bench.sh [RUNS]
 # PELMORA_BENCH_PREBUILT=1 uses the programs already built in PELMORA_BENCH_BUILD (default
-# build-bench); PELMORA_BENCH_RENDER_API=1 also measures Pelmora playing through the render API
-# (the picture composed by Qt) for comparison.
+# build-bench); PELMORA_BENCH_NATIVE_WINDOW=1 also measures Pelmora playing with mpv drawing into
+# a window of its own (PELMORA_VIDEO_OUTPUT=window) instead of through the render API, whose
+# picture Qt composes with the whole window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMORA_BENCH_BUILD:-$top/build-bench}
@@ -225,8 +226,8 @@ for run in $(seq 1 "$runs"); do
   echo "$(cpu_share "$mpv_pid")" >>"$work/play-mpv"
   kill "$mpv_pid" 2>/dev/null || true
   wait "$mpv_pid" 2>/dev/null || true
-  if [ -n "${PELMORA_BENCH_RENDER_API:-}" ]; then
-    play_pelmora "$work/play-render" PELMORA_VIDEO_OUTPUT=widget
+  if [ -n "${PELMORA_BENCH_NATIVE_WINDOW:-}" ]; then
+    play_pelmora "$work/play-render" PELMORA_VIDEO_OUTPUT=window
   fi
   echo "play run $run: pelmora $(tail -1 "$work/play-pelmora") | mpv $(tail -1 "$work/play-mpv") | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
@@ -259,5 +260,5 @@ printf "CPU playing, %% of a core     %8s   %8s   %5s  1.2  (floor: standalone m
 printf "  X server meanwhile         %8s   %8s   %5s\n" "$mpv_x" "$app_x" "$(ratio "$app_x" "$mpv_x")"
 if [ -s "$work/play-render" ]; then
   render_cpu=$(column 1 "$work/play-render"); render_x=$(column 2 "$work/play-render")
-  printf "  through the render API     %8s   %8s   %5s  (X server %s)\n" "$mpv_cpu" "$render_cpu" "$(ratio "$render_cpu" "$mpv_cpu")" "$render_x"
+  printf "  through mpv's own window   %8s   %8s   %5s  (X server %s)\n" "$mpv_cpu" "$render_cpu" "$(ratio "$render_cpu" "$mpv_cpu")" "$render_x"
 fi
