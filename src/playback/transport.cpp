@@ -9,6 +9,7 @@
 #include "playback/button_cells.h"
 #include "playback/session.h"
 #include "playback/status_text.h"
+#include "playback/transport_buttons.h"
 #include "util/display_width.h"
 #include "util/text_helpers.h"
 
@@ -19,15 +20,7 @@ namespace {
 using platform::PlayState;
 namespace cells = playback::cells;
 
-constexpr int kPlayPause = 0;
-constexpr int kStop = 1;
-constexpr int kMute = 2;
-constexpr int kFullScreen = 3;
-constexpr int kOpenFile = 4;
-constexpr int kPreviousEpisode = 5;
-constexpr int kShutdownMenu = 6;
-constexpr int kNextEpisode = 7;
-constexpr int kSidePanel = 8;
+using namespace playback::transport_button;
 
 // Frame buttons pressed from here.
 constexpr int kSidePanelToggle = 6;

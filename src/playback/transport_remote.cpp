@@ -8,6 +8,7 @@
 #include "playback/button_cells.h"
 #include "playback/session.h"
 #include "playback/status_text.h"
+#include "playback/transport_buttons.h"
 
 namespace pelmora::playback {
 
@@ -17,11 +18,7 @@ using platform::MediaState;
 using platform::PlaybackStatus;
 using platform::PlayState;
 
-constexpr int kPlayPause = 0;
-constexpr int kStop = 1;
-constexpr int kMute = 2;
-constexpr int kPreviousEpisode = 5;
-constexpr int kNextEpisode = 7;
+using namespace transport_button;
 
 // The player's state code as the desktop names it. Buffering, connecting and the like are part
 // of playing: the user is watching and has asked for nothing else.

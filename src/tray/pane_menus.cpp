@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "playback/engine_files.h"
+#include "playback/transport_buttons.h"
 #include "tray/tips_form.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
@@ -176,18 +177,8 @@ void BA1::eee() {
 
 namespace pelmora::tray {
 
-namespace {
-
 // Transport buttons the player's menu presses.
-constexpr int kPlayPause = 0;
-constexpr int kStop = 1;
-constexpr int kMute = 2;
-constexpr int kFullScreen = 3;
-constexpr int kOpenFile = 4;
-constexpr int kPrevious = 5;
-constexpr int kNext = 7;
-
-}  // namespace
+using namespace playback::transport_button;
 
 PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::MenuItem& main_menu)
     : bo_menu(&owner, "bo_menu"),
@@ -221,8 +212,8 @@ PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::Menu
       {&bo_s1, "-", -1},
       {&bo_open, "打开文件", kOpenFile},
       {&bo_s2, "-", -1},
-      {&bo_prev, "上一集", kPrevious},
-      {&bo_next, "下一集", kNext},
+      {&bo_prev, "上一集", kPreviousEpisode},
+      {&bo_next, "下一集", kNextEpisode},
   };
   // A top-level menu is never in a menu bar: invisible, captioned with its name.
   bo_menu.set_caption(bo_menu.name());
