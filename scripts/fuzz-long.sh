@@ -3,9 +3,10 @@
 # and runs every one of them, one after the other, for RUNS executions under `nice -n 19`, so
 # that it only takes what the machine does not otherwise use. A target that has not reached RUNS
 # after SECONDS stops there; the table says how far it got and at what rate.
-# Usage: scripts/fuzz-long.sh [RUNS] [SECONDS-PER-TARGET] [build folder]
+# Usage: scripts/fuzz-long.sh [RUNS] [SECONDS-PER-TARGET] [build folder] [TARGET...]
 #   scripts/fuzz-long.sh                  10^7 executions each, at most 4 hours each
 #   scripts/fuzz-long.sh 10000000 900     at most 15 minutes each
+#   scripts/fuzz-long.sh 10000000 14400 build-fuzz ini list_page   only these targets
 # Inputs that reach new code are kept in BUILD/corpus/TARGET (shared with scripts/fuzz.sh). The
 # table goes to standard output and to BUILD/long-fuzz.txt. A target that finds a fault stops
 # the script with its input in BUILD/crash-TARGET-*.
@@ -14,14 +15,21 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-10000000}
 seconds=${2:-14400}
 build=${3:-$top/build-fuzz}
+shift $(( $# < 3 ? $# : 3 ))
 
 "$top/scripts/fuzz-build.sh" "$build"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}:detect_leaks=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-table="$build/long-fuzz.txt"
+programs=()
+if [ $# -gt 0 ]; then
+  for target in "$@"; do programs+=("$build/${target}_fuzz"); done
+else
+  programs=("$build"/*_fuzz)
+fi
+table="$build/long-fuzz${1:+-$1}.txt"
 printf '%-18s %12s %8s %10s %s\n' target executions seconds 'per second' reached | tee "$table"
-for program in "$build"/*_fuzz; do
+for program in "${programs[@]}"; do
   target=$(basename "$program" _fuzz)
   mkdir -p "$build/corpus/$target"
   seeds=()
