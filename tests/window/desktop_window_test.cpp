@@ -538,8 +538,14 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   };
   std::vector<Box> picture_items = picture_menu();
   ASSERT_EQ(picture_items.size(), 7u);  // play, stop, full screen, mute, open, previous, next
-  shot("picture-menu", Box{picture_items[0].x, picture_items[0].y, picture_items[0].width,
-                           picture_items[6].y + picture_items[6].height - picture_items[0].y});
+  {                                     // the window with the menu over its picture, for the README
+    const Box window = window_box();
+    const int right =
+        std::max(window.x + window.width, picture_items[0].x + picture_items[0].width);
+    const int bottom =
+        std::max(window.y + window.height, picture_items[6].y + picture_items[6].height);
+    shot("picture-menu", Box{window.x, window.y, right - window.x, bottom - window.y});
+  }
   x.click(picture_items[0].center_x(), picture_items[0].center_y());
   EXPECT_TRUE(wait_until([&] { return !picture_moves(); }, 5000)) << "the menu did not pause";
   pause_ms(1500);  // a tick of the status monitor
@@ -748,6 +754,7 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   EXPECT_TRUE(wait_until([&] { return window_box() == screen; }, 10000)) << "no full screen";
   x.move(screen.width / 2, screen.height - 4);
   EXPECT_TRUE(wait_until([&] { return orange_in(bar) > 20; }, 3000)) << "no bar at the bottom";
+  shot("full-screen-bar", screen);
   const Box middle{screen.width / 2 - 100, screen.height / 2 - 100, 200, 200};
   const auto still = [&] {
     const Shot earlier = x.grab(middle);
