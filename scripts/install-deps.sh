@@ -23,7 +23,7 @@ for group in "$@"; do
     browser) packages+=(chromium) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     window-tests) packages+=(xvfb xauth xdotool imagemagick trayer mpv fonts-noto-cjk psmisc
-                             libx11-dev libxtst-dev openbox weston qt6-wayland
+                             libx11-dev libxtst-dev libxfixes-dev openbox weston qt6-wayland
                              at-spi2-core libatspi2.0-dev dbus-daemon) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -361,6 +362,17 @@ class XSession {
     result.override_redirect = attributes.override_redirect != 0;
     result.title = title_of(window);
     return result;
+  }
+  // Whether the pointer shows: the server's current cursor has a pixel that is not transparent.
+  bool pointer_shown() {
+    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
+    if (cursor == nullptr) return true;
+    bool shown = false;
+    for (int i = 0; i < cursor->width * cursor->height && !shown; ++i) {
+      shown = (cursor->pixels[i] >> 24) != 0;  // ARGB in an unsigned long
+    }
+    XFree(cursor);
+    return shown;
   }
   // The window's _NET_WM_STATE contains the named state.
   bool has_state(Window window, const char* state) {
