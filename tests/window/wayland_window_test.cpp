@@ -123,6 +123,20 @@ TEST(NativeWayland, TheWindowOnWeston) {
   const Box small = window();
   x.click(small.x + small.width - 19, small.y + 9);  // the "x" label
   EXPECT_TRUE(wait_until([&] { return window().width > 700; }, 5000));
+
+  // Closed to the tray where no tray can show (no StatusNotifierItem host here): the window goes
+  // from the desktop, the program goes on, and a later start brings the window back.
+  const Box back = window();
+  x.click(back.x + row.close.left + 12, back.y + row.close.top + 12);
+  pause_ms(1500);  // the close question
+  x.key(XK_Return);
+  EXPECT_TRUE(wait_until([&] { return window().width == 0; }, 5000)) << "the window stayed";
+  EXPECT_TRUE(program.running());
+  Child again;
+  ASSERT_TRUE(again.start({PELMORA_PROGRAM, "--home", folder.file("home")}, environment,
+                          run + "/again.log") &&
+              again.wait_exit(60000));
+  EXPECT_TRUE(wait_until([&] { return window().width > 700; }, 10000)) << "no way back";
   EXPECT_TRUE(program.running());
 }
 
