@@ -567,7 +567,16 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   x.click(previous.center_x(), previous.center_y());
   EXPECT_TRUE(wait_until([&] { return resource_requests() > before; }, 10000));
   EXPECT_NE(last_resource_query().find("v1=1"), std::string::npos) << last_resource_query();
-  ASSERT_TRUE(wait_until([&] { return picture_moves(); }, 30000));
+  ASSERT_TRUE(wait_until([&] { return picture_plays(); }, 30000));
+  // Previous on the first episode asks nothing and says so on the status line.
+  const Box status_bar = places.in_player(places.area().status_bar);
+  const Box status_text{status_bar.x + 13, status_bar.y + 2, 200, status_bar.height - 4};
+  const Shot playing_status = x.grab(status_text);
+  before = resource_requests();
+  x.click(previous.center_x(), previous.center_y());
+  EXPECT_TRUE(
+      wait_until([&] { return x.grab(status_text).differences(playing_status) > 40; }, 3000))
+      << "nothing said on the first episode";
 
   // ---- Full screen and back, by Escape and by a double click.
   const Box full_screen = places.transport(3);
