@@ -66,10 +66,13 @@ MpvOutputs player_outputs() {
   return outputs;
 }
 
-// How the program reaches its download engine; `start_terminal` starts the user's terminal.
-EngineClient::Options engine_options(std::function<void()> start_terminal) {
+// How the program reaches its download engine; `start_terminal` starts the user's terminal,
+// `end_with` says what the running one ends with.
+EngineClient::Options engine_options(std::function<void()> start_terminal,
+                                     std::function<std::string()> end_with) {
   EngineClient::Options options;
   options.start_terminal = std::move(start_terminal);
+  options.end_with = std::move(end_with);
   return options;
 }
 
@@ -132,7 +135,12 @@ struct DesktopProgram::Parts {
                         : std::make_unique<LocalInstanceChannel>("Pelmora|BA1")),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
-        download_engine(engine_options([this] { start_terminal(); })),
+        download_engine(engine_options([this] { start_terminal(); },
+                                       [this] {
+                                         return playback::engine::terminal_arguments(
+                                                    window.settings_store.get().end_engine)
+                                             .back();
+                                       })),
         player_engine(player_outputs(), &download_engine),
         services{backend,
                  clock,
@@ -186,7 +194,9 @@ struct DesktopProgram::Parts {
   void start_terminal() {
     const std::string folder = window.settings_store.get().player_folder;
     if (folder.empty() || folder == "0") return;
-    launcher.start_program(folder + engine_program::kTerminalName, {});
+    launcher.start_program(
+        folder + engine_program::kTerminalName,
+        playback::engine::terminal_arguments(window.settings_store.get().end_engine));
   }
 
   void end_for_system() {

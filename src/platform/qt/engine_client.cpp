@@ -67,6 +67,11 @@ EngineClient::EngineClient(Options options, QObject* parent)
   network_.setProxy(QNetworkProxy::NoProxy);
   poll_timer_.setInterval(options_.poll_interval_ms);
   connect(&poll_timer_, &QTimer::timeout, this, &EngineClient::poll);
+  if (options_.end_with) {
+    follow_timer_.setInterval(options_.follow_interval_ms);
+    connect(&follow_timer_, &QTimer::timeout, this, &EngineClient::follow);
+    follow_timer_.start();
+  }
 }
 
 EngineClient::~EngineClient() {
@@ -209,6 +214,24 @@ void EngineClient::poll() {
       }
     });
   }
+}
+
+void EngineClient::follow() {
+  if (telling_) return;
+  const std::string base = read_endpoint(options_.endpoint_file);
+  if (base.empty()) return;
+  const std::string end_with = options_.end_with();
+  if (base == told_base_ && end_with == told_end_with_) return;
+  telling_ = true;
+  get(base + "end-with?program=" + percent(end_with),
+      [this, base, end_with](int http_status, const std::string&) {
+        telling_ = false;
+        // Any answer is final for this terminal (one that does not know the call answers 404);
+        // an unreachable one is tried again at the next tick.
+        if (http_status == 0) return;
+        told_base_ = base;
+        told_end_with_ = end_with;
+      });
 }
 
 }  // namespace pelmora::platform::qt
