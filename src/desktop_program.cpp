@@ -67,12 +67,14 @@ MpvOutputs player_outputs() {
 }
 
 // How the program reaches its download engine; `start_terminal` starts the user's terminal,
-// `end_with` says what the running one ends with.
+// `end_with` says what the running one ends with, and it is told the program's service.
 EngineClient::Options engine_options(std::function<void()> start_terminal,
-                                     std::function<std::string()> end_with) {
+                                     std::function<std::string()> end_with,
+                                     std::string service_url) {
   EngineClient::Options options;
   options.start_terminal = std::move(start_terminal);
   options.end_with = std::move(end_with);
+  options.service_url = std::move(service_url);
   return options;
 }
 
@@ -137,10 +139,11 @@ struct DesktopProgram::Parts {
                                               : config.shutdown_command),
         download_engine(engine_options([this] { start_terminal(); },
                                        [this] {
-                                         return playback::engine::terminal_arguments(
-                                                    window.settings_store.get().end_engine)
-                                             .back();
-                                       })),
+                                         return window.settings_store.get().end_engine == 2
+                                                    ? engine_program::own_identity()
+                                                    : std::string("none");
+                                       },
+                                       config.service_url)),
         player_engine(player_outputs(), &download_engine),
         services{backend,
                  clock,
@@ -194,9 +197,9 @@ struct DesktopProgram::Parts {
   void start_terminal() {
     const std::string folder = window.settings_store.get().player_folder;
     if (folder.empty() || folder == "0") return;
-    launcher.start_program(
-        folder + engine_program::kTerminalName,
-        playback::engine::terminal_arguments(window.settings_store.get().end_engine));
+    launcher.start_program(folder + engine_program::kTerminalName,
+                           playback::engine::terminal_arguments(
+                               window.settings_store.get().end_engine, config.service_url));
   }
 
   void end_for_system() {

@@ -135,8 +135,14 @@ bool write_save_folder(const std::string& engine_folder, std::string_view settin
   return written;
 }
 
-std::vector<std::string> terminal_arguments(long long end_engine) {
-  return {"--end-with", end_engine == 2 ? platform::engine_program::own_identity() : "none"};
+std::vector<std::string> terminal_arguments(long long end_engine, const std::string& service_url) {
+  std::vector<std::string> args{
+      "--end-with", end_engine == 2 ? platform::engine_program::own_identity() : "none"};
+  if (!service_url.empty()) {
+    args.emplace_back("--service");
+    args.push_back(service_url);
+  }
+  return args;
 }
 
 std::string player_folder_of(std::string_view program_folder) {

@@ -75,10 +75,10 @@ bool write_save_folder(const std::string& engine_folder, std::string_view settin
                        const std::vector<std::string>& terminal_args = {});
 
 // What every start of the terminal is told besides its folder: whether it ends with this program
-// ("qvodk" 2: when this program has ended, however it ended) or runs on after it. A start that
-// finds a terminal running hands this over to it, so the running one follows the program now
-// using it.
-std::vector<std::string> terminal_arguments(long long end_engine);
+// ("qvodk" 2: when this program has ended, however it ended) or runs on after it, and the
+// service this program uses (its items' metadata and web seed are there). A start that finds a
+// terminal running hands both over to it, so the running one follows the program now using it.
+std::vector<std::string> terminal_arguments(long long end_engine, const std::string& service_url);
 
 // The engine's player folder the program keeps for the user: "Qvod/" in the program folder (the
 // folder the player component has always lived in), so that it is writable even when the

@@ -243,9 +243,10 @@ bool BA3::change_download_folder() {
   main_.services().backend.pump_events();
   const std::string folder = Text1.text();
   const settings::Settings& options = main_.settings_store.get();
-  if (!engine::write_save_folder(options.player_folder, engine_settings_, loaded_folder_, folder,
-                                 main_.services().launcher,
-                                 engine::terminal_arguments(options.end_engine))) {
+  if (!engine::write_save_folder(
+          options.player_folder, engine_settings_, loaded_folder_, folder,
+          main_.services().launcher,
+          engine::terminal_arguments(options.end_engine, main_.service_url("")))) {
     return false;
   }
   // The change counts only when the file now names the new folder (a file without the folder's

@@ -41,6 +41,9 @@ class EngineClient final : public QObject, public DownloadEngine {
     // user's switch). Empty: the terminal is never told.
     std::function<std::string()> end_with;
     int follow_interval_ms = 1000;
+    // The service the items' metadata and web seed come from: the terminal at the endpoint is
+    // told it once, with what it ends with (it may have been started for another service).
+    std::string service_url;
   };
 
   explicit EngineClient(Options options, QObject* parent = nullptr);
@@ -81,6 +84,7 @@ class EngineClient final : public QObject, public DownloadEngine {
   QTimer follow_timer_;
   std::string told_base_;  // the terminal last told what it ends with, and what it was told
   std::string told_end_with_;
+  std::string told_service_base_;  // the terminal last told the service
   bool telling_ = false;
   std::string base_;                   // the control address; empty until read
   qint64 started_for_ = 0;             // the wait (its deadline) a start was made for
