@@ -90,7 +90,7 @@ bool is_stream_token(std::string_view text) {
 
 bool is_call(std::string_view what) {
   return what == "open" || what == "status" || what == "close" || what == "seed" ||
-         what == "service" || what == "quit";
+         what == "service" || what == "quit" || what == "end-with";
 }
 
 std::string status_text(const ItemStatus& status) {
@@ -106,8 +106,12 @@ std::string refusal(std::string_view word) {
 
 }  // namespace
 
-ControlServer::ControlServer(Engine& engine, std::function<void()> quit)
-    : engine_(engine), quit_(std::move(quit)), token_(random_token()) {
+ControlServer::ControlServer(Engine& engine, std::function<void()> quit,
+                             std::function<bool(const std::string&)> end_with)
+    : engine_(engine),
+      quit_(std::move(quit)),
+      end_with_(std::move(end_with)),
+      token_(random_token()) {
   front_ = std::make_unique<HttpFront>(
       [this](std::string_view path) -> std::optional<HttpFront::Refusal> {
         const auto [first, rest] = first_segment(path);
@@ -276,6 +280,14 @@ void ControlServer::control(const HttpRequest& request, HttpAnswer& answer) {
     }
     engine_.set_service_url(url);
     reply(200, "ok\n");
+  } else if (what == "end-with") {
+    if (!end_with_) {
+      reply(404, "");
+    } else if (end_with_(value("program"))) {
+      reply(200, "ok\n");
+    } else {
+      reply(400, "error=bad-program\n");
+    }
   } else {
     reply(200, "ok\n");
     quit_();

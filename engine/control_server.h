@@ -17,8 +17,11 @@ struct HttpRequest;
 // request line is read (see HttpFront), so no other local process can hold up the player's.
 class ControlServer {
  public:
-  // `quit` is called (from a server thread) when the control API is asked to end the terminal.
-  ControlServer(Engine& engine, std::function<void()> quit);
+  // `quit` is called (from a server thread) when the control API is asked to end the terminal;
+  // `end_with` with the text of an "end-with" call ("PID:START" or "none"), false when it names
+  // no program. Without `end_with` that call is unknown.
+  ControlServer(Engine& engine, std::function<void()> quit,
+                std::function<bool(const std::string&)> end_with = {});
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -36,6 +39,7 @@ class ControlServer {
 
   Engine& engine_;
   std::function<void()> quit_;
+  std::function<bool(const std::string&)> end_with_;
   std::string token_;
   std::unique_ptr<HttpFront> front_;
   int port_ = 0;

@@ -13,6 +13,7 @@
 #include "engine_session.h"
 #include "percent.h"
 #include "player_settings.h"
+#include "program_watch.h"
 #include "runtime_files.h"
 #include "terminal_options.h"
 
@@ -48,6 +49,14 @@ int hand_over(const std::string& folder, const TerminalOptions& options) {
   }
   for (const std::string& seed : options.seed_folders) {
     auto res = client.Get(path + "seed?folder=" + percent_encode(seed));
+    delivered = delivered && res && res->status == 200;
+  }
+  // The program now using the terminal says whether the terminal ends with it.
+  if (options.end_with_given) {
+    const std::string program = options.end_with ? std::to_string(options.end_with->pid) + ":" +
+                                                       std::to_string(options.end_with->start_ticks)
+                                                 : "none";
+    auto res = client.Get(path + "end-with?program=" + program);
     delivered = delivered && res && res->status == 200;
   }
   if (!delivered) {
@@ -116,7 +125,18 @@ int main(int argc, char** argv) {
   for (const std::string& seed : options.seed_folders) engine.seed_folder(seed);
 
   const pid_t self = getpid();
-  ControlServer server(engine, [self] { kill(self, SIGTERM); });
+  // When the program that uses the terminal ends without ending it (killed, crashed), the
+  // terminal ends as on SIGTERM: the engine's state is saved on the way out.
+  ProgramWatch program_watch([self] { kill(self, SIGTERM); });
+  program_watch.watch(options.end_with);
+  ControlServer server(
+      engine, [self] { kill(self, SIGTERM); },
+      [&program_watch](const std::string& text) {
+        bool valid = false;
+        const auto program = parse_watched_program(text, valid);
+        if (valid) program_watch.watch(program);
+        return valid;
+      });
   if (!server.start() || !runtime::write_endpoint(runtime_folder, server.base_url())) {
     std::cerr << "QvodTerminal.exe: cannot serve on 127.0.0.1\n";
     return 1;

@@ -23,6 +23,8 @@ on 127.0.0.1. One runs per user; a second start hands its options to the first a
   --download-limit K   at most K KB/s for each item (default: no limit)
   --startup-time MS    a playing item fetches only the first pieces its player reads until MS
                        after its first read (default 1000)
+  --end-with PID:START end when that process (started START clock ticks after boot) has ended;
+                       "none": run on after it. A second start hands this to the running one
   --help               this text
 )";
 
@@ -123,6 +125,14 @@ ParsedOptions parse_terminal_options(const std::vector<std::string>& args,
       options.service_given = true;
     } else if (arg == "--seed") {
       options.seed_folders.push_back(without_slash(absolute_from(value, cwd)));
+    } else if (arg == "--end-with") {
+      bool valid = false;
+      options.end_with = parse_watched_program(value, valid);
+      if (!valid) {
+        parsed.message = "bad --end-with";
+        return parsed;
+      }
+      options.end_with_given = true;
     } else if (arg == "--listen-port") {
       if (!whole_number(value, 0, 65535, options.listen_port)) {
         parsed.message = "bad --listen-port";

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "program_watch.h"
+
 namespace pelmora::engine {
 
 // The terminal's command line.
@@ -19,6 +21,9 @@ struct TerminalOptions {
   int download_limit_kb = 0;  // KB/s per item, 0: none
   int startup_ms = 1000;      // a playing item's start-up phase after its first read
   std::string listen_interface = "127.0.0.1";
+  // The program whose end ends the terminal (nothing: it runs on), when the start said so.
+  bool end_with_given = false;
+  std::optional<WatchedProgram> end_with;
 };
 
 struct ParsedOptions {

@@ -66,10 +66,15 @@ MpvOutputs player_outputs() {
   return outputs;
 }
 
-// How the program reaches its download engine; `start_terminal` starts the user's terminal.
-EngineClient::Options engine_options(std::function<void()> start_terminal) {
+// How the program reaches its download engine; `start_terminal` starts the user's terminal,
+// `end_with` says what the running one ends with, and it is told the program's service.
+EngineClient::Options engine_options(std::function<void()> start_terminal,
+                                     std::function<std::string()> end_with,
+                                     std::string service_url) {
   EngineClient::Options options;
   options.start_terminal = std::move(start_terminal);
+  options.end_with = std::move(end_with);
+  options.service_url = std::move(service_url);
   return options;
 }
 
@@ -132,7 +137,13 @@ struct DesktopProgram::Parts {
                         : std::make_unique<LocalInstanceChannel>("Pelmora|BA1")),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
-        download_engine(engine_options([this] { start_terminal(); })),
+        download_engine(engine_options([this] { start_terminal(); },
+                                       [this] {
+                                         return window.settings_store.get().end_engine == 2
+                                                    ? engine_program::own_identity()
+                                                    : std::string("none");
+                                       },
+                                       config.service_url)),
         player_engine(player_outputs(), &download_engine),
         services{backend,
                  clock,
@@ -186,7 +197,9 @@ struct DesktopProgram::Parts {
   void start_terminal() {
     const std::string folder = window.settings_store.get().player_folder;
     if (folder.empty() || folder == "0") return;
-    launcher.start_program(folder + engine_program::kTerminalName, {});
+    launcher.start_program(folder + engine_program::kTerminalName,
+                           playback::engine::terminal_arguments(
+                               window.settings_store.get().end_engine, config.service_url));
   }
 
   void end_for_system() {

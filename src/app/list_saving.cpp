@@ -1,6 +1,8 @@
-// What the window does when a change of the history lists cannot be written: a full disk or a
-// read-only program folder. The lists on disk stay whole; the change waits in the window's
-// backlog and is written as soon as it can be.
+// What the window does when a change of the history lists or the settings cannot be written: a
+// full disk or a read-only program folder. The files on disk stay whole; a list change waits in
+// the window's backlog and is written as soon as it can be, a setting keeps its old value.
+#include <cstdio>
+
 #include "app/main_window.h"
 
 namespace pelmora::app {
@@ -9,6 +11,7 @@ namespace {
 
 constexpr std::string_view kNotSaved = "磁盘已满或目录不可写，播放记录暂时无法保存";
 constexpr std::string_view kSavedAgain = "播放记录已保存";
+constexpr std::string_view kSettingsNotSaved = "磁盘已满或目录不可写，设置暂时无法保存";
 
 }  // namespace
 
@@ -31,6 +34,21 @@ void BA1::lists_saved() {
   if (!told_not_saved_) return;
   told_not_saved_ = false;
   show_status(std::string(kSavedAgain));
+}
+
+void BA1::settings_written(bool saved) {
+  if (saved) {
+    told_settings_not_saved_ = false;
+    return;
+  }
+  // Once for a run of writes that fail (the settings dialog writes eight keys at a time).
+  if (told_settings_not_saved_) return;
+  told_settings_not_saved_ = true;
+  show_status(std::string(kSettingsNotSaved));
+  balloon(std::string(kSettingsNotSaved));
+  // What the window writes as it closes is told where it is still read.
+  std::fprintf(stderr, "pelmora: %s (%s)\n", kSettingsNotSaved.data(),
+               settings_store.path().c_str());
 }
 
 }  // namespace pelmora::app

@@ -31,6 +31,7 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
       program_folder_(std::move(program_folder)),
       command_line_(std::move(command_line)) {
   settings_store = settings::Store(settings::settings_path(program_folder_));
+  settings_store.on_written([this](bool saved) { settings_written(saved); });
   set_caption("Pelmora");
   move(0, 0, kDesignWidth, kDesignHeight);
   set_twips_per_pixel(services_.screen.twips_per_pixel_x());

@@ -169,6 +169,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   // seconds until it is written (and the user hears that too).
   void list_not_saved() override;
   void lists_saved() override;
+  // The outcome of a settings write: the user hears once that settings cannot be saved (the
+  // file stays as it was), and again after a write has succeeded in between.
+  void settings_written(bool saved);
   lists::Backlog list_backlog;
   // The episode list pane's placeholder while no network video plays.
   void show_no_episode_list();
@@ -479,6 +482,7 @@ class BA1 : public platform::Form, public lists::ListPageView {
   bool ended_ = false;
   // The user has been told that list changes wait to be written.
   bool told_not_saved_ = false;
+  bool told_settings_not_saved_ = false;
   // Panes whose current document is hooked for its context menu.
   std::set<const platform::WebBrowser*> hooked_panes_;
 

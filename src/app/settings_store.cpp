@@ -133,7 +133,11 @@ const Settings& Store::get() {
 
 bool Store::write(std::string_view section, std::string_view key, std::string_view value) {
   // The next read sees the file's new stamp and takes the value from the file as written.
-  return write_ini(path_, section, key, value);
+  SettingsFile file(path_);
+  if (!file.write(section, key, value)) return false;
+  const bool saved = file.save();
+  if (observer_) observer_(saved);
+  return saved;
 }
 
 long long as_number(std::string_view value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,8 +83,8 @@ std::string read_ini(const std::string& file, std::string_view section, std::str
 
 // Sets a key, creating the file and the section as needed. The file is rewritten whole through
 // a temporary file, so a crash never leaves half a settings file. A write that cannot be made
-// (read-only folder, a value with a line break) leaves the value as it was; callers ignore the
-// result, as they always have.
+// (read-only folder, full disk, a value with a line break) leaves the file as it was and answers
+// false.
 bool write_ini(const std::string& file, std::string_view section, std::string_view key,
                std::string_view value);
 
@@ -113,8 +114,11 @@ class Store {
   explicit Store(std::string path) : path_(std::move(path)) {}
   const std::string& path() const { return path_; }
   const Settings& get();
-  // Writes one key (write_ini); false when the file could not be written.
+  // Writes one key (write_ini); false when the file could not be written. The observer hears
+  // the outcome of every write that reached the disk (not of a key or value that cannot be
+  // written at all), so the window can tell the user that settings are not being saved.
   bool write(std::string_view section, std::string_view key, std::string_view value);
+  void on_written(std::function<void(bool saved)> observer) { observer_ = std::move(observer); }
   bool write_option(std::string_view key, std::string_view value) {
     return write(keys::kOptions, key, value);
   }
@@ -124,6 +128,7 @@ class Store {
   Settings settings_;
   platform::files::Stamp stamp_;
   bool loaded_ = false;
+  std::function<void(bool saved)> observer_;
 };
 
 // The whole-number reading of a value, as start-up and the switches use it: a value that is not

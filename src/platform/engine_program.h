@@ -27,4 +27,9 @@ std::string terminal_program();
 // terminal program (link or file).
 bool link_terminal(const std::string& player_folder, const std::string& program);
 
+// This program as the terminal's "--end-with" names it: "PID:START", its process identifier
+// and the time it started (clock ticks since boot), so that a later process given the same
+// identifier is never taken for it. "none" when that cannot be read.
+std::string own_identity();
+
 }  // namespace pelmora::platform::engine_program

@@ -119,7 +119,8 @@ std::string save_folder(std::string_view player_folder) {
 
 bool write_save_folder(const std::string& engine_folder, std::string_view settings_text,
                        std::string_view old_folder, std::string_view new_folder,
-                       platform::Launcher& launcher) {
+                       platform::Launcher& launcher,
+                       const std::vector<std::string>& terminal_args) {
   if (new_folder.find_first_of("\"\r\n") != std::string_view::npos) return false;
   const std::string& folder = engine_folder;
   if (!folder_known(folder)) return false;
@@ -130,8 +131,18 @@ bool write_save_folder(const std::string& engine_folder, std::string_view settin
   text += "\r\n";
   const bool written =
       platform::files::write_atomic(platform::files::join(folder, kSettingsFile), text);
-  launcher.start_program(platform::files::join(folder, kTerminalProgram), {});
+  launcher.start_program(platform::files::join(folder, kTerminalProgram), terminal_args);
   return written;
+}
+
+std::vector<std::string> terminal_arguments(long long end_engine, const std::string& service_url) {
+  std::vector<std::string> args{
+      "--end-with", end_engine == 2 ? platform::engine_program::own_identity() : "none"};
+  if (!service_url.empty()) {
+    args.emplace_back("--service");
+    args.push_back(service_url);
+  }
+  return args;
 }
 
 std::string player_folder_of(std::string_view program_folder) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/engine_program.h"
 
@@ -70,7 +71,14 @@ std::string save_folder(std::string_view player_folder);
 // when the file was written.
 bool write_save_folder(const std::string& engine_folder, std::string_view settings_text,
                        std::string_view old_folder, std::string_view new_folder,
-                       platform::Launcher& launcher);
+                       platform::Launcher& launcher,
+                       const std::vector<std::string>& terminal_args = {});
+
+// What every start of the terminal is told besides its folder: whether it ends with this program
+// ("qvodk" 2: when this program has ended, however it ended) or runs on after it, and the
+// service this program uses (its items' metadata and web seed are there). A start that finds a
+// terminal running hands both over to it, so the running one follows the program now using it.
+std::vector<std::string> terminal_arguments(long long end_engine, const std::string& service_url);
 
 // The engine's player folder the program keeps for the user: "Qvod/" in the program folder (the
 // folder the player component has always lived in), so that it is writable even when the

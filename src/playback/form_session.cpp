@@ -111,8 +111,9 @@ bool BA1::terminal_running() {
 }
 
 void BA1::start_terminal() {
-  services().launcher.start_program(player_dir + std::string(playback::engine::kTerminalProgram),
-                                    {});
+  services().launcher.start_program(
+      player_dir + std::string(playback::engine::kTerminalProgram),
+      playback::engine::terminal_arguments(settings_store.get().end_engine, service_url("")));
 }
 
 void BA1::show_title(const std::string& title) {

@@ -58,7 +58,7 @@ void BA1::keep_remembered() {
     file.write(keys::kOptions, keys::kLeft, std::to_string(left()));
     file.write(keys::kOptions, keys::kTop, std::to_string(top()));
   }
-  file.save();
+  settings_written(file.save());
 }
 
 }  // namespace pelmora::app

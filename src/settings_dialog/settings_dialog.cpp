@@ -242,8 +242,11 @@ bool BA3::change_download_folder() {
   engine::terminate_all(processes, engine::kTerminalProgram);
   main_.services().backend.pump_events();
   const std::string folder = Text1.text();
-  if (!engine::write_save_folder(main_.settings_store.get().player_folder, engine_settings_,
-                                 loaded_folder_, folder, main_.services().launcher)) {
+  const settings::Settings& options = main_.settings_store.get();
+  if (!engine::write_save_folder(
+          options.player_folder, engine_settings_, loaded_folder_, folder,
+          main_.services().launcher,
+          engine::terminal_arguments(options.end_engine, main_.service_url("")))) {
     return false;
   }
   // The change counts only when the file now names the new folder (a file without the folder's

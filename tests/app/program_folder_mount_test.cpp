@@ -11,12 +11,14 @@
 
 #include "platform/files.h"
 #include "platform/program_folder.h"
+#include "settings_dialog/settings_dialog.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {
 namespace {
 
 constexpr std::string_view kNotSaved = "磁盘已满或目录不可写，播放记录暂时无法保存";
+constexpr std::string_view kSettingsNotSaved = "磁盘已满或目录不可写，设置暂时无法保存";
 
 // The program folder (prepared as start-up prepares it) on a small tmpfs of its own.
 class ProgramFolderOnItsOwnDisk : public pelmora::testing::MainWindowTest {
@@ -87,6 +89,38 @@ TEST_F(ProgramFolderOnItsOwnDisk, AHandOverOnAFullDiskIsToldKeptAndRecordedWhenT
             "third.mp4|/m/third.mp4|0\r\nnew.mp4|/m/new.mp4|0\r\nold.mp4|/m/old.mp4|0\r\n");
   EXPECT_NE(folder.read("f.htm").find(">third.mp4</a>"), std::string::npos);
   EXPECT_FALSE(ba1.save_retry.timer_enabled());
+}
+
+// A setting that cannot be written on a full disk is told (once for the settings dialog's eight
+// keys, again after a write has succeeded) and the settings file stays as it was.
+TEST_F(ProgramFolderOnItsOwnDisk, ASettingThatCannotBeWrittenIsToldAndTheFileKept) {
+  set_setting("S_q", "ts", "3");
+  BA1& ba1 = open_window();
+  ba1.show();
+  const std::string settings = folder.read("config.dll");
+  fill();
+  settings_dialog::BA3& dialog = ba1.settings_form();
+  dialog.show();
+  dialog.Check1[3].set_value(dialog.Check1[3].value() == 0 ? 1 : 0);
+  dialog.cmdOK.raise_click();
+  EXPECT_EQ(ba1.zhun.caption(), kSettingsNotSaved);
+  ASSERT_EQ(headless.tray.balloons.size(), 1u);
+  EXPECT_EQ(headless.tray.balloons[0].text, kSettingsNotSaved);
+  EXPECT_EQ(folder.read("config.dll"), settings);
+
+  // With room again the window's place is written as the program ends; then the close question's
+  // answer cannot be, and the user hears it again.
+  platform::files::remove(folder.file("filler"));
+  ba1.keep_remembered();
+  EXPECT_EQ(setting("S_q", "h_x"), std::to_string(ba1.left()));
+  const std::string written = folder.read("config.dll");
+  fill();
+  headless.dialogs.answer_next(platform::Answer::kYes);
+  click_on(ba1, ba1.npc[2]);
+  EXPECT_FALSE(ba1.shown());
+  ASSERT_EQ(headless.tray.balloons.size(), 2u);
+  EXPECT_EQ(headless.tray.balloons[1].text, kSettingsNotSaved);
+  EXPECT_EQ(folder.read("config.dll"), written);
 }
 
 }  // namespace

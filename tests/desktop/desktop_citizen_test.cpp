@@ -323,6 +323,37 @@ TEST_F(DesktopCitizen, TheSessionsEndWritesThePositionAndLeavesNoHelperBehind) {
     EXPECT_TRUE(wait_until([&] { return left() == 0; }, 5000)) << left() << " helpers left";
     ::kill(terminal, SIGKILL);
   }
+
+  // Killed outright (or crashed), the program ends nothing itself: the terminal ends on its own
+  // when "qvodk" says the engine's programs end with the program, and runs on when it says keep.
+  for (const char keep : {'2', '1'}) {
+    SCOPED_TRACE(std::string("qvodk ") + keep);
+    std::string settings = read_file(folder.file("home/config.dll"));
+    const std::size_t at = settings.find("qvodk=");
+    ASSERT_NE(at, std::string::npos) << settings;
+    settings[at + 6] = keep;
+    std::ofstream(folder.file("home/config.dll"), std::ios::binary) << settings;
+    QProcessEnvironment env = environment();
+    env.insert("PELMORA_ENGINE_PROGRAM", PELMORA_ENGINE_TERMINAL);
+    auto program = start({}, env);
+    pid_t terminal = 0;
+    const auto runs = [&] {
+      for (const Process& p : processes()) {
+        if (p.running && p.command.rfind(terminal_path + '\0', 0) == 0) return p.pid;
+      }
+      return 0;
+    };
+    ASSERT_TRUE(wait_until([&] { return (terminal = runs()) != 0; }, 30000)) << program->output();
+    ::kill(static_cast<pid_t>(program->process().processId()), SIGKILL);
+    program->process().waitForFinished(5000);
+    if (keep == '2') {
+      EXPECT_TRUE(wait_until([&] { return runs() != terminal; }, 5000));
+    } else {
+      wait_until([] { return false; }, 3000);
+      EXPECT_EQ(runs(), terminal);
+    }
+    ::kill(terminal, SIGKILL);
+  }
 }
 
 TEST_F(DesktopCitizen, MediaControlsDriveTheTransportBarAndTheScreenStaysAwakeWhilePlaying) {

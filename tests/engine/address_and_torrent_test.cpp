@@ -3,6 +3,8 @@
 #include <libtorrent/hex.hpp>
 #include <libtorrent/torrent_info.hpp>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -137,6 +139,19 @@ TEST(TerminalOptions, PlayerFolderIsWhereTheProgramWasStartedFrom) {
   EXPECT_EQ(
       parse_terminal_options({"--startup-time", "0"}, "/p/x", "/w", "", "").options->startup_ms, 0);
   EXPECT_FALSE(parse_terminal_options({"--startup-time", "-5"}, "/p/x", "/w", "", "").options);
+  // What the terminal ends with: a process and its start time, or nothing.
+  const auto end_with = [](const std::string& value) {
+    return parse_terminal_options({"--end-with", value}, "/p/x", "/w", "", "").options;
+  };
+  ASSERT_TRUE(end_with("123:4567"));
+  EXPECT_EQ(end_with("123:4567")->end_with->pid, 123);
+  EXPECT_EQ(end_with("123:4567")->end_with->start_ticks, 4567u);
+  EXPECT_TRUE(end_with("none")->end_with_given);
+  EXPECT_FALSE(end_with("none")->end_with);
+  EXPECT_FALSE(parsed.options->end_with_given);
+  for (const char* bad : {"123", "0:5", "-1:5", "12:x", "12:5:6", ""}) EXPECT_FALSE(end_with(bad));
+  // A process given the identifier of the one watched is not taken for it.
+  EXPECT_FALSE(still_runs({::getpid(), 1}));
 
   EXPECT_EQ(download_folder("D:/media/", "/p", "/home/u/Media/"), "/p/D:/media");
   EXPECT_EQ(download_folder("/srv/media/", "/p", "/home/u/Media/"), "/srv/media");

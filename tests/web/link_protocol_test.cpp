@@ -78,7 +78,12 @@ TEST_F(LinkProtocol, SearchLinkFetchesTheResourceAndPlaysItThroughAPlayLink) {
   EXPECT_TRUE(ba1.Timer1.timer_enabled());
   ASSERT_EQ(headless.launcher.starts.size(), 1u);
   EXPECT_EQ(headless.launcher.starts[0].path, folder.path() + "/engine/QvodTerminal.exe");
-  EXPECT_TRUE(headless.launcher.starts[0].args.empty());
+  // Told what it ends with and the program's service.
+  const std::vector<std::string>& args = headless.launcher.starts[0].args;
+  ASSERT_EQ(args.size(), 4u);
+  EXPECT_EQ(args[0], "--end-with");
+  EXPECT_EQ(args[2], "--service");
+  EXPECT_EQ(args[3], base());
 
   EXPECT_EQ(ba1.session().resume_position(), 0);
   EXPECT_FALSE(ba1.plays_web_page());

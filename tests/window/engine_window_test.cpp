@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QtCore/QPoint>
+#include <QtCore/QProcess>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
@@ -199,6 +200,33 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
   EXPECT_NE(player().media_address().find("|p101-s1-e02.mp4|"), std::string::npos);
   EXPECT_EQ(player().download_permille(), 1000);
   EXPECT_EQ(whole_file(downloads() + "p101-s1-e01.mp4"), whole_file(media + "/p101-s1-e01.mp4"));
+}
+
+// A terminal started for another program folder and another service runs when the program starts
+// (its folder's pelmora.ini names the service): the program uses it, tells it its service and
+// what it ends with, and a pressed episode plays through it.
+TEST_F(EngineWindow, ATerminalStartedForAnotherFolderAndServiceServesThisProgram) {
+  program.reset();
+  QApplication::processEvents();
+  end_own_terminals();  // the one the first start of the window started
+  ::unsetenv("PELMORA_SERVICE_URL");
+  folder.write("home/pelmora.ini", "[pelmora]\r\nservice_url=" + demo->base_url() + "\r\n");
+  fs::create_directories(folder.file("other"));
+  fs::create_symlink(PELMORA_ENGINE_TERMINAL, folder.file("other/QvodTerminal.exe"));
+  QProcess other;
+  other.start(QString::fromStdString(folder.file("other/QvodTerminal.exe")),
+              {"--service", "http://127.0.0.1:9/", "--end-with", "none"});
+  ASSERT_TRUE(
+      wait_for([&] { return fs::exists(folder.file("run/pelmora-engine.endpoint")); }, 20000));
+  program = std::make_unique<DesktopProgram>(
+      DesktopProgram::Options{folder.file("home"), "", &dialogs, &power});
+  ASSERT_TRUE(program->start());
+  ASSERT_TRUE(wait_for([&] { return ba1().Pic1.visible(); }, 30000));
+  press_link("razavov://101-1-1-");
+  ASSERT_TRUE(wait_for([&] { return playing(); }, 60000)) << why();
+  EXPECT_EQ(other.state(), QProcess::Running);
+  EXPECT_EQ(settings::read_ini(folder.file("home/config.dll"), "S_q", "qvodw"),
+            folder.file("other/"));
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "platform/files.h"
@@ -73,6 +75,22 @@ bool link_terminal(const std::string& player_folder, const std::string& program)
     return present && executable_file(link);
   }
   return true;
+}
+
+std::string own_identity() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat;
+  if (!std::getline(in, stat)) return "none";
+  // The fields after the name (which may hold anything) start with the state, field 3; the
+  // start time is field 22.
+  const std::size_t name_end = stat.rfind(')');
+  if (name_end == std::string::npos) return "none";
+  std::istringstream fields(stat.substr(name_end + 1));
+  std::string field;
+  for (int index = 3; index <= 22 && fields >> field; ++index) {
+    if (index == 22) return std::to_string(::getpid()) + ":" + field;
+  }
+  return "none";
 }
 
 }  // namespace pelmora::platform::engine_program

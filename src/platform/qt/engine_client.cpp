@@ -67,6 +67,11 @@ EngineClient::EngineClient(Options options, QObject* parent)
   network_.setProxy(QNetworkProxy::NoProxy);
   poll_timer_.setInterval(options_.poll_interval_ms);
   connect(&poll_timer_, &QTimer::timeout, this, &EngineClient::poll);
+  if (options_.end_with) {
+    follow_timer_.setInterval(options_.follow_interval_ms);
+    connect(&follow_timer_, &QTimer::timeout, this, &EngineClient::follow);
+    follow_timer_.start();
+  }
 }
 
 EngineClient::~EngineClient() {
@@ -106,6 +111,26 @@ void EngineClient::ask_open(const std::string& address, Role role, Opened done,
         const std::string url =
             base + "open?address=" + percent(address) + "&role=" +
             std::string(role == Role::kPlay ? engine::words::kRolePlay : engine::words::kRoleNext);
+        // A terminal not yet told this program's service would fetch the item from another.
+        if (!options_.service_url.empty() && base != told_service_base_) {
+          get(base + "service?url=" + percent(options_.service_url),
+              [=, this](int http_status, const std::string&) {
+                if (!self) return;
+                if (http_status != 0) {
+                  told_service_base_ = base;
+                  ask_open(address, role, done, deadline_ms);
+                } else if (now_ms() < deadline_ms) {
+                  // Not reachable: look for the terminal again, as an open does.
+                  base_.clear();
+                  start_when_missing(deadline_ms);
+                  QTimer::singleShot(kRetryMs, this,
+                                     [=, this] { ask_open(address, role, done, deadline_ms); });
+                } else {
+                  done({}, "no-engine");
+                }
+              });
+          return;
+        }
         get(url, [=, this](int http_status, const std::string& body) {
           if (!self) return;
           if (http_status == 200 && !first_line(body).empty()) {
@@ -209,6 +234,33 @@ void EngineClient::poll() {
       }
     });
   }
+}
+
+void EngineClient::follow() {
+  if (telling_) return;
+  const std::string base = read_endpoint(options_.endpoint_file);
+  if (base.empty()) return;
+  // Any answer is final for this terminal (one that does not know a call answers 404); an
+  // unreachable one is tried again at the next tick.
+  if (!options_.service_url.empty() && base != told_service_base_) {
+    telling_ = true;
+    get(base + "service?url=" + percent(options_.service_url),
+        [this, base](int http_status, const std::string&) {
+          telling_ = false;
+          if (http_status != 0) told_service_base_ = base;
+        });
+    return;
+  }
+  const std::string end_with = options_.end_with();
+  if (base == told_base_ && end_with == told_end_with_) return;
+  telling_ = true;
+  get(base + "end-with?program=" + percent(end_with),
+      [this, base, end_with](int http_status, const std::string&) {
+        telling_ = false;
+        if (http_status == 0) return;
+        told_base_ = base;
+        told_end_with_ = end_with;
+      });
 }
 
 }  // namespace pelmora::platform::qt

@@ -35,6 +35,15 @@ class EngineClient final : public QObject, public DownloadEngine {
     // extra start does no harm. Empty: never started from here.
     std::function<void()> start_terminal;
     int start_after_ms = 1000;
+    // What the running terminal is to end with: "PID:START" of this program, or "none" to run
+    // on after it. Asked every `follow_interval_ms`; the terminal answering at the endpoint is
+    // told whenever it or the answer changes (a terminal found running, one started anew, the
+    // user's switch). Empty: the terminal is never told.
+    std::function<std::string()> end_with;
+    int follow_interval_ms = 1000;
+    // The service the items' metadata and web seed come from: the terminal at the endpoint is
+    // told it once, with what it ends with (it may have been started for another service).
+    std::string service_url;
   };
 
   explicit EngineClient(Options options, QObject* parent = nullptr);
@@ -66,10 +75,17 @@ class EngineClient final : public QObject, public DownloadEngine {
   // One GET; http_status 0 when the terminal could not be reached or did not answer in time.
   void get(const std::string& url, Answer answer);
   void poll();
+  // Tells the terminal at the endpoint what it ends with, when it has not been told that yet.
+  void follow();
 
   Options options_;
   QNetworkAccessManager network_;
   QTimer poll_timer_;
+  QTimer follow_timer_;
+  std::string told_base_;  // the terminal last told what it ends with, and what it was told
+  std::string told_end_with_;
+  std::string told_service_base_;  // the terminal last told the service
+  bool telling_ = false;
   std::string base_;                   // the control address; empty until read
   qint64 started_for_ = 0;             // the wait (its deadline) a start was made for
   std::map<std::string, Item> items_;  // polled items, by hash
