@@ -467,8 +467,9 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
     }
   }
 
-  // Reads `piece` from its file on the worker thread, hashes it and hands the hash over.
-  // Called locked.
+  // Reads `piece` from its file on the worker thread, hashes it and hands the hash over. The
+  // worker is woken here: the hash thread queues this too, and the worker may have gone to sleep
+  // with its writes done. Called locked.
   void queue_read_back(lt::storage_index_t index, const Storage& storage, lt::piece_index_t piece,
                        HashHandler handler) {
     Read read = read_of(index, storage, piece, 0, storage.place->files.piece_size(piece));
@@ -483,6 +484,7 @@ class HashingDiskIo final : public lt::disk_interface, public lt::buffer_allocat
         handler(piece, digest, error);
       });
     });
+    wake_.notify_one();
   }
 
   // The parts of the storage's files that `length` bytes from `start` of `piece` cover. Called
