@@ -51,15 +51,16 @@ QIcon program_icon() {
 }
 
 // The player's outputs: the window and the desktop's sound; PELMORA_MPV_LOG names a file for
-// the player's own log, for diagnosing playback. The picture goes through the render API into a
-// widget. PELMORA_VIDEO_OUTPUT=window has mpv draw into a window of its own inside the
-// program's on X11, which costs far less than having Qt compose the whole window for every
-// frame, but the full-screen bar, compact mode and drops do not yet all work over it.
+// the player's own log, for diagnosing playback. On X11 mpv draws the picture into a window of
+// its own inside the program's, as it draws when it runs alone: a frame then costs the program
+// nothing, where the render API has Qt compose the whole window for every frame. Elsewhere
+// (Wayland), or with PELMORA_VIDEO_OUTPUT=widget, the picture goes through the render API into
+// a widget.
 MpvOutputs player_outputs() {
   MpvOutputs outputs;
   const char* chosen = std::getenv("PELMORA_VIDEO_OUTPUT");
-  const bool window = chosen != nullptr && std::string_view(chosen) == "window";
-  if (QGuiApplication::platformName() == QLatin1String("xcb") && window) {
+  const bool widget = chosen != nullptr && std::string_view(chosen) == "widget";
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && !widget) {
     outputs.video = MpvVideoOutput::kWindow;
   }
   if (const char* log = std::getenv("PELMORA_MPV_LOG"); log != nullptr) outputs.log_file = log;

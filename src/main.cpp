@@ -119,21 +119,26 @@ void click_first_episode(app::BA1& window) {
 // and when its first frame was drawn; and once a second how late the event loop
 // ran (the longest an input event could have waited).
 void report_timing(DesktopProgram& program) {
-  platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
+  // PELMORA_TIMING=idle reports the start only: nothing of the benchmark's own wakes the
+  // program while its idle share is measured.
+  const bool idle = std::string_view(std::getenv("PELMORA_TIMING")) == "idle";
+  if (!idle) platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
   QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
   app::BA1& window = program.main_window();
-  // The first picture of whatever plays once it is on screen, with its size there (the benchmark
-  // plays the same clip at that size in standalone mpv).
-  auto* picture_watch = new QTimer(qApp);
-  QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
-    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
-    const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
-    if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
-    std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),
-                 video->height());
-    picture_watch->deleteLater();
-  });
-  picture_watch->start(20);
+  if (!idle) {
+    // The first picture of whatever plays once it is on screen, with its size there (the
+    // benchmark plays the same clip at that size in standalone mpv).
+    auto* picture_watch = new QTimer(qApp);
+    QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
+      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+      const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
+      if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
+      std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),
+                   video->height());
+      picture_watch->deleteLater();
+    });
+    picture_watch->start(20);
+  }
   auto pending = std::make_shared<int>(0);
   for (platform::Control* control : window.controls()) {
     auto* pane = dynamic_cast<platform::WebBrowser*>(control);
@@ -261,6 +266,10 @@ int main(int argc, char** argv) {
   }
   platform::qt::share_browser_processes();
   platform::qt::register_link_schemes();
+  // The player's picture is a native window inside the main window; its siblings (the panes,
+  // the bars, every control) stay drawn by the window itself rather than each becoming a
+  // native window of its own, which the window's composition of its browser panes cannot draw.
+  QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
   QApplication application(argc, argv);
   QApplication::setApplicationName("Pelmora");
   QApplication::setQuitOnLastWindowClosed(false);

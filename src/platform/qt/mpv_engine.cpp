@@ -60,6 +60,9 @@ mpv_handle* MpvEngine::make_handle() const {
       mpv_set_option_string(handle, "gpu-context", "x11egl");
       mpv_set_option_string(handle, "input-cursor", "no");
       mpv_set_option_string(handle, "cursor-autohide", "no");
+      // Nor does its window take drops: a file or link dropped on the picture goes to the
+      // program, which decides what plays.
+      mpv_set_option_string(handle, "drag-and-drop", "no");
       break;
     case MpvVideoOutput::kNone:
       mpv_set_option_string(handle, "vo", "null");
