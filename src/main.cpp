@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -221,6 +222,26 @@ void end_on_termination_signals(DesktopProgram& program) {
   });
 }
 
+// Calls `look` soon after any window of the program hides: the main window's going (or the
+// last window's after it) is what ends the program, and it is seen then rather than at the
+// next look of the slow watch.
+class WindowsGoing final : public QObject {
+ public:
+  explicit WindowsGoing(std::function<void()> look) : look_(std::move(look)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow()) {
+      QTimer::singleShot(0, this, look_);
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> look_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,13 +311,19 @@ int main(int argc, char** argv) {
   end_on_termination_signals(program);
 
   // The program ends when the main window has been unloaded and no window of its own is left
-  // (the exit recommendation window may stay a few seconds after the main window).
+  // (the exit recommendation window may stay a few seconds after the main window). While the
+  // main window is loaded it cannot have ended: a slower look then lets an idle program sleep.
   QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
+  const auto look = [&] {
     if (program.finished()) QApplication::quit();
-  });
+    watch.setInterval(program.main_window().loaded() ? 1000 : 200);
+  };
+  QObject::connect(&watch, &QTimer::timeout, look);
+  WindowsGoing going(look);
+  application.installEventFilter(&going);
   watch.start(200);
   const int status = application.exec();
+  application.removeEventFilter(&going);
   qInstallMessageHandler(g_qt_messages);
   g_program = nullptr;
   return status;
