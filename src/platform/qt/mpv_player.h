@@ -106,6 +106,8 @@ class MpvPlayer : public QObject, public PlayerControl {
   // Opens the video output ahead of the first item (native window only, once the video widget
   // has its place): the first picture then does not wait for it. It stays open from then on.
   void open_video_output();
+  // Whether mpv's video output is open in the native window.
+  bool video_output_open() const { return vo_configured_; }
   // A count that grows as pictures reach the screen: every frame drawn into the widget (render
   // API), or every start of the picture of a loaded item, also after a seek (native window:
   // mpv shows the frames itself). 0 before the first.
