@@ -15,7 +15,7 @@
 #   the program's processes, and apart from it the X server's.
 # - Idle: the CPU share of all the program's processes once its pages have loaded and its panes
 #   have come to rest, with the window shown and then with it unmapped (as when minimised or
-#   in the tray), each for PLAY_SECONDS.
+#   in the tray), each for IDLE_SECONDS (default 30).
 # Prints the medians, the ratios and the targets. Everything it starts ends with it, the engine
 # terminal that Pelmora starts from its player folder included.
 # Usage: bench/desktop_bench.sh [RUNS]
@@ -29,6 +29,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMORA_BENCH_BUILD:-$top/build-bench}
 runs=${1:-5}
 play_seconds=${PLAY_SECONDS:-20}
+idle_seconds=${IDLE_SECONDS:-30}
 port=${PELMORA_DEMO_PORT:-8761}
 
 source "$top/bench/desktop_setup.sh"
@@ -242,7 +243,7 @@ idle_share() {  # pid: prints "all_percent terminal_percent"
   local terminal p0 e0 t0 p1 e1 t1
   terminal=$(pgrep -f "^$work/.*QvodTerminal" | head -1 || true)
   p0=$(cpu_tree "$1"); e0=$(cpu_of "${terminal:-0}"); t0=$(now_ms)
-  sleep "$play_seconds"
+  sleep "$idle_seconds"
   p1=$(cpu_tree "$1"); e1=$(cpu_of "${terminal:-0}"); t1=$(now_ms)
   awk -v p=$((p1 - p0)) -v e=$((e1 - e0)) -v ms=$((t1 - t0)) -v hz="$hz" \
     'BEGIN { printf "%.2f %.2f\n", p * 100000 / hz / ms, e * 100000 / hz / ms }'
