@@ -13,18 +13,23 @@
 #   line), against standalone mpv (`--vo=gpu --gpu-context=x11egl`) playing the same clip at the
 #   size Pelmora shows it, both for PLAY_SECONDS (default 20) once playing: the CPU time of all
 #   the program's processes, and apart from it the X server's.
+# - Idle: the CPU share of all the program's processes once its pages have loaded and its panes
+#   have come to rest, with the window shown and then with it unmapped (as when minimised or
+#   in the tray), each for IDLE_SECONDS (default 30).
 # Prints the medians, the ratios and the targets. Everything it starts ends with it, the engine
 # terminal that Pelmora starts from its player folder included.
 # Usage: bench/desktop_bench.sh [RUNS]
 # PELMORA_BENCH_PREBUILT=1 uses the programs already built in PELMORA_BENCH_BUILD (default
-# build-bench); PELMORA_BENCH_NATIVE_WINDOW=1 also measures Pelmora playing with mpv drawing into
-# a window of its own (PELMORA_VIDEO_OUTPUT=window) instead of through the render API, whose
-# picture Qt composes with the whole window.
+# build-bench). Pelmora plays as it ships: on X11 mpv draws into a window of its own inside
+# Pelmora's. PELMORA_BENCH_RENDER_API=1 also measures the picture through mpv's render API
+# (PELMORA_VIDEO_OUTPUT=widget, the path on Wayland), whose picture Qt composes with the whole
+# window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMORA_BENCH_BUILD:-$top/build-bench}
 runs=${1:-5}
 play_seconds=${PLAY_SECONDS:-20}
+idle_seconds=${IDLE_SECONDS:-30}
 port=${PELMORA_DEMO_PORT:-8761}
 
 source "$top/bench/desktop_setup.sh"
@@ -226,10 +231,42 @@ for run in $(seq 1 "$runs"); do
   echo "$(cpu_share "$mpv_pid")" >>"$work/play-mpv"
   kill "$mpv_pid" 2>/dev/null || true
   wait "$mpv_pid" 2>/dev/null || true
-  if [ -n "${PELMORA_BENCH_NATIVE_WINDOW:-}" ]; then
-    play_pelmora "$work/play-render" PELMORA_VIDEO_OUTPUT=window
+  if [ -n "${PELMORA_BENCH_RENDER_API:-}" ]; then
+    play_pelmora "$work/play-render" PELMORA_VIDEO_OUTPUT=widget
   fi
   echo "play run $run: pelmora $(tail -1 "$work/play-pelmora") | mpv $(tail -1 "$work/play-mpv") | load $(cut -d' ' -f1 /proc/loadavg)" >&2
+done
+
+# Idle: once loaded and at rest, shown and then unmapped; all processes, and apart from them
+# the engine terminal's share (a process of its own that Pelmora starts).
+idle_share() {  # pid: prints "all_percent terminal_percent"
+  local terminal p0 e0 t0 p1 e1 t1
+  terminal=$(pgrep -f "^$work/.*QvodTerminal" | head -1 || true)
+  p0=$(cpu_tree "$1"); e0=$(cpu_of "${terminal:-0}"); t0=$(now_ms)
+  sleep "$idle_seconds"
+  p1=$(cpu_tree "$1"); e1=$(cpu_of "${terminal:-0}"); t1=$(now_ms)
+  awk -v p=$((p1 - p0)) -v e=$((e1 - e0)) -v ms=$((t1 - t0)) -v hz="$hz" \
+    'BEGIN { printf "%.2f %.2f\n", p * 100000 / hz / ms, e * 100000 / hz / ms }'
+}
+: >"$work/idle"
+for run in $(seq 1 "$runs"); do
+  log="$work/idle.log"
+  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$log" >/dev/null &
+  pid=$! waited=0
+  while ! grep -qs "pelmora-timing loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  sleep 12  # the hidden panes come to rest, the start-up work ends
+  shown=$(idle_share "$pid")
+  for window in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    xdotool windowunmap "$window" 2>/dev/null || true
+  done
+  sleep 3
+  unmapped=$(idle_share "$pid")
+  echo "$shown $unmapped" >>"$work/idle"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$log"
+  echo "idle run $run: shown $shown | unmapped $unmapped (% of a core: all, terminal) | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 
 column() { awk -v c="$1" '{print $c}' "$2" | median; }
@@ -260,5 +297,7 @@ printf "CPU playing, %% of a core     %8s   %8s   %5s  1.2  (floor: standalone m
 printf "  X server meanwhile         %8s   %8s   %5s\n" "$mpv_x" "$app_x" "$(ratio "$app_x" "$mpv_x")"
 if [ -s "$work/play-render" ]; then
   render_cpu=$(column 1 "$work/play-render"); render_x=$(column 2 "$work/play-render")
-  printf "  through mpv's own window   %8s   %8s   %5s  (X server %s)\n" "$mpv_cpu" "$render_cpu" "$(ratio "$render_cpu" "$mpv_cpu")" "$render_x"
+  printf "  through the render API     %8s   %8s   %5s  (X server %s)\n" "$mpv_cpu" "$render_cpu" "$(ratio "$render_cpu" "$mpv_cpu")" "$render_x"
 fi
+printf "idle, window shown, %% of a core     %8s   (engine terminal %s)  0.5\n" "$(column 1 "$work/idle")" "$(column 2 "$work/idle")"
+printf "idle, window unmapped, %% of a core  %8s   (engine terminal %s)  0.1\n" "$(column 3 "$work/idle")" "$(column 4 "$work/idle")"

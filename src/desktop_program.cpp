@@ -1,8 +1,10 @@
 #include "desktop_program.h"
 
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QIcon>
 #include <QtGui/QPixmap>
+#include <QtGui/QWindow>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QApplication>
@@ -31,6 +33,7 @@
 #include "platform/qt/qt_translations.h"
 #include "platform/qt/screensaver_inhibitor.h"
 #include "platform/qt/shutdown_delay.h"
+#include "platform/qt/view_warm_up.h"
 #include "platform/qt/web_pane.h"
 #include "platform/services.h"
 #include "playback/engine_files.h"
@@ -51,20 +54,26 @@ QIcon program_icon() {
 }
 
 // The player's outputs: the window and the desktop's sound; PELMORA_MPV_LOG names a file for
-// the player's own log, for diagnosing playback. The picture goes through the render API into a
-// widget. PELMORA_VIDEO_OUTPUT=window has mpv draw into a window of its own inside the
-// program's on X11, which costs far less than having Qt compose the whole window for every
-// frame, but the full-screen bar, compact mode and drops do not yet all work over it.
+// the player's own log, for diagnosing playback. On X11 mpv draws the picture into a window of
+// its own inside the program's, as it draws when it runs alone: a frame then costs the program
+// nothing, where the render API has Qt compose the whole window for every frame. Elsewhere
+// (Wayland), or with PELMORA_VIDEO_OUTPUT=widget, the picture goes through the render API into
+// a widget.
 MpvOutputs player_outputs() {
   MpvOutputs outputs;
   const char* chosen = std::getenv("PELMORA_VIDEO_OUTPUT");
-  const bool window = chosen != nullptr && std::string_view(chosen) == "window";
-  if (QGuiApplication::platformName() == QLatin1String("xcb") && window) {
+  const bool widget = chosen != nullptr && std::string_view(chosen) == "widget";
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && !widget) {
     outputs.video = MpvVideoOutput::kWindow;
   }
   if (const char* log = std::getenv("PELMORA_MPV_LOG"); log != nullptr) outputs.log_file = log;
   return outputs;
 }
+
+// How often the desktop's media controls and the shutdown hold follow the player; the slower
+// pace is for a program at rest out of sight.
+constexpr int kMediaWatchMs = 250;
+constexpr int kMediaWatchAtRestMs = 2000;
 
 // How the program reaches its download engine; `start_terminal` starts the user's terminal,
 // `end_with` says what the running one ends with, and it is told the program's service.
@@ -274,14 +283,29 @@ bool DesktopProgram::start() {
   if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
   // Only the window that stays answers the desktop's media controls.
   p.mpris.publish();
+  // The player's video output opens once the window has painted and its panes are ready, so
+  // that a click on the first episode waits for the picture only.
+  if (auto* mpv = dynamic_cast<MpvPlayer*>(p.window.player())) {
+    after_warm_up([mpv = QPointer<MpvPlayer>(mpv)] {
+      if (mpv) mpv->open_video_output();
+    });
+  }
   p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
   QObject::connect(&p.media_watch, &QTimer::timeout, [&p] {
     p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
     p.watch.check();
     p.delay.set_held(p.window.loaded() &&
                      p.watch.last().status != platform::PlaybackStatus::kStopped);
+    // Nothing playing and no window on the screen (minimised, in the tray): what changes now
+    // comes from the desktop's media controls or the tray, and a slower look is enough.
+    const QWidget* shown = p.backend.window_of(p.window);
+    const bool on_screen =
+        shown != nullptr && shown->windowHandle() != nullptr && shown->windowHandle()->isExposed();
+    const bool playing = p.watch.last().status == platform::PlaybackStatus::kPlaying;
+    const int interval = playing || on_screen ? kMediaWatchMs : kMediaWatchAtRestMs;
+    if (p.media_watch.interval() != interval) p.media_watch.setInterval(interval);
   });
-  p.media_watch.start(250);
+  p.media_watch.start(kMediaWatchMs);
   p.watch.check();
   return true;
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -119,21 +120,26 @@ void click_first_episode(app::BA1& window) {
 // and when its first frame was drawn; and once a second how late the event loop
 // ran (the longest an input event could have waited).
 void report_timing(DesktopProgram& program) {
-  platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
+  // PELMORA_TIMING=idle reports the start only: nothing of the benchmark's own wakes the
+  // program while its idle share is measured.
+  const bool idle = std::string_view(std::getenv("PELMORA_TIMING")) == "idle";
+  if (!idle) platform::qt::start_lag_probe(std::getenv("PELMORA_TIMING_STACKS") != nullptr);
   QTimer::singleShot(0, [] { std::fprintf(stderr, "pelmora-timing shown %lld\n", epoch_ms()); });
   app::BA1& window = program.main_window();
-  // The first picture of whatever plays once it is on screen, with its size there (the benchmark
-  // plays the same clip at that size in standalone mpv).
-  auto* picture_watch = new QTimer(qApp);
-  QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
-    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
-    const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
-    if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
-    std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),
-                 video->height());
-    picture_watch->deleteLater();
-  });
-  picture_watch->start(20);
+  if (!idle) {
+    // The first picture of whatever plays once it is on screen, with its size there (the
+    // benchmark plays the same clip at that size in standalone mpv).
+    auto* picture_watch = new QTimer(qApp);
+    QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
+      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+      const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
+      if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
+      std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),
+                   video->height());
+      picture_watch->deleteLater();
+    });
+    picture_watch->start(20);
+  }
   auto pending = std::make_shared<int>(0);
   for (platform::Control* control : window.controls()) {
     auto* pane = dynamic_cast<platform::WebBrowser*>(control);
@@ -216,6 +222,26 @@ void end_on_termination_signals(DesktopProgram& program) {
   });
 }
 
+// Calls `look` soon after any window of the program hides: the main window's going (or the
+// last window's after it) is what ends the program, and it is seen then rather than at the
+// next look of the slow watch.
+class WindowsGoing final : public QObject {
+ public:
+  explicit WindowsGoing(std::function<void()> look) : look_(std::move(look)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow()) {
+      QTimer::singleShot(0, this, look_);
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> look_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -261,6 +287,10 @@ int main(int argc, char** argv) {
   }
   platform::qt::share_browser_processes();
   platform::qt::register_link_schemes();
+  // The player's picture is a native window inside the main window; its siblings (the panes,
+  // the bars, every control) stay drawn by the window itself rather than each becoming a
+  // native window of its own, which the window's composition of its browser panes cannot draw.
+  QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
   QApplication application(argc, argv);
   QApplication::setApplicationName("Pelmora");
   QApplication::setQuitOnLastWindowClosed(false);
@@ -281,13 +311,19 @@ int main(int argc, char** argv) {
   end_on_termination_signals(program);
 
   // The program ends when the main window has been unloaded and no window of its own is left
-  // (the exit recommendation window may stay a few seconds after the main window).
+  // (the exit recommendation window may stay a few seconds after the main window). While the
+  // main window is loaded it cannot have ended: a slower look then lets an idle program sleep.
   QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
+  const auto look = [&] {
     if (program.finished()) QApplication::quit();
-  });
+    watch.setInterval(program.main_window().loaded() ? 1000 : 200);
+  };
+  QObject::connect(&watch, &QTimer::timeout, look);
+  WindowsGoing going(look);
+  application.installEventFilter(&going);
   watch.start(200);
   const int status = application.exec();
+  application.removeEventFilter(&going);
   qInstallMessageHandler(g_qt_messages);
   g_program = nullptr;
   return status;

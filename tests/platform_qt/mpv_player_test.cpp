@@ -721,5 +721,49 @@ TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasSho
   EXPECT_FALSE(widget->rendering());
 }
 
+// mpv's own output in the native window: opened ahead, before any item, it leaves the player
+// reading "nothing started" (no picture counted, no length, no address), and the first item's
+// picture then counts as that item's.
+TEST(MpvVideoWindowTest, OpensItsOutputAheadWithoutReadingAsAnItemAndShowsTheFirstItem) {
+  application();
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    GTEST_SKIP() << "another test made a non-widget application in this process; run alone";
+  }
+  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "mpv's own window needs X11";
+  if (!clip().made) GTEST_SKIP() << clip().why;
+  MpvEngine engine{{MpvVideoOutput::kWindow, MpvAudioOutput::kNone, {}}};
+  auto player = engine.create_player();
+  ASSERT_NE(player, nullptr);
+  QWidget window;
+  window.resize(320, 240);
+  QWidget* video = player->video_widget();
+  ASSERT_NE(video, nullptr);
+  video->setParent(&window);
+  video->setGeometry(0, 0, 320, 240);
+  video->hide();  // the program shows it only once an item plays
+  window.show();
+
+  player->open_video_output();
+  if (!run_until([&] { return player->video_output_open(); }, 8000)) {
+    GTEST_SKIP() << "mpv opened no video output on this display";
+  }
+  run_for(1500);  // past the end of whatever opened it
+  EXPECT_TRUE(player->video_output_open()) << "the output closed again";
+  EXPECT_EQ(player->play_state(), PlayState::kReady);
+  EXPECT_EQ(player->media_address(), "");
+  EXPECT_EQ(player->duration(), 0);
+  EXPECT_FALSE(player->picture_shown());
+
+  player->set_media_address(clip().path);
+  player->play();
+  ASSERT_TRUE(run_until([&] { return player->play_state() == PlayState::kPlaying; }));
+  EXPECT_TRUE(run_until([&] { return player->picture_shown(); }));
+  EXPECT_EQ(player->duration(), 3);
+  video->show();
+  player->stop();
+  EXPECT_TRUE(run_until([&] { return player->play_state() == PlayState::kStopped; }));
+  EXPECT_TRUE(player->video_output_open()) << "the output is kept between items";
+}
+
 }  // namespace
 }  // namespace pelmora::platform::qt

@@ -60,13 +60,19 @@ mpv_handle* MpvEngine::make_handle() const {
       mpv_set_option_string(handle, "gpu-context", "x11egl");
       mpv_set_option_string(handle, "input-cursor", "no");
       mpv_set_option_string(handle, "cursor-autohide", "no");
+      // Nor does its window take drops: a file or link dropped on the picture goes to the
+      // program, which decides what plays.
+      mpv_set_option_string(handle, "drag-and-drop", "no");
       break;
     case MpvVideoOutput::kNone:
       mpv_set_option_string(handle, "vo", "null");
       break;
   }
-  // Without a sound output of its own choice mpv picks the desktop's (PulseAudio, ALSA, ...).
-  if (outputs_.audio == MpvAudioOutput::kNone) mpv_set_option_string(handle, "ao", "null");
+  // The desktop's sound: its sound server or the sound card. mpv's further outputs (SDL and
+  // the like) reach the same ones again, and probing them where none answers (no sound device)
+  // held up the start of every item by some 100 ms before the silent output took over.
+  mpv_set_option_string(
+      handle, "ao", outputs_.audio == MpvAudioOutput::kNone ? "null" : "pipewire,pulse,alsa,jack");
   if (!outputs_.log_file.empty())
     mpv_set_option_string(handle, "log-file", outputs_.log_file.c_str());
   for (const auto& option : options) {

@@ -190,6 +190,15 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       if (pending_seek_ >= 0) seek_to(pending_seek_);
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
+      if (warming_up_) {
+        // The output is open: the warm-up item goes (unless an item replaced it already).
+        warming_up_ = false;
+        if (facts_.phase == MpvLoadPhase::kNothing) {
+          const char* stop[] = {"stop", nullptr};
+          command_async(stop);
+        }
+        break;
+      }
       // The first picture and sound are ready: the item is loaded and plays (or waits paused).
       if (!video_off_ && facts_.phase != MpvLoadPhase::kStopped) ++pictures_started_;
       if (facts_.phase == MpvLoadPhase::kLoading) {
@@ -475,6 +484,7 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
   if (outputs_.video != MpvVideoOutput::kNone) {
     mpv_set_property_string(handle_, "vid", video_off_ ? "no" : "auto");
   }
+  warming_up_ = false;  // the warm-up item, if still there, is replaced
   const std::string from = "start=" + std::to_string(start);
   const char* arguments[] = {"loadfile", target.c_str(), "replace",
                              start > 0 ? from.c_str() : nullptr, nullptr};
@@ -620,6 +630,20 @@ QWidget* MpvPlayer::video_widget() {
       break;
   }
   return nullptr;
+}
+
+void MpvPlayer::open_video_output() {
+  if (outputs_.video != MpvVideoOutput::kWindow || output_held_ ||
+      facts_.phase != MpvLoadPhase::kNothing || !window_ || !window_->attach_output()) {
+    return;
+  }
+  keep_video_output_open();
+  // mpv opens its video output for an item only: a short black one, drawn into the picture's
+  // window while it is hidden, opens it, and mpv keeps it open when it stops. Its readings are
+  // not the player's (no item of the program's was started).
+  const char* warm_up[] = {"loadfile", "av://lavfi:color=c=black:s=64x36:r=25:d=1", "replace",
+                           nullptr};
+  warming_up_ = mpv_command(handle_, warm_up) >= 0;
 }
 
 void MpvPlayer::keep_video_output_open() {

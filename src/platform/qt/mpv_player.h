@@ -103,6 +103,11 @@ class MpvPlayer : public QObject, public PlayerControl {
   // A native video window (MpvVideoOutput::kWindow) is given to mpv when an item starts, shown or
   // not; the backend hides it whenever something else is to be seen in its place.
   QWidget* video_widget();
+  // Opens the video output ahead of the first item (native window only, once the video widget
+  // has its place): the first picture then does not wait for it. It stays open from then on.
+  void open_video_output();
+  // Whether mpv's video output is open in the native window.
+  bool video_output_open() const { return vo_configured_; }
   // A count that grows as pictures reach the screen: every frame drawn into the widget (render
   // API), or every start of the picture of a loaded item, also after a seek (native window:
   // mpv shows the frames itself). 0 before the first.
@@ -138,8 +143,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   void ask_readings_again();
   // Keeps mpv's video output in the native window open from the first item on, also between
   // items: opening it takes a few hundred milliseconds on a software renderer (a GL context and
-  // the renderer's shaders), which a click on the next episode would wait for. It is not opened
-  // before the first item: held open it costs some 25 MiB.
+  // the renderer's shaders), which a click on the next episode would wait for.
   void keep_video_output_open();
   // Opens `target` as the current item at `start` seconds, playing or paused.
   void load(const std::string& target, double start, bool paused);
@@ -168,6 +172,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   bool vo_configured_ = false;  // mpv's video output is open (native window)
   int pictures_started_ = 0;    // playback (re)starts of items with picture (native window)
   bool output_held_ = false;    // mpv keeps its video output open between items
+  bool warming_up_ = false;     // the item that opens the video output ahead is playing
   std::atomic<bool> drain_queued_{false};
   DownloadEngine* engine_ = nullptr;
   uint64_t engine_request_ = 0;  // tells the engine's answer for the current item from older ones

@@ -817,16 +817,36 @@ class FormWindow final : public MouseWidget<QWidget> {
     bar_home_ = bar->parentWidget();
     bar_geometry_ = bar->geometry();
     bar_home_origin_ = bar_home_->mapTo(this, bar_geometry_.topLeft());
+    const QRect place((width() - bar_geometry_.width()) / 2, height() - bar_geometry_.height(),
+                      bar_geometry_.width(), bar_geometry_.height());
     bar->setParent(this);
-    bar->setGeometry((width() - bar_geometry_.width()) / 2, height() - bar_geometry_.height(),
-                     bar_geometry_.width(), bar_geometry_.height());
+    bar->setGeometry(place);
     bar->show();
     bar->raise();
+    leave_bar_place_out(true);
+  }
+  // A picture drawn into a window of its own covers whatever the window paints there: the
+  // picture's windows leave the bar's place out while the bar is lent (and take it back after).
+  void leave_bar_place_out(bool out) {
+    if (full_screen_box_ == nullptr || full_screen_bar == nullptr) return;
+    QList<QWidget*> pictures = full_screen_box_->findChildren<QWidget*>();
+    pictures.prepend(full_screen_box_);
+    for (QWidget* picture : pictures) {
+      if (picture->internalWinId() == 0) continue;
+      if (!out) {
+        picture->clearMask();
+        continue;
+      }
+      const QRect bar_place(picture->mapFrom(this, full_screen_bar->pos()),
+                            full_screen_bar->size());
+      picture->setMask(QRegion(picture->rect()).subtracted(bar_place));
+    }
   }
   void take_bar_back() {
     if (!bar_lent()) return;
     // A control of the bar that holds the pointer lets go: the pointer is no longer over it.
     tell_capture_holder(QPoint(-1, -1));
+    leave_bar_place_out(false);
     QWidget* bar = full_screen_bar;
     bar->setParent(bar_home_);
     bar->setGeometry(bar_geometry_);
@@ -1057,11 +1077,14 @@ class FormPeer final : public QtControlPeer {
     if (!window_system::keeps_windows_on_top()) {
       // No "keep above" there, and a changed flag would make a new window that the compositor
       // places elsewhere: the window stays as it is.
-    } else if (win->testAttribute(Qt::WA_WState_Created) &&
+    } else if (win->testAttribute(Qt::WA_WState_Created) && win->windowHandle() != nullptr &&
                win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != form_.top_most()) {
-      const bool was_visible = win->isVisible();
-      win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
-      if (was_visible) win->show();
+      // Told to the window that is there: a changed flag would otherwise make a new window,
+      // without the player's picture window that was inside the old one.
+      Qt::WindowFlags flags = win->windowFlags();
+      flags.setFlag(Qt::WindowStaysOnTopHint, form_.top_most());
+      win->overrideWindowFlags(flags);
+      win->windowHandle()->setFlags(flags);
     } else {
       win->setWindowFlag(Qt::WindowStaysOnTopHint, form_.top_most());
     }

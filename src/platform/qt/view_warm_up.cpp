@@ -6,6 +6,8 @@
 #include <QtGui/QResizeEvent>
 #include <QtWidgets/QWidget>
 #include <deque>
+#include <functional>
+#include <vector>
 
 namespace pelmora::platform::qt {
 
@@ -19,6 +21,12 @@ constexpr char kWarmProperty[] = "pelmoraWarm";
 std::deque<QPointer<QWidget>>& waiting() {
   static std::deque<QPointer<QWidget>> queue;
   return queue;
+}
+
+// What runs once every waiting widget has had its turn.
+std::vector<std::function<void()>>& afterwards() {
+  static std::vector<std::function<void()>> tasks;
+  return tasks;
 }
 
 bool turn_queued = false;
@@ -66,7 +74,18 @@ void take_turn() {
     warm_up(view);
     break;
   }
-  if (!queue.empty()) queue_turn();
+  if (!queue.empty()) {
+    queue_turn();
+  } else if (!afterwards().empty()) {
+    // On a turn of its own after the last widget's, one task per turn.
+    QTimer::singleShot(kGapMs, QCoreApplication::instance(), [] {
+      if (afterwards().empty()) return;
+      const std::function<void()> task = std::move(afterwards().front());
+      afterwards().erase(afterwards().begin());
+      task();
+      if (!afterwards().empty() || !waiting().empty()) queue_turn();
+    });
+  }
 }
 
 }  // namespace
@@ -74,6 +93,12 @@ void take_turn() {
 void warm_up_when_idle(QWidget* view) {
   if (view == nullptr || QCoreApplication::instance() == nullptr) return;
   waiting().emplace_back(view);
+  queue_turn();
+}
+
+void after_warm_up(std::function<void()> task) {
+  if (!task || QCoreApplication::instance() == nullptr) return;
+  afterwards().push_back(std::move(task));
   queue_turn();
 }
 

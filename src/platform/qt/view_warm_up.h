@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace pelmora::platform::qt {
@@ -15,6 +17,10 @@ namespace pelmora::platform::qt {
 //
 // A widget that is shown, destroyed or already ready by its turn is passed over.
 void warm_up_when_idle(QWidget* view);
+
+// Runs `task` while the program is idle, on a turn of its own once every widget handed over has
+// had its turn: work that the first paint and the panes' surfaces come before.
+void after_warm_up(std::function<void()> task);
 
 // How many widgets wait for their turn (for tests).
 int views_waiting_to_warm_up();
