@@ -195,6 +195,8 @@ struct Engine::Impl {
   Item* by_handle(const lt::torrent_handle& handle);
   void handle_alert(lt::alert* alert);
   void tick();
+  // An item the regular look of `tick` is for: one that is fetched and has not failed.
+  static bool looked_after(const Item& item);
   void fetch_metadata(std::string hash, std::string service_url);
   void run_alerts();
   void save_item_file(const Item& item) const;
@@ -572,11 +574,16 @@ void Engine::Impl::aim(Item& item, int reader_id, int piece) {
 void Engine::Impl::run_alerts() {
   auto last_tick = Clock::now();
   for (;;) {
+    bool resting = false;
     {
       std::lock_guard lock(mutex);
       if (stopping) return;
+      resting = std::none_of(items.begin(), items.end(),
+                             [](const auto& entry) { return looked_after(entry.second); });
     }
-    session->wait_for_alert(lt::milliseconds(100));
+    // With nothing to look after, the engine waits for the library alone, a second at a time:
+    // an item opened wakes it at once (the library announces it), and so does the end.
+    session->wait_for_alert(resting ? lt::milliseconds(1000) : lt::milliseconds(100));
     std::vector<lt::alert*> alerts;
     session->pop_alerts(&alerts);
     std::lock_guard lock(mutex);
@@ -635,10 +642,14 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
   }
 }
 
+bool Engine::Impl::looked_after(const Item& item) {
+  return item.error.empty() && item.handle.is_valid() && item.role != Role::seed;
+}
+
 void Engine::Impl::tick() {
   const auto now = Clock::now();
   for (auto& [hash, item] : items) {
-    if (!item.error.empty() || !item.handle.is_valid() || item.role == Role::seed) continue;
+    if (!looked_after(item)) continue;
     if (item.startup && item.metadata &&
         (item.startup_read ? now >= item.startup_until
                            : now - item.metadata_at >= kStartupUnread)) {
@@ -740,6 +751,8 @@ void Engine::stop() {
     d.stopping = true;
   }
   d.changed.notify_all();
+  // An alert of its own wakes the alert thread from a rest's long wait.
+  if (d.session) d.session->post_session_stats();
   if (d.alert_thread.joinable()) d.alert_thread.join();
   for (std::thread& fetcher : d.fetchers) fetcher.join();
   if (!d.session) return;

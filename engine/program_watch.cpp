@@ -84,7 +84,7 @@ void ProgramWatch::run() {
       lock.lock();
       continue;
     }
-    wake_.wait_for(lock, std::chrono::milliseconds(250));
+    wake_.wait_for(lock, std::chrono::seconds(1));
   }
 }
 

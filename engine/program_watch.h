@@ -26,7 +26,7 @@ std::optional<WatchedProgram> parse_watched_program(const std::string& text, boo
 // watch says.
 bool still_runs(const WatchedProgram& program);
 
-// Ends the terminal with the program that uses it: checks the watched program four times a
+// Ends the terminal with the program that uses it: checks the watched program once a
 // second and calls `gone` once, from its own thread, when it has ended however it ended (a
 // crash or SIGKILL gives it no chance to end the terminal itself). The watched program can be
 // changed or cleared at any time, by a later start of the program.

@@ -46,6 +46,9 @@ inline QApplication& application() {
   // No session bus on the virtual screen: Qt would start one and may wait for it.
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
   platform::qt::register_link_schemes();
+  // As the program's own start sets it: the player's native picture window leaves its siblings
+  // drawn by the window.
+  QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
   static int argc = 1;
   static char name[] = "window_tests";
   static char* argv[] = {name, nullptr};

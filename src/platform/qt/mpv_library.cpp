@@ -87,6 +87,9 @@ PELMORA_MPV_FORWARD(int, mpv_observe_property, MPV_ERROR_UNINITIALIZED,
                      mpv_format format),
                     (mpv, reply_userdata, name, format))
 PELMORA_MPV_FORWARD_VOID(mpv_free_node_contents, (mpv_node * node), (node))
+PELMORA_MPV_FORWARD(char*, mpv_get_property_string, nullptr, (mpv_handle * ctx, const char* name),
+                    (ctx, name))
+PELMORA_MPV_FORWARD_VOID(mpv_free, (void* data), (data))
 PELMORA_MPV_FORWARD(const char*, mpv_error_string, "unknown error", (int error), (error))
 PELMORA_MPV_FORWARD(int, mpv_command_ret, MPV_ERROR_UNINITIALIZED,
                     (mpv_handle * ctx, const char** args, mpv_node* result), (ctx, args, result))

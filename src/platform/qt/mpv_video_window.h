@@ -38,8 +38,12 @@ class MpvVideoWindow final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override {}
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Has mpv close its video output and let go of the window, waiting until it has.
+  void close_output();
+
   mpv_handle* handle_;
   bool attached_ = false;
 };
