@@ -111,6 +111,18 @@ void EngineClient::ask_open(const std::string& address, Role role, Opened done,
         const std::string url =
             base + "open?address=" + percent(address) + "&role=" +
             std::string(role == Role::kPlay ? engine::words::kRolePlay : engine::words::kRoleNext);
+        // Not reachable, or a token of a terminal that has ended since: look for the terminal
+        // again and ask again, until the time for it is up.
+        const auto again = [=, this] {
+          if (now_ms() >= deadline_ms) {
+            done({}, "no-engine");
+            return;
+          }
+          base_.clear();
+          start_when_missing(deadline_ms);
+          QTimer::singleShot(kRetryMs, this,
+                             [=, this] { ask_open(address, role, done, deadline_ms); });
+        };
         // A terminal not yet told this program's service would fetch the item from another.
         if (!options_.service_url.empty() && base != told_service_base_) {
           get(base + "service?url=" + percent(options_.service_url),
@@ -119,14 +131,8 @@ void EngineClient::ask_open(const std::string& address, Role role, Opened done,
                 if (http_status != 0) {
                   told_service_base_ = base;
                   ask_open(address, role, done, deadline_ms);
-                } else if (now_ms() < deadline_ms) {
-                  // Not reachable: look for the terminal again, as an open does.
-                  base_.clear();
-                  start_when_missing(deadline_ms);
-                  QTimer::singleShot(kRetryMs, this,
-                                     [=, this] { ask_open(address, role, done, deadline_ms); });
                 } else {
-                  done({}, "no-engine");
+                  again();
                 }
               });
           return;
@@ -137,14 +143,8 @@ void EngineClient::ask_open(const std::string& address, Role role, Opened done,
             done(first_line(body), {});
           } else if (http_status == 400 || http_status == 404 || http_status == 409) {
             done({}, refusal_reason(body, std::string(engine::words::kBadAddress)));
-          } else if (now_ms() < deadline_ms) {
-            // Not reachable, or a token of a terminal that has ended since: look again.
-            base_.clear();
-            start_when_missing(deadline_ms);
-            QTimer::singleShot(kRetryMs, this,
-                               [=, this] { ask_open(address, role, done, deadline_ms); });
           } else {
-            done({}, "no-engine");
+            again();
           }
         });
       },
