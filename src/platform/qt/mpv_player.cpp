@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/qt/mpv_video_widget.h"
 #include "platform/qt/mpv_video_window.h"
@@ -63,6 +64,8 @@ constexpr WatchedProperty kWatched[] = {
 constexpr Watched kAskedAgain[] = {Watched::kDuration, Watched::kVideoBitrate,
                                    Watched::kAudioBitrate, Watched::kDemuxerCacheState};
 constexpr uint64_t kAnswerTag = uint64_t{1} << 62;
+// Marks the reply to the program's own setting of "pause".
+constexpr uint64_t kPauseSetTag = uint64_t{1} << 61;
 
 uint64_t answer_id(int64_t entry, Watched watched) {
   return kAnswerTag | (static_cast<uint64_t>(entry) << 8) | static_cast<uint64_t>(watched);
@@ -162,6 +165,11 @@ void MpvPlayer::handle_event(const mpv_event& event) {
     case MPV_EVENT_PROPERTY_CHANGE:
       handle_property(event.reply_userdata, *static_cast<const mpv_event_property*>(event.data));
       break;
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+      if (event.reply_userdata == kPauseSetTag && pause_sets_in_flight_ > 0) {
+        --pause_sets_in_flight_;
+      }
+      break;
     case MPV_EVENT_GET_PROPERTY_REPLY: {
       // An answer about an item replaced since, or a reading mpv does not have yet (it reports
       // that as a change later), changes nothing.
@@ -241,7 +249,10 @@ void MpvPlayer::handle_property(uint64_t watched, const mpv_event_property& prop
       facts_.idle_active = flag_of(property);
       break;
     case Watched::kPause:
-      facts_.pause = flag_of(property);
+      // While the program's own play or pause is on its way, a change mpv reports is an older
+      // one (a quick pause and play would otherwise read as paused for a moment, and a press
+      // then would play instead of pausing).
+      if (pause_sets_in_flight_ == 0) facts_.pause = flag_of(property);
       break;
     case Watched::kPausedForCache:
       facts_.paused_for_cache = flag_of(property);
@@ -352,7 +363,12 @@ void MpvPlayer::reset_item_readings() {
 
 void MpvPlayer::set_flag_async(const char* name, bool value) {
   int flag = value ? 1 : 0;
-  mpv_set_property_async(handle_, 0, name, MPV_FORMAT_FLAG, &flag);
+  const bool pause = std::string_view(name) == "pause";
+  if (mpv_set_property_async(handle_, pause ? kPauseSetTag : 0, name, MPV_FORMAT_FLAG, &flag) >=
+          0 &&
+      pause) {
+    ++pause_sets_in_flight_;
+  }
 }
 
 void MpvPlayer::command_async(const char** arguments) {

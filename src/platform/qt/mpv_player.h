@@ -205,6 +205,7 @@ class MpvPlayer : public QObject, public PlayerControl {
   bool cache_complete_ = false;
   int volume_ = 100;
   bool muted_ = false;
+  int pause_sets_in_flight_ = 0;  // the program's settings of "pause" mpv has not answered yet
   bool full_screen_ = false;
 };
 
