@@ -677,29 +677,39 @@ bool has_picture(const QImage& image) {
   return false;
 }
 
-TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasShown) {
+// Why a picture test cannot run here (no widget application, no X display), or nothing.
+std::string why_no_picture() {
   application();
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-    GTEST_SKIP() << "another test made a non-widget application in this process; run alone";
+    return "another test made a non-widget application in this process; run alone";
   }
   if (QGuiApplication::platformName() != "xcb") {
-    GTEST_SKIP() << "no X display for OpenGL (platform "
-                 << QGuiApplication::platformName().toStdString() << "); Xvfb is needed";
+    return "no X display (platform " + QGuiApplication::platformName().toStdString() +
+           "); Xvfb is needed";
   }
-  if (!clip().made) GTEST_SKIP() << clip().why;
+  return clip().made ? std::string() : clip().why;
+}
+
+// Puts the player's picture into `window`, hidden: the program shows it only once an item plays.
+void host_hidden(QWidget* video, QWidget& window) {
+  window.resize(320, 240);
+  video->setParent(&window);
+  video->setGeometry(0, 0, 320, 240);
+  video->hide();
+}
+
+TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasShown) {
+  if (const std::string why = why_no_picture(); !why.empty()) GTEST_SKIP() << why;
   MpvOutputs outputs{MpvVideoOutput::kWidget, MpvAudioOutput::kNone, {}};
   if (const char* log = std::getenv("PELMORA_TEST_MPV_LOG")) outputs.log_file = log;
   MpvEngine engine{outputs};
   auto player = engine.create_player();
   ASSERT_NE(player, nullptr);
   QWidget window;
-  window.resize(320, 240);
   QWidget* video = player->video_widget();
   ASSERT_NE(video, nullptr);
   EXPECT_EQ(player->video_widget(), video);
-  video->setParent(&window);
-  video->setGeometry(0, 0, 320, 240);
-  video->hide();  // the program shows it only once the item plays
+  host_hidden(video, window);
 
   player->set_media_address(clip().path);
   player->play();
@@ -725,22 +735,14 @@ TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasSho
 // reading "nothing started" (no picture counted, no length, no address), and the first item's
 // picture then counts as that item's.
 TEST(MpvVideoWindowTest, OpensItsOutputAheadWithoutReadingAsAnItemAndShowsTheFirstItem) {
-  application();
-  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-    GTEST_SKIP() << "another test made a non-widget application in this process; run alone";
-  }
-  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "mpv's own window needs X11";
-  if (!clip().made) GTEST_SKIP() << clip().why;
+  if (const std::string why = why_no_picture(); !why.empty()) GTEST_SKIP() << why;
   MpvEngine engine{{MpvVideoOutput::kWindow, MpvAudioOutput::kNone, {}}};
   auto player = engine.create_player();
   ASSERT_NE(player, nullptr);
   QWidget window;
-  window.resize(320, 240);
   QWidget* video = player->video_widget();
   ASSERT_NE(video, nullptr);
-  video->setParent(&window);
-  video->setGeometry(0, 0, 320, 240);
-  video->hide();  // the program shows it only once an item plays
+  host_hidden(video, window);
   window.show();
 
   player->open_video_output();
