@@ -1,6 +1,5 @@
 #include "desktop_program.h"
 
-#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QIcon>
 #include <QtGui/QPixmap>
@@ -33,7 +32,6 @@
 #include "platform/qt/qt_translations.h"
 #include "platform/qt/screensaver_inhibitor.h"
 #include "platform/qt/shutdown_delay.h"
-#include "platform/qt/view_warm_up.h"
 #include "platform/qt/web_pane.h"
 #include "platform/services.h"
 #include "playback/engine_files.h"
@@ -283,13 +281,6 @@ bool DesktopProgram::start() {
   if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
   // Only the window that stays answers the desktop's media controls.
   p.mpris.publish();
-  // The player's video output opens once the window has painted and its panes are ready, so
-  // that a click on the first episode waits for the picture only.
-  if (auto* mpv = dynamic_cast<MpvPlayer*>(p.window.player())) {
-    after_warm_up([mpv = QPointer<MpvPlayer>(mpv)] {
-      if (mpv) mpv->open_video_output();
-    });
-  }
   p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
   QObject::connect(&p.media_watch, &QTimer::timeout, [&p] {
     p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;

@@ -27,7 +27,6 @@
 #include "platform/program_folder.h"
 #include "platform/qt/lag_probe.h"
 #include "platform/qt/local_instance_channel.h"
-#include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/pane_rest.h"
 #include "platform/qt/view_warm_up.h"
@@ -273,7 +272,6 @@ int main(int argc, char** argv) {
         break;  // the running one ended meanwhile: this start is the first
     }
   }
-  platform::qt::preload_player_library();
 
   // Chromium refuses to run as root with its sandbox (as in CI and containers).
   if (::geteuid() == 0) {

@@ -1,5 +1,7 @@
 #include "platform/qt/mpv_engine.h"
 
+#include "platform/qt/mpv_library.h"
+
 #include <utility>
 
 #include <mpv/client.h>
@@ -13,7 +15,11 @@ MpvEngine::MpvEngine(MpvOutputs outputs, DownloadEngine* download_engine)
   std::setlocale(LC_NUMERIC, "C");
 }
 
-mpv_handle* MpvEngine::make_handle() const {
+namespace {
+
+// A handle with the player's options for `outputs`, initialised; null on failure.
+mpv_handle* make_handle(const MpvOutputs& outputs) {
+  std::setlocale(LC_NUMERIC, "C");  // libmpv reads and writes numbers in the C locale only
   mpv_handle* handle = mpv_create();
   if (handle == nullptr) return nullptr;
   struct Option {
@@ -48,7 +54,7 @@ mpv_handle* MpvEngine::make_handle() const {
       // A machine without a sound device still plays the picture.
       {"audio-fallback-to-null", "yes"},
   };
-  switch (outputs_.video) {
+  switch (outputs.video) {
     case MpvVideoOutput::kWidget:
       mpv_set_option_string(handle, "vo", "libmpv");
       break;
@@ -72,9 +78,9 @@ mpv_handle* MpvEngine::make_handle() const {
   // the like) reach the same ones again, and probing them where none answers (no sound device)
   // held up the start of every item by some 100 ms before the silent output took over.
   mpv_set_option_string(
-      handle, "ao", outputs_.audio == MpvAudioOutput::kNone ? "null" : "pipewire,pulse,alsa,jack");
-  if (!outputs_.log_file.empty())
-    mpv_set_option_string(handle, "log-file", outputs_.log_file.c_str());
+      handle, "ao", outputs.audio == MpvAudioOutput::kNone ? "null" : "pipewire,pulse,alsa,jack");
+  if (!outputs.log_file.empty())
+    mpv_set_option_string(handle, "log-file", outputs.log_file.c_str());
   for (const auto& option : options) {
     // Options a build of libmpv lacks (osc without Lua) are left at their defaults.
     mpv_set_option_string(handle, option.name, option.value);
@@ -86,15 +92,12 @@ mpv_handle* MpvEngine::make_handle() const {
   return handle;
 }
 
-MpvEngine::~MpvEngine() {
-  if (spare_ != nullptr) mpv_terminate_destroy(spare_);
-}
+}  // namespace
+
+MpvEngine::~MpvEngine() = default;
 
 bool MpvEngine::available() {
-  if (!available_) {
-    spare_ = make_handle();
-    available_ = spare_ != nullptr;
-  }
+  if (!available_) available_ = player_library_present();
   return *available_;
 }
 
@@ -103,11 +106,9 @@ std::unique_ptr<PlayerControl> MpvEngine::create() {
 }
 
 std::unique_ptr<MpvPlayer> MpvEngine::create_player() {
-  mpv_handle* handle = spare_ != nullptr ? std::exchange(spare_, nullptr) : make_handle();
-  if (handle == nullptr) return nullptr;
-  // A player that could be made answers the presence check too.
-  available_ = true;
-  auto player = std::make_unique<MpvPlayer>(handle, outputs_);
+  if (!available()) return nullptr;
+  auto player =
+      std::make_unique<MpvPlayer>([outputs = outputs_] { return make_handle(outputs); }, outputs_);
   player->set_download_engine(download_engine_);
   return player;
 }

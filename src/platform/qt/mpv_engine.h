@@ -21,24 +21,19 @@ class MpvEngine final : public PlayerEngine {
   MpvEngine(const MpvEngine&) = delete;
   MpvEngine& operator=(const MpvEngine&) = delete;
 
-  // True when a libmpv handle can be created and initialised; asked once, then remembered (a
-  // player made already answers it).
+  // True when libmpv is on the machine (found where the dynamic loader looks, without loading
+  // it); asked once, then remembered.
   bool available() override;
-  // A new MpvPlayer, or null when libmpv cannot be initialised.
+  // A new MpvPlayer, or null when libmpv is not on the machine. It starts libmpv with its
+  // first item.
   std::unique_ptr<PlayerControl> create() override;
   // The same, typed, for the backend that needs the video widget and the full-screen signal.
   std::unique_ptr<MpvPlayer> create_player();
 
  private:
-  // A handle with the player's options, initialised; null on failure.
-  mpv_handle* make_handle() const;
-
   MpvOutputs outputs_;
   DownloadEngine* download_engine_ = nullptr;
   std::optional<bool> available_;
-  // The handle the presence check made, kept for the first player: initialising libmpv is the
-  // costly part of starting it, and start-up would otherwise do it twice.
-  mpv_handle* spare_ = nullptr;
 };
 
 }  // namespace pelmora::platform::qt

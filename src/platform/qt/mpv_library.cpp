@@ -4,23 +4,37 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 namespace pelmora::platform::qt {
 
 namespace {
+
+constexpr const char* kLibraryNames[] = {"libmpv.so.2", "libmpv.so"};
 
 std::once_flag opened;
 void* library = nullptr;
 
 void* open_library() {
   std::call_once(opened, [] {
-    library = ::dlopen("libmpv.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) library = ::dlopen("libmpv.so", RTLD_NOW | RTLD_LOCAL);
+    for (const char* name : kLibraryNames) {
+      library = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+      if (library != nullptr) break;
+    }
   });
   return library;
 }
+
+}  // namespace
 
 // The library's function of that name, or null when the library or the function is missing.
 template <typename Function>
@@ -29,10 +43,68 @@ Function* resolve(const char* name) {
   return handle != nullptr ? reinterpret_cast<Function*>(::dlsym(handle, name)) : nullptr;
 }
 
+namespace {
+
+bool readable(const std::string& path) {
+  return ::access(path.c_str(), R_OK) == 0;
+}
+
+// The folders named in a PATH-like list.
+std::vector<std::string> folders_in(const char* list) {
+  std::vector<std::string> folders;
+  std::string_view rest = list != nullptr ? list : "";
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    if (colon != 0) folders.emplace_back(rest.substr(0, colon));
+    if (colon == std::string_view::npos) break;
+    rest.remove_prefix(colon + 1);
+  }
+  return folders;
+}
+
+// Whether the dynamic loader's cache lists a readable file called `name`: its entries are
+// stored as whole paths, each ending in a zero byte.
+bool in_loader_cache(const std::string& cache, const std::string& name) {
+  const std::string ending = "/" + name + std::string(1, '\0');
+  for (std::size_t at = cache.find(ending); at != std::string::npos;
+       at = cache.find(ending, at + 1)) {
+    const std::size_t start = cache.rfind('\0', at);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    if (readable(cache.substr(from, at + ending.size() - 1 - from))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void preload_player_library() {
-  std::thread([] { open_library(); }).detach();
+  static std::once_flag started;
+  std::call_once(started, [] { std::thread([] { open_library(); }).detach(); });
+}
+
+bool player_library_present() {
+  for (const char* name : kLibraryNames) {
+    if (void* loaded = ::dlopen(name, RTLD_LAZY | RTLD_NOLOAD)) {
+      ::dlclose(loaded);
+      return true;
+    }
+  }
+  std::vector<std::string> folders = folders_in(std::getenv("LD_LIBRARY_PATH"));
+  // The folder the C library came from (the machine's own library folder), and the usual ones.
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&::dlopen), &info) != 0 && info.dli_fname != nullptr) {
+    folders.push_back(std::filesystem::path(info.dli_fname).parent_path().string());
+  }
+  for (const char* folder : {"/usr/local/lib", "/usr/lib", "/lib"}) folders.emplace_back(folder);
+  std::ifstream file("/etc/ld.so.cache", std::ios::binary);
+  const std::string cache{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  for (const char* name : kLibraryNames) {
+    for (const std::string& folder : folders) {
+      if (readable(folder + "/" + name)) return true;
+    }
+    if (in_loader_cache(cache, name)) return true;
+  }
+  return false;
 }
 
 }  // namespace pelmora::platform::qt

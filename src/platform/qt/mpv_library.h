@@ -3,11 +3,17 @@
 namespace pelmora::platform::qt {
 
 // The program does not link libmpv: the library and the codec libraries it pulls in take a good
-// part of a start-up to load, so they are opened at run time instead. This starts opening them
-// on a thread of their own, to be called first thing in main() so that the work overlaps the
-// making of the application object. The player's calls wait for it when they come first.
-// Without libmpv on the machine every call fails as libmpv fails (mpv_create gives null), which
-// the start-up's player check reports.
+// part of a start-up to load and some 20 MiB of memory, so the player opens them when its first
+// item plays. Without libmpv on the machine every call fails as libmpv fails (mpv_create gives
+// null).
+//
+// Whether libmpv is on the machine, without loading it: already loaded, or a readable file of
+// its name where the dynamic loader looks (LD_LIBRARY_PATH, the loader's cache, the system's
+// library folders).
+bool player_library_present();
+
+// Starts loading libmpv on a thread of its own, once: for a moment when an item is about to
+// play (the player's first call then waits for the rest of it, if any). Nothing when loaded.
 void preload_player_library();
 
 }  // namespace pelmora::platform::qt

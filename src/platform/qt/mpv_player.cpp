@@ -126,23 +126,39 @@ PlayFailure failure_of(int mpv_error, const std::string& target) {
 
 }  // namespace
 
-MpvPlayer::MpvPlayer(mpv_handle* handle, MpvOutputs outputs) : handle_(handle), outputs_(outputs) {
+MpvPlayer::MpvPlayer(std::function<mpv_handle*()> make_handle, MpvOutputs outputs)
+    : make_handle_(std::move(make_handle)), outputs_(outputs) {}
+
+MpvPlayer::~MpvPlayer() {
+  // The render context belongs to the handle and must go before it.
+  if (widget_) widget_->release();
+  if (window_) window_->release();
+  if (handle_ == nullptr) return;
+  // No wake-up can run once this returns; queued drains die with the object.
+  mpv_set_wakeup_callback(handle_, nullptr, nullptr);
+  mpv_terminate_destroy(handle_);
+}
+
+bool MpvPlayer::ensure_handle() {
+  if (handle_ != nullptr) return true;
+  if (!make_handle_) return false;
+  handle_ = make_handle_();
+  if (handle_ == nullptr) return false;
+  // What the program set before there was a player to tell, before mpv reports its own.
+  double volume = volume_;
+  mpv_set_property(handle_, "volume", MPV_FORMAT_DOUBLE, &volume);
+  int mute = muted_ ? 1 : 0;
+  mpv_set_property(handle_, "mute", MPV_FORMAT_FLAG, &mute);
   for (const auto& watched : kWatched) {
     mpv_observe_property(handle_, static_cast<uint64_t>(watched.id), watched.name, watched.format);
   }
   // mpv calls this from its own threads; the events are collected on this object's thread.
   mpv_set_wakeup_callback(
       handle_, [](void* self) { static_cast<MpvPlayer*>(self)->schedule_events(); }, this);
+  if (widget_) widget_->set_handle(handle_);
+  if (window_) window_->set_handle(handle_);
   schedule_events();
-}
-
-MpvPlayer::~MpvPlayer() {
-  // No wake-up can run once this returns; queued drains die with the object.
-  mpv_set_wakeup_callback(handle_, nullptr, nullptr);
-  // The render context belongs to the handle and must go before it.
-  if (widget_) widget_->release();
-  if (window_) window_->release();
-  mpv_terminate_destroy(handle_);
+  return true;
 }
 
 void MpvPlayer::schedule_events() {
@@ -198,15 +214,6 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       if (pending_seek_ >= 0) seek_to(pending_seek_);
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
-      if (warming_up_) {
-        // The output is open: the warm-up item goes (unless an item replaced it already).
-        warming_up_ = false;
-        if (facts_.phase == MpvLoadPhase::kNothing) {
-          const char* stop[] = {"stop", nullptr};
-          command_async(stop);
-        }
-        break;
-      }
       // The first picture and sound are ready: the item is loaded and plays (or waits paused).
       if (!video_off_ && facts_.phase != MpvLoadPhase::kStopped) ++pictures_started_;
       if (facts_.phase == MpvLoadPhase::kLoading) {
@@ -362,6 +369,7 @@ void MpvPlayer::reset_item_readings() {
 }
 
 void MpvPlayer::set_flag_async(const char* name, bool value) {
+  if (handle_ == nullptr) return;
   int flag = value ? 1 : 0;
   const bool pause = std::string_view(name) == "pause";
   if (mpv_set_property_async(handle_, pause ? kPauseSetTag : 0, name, MPV_FORMAT_FLAG, &flag) >=
@@ -372,6 +380,7 @@ void MpvPlayer::set_flag_async(const char* name, bool value) {
 }
 
 void MpvPlayer::command_async(const char** arguments) {
+  if (handle_ == nullptr) return;
   mpv_command_async(handle_, 0, arguments);
 }
 
@@ -387,6 +396,7 @@ void MpvPlayer::set_full_screen(bool full_screen) {
 
 void MpvPlayer::set_volume(int volume) {
   volume_ = std::clamp(volume, 0, 100);
+  if (handle_ == nullptr) return;  // told when the player starts
   double value = volume_;
   mpv_set_property_async(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
 }
@@ -476,6 +486,15 @@ void MpvPlayer::play() {
 }
 
 void MpvPlayer::load(const std::string& target, double start, bool paused) {
+  if (!ensure_handle()) {
+    // The player's library was found at start but cannot be started now.
+    reset_item_readings();
+    loaded_target_ = target;
+    facts_.phase = MpvLoadPhase::kFailed;
+    last_error_ = "no-player";
+    failure_ = PlayFailure::kUnsupportedFormat;
+    return;
+  }
   // Synchronous on purpose: loadfile only queues the item and answers with its playlist entry,
   // which tells this item's file events from those of the item it replaces.
   int pause = paused ? 1 : 0;
@@ -500,7 +519,6 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
   if (outputs_.video != MpvVideoOutput::kNone) {
     mpv_set_property_string(handle_, "vid", video_off_ ? "no" : "auto");
   }
-  warming_up_ = false;  // the warm-up item, if still there, is replaced
   const std::string from = "start=" + std::to_string(start);
   const char* arguments[] = {"loadfile", target.c_str(), "replace",
                              start > 0 ? from.c_str() : nullptr, nullptr};
@@ -528,6 +546,7 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
 }
 
 void MpvPlayer::queue_next() {
+  if (handle_ == nullptr) return;
   if (next_queued_) {
     const char* clear[] = {"playlist-clear", nullptr};
     mpv_command(handle_, clear);
@@ -618,7 +637,7 @@ void MpvPlayer::stop() {
   // Synchronous like loadfile: an asynchronous stop could reach mpv after the load of the next
   // item that follows it at once (a second start's file, a history entry) and end that item.
   const char* arguments[] = {"stop", nullptr};
-  mpv_command(handle_, arguments);
+  if (handle_ != nullptr) mpv_command(handle_, arguments);
   ++engine_request_;
   if (engine_ != nullptr && is_engine_address(loaded_address_)) engine_->close(loaded_address_);
   facts_.phase = MpvLoadPhase::kStopped;
@@ -646,20 +665,6 @@ QWidget* MpvPlayer::video_widget() {
       break;
   }
   return nullptr;
-}
-
-void MpvPlayer::open_video_output() {
-  if (outputs_.video != MpvVideoOutput::kWindow || output_held_ ||
-      facts_.phase != MpvLoadPhase::kNothing || !window_ || !window_->attach_output()) {
-    return;
-  }
-  keep_video_output_open();
-  // mpv opens its video output for an item only: a short black one, drawn into the picture's
-  // window while it is hidden, opens it, and mpv keeps it open when it stops. Its readings are
-  // not the player's (no item of the program's was started).
-  const char* warm_up[] = {"loadfile", "av://lavfi:color=c=black:s=64x36:r=25:d=1", "replace",
-                           nullptr};
-  warming_up_ = mpv_command(handle_, warm_up) >= 0;
 }
 
 void MpvPlayer::keep_video_output_open() {

@@ -68,8 +68,10 @@ class MpvPlayer : public QObject, public PlayerControl {
   Q_OBJECT
 
  public:
-  // Takes ownership of `handle`, created and initialised by MpvEngine with `outputs`.
-  MpvPlayer(mpv_handle* handle, MpvOutputs outputs);
+  // `make_handle` makes the player's libmpv handle, initialised for `outputs` (null when it
+  // cannot). The player makes it when its first item loads, not before: libmpv and the codec
+  // libraries it pulls in take some 20 MiB, which a program that plays nothing does not hold.
+  MpvPlayer(std::function<mpv_handle*()> make_handle, MpvOutputs outputs);
   ~MpvPlayer() override;
   MpvPlayer(const MpvPlayer&) = delete;
   MpvPlayer& operator=(const MpvPlayer&) = delete;
@@ -103,9 +105,6 @@ class MpvPlayer : public QObject, public PlayerControl {
   // A native video window (MpvVideoOutput::kWindow) is given to mpv when an item starts, shown or
   // not; the backend hides it whenever something else is to be seen in its place.
   QWidget* video_widget();
-  // Opens the video output ahead of the first item (native window only, once the video widget
-  // has its place): the first picture then does not wait for it. It stays open from then on.
-  void open_video_output();
   // Whether mpv's video output is open in the native window.
   bool video_output_open() const { return vo_configured_; }
   // A count that grows as pictures reach the screen: every frame drawn into the widget (render
@@ -133,6 +132,8 @@ class MpvPlayer : public QObject, public PlayerControl {
   void full_screen_requested(bool full_screen);
 
  private:
+  // Makes the handle if there is none yet; false when libmpv cannot be started.
+  bool ensure_handle();
   void schedule_events();
   void drain_events();
   void handle_event(const mpv_event& event);
@@ -165,14 +166,14 @@ class MpvPlayer : public QObject, public PlayerControl {
   void render_ready();
   bool loaded() const { return facts_.phase == MpvLoadPhase::kLoaded; }
 
-  mpv_handle* handle_;
+  std::function<mpv_handle*()> make_handle_;
+  mpv_handle* handle_ = nullptr;
   MpvOutputs outputs_;
   QPointer<MpvVideoWidget> widget_;
   QPointer<MpvVideoWindow> window_;
   bool vo_configured_ = false;  // mpv's video output is open (native window)
   int pictures_started_ = 0;    // playback (re)starts of items with picture (native window)
   bool output_held_ = false;    // mpv keeps its video output open between items
-  bool warming_up_ = false;     // the item that opens the video output ahead is playing
   std::atomic<bool> drain_queued_{false};
   DownloadEngine* engine_ = nullptr;
   uint64_t engine_request_ = 0;  // tells the engine's answer for the current item from older ones

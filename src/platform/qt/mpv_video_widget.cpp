@@ -27,6 +27,14 @@ MpvVideoWidget::~MpvVideoWidget() {
   release();
 }
 
+void MpvVideoWidget::set_handle(mpv_handle* handle) {
+  handle_ = handle;
+  if (context() == nullptr || render_ != nullptr) return;
+  makeCurrent();
+  initializeGL();
+  doneCurrent();
+}
+
 void MpvVideoWidget::release() {
   handle_ = nullptr;
   if (render_ == nullptr) return;

@@ -20,6 +20,9 @@ class MpvVideoWidget : public QOpenGLWidget {
   explicit MpvVideoWidget(mpv_handle* handle, QWidget* parent = nullptr);
   ~MpvVideoWidget() override;
 
+  // The player's handle, once the player has made it (the widget may be made and shown
+  // before): the render context is made now if the widget's GL context is there already.
+  void set_handle(mpv_handle* handle);
   // Frees the render context; the widget draws nothing (black) from then on.
   void release();
   // True while a render context exists.
@@ -39,7 +42,7 @@ class MpvVideoWidget : public QOpenGLWidget {
   void frame_requested();
   void draw(int fbo);
 
-  mpv_handle* handle_;
+  mpv_handle* handle_ = nullptr;
   mpv_render_context* render_ = nullptr;
   int frames_drawn_ = 0;
 };

@@ -29,6 +29,9 @@ class MpvVideoWindow final : public QWidget {
   bool attach_output();
   bool attached() const { return attached_; }
 
+  // The player's handle, once the player has made it (the widget may be made before).
+  void set_handle(mpv_handle* handle) { handle_ = handle; }
+
   // Ends mpv's use of the window: mpv closes its video output (the item stops) before the
   // window can go. Nothing is drawn here from then on.
   void release();

@@ -6,8 +6,6 @@
 #include <QtGui/QResizeEvent>
 #include <QtWidgets/QWidget>
 #include <deque>
-#include <functional>
-#include <vector>
 
 namespace pelmora::platform::qt {
 
@@ -21,12 +19,6 @@ constexpr char kWarmProperty[] = "pelmoraWarm";
 std::deque<QPointer<QWidget>>& waiting() {
   static std::deque<QPointer<QWidget>> queue;
   return queue;
-}
-
-// What runs once every waiting widget has had its turn.
-std::vector<std::function<void()>>& afterwards() {
-  static std::vector<std::function<void()>> tasks;
-  return tasks;
 }
 
 bool turn_queued = false;
@@ -57,9 +49,15 @@ void warm_up(QWidget* view) {
     // The size the pane's layout gives it when shown: the whole view.
     const QSize size = view->size();
     if (size.isEmpty()) continue;
-    if (surface->size() != size) surface->setGeometry(QRect(QPoint(0, 0), size));
-    QResizeEvent resize(size, QSize());
+    // What takes long is the context and the scene it draws with; its picture buffers are made
+    // at the size it has. A hidden pane gets them at the least size now, and at its own size
+    // only when it shows (the widget takes the resize that is pending then), so that a dozen
+    // panes behind the tabs do not each hold full-size buffers no one sees.
+    const QSize least(1, 1);
+    surface->setGeometry(QRect(QPoint(0, 0), least));
+    QResizeEvent resize(least, QSize());
     QCoreApplication::sendEvent(surface, &resize);
+    surface->setGeometry(QRect(QPoint(0, 0), size));
   }
 }
 
@@ -74,18 +72,7 @@ void take_turn() {
     warm_up(view);
     break;
   }
-  if (!queue.empty()) {
-    queue_turn();
-  } else if (!afterwards().empty()) {
-    // On a turn of its own after the last widget's, one task per turn.
-    QTimer::singleShot(kGapMs, QCoreApplication::instance(), [] {
-      if (afterwards().empty()) return;
-      const std::function<void()> task = std::move(afterwards().front());
-      afterwards().erase(afterwards().begin());
-      task();
-      if (!afterwards().empty() || !waiting().empty()) queue_turn();
-    });
-  }
+  if (!queue.empty()) queue_turn();
 }
 
 }  // namespace
@@ -93,12 +80,6 @@ void take_turn() {
 void warm_up_when_idle(QWidget* view) {
   if (view == nullptr || QCoreApplication::instance() == nullptr) return;
   waiting().emplace_back(view);
-  queue_turn();
-}
-
-void after_warm_up(std::function<void()> task) {
-  if (!task || QCoreApplication::instance() == nullptr) return;
-  afterwards().push_back(std::move(task));
   queue_turn();
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class QWidget;
 
 namespace pelmora::platform::qt {
@@ -15,12 +13,11 @@ namespace pelmora::platform::qt {
 // widget's surfaces are made on a turn of its own while the program is idle (one widget per
 // turn, a few turns apart), so input never waits behind more than one of them.
 //
+// Its picture buffers are made at the least size then, and at the widget's own size only when it
+// shows: a dozen hidden panes would otherwise hold a dozen full-size buffers no one sees.
+//
 // A widget that is shown, destroyed or already ready by its turn is passed over.
 void warm_up_when_idle(QWidget* view);
-
-// Runs `task` while the program is idle, on a turn of its own once every widget handed over has
-// had its turn: work that the first paint and the panes' surfaces come before.
-void after_warm_up(std::function<void()> task);
 
 // How many widgets wait for their turn (for tests).
 int views_waiting_to_warm_up();

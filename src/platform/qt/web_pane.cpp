@@ -26,6 +26,7 @@
 #include <cctype>
 #include <functional>
 
+#include "platform/qt/mpv_library.h"
 #include "platform/qt/pane_rest.h"
 #include "platform/qt/view_warm_up.h"
 
@@ -36,6 +37,11 @@ namespace {
 constexpr std::array<const char*, 5> kLinkSchemes = {"razavov", "eeqvod", "open", "delk", "qvod"};
 
 // The addresses the engine loads by itself; the page's script reports every other one.
+// Whether a link of the program's plays an episode.
+bool plays(const QUrl& url) {
+  return url.scheme() == QLatin1String("razavov") || url.scheme() == QLatin1String("eeqvod");
+}
+
 bool is_web_scheme(const QString& scheme) {
   const QString lower = scheme.toLower();
   return lower == u"http" || lower == u"https" || lower == u"file" || lower == u"about" ||
@@ -325,6 +331,9 @@ class WebPanePage : public QWebEnginePage {
     if (!main_frame) return true;
     const bool own_kind = type == NavigationTypeTyped || type == NavigationTypeReload ||
                           type == NavigationTypeBackForward;
+    // A link that plays asks the service for the episode first: the player's library loads
+    // meanwhile, off this thread, instead of after the answer.
+    if (plays(url)) preload_player_library();
     return peer_->accept_navigation(text_of(url), is_web_scheme(url.scheme()), own_kind);
   }
 
@@ -473,6 +482,11 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
           [page = page_.data()](QWebEngineNewWindowRequest& request) {
             page->window_requested(request.requestedUrl());
           });
+  // The pointer on a link that plays: a click is likely to follow, and the player's library
+  // starts loading now rather than with it.
+  connect(page_, &QWebEnginePage::linkHovered, this, [](const QString& link) {
+    if (plays(QUrl(link))) preload_player_library();
+  });
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { context_menu(position); });
