@@ -16,6 +16,8 @@
 # - Idle: the CPU share of all the program's processes once its pages have loaded and its panes
 #   have come to rest, with the window shown and then with it unmapped (as when minimised or
 #   in the tray), each for IDLE_SECONDS (default 30).
+# - Tab presses: once the panes behind the tabs rest, each tab is pressed through the X server
+#   (bench/tab_show) and the pane's pixels on the screen are watched until they show its page.
 # Prints the medians, the ratios and the targets. Everything it starts ends with it, the engine
 # terminal that Pelmora starts from its player folder included.
 # Usage: bench/desktop_bench.sh [RUNS]
@@ -33,7 +35,7 @@ idle_seconds=${IDLE_SECONDS:-30}
 port=${PELMORA_DEMO_PORT:-8761}
 
 source "$top/bench/desktop_setup.sh"
-bench_prepare webview_floor QvodTerminal.exe
+bench_prepare webview_floor QvodTerminal.exe tab_show
 
 # Ends every process started by a path inside the work folder (the engine terminal Pelmora
 # starts from its player folder keeps running after the window, as it should for a user).
@@ -269,6 +271,22 @@ for run in $(seq 1 "$runs"); do
   echo "idle run $run: shown $shown | unmapped $unmapped (% of a core: all, terminal) | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 
+# Tab presses: two rounds over the six tabs in each run, the panes at rest before each press.
+: >"$work/tabs"
+for run in $(seq 1 "$runs"); do
+  log="$work/tabs.log"
+  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$log" >/dev/null &
+  pid=$! waited=0
+  while ! grep -qs "pelmora-timing loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  sleep 12  # the hidden panes come to rest
+  window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && "$build/bench/tab_show" "$window" 2 | tee -a "$work/tabs" | tail -1 >&2
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$log"
+done
+
 column() { awk -v c="$1" '{print $c}' "$2" | median; }
 floor_shown=$(column 1 "$work/floor"); floor_loaded=$(column 2 "$work/floor"); floor_pss=$(column 3 "$work/floor")
 app_shown=$(column 1 "$work/pelmora"); app_loaded=$(column 2 "$work/pelmora"); app_pss=$(column 3 "$work/pelmora")
@@ -301,3 +319,7 @@ if [ -s "$work/play-render" ]; then
 fi
 printf "idle, window shown, %% of a core     %8s   (engine terminal %s)  0.5\n" "$(column 1 "$work/idle")" "$(column 2 "$work/idle")"
 printf "idle, window unmapped, %% of a core  %8s   (engine terminal %s)  0.1\n" "$(column 3 "$work/idle")" "$(column 4 "$work/idle")"
+# From a tab's press to its pane showing the page (all but 1 % of its pixels as they end up).
+shown=$(grep '^tab ' "$work/tabs" | awk '{print $7}')
+printf "tab press to its page shown (ms)    median %s, slowest %s, of %s presses  100\n" \
+  "$(echo "$shown" | median)" "$(echo "$shown" | sort -n | tail -1)" "$(echo "$shown" | grep -c .)"
