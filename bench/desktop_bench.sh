@@ -250,13 +250,25 @@ idle_share() {  # pid: prints "all_percent terminal_percent"
   awk -v p=$((p1 - p0)) -v e=$((e1 - e0)) -v ms=$((t1 - t0)) -v hz="$hz" \
     'BEGIN { printf "%.2f %.2f\n", p * 100000 / hz / ms, e * 100000 / hz / ms }'
 }
+# Starts Pelmora with its output to the log $1 and waits until its pages have loaded and its
+# panes have come to rest (the start-up work ended); sets `pid`.
+start_at_rest() {
+  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$1" >/dev/null &
+  pid=$!
+  local waited=0
+  while ! grep -qs "pelmora-timing loaded" "$1" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  sleep 12
+}
+end_program() {  # pid log
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$2"
+}
 : >"$work/idle"
 for run in $(seq 1 "$runs"); do
   log="$work/idle.log"
-  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$log" >/dev/null &
-  pid=$! waited=0
-  while ! grep -qs "pelmora-timing loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  sleep 12  # the hidden panes come to rest, the start-up work ends
+  start_at_rest "$log"
   shown=$(idle_share "$pid")
   for window in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
     xdotool windowunmap "$window" 2>/dev/null || true
@@ -264,10 +276,7 @@ for run in $(seq 1 "$runs"); do
   sleep 3
   unmapped=$(idle_share "$pid")
   echo "$shown $unmapped" >>"$work/idle"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  end_started_from_work
-  keep_log "$log"
+  end_program "$pid" "$log"
   echo "idle run $run: shown $shown | unmapped $unmapped (% of a core: all, terminal) | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 
@@ -275,16 +284,10 @@ done
 : >"$work/tabs"
 for run in $(seq 1 "$runs"); do
   log="$work/tabs.log"
-  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$log" >/dev/null &
-  pid=$! waited=0
-  while ! grep -qs "pelmora-timing loaded" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  sleep 12  # the hidden panes come to rest
+  start_at_rest "$log"
   window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1 || true)
   [ -n "$window" ] && "$build/bench/tab_show" "$window" 2 | tee -a "$work/tabs" | tail -1 >&2
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  end_started_from_work
-  keep_log "$log"
+  end_program "$pid" "$log"
 done
 
 column() { awk -v c="$1" '{print $c}' "$2" | median; }
