@@ -8,7 +8,8 @@
 #   by kind of process. Both start with their profile and files from an earlier run (not
 #   counted), as on an ordinary start.
 # - Click on an episode to its first frame in Pelmora, against standalone mpv showing the first
-#   frame of the same clip.
+#   frame of the same clip: clicked by the page (no pointer on it before), and pressed as a
+#   person does, the pointer resting on the episode for DWELL_MS (default 300) first.
 # - CPU while playing: a 1280x720 30 fps H.264 clip played by Pelmora (given on its command
 #   line), against standalone mpv (`--vo=gpu --gpu-context=x11egl`) playing the same clip at the
 #   size Pelmora shows it, both for PLAY_SECONDS (default 20) once playing: the CPU time of all
@@ -33,6 +34,7 @@ runs=${1:-5}
 play_seconds=${PLAY_SECONDS:-20}
 idle_seconds=${IDLE_SECONDS:-30}
 port=${PELMORA_DEMO_PORT:-8761}
+dwell_ms=${DWELL_MS:-300}
 
 source "$top/bench/desktop_setup.sh"
 bench_prepare webview_floor QvodTerminal.exe tab_show
@@ -175,9 +177,44 @@ keep_log() {
   fi
 }
 
+# Starts Pelmora with its output to the log $1 and waits until its pages have loaded and its
+# panes have come to rest (the start-up work ended); sets `pid`.
+start_at_rest() {
+  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$1" >/dev/null &
+  pid=$!
+  local waited=0
+  while ! grep -qs "pelmora-timing loaded" "$1" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  sleep 12
+}
+end_program() {  # pid log
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  end_started_from_work
+  keep_log "$2"
+}
 median() { sort -n | awk '{a[NR]=$1} END {if (NR % 2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'; }
 
-: >"$work/floor" ; : >"$work/pelmora" ; : >"$work/click" ; : >"$work/kinds"
+: >"$work/floor" ; : >"$work/pelmora" ; : >"$work/click" ; : >"$work/kinds" ; : >"$work/hand"
+# The first episode pressed through the X server once the window has settled: the pointer moves
+# onto it and rests there for dwell_ms, then presses. Prints the milliseconds from the press to
+# the first frame.
+press_by_hand() {
+  local log="$work/hand.log" waited=0 x y press first
+  PELMORA_TIMING=play-by-hand "$build/src/pelmora" --home "$work/home" 2>"$log" >/dev/null &
+  local pid=$!
+  while ! grep -qs "episode-at" "$log" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+  read -r _ _ x y < <(grep "episode-at" "$log" | head -1) || true
+  xdotool mousemove "${x:-0}" "${y:-0}"
+  sleep "$(awk -v ms="$dwell_ms" 'BEGIN { print ms / 1000 }')"
+  press=$(now_ms)
+  xdotool click 1
+  waited=0
+  while ! grep -q "first-frame" "$log" && [ $waited -lt 300 ]; do sleep 0.1; waited=$((waited + 1)); done
+  first=$(awk '/timing first-frame/ {print $3}' "$log")
+  [ -n "$first" ] && echo $((first - press))
+  xdotool mousemove 0 0
+  end_program "$pid" "$log"
+}
 # Both keep their browser profile between runs (the floor in its default place, Pelmora in its
 # program folder), as a user's evening start does: one run of each first, not counted, so that
 # every counted run is an ordinary start rather than the very first one.
@@ -191,6 +228,7 @@ for run in $(seq 1 "$runs"); do
     "$build/src/pelmora" --home "$work/home" >>"$work/pelmora"
   PELMORA_TIMING=play measure pelmora-timing "$work/pelmora.log" \
     "$build/src/pelmora" --home "$work/home" >>"$work/click"
+  press_by_hand >>"$work/hand"
   echo "run $run: floor $(tail -1 "$work/floor") | pelmora $(tail -1 "$work/pelmora") | click $(tail -1 "$work/click" | cut -d' ' -f4) | load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 
@@ -250,21 +288,6 @@ idle_share() {  # pid: prints "all_percent terminal_percent"
   awk -v p=$((p1 - p0)) -v e=$((e1 - e0)) -v ms=$((t1 - t0)) -v hz="$hz" \
     'BEGIN { printf "%.2f %.2f\n", p * 100000 / hz / ms, e * 100000 / hz / ms }'
 }
-# Starts Pelmora with its output to the log $1 and waits until its pages have loaded and its
-# panes have come to rest (the start-up work ended); sets `pid`.
-start_at_rest() {
-  PELMORA_TIMING=idle "$build/src/pelmora" --home "$work/home" 2>"$1" >/dev/null &
-  pid=$!
-  local waited=0
-  while ! grep -qs "pelmora-timing loaded" "$1" && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  sleep 12
-}
-end_program() {  # pid log
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-  end_started_from_work
-  keep_log "$2"
-}
 : >"$work/idle"
 for run in $(seq 1 "$runs"); do
   log="$work/idle.log"
@@ -311,6 +334,8 @@ for kind in main renderer zygote gpu utility helper terminal other; do
   [ "$f$p" = "--" ] || printf "  %-26s %10s %10s   (MiB, processes)\n" "$kind" "$f" "$p"
 done
 printf "click to first frame (ms)    %8s   %8s   %5s  keep  (floor: standalone mpv, start to first frame)\n" "$mpv_frame" "${app_frame:-n/a}" "$(ratio "${app_frame:-0}" "$mpv_frame")"
+hand_frame=$(median <"$work/hand")
+printf "  pressed after %s ms on it %8s   %8s   %5s\n" "$dwell_ms" "$mpv_frame" "${hand_frame:-n/a}" "$(ratio "${hand_frame:-0}" "$mpv_frame")"
 mpv_cpu=$(column 1 "$work/play-mpv"); app_cpu=$(column 1 "$work/play-pelmora")
 mpv_x=$(column 2 "$work/play-mpv"); app_x=$(column 2 "$work/play-pelmora")
 size="$(column 3 "$work/play-pelmora")x$(column 4 "$work/play-pelmora")"
@@ -322,7 +347,14 @@ if [ -s "$work/play-render" ]; then
 fi
 printf "idle, window shown, %% of a core     %8s   (engine terminal %s)  0.5\n" "$(column 1 "$work/idle")" "$(column 2 "$work/idle")"
 printf "idle, window unmapped, %% of a core  %8s   (engine terminal %s)  0.1\n" "$(column 3 "$work/idle")" "$(column 4 "$work/idle")"
-# From a tab's press to its pane showing the page (all but 1 % of its pixels as they end up).
-shown=$(grep '^tab ' "$work/tabs" | awk '{print $7}')
-printf "tab press to its page shown (ms)    median %s, slowest %s, of %s presses  100\n" \
-  "$(echo "$shown" | median)" "$(echo "$shown" | sort -n | tail -1)" "$(echo "$shown" | grep -c .)"
+# From a tab's press to its pane showing the page (all but 1 % of its pixels as they end up):
+# the panes that come back as they were, and the TV and music tabs, which share one pane that
+# loads the other's page from the service on each change between them.
+tab_figures() {  # label, names pattern
+  local shown
+  shown=$(grep -E "^tab +($2) " "$work/tabs" | awk '{print $7}')
+  printf "tab press to its page shown, %-12s median %s ms, slowest %s, of %s presses  100\n" \
+    "$1" "$(echo "$shown" | median)" "$(echo "$shown" | sort -n | tail -1)" "$(echo "$shown" | grep -c .)"
+}
+tab_figures "comes back" "novels|recommendations|playback|library"
+tab_figures "loads (TV, music)" "tv|music"

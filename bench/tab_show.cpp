@@ -4,6 +4,8 @@
 // the pane's picture, to the moment it shows the page (all but 1 % of its pixels as they end
 // up) and to its last change (steady: nothing changes for 300 ms after it; a scroll bar that
 // fades is such a change).
+// The TV and music tabs share one pane, which loads the other's page from the service whenever
+// the tab changes between them: their figures include that load.
 // Usage: tab_show WINDOW_ID ROUNDS (the window as xdotool names it; its panes at rest).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -2,6 +2,7 @@
 // sequence.
 #include <unistd.h>
 
+#include <QtCore/QPointer>
 #include <QtCore/QSocketNotifier>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
@@ -97,13 +98,9 @@ long long epoch_ms() {
       .count();
 }
 
-// Clicks the first episode of the catalogue and reports when, then when its first frame is drawn.
-void click_first_episode(app::BA1& window) {
-  auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
-  platform::qt::report_lag_now();
-  std::fprintf(stderr, "pelmora-timing click %lld\n", epoch_ms());
-  web1->view()->page()->runJavaScript("document.querySelector('a[href^=\"razavov://\"]').click();");
-  auto* watch = new QTimer(web1->view());
+// Reports when the first frame of what plays is drawn.
+void report_first_frame(app::BA1& window, QObject* parent) {
+  auto* watch = new QTimer(parent);
   QObject::connect(watch, &QTimer::timeout, [&window, watch] {
     auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
     if (mpv == nullptr || !mpv->picture_shown()) return;
@@ -113,11 +110,38 @@ void click_first_episode(app::BA1& window) {
   watch->start(5);
 }
 
+// Clicks the first episode of the catalogue and reports when, then when its first frame is drawn.
+void click_first_episode(app::BA1& window) {
+  auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
+  platform::qt::report_lag_now();
+  std::fprintf(stderr, "pelmora-timing click %lld\n", epoch_ms());
+  web1->view()->page()->runJavaScript("document.querySelector('a[href^=\"razavov://\"]').click();");
+  report_first_frame(window, web1->view());
+}
+
+// Says where on the screen the first episode of the catalogue is, for a benchmark that presses
+// it as a person does (through the X server), and reports when its first frame is drawn.
+void show_first_episode(app::BA1& window) {
+  auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
+  QWebEngineView* view = web1->view();
+  view->page()->runJavaScript(
+      "(() => { const r = document.querySelector('a[href^=\"razavov://\"]')"
+      ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+      [&window, view = QPointer<QWebEngineView>(view)](const QVariant& result) {
+        const QVariantList centre = result.toList();
+        if (!view || centre.size() != 2) return;
+        const QPoint at = view->mapToGlobal(QPoint(centre[0].toInt(), centre[1].toInt()));
+        std::fprintf(stderr, "pelmora-timing episode-at %d %d\n", at.x(), at.y());
+        report_first_frame(window, view);
+      });
+}
+
 // For the benchmark (PELMORA_TIMING set): prints when the window is shown, when every pane has
 // finished its first load and, with PELMORA_TIMING=play, when the first episode of the catalogue
 // was clicked (once the window has settled; "play-at-once": as soon as the pages have loaded)
-// and when its first frame was drawn; and once a second how late the event loop
-// ran (the longest an input event could have waited).
+// and when its first frame was drawn; with "play-by-hand", where that episode is on the screen
+// (the benchmark presses it) and when its first frame was drawn; and once a second how late the
+// event loop ran (the longest an input event could have waited).
 void report_timing(DesktopProgram& program) {
   // PELMORA_TIMING=idle reports the start only: nothing of the benchmark's own wakes the
   // program while its idle share is measured.
@@ -154,13 +178,17 @@ void report_timing(DesktopProgram& program) {
       const std::string_view mode = std::getenv("PELMORA_TIMING");
       if (mode == "play-at-once") {
         click_first_episode(window);
-      } else if (mode == "play") {
+      } else if (mode == "play" || mode == "play-by-hand") {
         // As a user would: once the window has settled (the hidden panes made ready).
         auto* settle = new QTimer(qApp);
-        QObject::connect(settle, &QTimer::timeout, [&window, settle] {
+        QObject::connect(settle, &QTimer::timeout, [&window, settle, by_hand = mode != "play"] {
           if (platform::qt::views_waiting_to_warm_up() != 0) return;
           settle->deleteLater();
-          click_first_episode(window);
+          if (by_hand) {
+            show_first_episode(window);
+          } else {
+            click_first_episode(window);
+          }
         });
         settle->start(20);
       }

@@ -443,6 +443,15 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   x.click(places.on_screen(tabs.library).center_x(), places.on_screen(tabs.library).center_y());
   ASSERT_TRUE(wait_until([&] { return first_episode_button().has_value(); }, 15000));
   const auto episode = first_episode_button();
+  // Nothing has played yet: the player's library is not in the program's memory; the pointer
+  // resting on an episode starts loading it.
+  const auto player_loaded = [&] {
+    return read_file("/proc/" + std::to_string(program.pid()) + "/maps").find("/libmpv.so") !=
+           std::string::npos;
+  };
+  EXPECT_FALSE(player_loaded()) << "the player's library was loaded before anything played";
+  x.move(episode->first, episode->second);
+  EXPECT_TRUE(wait_until(player_loaded, 5000)) << "the pointer on an episode loaded no player";
   const std::size_t asked = resource_requests();
   x.click(episode->first, episode->second);
   ASSERT_TRUE(wait_until([&] { return resource_requests() > asked; }, 15000))

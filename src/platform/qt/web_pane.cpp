@@ -83,7 +83,8 @@ const QString& message_prefix() {
 // The navigation-watch script, run in every frame as the document is created (before the
 // page's own scripts). It keeps the page from following any address outside the engine's own
 // schemes and reports the address exactly as the page wrote it; it also remembers, in the top
-// document, the link under the pointer when a context menu is asked for.
+// document, the link under the pointer when a context menu is asked for, and says when the
+// pointer first rests on a link that plays.
 QString watch_script() {
   static const char* const kSource = R"JS((function () {
   'use strict';
@@ -142,6 +143,18 @@ QString watch_script() {
       return true;
     }
   };
+  // The pointer on a link that plays: the program gets its player ready (once per document).
+  let playHinted = false;
+  window.addEventListener('pointerover', function (event) {
+    if (playHinted) return;
+    let target = event.target;
+    if (target && target.nodeType !== 1) target = target.parentElement;
+    const link = target && target.closest ? target.closest('a[href]') : null;
+    const scheme = link ? schemeOf(link.getAttribute('href') || '') : '';
+    if (scheme !== 'razavov:' && scheme !== 'eeqvod:') return;
+    playHinted = true;
+    send(prefix + 'hover-play');
+  }, true);
   window.addEventListener('click', function (event) {
     let target = event.target;
     if (target && target.nodeType !== 1) target = target.parentElement;
@@ -331,9 +344,6 @@ class WebPanePage : public QWebEnginePage {
     if (!main_frame) return true;
     const bool own_kind = type == NavigationTypeTyped || type == NavigationTypeReload ||
                           type == NavigationTypeBackForward;
-    // A link that plays asks the service for the episode first: the player's library loads
-    // meanwhile, off this thread, instead of after the answer.
-    if (plays(url)) preload_player_library();
     return peer_->accept_navigation(text_of(url), is_web_scheme(url.scheme()), own_kind);
   }
 
@@ -345,7 +355,13 @@ class WebPanePage : public QWebEnginePage {
       static const QString kWindow = QStringLiteral("window ");
       if (peer_ == nullptr) return;
       if (body.startsWith(kNavigate)) {
+        // A link that plays asks the service for the episode first: the player's library
+        // loads meanwhile, off this thread, instead of after the answer.
+        if (plays(QUrl(body.mid(kNavigate.size())))) preload_player_library();
         peer_->page_navigation(body.mid(kNavigate.size()).toStdString());
+      } else if (body == QLatin1String("hover-play")) {
+        // The pointer rests on a link that plays: a click is likely to follow.
+        preload_player_library();
       } else if (body.startsWith(kWindow)) {
         // Out of the engine's callback, as for the windows the engine asks for.
         QPointer<WebPanePage> self(this);
@@ -482,11 +498,6 @@ WebPanePeer::WebPanePeer(WebBrowser& model, QWidget* parent, QWebEngineProfile* 
           [page = page_.data()](QWebEngineNewWindowRequest& request) {
             page->window_requested(request.requestedUrl());
           });
-  // The pointer on a link that plays: a click is likely to follow, and the player's library
-  // starts loading now rather than with it.
-  connect(page_, &QWebEnginePage::linkHovered, this, [](const QString& link) {
-    if (plays(QUrl(link))) preload_player_library();
-  });
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { context_menu(position); });
