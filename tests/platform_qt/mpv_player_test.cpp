@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -30,6 +31,7 @@
 #include "platform/curl/curl_fetch.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/qt/mpv_engine.h"
+#include "platform/qt/mpv_library.h"
 #include "platform/qt/mpv_video_widget.h"
 #include "playback/session.h"
 #include "support/loopback_server.h"
@@ -729,6 +731,31 @@ TEST(MpvVideoWidgetTest, DrawsTheClipEvenWhenTheItemStartedBeforeTheWidgetWasSho
   // The player goes first; the widget stays with its parent and draws black from then on.
   player.reset();
   EXPECT_FALSE(widget->rendering());
+}
+
+// The start-up's check finds the player's library without loading it: in a folder, or at a path
+// of the loader's cache whose file is there (a listed file that is gone, or a longer name that
+// ends the same way, does not count).
+TEST(MpvLibraryTest, IsFoundInAFolderOrAtAPathTheLoadersCacheListsThatIsThere) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("pelmora-library-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "a");
+  std::ofstream(folder / "a" / "libmpv.so.2") << "x";
+  std::ofstream(folder / "a" / "libmpv.so.20") << "x";
+  const std::string there = (folder / "a" / "libmpv.so.2").string();
+  const std::string gone = (folder / "gone" / "libmpv.so.2").string();
+  const std::string longer = (folder / "a" / "libmpv.so.20").string();
+  const auto cache_of = [](const std::vector<std::string>& paths) {
+    std::string cache("ld.so-1.7.0\0glibc-ld.so.cache1.1", 32);
+    for (const std::string& path : paths) cache += path + std::string(1, '\0');
+    return cache;
+  };
+  EXPECT_TRUE(library_found({"libmpv.so.2"}, {(folder / "a").string()}, ""));
+  EXPECT_FALSE(library_found({"libmpv.so.2"}, {folder.string()}, ""));
+  EXPECT_TRUE(library_found({"libmpv.so.2"}, {}, cache_of({longer, gone, there})));
+  EXPECT_FALSE(library_found({"libmpv.so.2"}, {}, cache_of({gone, longer})));
+  EXPECT_TRUE(library_found({"libmpv.so.9", "libmpv.so.2"}, {}, cache_of({there})));
+  std::filesystem::remove_all(folder);
 }
 
 // mpv's own output in the native window: the player starts mpv with its first item, which then

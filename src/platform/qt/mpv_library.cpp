@@ -68,14 +68,27 @@ bool in_loader_cache(const std::string& cache, const std::string& name) {
   const std::string ending = "/" + name + std::string(1, '\0');
   for (std::size_t at = cache.find(ending); at != std::string::npos;
        at = cache.find(ending, at + 1)) {
+    // The path begins at the first "/" after the zero byte before it (the first path of the
+    // table may follow the cache's binary header directly).
     const std::size_t start = cache.rfind('\0', at);
-    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    const std::size_t from = cache.find('/', start == std::string::npos ? 0 : start + 1);
     if (readable(cache.substr(from, at + ending.size() - 1 - from))) return true;
   }
   return false;
 }
 
 }  // namespace
+
+bool library_found(const std::vector<std::string>& names, const std::vector<std::string>& folders,
+                   const std::string& cache) {
+  for (const std::string& name : names) {
+    for (const std::string& folder : folders) {
+      if (readable(folder + "/" + name)) return true;
+    }
+    if (in_loader_cache(cache, name)) return true;
+  }
+  return false;
+}
 
 void preload_player_library() {
   static std::once_flag started;
@@ -98,13 +111,7 @@ bool player_library_present() {
   for (const char* folder : {"/usr/local/lib", "/usr/lib", "/lib"}) folders.emplace_back(folder);
   std::ifstream file("/etc/ld.so.cache", std::ios::binary);
   const std::string cache{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  for (const char* name : kLibraryNames) {
-    for (const std::string& folder : folders) {
-      if (readable(folder + "/" + name)) return true;
-    }
-    if (in_loader_cache(cache, name)) return true;
-  }
-  return false;
+  return library_found({std::begin(kLibraryNames), std::end(kLibraryNames)}, folders, cache);
 }
 
 }  // namespace pelmora::platform::qt
