@@ -139,6 +139,7 @@ struct Item {
   bool metadata_asked = false;   // the service has been asked for the metadata
   bool metadata_failed = false;  // and could not give it
   bool got_payload = false;
+  bool finished = false;  // every piece is on disk (the library seeds it)
   // A piece failed its hash: the web seed is no longer asked, as peers can be told apart and
   // dropped by the session but the service's web seed cannot.
   bool web_seed_distrusted = false;
@@ -410,6 +411,7 @@ void Engine::Impl::start_over(Item& item) {
   session->remove_torrent(item.handle);
   item.handle = lt::torrent_handle();
   item.metadata = false;
+  item.finished = false;
   item.startup_pieces.clear();
   item.ends_fetched = false;
   if (!ti || !folder_writable(item.save_path)) {
@@ -633,17 +635,26 @@ void Engine::Impl::handle_alert(lt::alert* alert) {
       session->remove_torrent(item->handle);
       item->restarting = false;
       item->metadata = false;
+      item->finished = false;
       add_to_session(*item, std::move(params));
     }
   } else if (lt::alert_cast<lt::save_resume_data_failed_alert>(alert)) {
     for (auto& [hash, item] : items) item.restarting = false;
+  } else if (auto* state = lt::alert_cast<lt::state_changed_alert>(alert)) {
+    if (Item* item = by_handle(state->handle)) {
+      // Seeding: the whole file is there. The library's "finished" counts only the pieces
+      // wanted now, which a starting item limits to its first reads.
+      item->finished = state->state == lt::torrent_status::seeding;
+    }
   } else if (auto* r = lt::alert_cast<lt::file_renamed_alert>(alert)) {
     if (Item* item = by_handle(r->handle)) item->file_path = item->save_path + "/" + r->new_name();
   }
 }
 
 bool Engine::Impl::looked_after(const Item& item) {
-  return item.error.empty() && item.handle.is_valid() && item.role != Role::seed;
+  // A finished item that no one reads needs nothing more than a seed does.
+  return item.error.empty() && item.handle.is_valid() && item.role != Role::seed &&
+         !(item.finished && item.readers.empty());
 }
 
 void Engine::Impl::tick() {
@@ -829,6 +840,12 @@ Opened Engine::open(const QvodAddress& address, Role role) {
       d.save_item_file(item);
     }
     if (item.role != Role::play && item.startup) d.end_startup(item);
+    // A finished item that no one read was not watched: its file may have gone meanwhile.
+    struct stat info {};
+    if (item.finished && item.handle.is_valid() && !item.file_path.empty() &&
+        ::stat(item.file_path.c_str(), &info) != 0 && errno == ENOENT) {
+      d.start_over(item);
+    }
     if (item.error == words::kNoSource || item.error == words::kMetadataMismatch) {
       // Asked again: look for sources (and metadata) afresh.
       item.error.clear();

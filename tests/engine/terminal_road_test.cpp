@@ -10,6 +10,8 @@
 #include <atomic>
 #include <filesystem>
 #include <future>
+#include <map>
+#include <thread>
 
 #include "demo_service.h"
 #include "terminal_harness.h"
@@ -449,6 +451,50 @@ TEST_F(TerminalRoad, StrangersConnectionsCannotStallThePlayer) {
   done = true;
   strangers.join();
   EXPECT_GE(calls, 4);
+}
+
+// The most context switches one thread of process `pid` made over `seconds`.
+long busiest_thread(pid_t pid, int seconds) {
+  const auto switches = [pid] {
+    std::map<std::string, long> counts;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+      const std::string status = read_file(task.path().string() + "/status");
+      const std::size_t at = status.find("voluntary_ctxt_switches:");
+      if (at != std::string::npos) {
+        counts[task.path().filename().string()] = std::stol(status.substr(at + 24));
+      }
+    }
+    return counts;
+  };
+  const auto before = switches();
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  long most = 0;
+  for (const auto& [task, count] : switches()) {
+    const auto old = before.find(task);
+    most = std::max(most, count - (old != before.end() ? old->second : 0));
+  }
+  return most;
+}
+
+// A whole item that no one reads any more leaves the terminal at rest (its loop wakes once a
+// second, not ten times); should its file go meanwhile, the next open fetches it again.
+TEST_F(TerminalRoad, AWholeItemNoOneReadsRestsAndIsFetchedAgainIfItsFileWent) {
+  const SampleItem item = make_sample(media_, "p102-s1-e08.mp4", 8 * kPiece, 9);
+  start_service();
+  const auto player = terminal("resting", {"--no-peers"});
+  const std::string stream = player->open(item.address());
+  ASSERT_FALSE(stream.empty());
+  EXPECT_TRUE(http_get(stream).body == item.bytes);
+  EXPECT_EQ(player->wait_state(item.hash, "finished")["permille"], "1000");
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LE(busiest_thread(player->pid(), 5), 25);
+
+  std::filesystem::remove(downloads("resting") + "/" + item.name);
+  const std::string again = player->open(item.address());
+  ASSERT_FALSE(again.empty());
+  EXPECT_TRUE(http_get(again).body == item.bytes);
+  EXPECT_TRUE(read_file(downloads("resting") + "/" + item.name) == item.bytes);
 }
 
 // The download folder removed mid-download is made again at once and the item fetched afresh;
