@@ -526,6 +526,11 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const int after_left = seek_thumb();
   x.key(XK_Right);
   EXPECT_TRUE(wait_until([&] { return seek_thumb() > after_left; }, 4000));
+  // Back near the start: the first episode must still play when Next is pressed below (from
+  // the middle, a slow run reached its end first and the program had moved on to the second).
+  x.click(seek.x + 2, seek.center_y());
+  EXPECT_TRUE(wait_until([&] { return seek_thumb() < seek.width / 10; }, 10000))
+      << "thumb at " << seek_thumb();
 
   // ---- Mute: the button's picture changes and changes back.
   const Box mute = places.transport(2);
