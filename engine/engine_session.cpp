@@ -73,6 +73,12 @@ std::optional<std::string> read_whole(const fs::path& path) {
   return out.str();
 }
 
+// Whether the item's file at `path` was taken away (a path not known yet was not).
+bool file_gone(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
 // Whether files can be made in `folder` (made first when missing).
 bool folder_writable(const std::string& folder) {
   std::error_code ec;
@@ -666,13 +672,9 @@ void Engine::Impl::tick() {
                            : now - item.metadata_at >= kStartupUnread)) {
       end_startup(item);
     }
-    if (item.metadata && !item.file_path.empty()) {
-      struct stat info {};
-      if (::stat(item.file_path.c_str(), &info) != 0 && errno == ENOENT &&
-          item.handle.status({}).total_done > 0) {
-        start_over(item);
-        continue;
-      }
+    if (item.metadata && file_gone(item.file_path) && item.handle.status({}).total_done > 0) {
+      start_over(item);
+      continue;
     }
     if (item.role == Role::next) item.handle.set_download_limit(download_limit(item));
     // Without peers nothing but the service can give the metadata: it is asked at once.
@@ -841,11 +843,7 @@ Opened Engine::open(const QvodAddress& address, Role role) {
     }
     if (item.role != Role::play && item.startup) d.end_startup(item);
     // A finished item that no one read was not watched: its file may have gone meanwhile.
-    struct stat info {};
-    if (item.finished && item.handle.is_valid() && !item.file_path.empty() &&
-        ::stat(item.file_path.c_str(), &info) != 0 && errno == ENOENT) {
-      d.start_over(item);
-    }
+    if (item.finished && item.handle.is_valid() && file_gone(item.file_path)) d.start_over(item);
     if (item.error == words::kNoSource || item.error == words::kMetadataMismatch) {
       // Asked again: look for sources (and metadata) afresh.
       item.error.clear();

@@ -98,6 +98,9 @@ long long epoch_ms() {
       .count();
 }
 
+// The first episode of the catalogue, in the page's terms.
+constexpr char kFirstEpisode[] = "document.querySelector('a[href^=\"razavov://\"]')";
+
 // Reports when the first frame of what plays is drawn.
 void report_first_frame(app::BA1& window, QObject* parent) {
   auto* watch = new QTimer(parent);
@@ -115,7 +118,7 @@ void click_first_episode(app::BA1& window) {
   auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
   platform::qt::report_lag_now();
   std::fprintf(stderr, "pelmora-timing click %lld\n", epoch_ms());
-  web1->view()->page()->runJavaScript("document.querySelector('a[href^=\"razavov://\"]').click();");
+  web1->view()->page()->runJavaScript(QString::fromLatin1(kFirstEpisode) + ".click();");
   report_first_frame(window, web1->view());
 }
 
@@ -125,8 +128,9 @@ void show_first_episode(app::BA1& window) {
   auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
   QWebEngineView* view = web1->view();
   view->page()->runJavaScript(
-      "(() => { const r = document.querySelector('a[href^=\"razavov://\"]')"
-      ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+      QString("(() => { const r = %1.getBoundingClientRect();"
+              " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+          .arg(QLatin1String(kFirstEpisode)),
       [&window, view = QPointer<QWebEngineView>(view)](const QVariant& result) {
         const QVariantList centre = result.toList();
         if (!view || centre.size() != 2) return;

@@ -19,7 +19,6 @@ namespace {
 
 // A handle with the player's options for `outputs`, initialised; null on failure.
 mpv_handle* make_handle(const MpvOutputs& outputs) {
-  std::setlocale(LC_NUMERIC, "C");  // libmpv reads and writes numbers in the C locale only
   mpv_handle* handle = mpv_create();
   if (handle == nullptr) return nullptr;
   struct Option {

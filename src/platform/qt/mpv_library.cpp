@@ -34,16 +34,12 @@ void* open_library() {
   return library;
 }
 
-}  // namespace
-
 // The library's function of that name, or null when the library or the function is missing.
 template <typename Function>
 Function* resolve(const char* name) {
   void* handle = open_library();
   return handle != nullptr ? reinterpret_cast<Function*>(::dlsym(handle, name)) : nullptr;
 }
-
-namespace {
 
 bool readable(const std::string& path) {
   return ::access(path.c_str(), R_OK) == 0;

@@ -36,12 +36,12 @@ namespace {
 
 constexpr std::array<const char*, 5> kLinkSchemes = {"razavov", "eeqvod", "open", "delk", "qvod"};
 
-// The addresses the engine loads by itself; the page's script reports every other one.
 // Whether a link of the program's plays an episode.
 bool plays(const QUrl& url) {
   return url.scheme() == QLatin1String("razavov") || url.scheme() == QLatin1String("eeqvod");
 }
 
+// The addresses the engine loads by itself; the page's script reports every other one.
 bool is_web_scheme(const QString& scheme) {
   const QString lower = scheme.toLower();
   return lower == u"http" || lower == u"https" || lower == u"file" || lower == u"about" ||
@@ -355,10 +355,11 @@ class WebPanePage : public QWebEnginePage {
       static const QString kWindow = QStringLiteral("window ");
       if (peer_ == nullptr) return;
       if (body.startsWith(kNavigate)) {
+        const QString address = body.mid(kNavigate.size());
         // A link that plays asks the service for the episode first: the player's library
         // loads meanwhile, off this thread, instead of after the answer.
-        if (plays(QUrl(body.mid(kNavigate.size())))) preload_player_library();
-        peer_->page_navigation(body.mid(kNavigate.size()).toStdString());
+        if (plays(QUrl(address))) preload_player_library();
+        peer_->page_navigation(address.toStdString());
       } else if (body == QLatin1String("hover-play")) {
         // The pointer rests on a link that plays: a click is likely to follow.
         preload_player_library();
