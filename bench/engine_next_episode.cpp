@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     DesktopProgram program({work + "/home", "", &dialogs, &power});
     if (!program.start()) return 1;
     app::BA1& ba1 = program.main_window();
-    auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(ba1.player());
+    auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(ba1.session().player());
     auto frames = [&] { return player.frames_shown(); };
     auto playing = [&] { return player.play_state() == PlayState::kPlaying && frames() > 0; };
     wait_for([&] { return ba1.Pic1.visible(); }, 30000);

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
   app::BA1 window(services, config, home, "");
   headless.backend.attach(window);
   window.load();
-  platform::PlayerControl* player = window.player();
+  platform::PlayerControl* player = window.session().player();
 
   QElapsedTimer clock;
   clock.start();

@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/http_fetch.h"
+#include "playback/session.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void BM_StatusMonitorTick(benchmark::State& state) {
   window.gunt1.move(0, 0, 12, 8);
   window.qvod.move(0, 0, 800, 500);
 
-  auto& player = *static_cast<headless::ScriptedPlayer*>(window.player());
+  auto& player = *static_cast<headless::ScriptedPlayer*>(window.session().player());
   player.address = "qvod://734003200|9F3C2A|episode.rmvb|";
   player.state = platform::PlayState::kPlaying;
   player.duration_s = 2640;

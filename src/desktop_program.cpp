@@ -183,12 +183,12 @@ struct DesktopProgram::Parts {
                      qApp));
     backend.set_video_widget_provider([this](Form& form) -> QWidget* {
       if (&form != &window) return nullptr;
-      auto* mpv = dynamic_cast<MpvPlayer*>(window.player());
+      auto* mpv = dynamic_cast<MpvPlayer*>(window.session().player());
       return mpv != nullptr ? mpv->video_widget() : nullptr;
     });
     // The player's FullScreen shows its picture over the whole screen; leaving full screen by
     // Escape or a double click writes it back to off.
-    if (auto* mpv = dynamic_cast<MpvPlayer*>(window.player())) {
+    if (auto* mpv = dynamic_cast<MpvPlayer*>(window.session().player())) {
       QObject::connect(mpv, &MpvPlayer::full_screen_requested, qApp,
                        [this](bool on) { backend.set_video_full_screen(window, on); });
       backend.set_full_screen_left_handler([mpv](const Form&) { mpv->set_full_screen(false); });

@@ -32,6 +32,7 @@
 #include "platform/qt/pane_rest.h"
 #include "platform/qt/view_warm_up.h"
 #include "platform/qt/web_pane.h"
+#include "playback/session.h"
 
 // In a build with AddressSanitizer: the browser engine inside Qt WebEngine frees memory with a
 // size of its own allocator's, which the sanitizer reports as a mismatch, and keeps caches
@@ -105,7 +106,7 @@ constexpr char kFirstEpisode[] = "document.querySelector('a[href^=\"razavov://\"
 void report_first_frame(app::BA1& window, QObject* parent) {
   auto* watch = new QTimer(parent);
   QObject::connect(watch, &QTimer::timeout, [&window, watch] {
-    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.session().player());
     if (mpv == nullptr || !mpv->picture_shown()) return;
     std::fprintf(stderr, "pelmora-timing first-frame %lld\n", epoch_ms());
     watch->stop();
@@ -158,7 +159,7 @@ void report_timing(DesktopProgram& program) {
     // benchmark plays the same clip at that size in standalone mpv).
     auto* picture_watch = new QTimer(qApp);
     QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
-      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.player());
+      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.session().player());
       const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
       if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
       std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),

@@ -20,9 +20,6 @@ struct ChromeState {
   bool side_panel_shown = true;  // the playback tab's side panel
   bool shutdown_armed = false;   // the computer shuts down at the end of the item
   ListOnView list_on_view = ListOnView::kNetwork;
-  // The status line says the item was stopped: the play button plays a finished item again only
-  // then.
-  bool status_says_stopped = false;
   // The search box has the keyboard: what is typed (a space, the arrows moving through the
   // text, an input method's keys) is the text's, not the player's.
   bool typing_search = false;

@@ -17,8 +17,8 @@ void BA1::Form_LinkExecute(const std::string& command) {
     refuse_item(command);
     return;
   }
-  if (chrome.mini_mode == 1) jbi.raise_click();  // leaves compact mode
-  bo_but_Click(1);                               // stops and saves the position of what played
+  if (chrome.mini_mode == 1) jbi_Click();  // leaves compact mode
+  stop();                                  // stops and saves the position of what played
   l_com(command);
 }
 

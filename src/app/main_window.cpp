@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "playback/session.h"
+
 #include "app/settings_store.h"
 #include "platform/files.h"
 #include "platform/instance_channel.h"
@@ -80,11 +82,10 @@ BA1::BA1(const platform::Services& services, const Configuration& config,
   Pic1.set_visible(false);
 
   apply_design_look();
-  QvodC = services_.player_engine.create();
 
   on_load = [this] { Form_Load(); };
   // Closing the window from the desktop (its close command, Alt+F4) is the close button.
-  on_close_request = [this] { npc_Click(2); };
+  on_close_request = [this] { close_window(); };
   wire_session();
   wire_web();
   wire_playback();
@@ -199,7 +200,7 @@ void BA1::Form_Load() {
   chrome.home_error = 0;
   chrome.ad_error = 0;
   exit_recommendation = false;
-  if (has_player()) QvodC->set_ad_page_address(service_url("js/ads/qvodad.html"));
+  session().set_ad_page(service_url("js/ads/qvodad.html"));
   set_key_preview(true);
   restore_remembered();
   if (!command_line_.empty()) l_com(command_line_);

@@ -11,12 +11,12 @@
 #include "app/chrome_state.h"
 #include "app/configuration.h"
 #include "app/settings_store.h"
+#include "app/window_buttons.h"
 #include "lists/list_files.h"
 #include "platform/control_array.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/http_fetch.h"
-#include "platform/player_control.h"
 #include "platform/services.h"
 #include "platform/web_browser.h"
 
@@ -132,11 +132,10 @@ class BA1 : public platform::Form, public lists::ListPageView {
   platform::Timer Timer4{this, "Timer4", 50000, false};  // retry of a failed next-episode fetch
   platform::Timer Timer5{this, "Timer5", 6000, true};    // update check, runs once
   platform::Timer Timer8{this, "Timer8", 5000, false};   // floating promotion window
+  // An item the player has not begun some seconds after its start is given up (the session's).
+  platform::Timer load_watch{this, "load_watch", 5000, false};
   // Tries again to write the list changes that could not be written (a full disk).
   platform::Timer save_retry{this, "save_retry", 5000, false};
-
-  // The player control `QvodC` inside `qvod`; null when no player could be made.
-  std::unique_ptr<platform::PlayerControl> QvodC;
 
   // ---- Window-level state -------------------------------------------------------------------
   // The window's toggles; the controls are drawn from these, never read back.
@@ -153,7 +152,6 @@ class BA1 : public platform::Form, public lists::ListPageView {
 
   // ---- Main window initialisation and shared helpers (app/) ---------------------------------
   const platform::Services& services() const { return services_; }
-  platform::PlayerControl* player() const { return QvodC.get(); }
   const Configuration& config() const { return config_; }
   const std::string& program_folder() const { return program_folder_; }
   const std::string& command_line() const { return command_line_; }
@@ -177,8 +175,8 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void show_no_episode_list();
   // A balloon from the notification-area icon, titled "Pelmora提示:".
   void balloon(const std::string& text);
-  // True while a player exists; every player call below checks it first.
-  bool has_player() const { return QvodC != nullptr; }
+  // True while a player exists (the session owns it and every call to it).
+  bool has_player() const;
 
   void Form_Load();
   // True when this start found another instance running, handed its command line over and
@@ -240,14 +238,13 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void Web3_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web4_BeforeNavigate2(const std::string& url, bool& cancel);
   void Web5_BeforeNavigate2(const std::string& url, bool& cancel);
-  // Plays the previous (direction 1) or the next (any other value) episode now. `finished`
-  // runs once the step is over: after the reply has been acted on, when there is nothing to
-  // ask, or when a later episode request dropped this one.
-  void step_episode(int direction, std::function<void()> finished = {});
+  // Plays the previous or the next episode now. `finished` runs once the step is over: after
+  // the reply has been acted on, when there is nothing to ask, or when a later episode request
+  // dropped this one.
+  void step_episode(Direction direction, std::function<void()> finished = {});
   // Whether step_episode(direction) has an episode to go to: a network or web-kind episode
   // plays whose number is known, and going back, it is not the first.
-  bool can_step_episode(int direction) const;
-  void Timer4_Timer();  // retry of a failed next-episode fetch
+  bool can_step_episode(Direction direction) const;
   // The commands of the program's links (the address as it arrived), whichever pane raised them.
   void search_episode(const std::string& url);     // "razavov://"
   void play_episode_link(const std::string& url);  // "eeqvod://"
@@ -289,9 +286,22 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void show_mute(MuteButton mute, bool paint_cell);
   // The play / pause button offers pause (playing) or play, with its cell painted or not.
   void show_playing(bool playing, bool paint_cell);
-  // Status monitor and end of playback.
+  // The status monitor's tick: the transport drawn from what the session reads of the player.
   void Timer1_Timer();
-  void Timer2_Timer();
+  // The end step begins: the advert panel, "播放完毕", the play button offering play.
+  void show_finished();
+  // ---- The transport's commands: what a button, a key, a menu entry or the desktop's media
+  // controls ask for. Code calls these; nothing presses a button, so the keyboard focus and the
+  // hover label stay the user's.
+  void stop();
+  void toggle_pause();
+  void toggle_mute();
+  void enter_full_screen();
+  void open_file();
+  // Seeks by `seconds` from where the item is (Left and Right, the seek bar's arrows).
+  void seek_by(int seconds);
+  // The episode step of the transport bar: its button stays disabled until the step is over.
+  void step_from_bar(Direction direction);
   // Transport buttons, their hover cells, the big play button and the keys.
   void bo_but_Click(int index);
   void bo_but_MouseMove(int index, const platform::MouseEvent& event);
@@ -400,8 +410,14 @@ class BA1 : public platform::Form, public lists::ListPageView {
 
  public:
   // ---- Window shell (shell/) ----------------------------------------------------------------
-  // Presses a caption, tab or sub-tab button (0-16).
+  // A click on a caption, tab or sub-tab button (0-16).
   void npc_Click(int index);
+  // The commands of those buttons.
+  void show_tab(Tab tab);
+  void toggle_side_panel();
+  void close_window();
+  void toggle_pin();
+  void toggle_maximised();
   // Hover of a caption, tab or sub-tab button: its hover cell, the capture and the hover label.
   void npc_MouseMove(int index, const platform::MouseEvent& event);
   // Drag by the free surface and resize by the 3-pixel border band.
@@ -453,6 +469,9 @@ class BA1 : public platform::Form, public lists::ListPageView {
   void hide_to_tray();
   // The click actions of the tabs, the sub-tabs and the compact-mode button.
   void tab_click(int index);
+  // Hides the hover label of a transport button and paints its normal cell (the button goes
+  // disabled, or its tip changed under the pointer).
+  void refresh_hover_label(int index);
   void enter_compact_mode();
   void save_window_size();
   // Copies a cell of ppt(strip) to button npc(index)'s top-left corner at the cell's size.

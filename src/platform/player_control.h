@@ -46,6 +46,27 @@ struct PlayerReadings {
   int download_permille = 0;
 };
 
+// What the player tells of its current item as it happens, so that the program follows the
+// player instead of guessing from once-a-second readings.
+enum class PlayerEvent {
+  kOpening,     // the player has begun the item (its file or stream is being opened)
+  kLoaded,      // the item is open: its length is known
+  kFirstFrame,  // the item's first picture (or, without picture, its first sound) is out
+  kSeekDone,    // a seek has landed: playback goes on from the new place
+  kEnded,       // the item played to its end
+  kFailed,      // the item cannot be played; `failure()` says why
+  kIdle,        // the player let go of the item by itself: nothing plays any more
+};
+
+// Hears the player's events. They arrive on the user-interface thread from the event loop,
+// never from inside a call of the player, and only for the item started last (a replaced or
+// stopped item's late events are dropped).
+class PlayerListener {
+ public:
+  virtual ~PlayerListener() = default;
+  virtual void player_event(PlayerEvent event) = 0;
+};
+
 // The embedded video player, placed once on the main window (`QvodC` inside the picture box
 // `qvod`). Every call happens on the user-interface thread and returns at once; none re-enters
 // the program. Times are whole seconds, rates whole numbers. Values that are not known yet read
@@ -75,6 +96,11 @@ class PlayerControl {
 
   // Starts the loaded address, or resumes after pause.
   virtual void play() = 0;
+  // Sets the address and starts it from `seconds` (0: its beginning), so that the first picture
+  // shown is that of the place where it resumes.
+  virtual void play_from(const std::string& address, int seconds) = 0;
+  // Who hears the player's events; null for nobody. Not owned.
+  virtual void set_listener(PlayerListener* listener) = 0;
   virtual void pause() = 0;
   virtual void stop() = 0;
 

@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "playback/bar_math.h"
+#include "playback/session.h"
 
 namespace pelmora::app {
 
@@ -26,7 +27,7 @@ namespace {
 // Any use of the volume bar unmutes first.
 void unmute(BA1& window) {
   window.show_mute(app::MuteButton::kSoundOn, false);
-  if (window.has_player()) window.player()->set_mute(false);
+  window.session().set_mute(false);
 }
 
 // Fills the bar up to the thumb, writes the volume it stands for and shows what the player took.
@@ -36,8 +37,8 @@ int apply_volume(BA1& window) {
   window.bo_y.set_width(window.bo_v.left());
   const int percent = playback::bars::volume_percent(window.bo_v.left(), max);
   if (window.has_player()) {
-    window.player()->set_volume(percent);
-    window.show_status("音量：" + std::to_string(window.player()->volume()) + "%");
+    window.session().set_volume(percent);
+    window.show_status("音量：" + std::to_string(window.session().volume()) + "%");
   }
   return percent;
 }
@@ -87,14 +88,14 @@ namespace {
 // Seeks to the thumb's share of the item less `back_off` seconds, and keeps the position inside
 // the item when the player reports one beyond its end.
 void seek_to_thumb(BA1& window, int back_off) {
-  platform::PlayerControl* const qvod_c = window.player();
-  if (qvod_c == nullptr) return;
+  playback::Session& session = window.session();
+  if (!session.has_player()) return;
   const int span = window.gunt.width() - window.gunt1.width();
+  const int length = session.duration();
   const std::optional<int> target =
-      playback::bars::seek_target(window.gunt1.left(), span, qvod_c->duration(), back_off);
+      playback::bars::seek_target(window.gunt1.left(), span, length, back_off);
   if (!target) return;
-  qvod_c->set_position(*target);
-  if (qvod_c->duration() < qvod_c->position()) qvod_c->set_position(qvod_c->duration() - 2);
+  session.seek(length > 0 && *target > length ? length - 2 : *target);
 }
 
 }  // namespace

@@ -18,10 +18,6 @@ class FormHost final : public playback::SessionHost {
   explicit FormHost(BA1& window) : window_(window) {}
   void balloon(const std::string& text) override { window_.balloon(text); }
   void set_status(const std::string& text) override { window_.show_status(text); }
-  void set_monitor_running(bool running) override { window_.Timer1.set_timer_enabled(running); }
-  bool monitor_running() const override { return window_.Timer1.timer_enabled(); }
-  void start_end_timer() override { window_.Timer2.set_timer_enabled(true); }
-  void start_retry_timer(bool running) override { window_.Timer4.set_timer_enabled(running); }
   void show_next_notice() override { window_.next_s.set_visible(true); }
   void show_episode_list(const std::string& url) override { window_.Web5.navigate(url); }
   void show_web_player(const std::string& url) override { window_.Web2.navigate(url); }
@@ -40,6 +36,14 @@ class FormHost final : public playback::SessionHost {
   }
   // The computer goes down only after the notice's count, which the user can cancel.
   void shut_down() override { window_.announce_shutdown(); }
+  bool shutdown_armed() const override { return window_.shutdown_armed(); }
+  void show_picture(bool picture) override { window_.show_picture(picture, false); }
+  void refresh() override {
+    // A web-kind episode's page plays; the player's area is not on view.
+    if (window_.loaded()) window_.Timer1_Timer();
+  }
+  void show_finished() override { window_.show_finished(); }
+  void play_link(const std::string& link) override { window_.play_episode_link(link); }
 
  private:
   BA1& window_;
@@ -50,8 +54,10 @@ class FormHost final : public playback::SessionHost {
 struct BA1::PlaybackParts {
   explicit PlaybackParts(BA1& window)
       : host(window),
-        session(window.player(), window.services().http, window.list_place(), window.settings_store,
-                window.config().service_url, host) {}
+        session(window.services().player_engine.create(), window.services().http,
+                window.list_place(), window.settings_store, window.config().service_url, host,
+                playback::SessionTimers{window.Timer1, window.Timer2, window.Timer4,
+                                        window.load_watch}) {}
   FormHost host;
   playback::Session session;
   playback::ShutdownNotice notice;
@@ -123,7 +129,10 @@ void BA1::show_title(const std::string& title) {
 
 void BA1::show_status(const std::string& text) {
   zhun.set_caption(text);
-  chrome.status_says_stopped = text.find("已停止") != std::string::npos;
+}
+
+bool BA1::has_player() const {
+  return playback_ != nullptr && session().has_player();
 }
 
 }  // namespace pelmora::app

@@ -50,7 +50,7 @@ void BA1::ttt_v() {
   keep_remembered();
   tray_remove();
   const long long end_engine = settings_store.get().end_engine;
-  bo_but_Click(1);
+  stop();
   end_engine_programs(services().processes, end_engine);
   if (services().http.busy()) services().http.cancel_all();
   for (platform::Form* form : exit_forms) {

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "playback/bar_math.h"
+#include "playback/session.h"
 
 namespace pelmora::app {
 
@@ -18,10 +19,10 @@ constexpr int kPercentPerNotch = 5;
 void BA1::set_volume_from_user(int percent) {
   show_mute(MuteButton::kSoundOn, false);
   if (!has_player()) return;
-  QvodC->set_mute(false);
-  QvodC->set_volume(std::clamp(percent, 0, 100));
+  session().set_mute(false);
+  session().set_volume(std::clamp(percent, 0, 100));
   // What the player took, as the bar and the keys show it.
-  const int volume = QvodC->volume();
+  const int volume = session().volume();
   bo_v.set_left(
       playback::bars::volume_thumb(std::clamp(volume, 0, 100), yin.width() - bo_v.width()));
   bo_y.set_width(bo_v.left());
@@ -35,7 +36,7 @@ void BA1::player_Wheel(int delta) {
   const int steps = wheel_rest / kNotch;
   if (steps == 0) return;
   wheel_rest -= steps * kNotch;
-  set_volume_from_user(std::clamp(QvodC->volume(), 0, 100) + steps);
+  set_volume_from_user(std::clamp(session().volume(), 0, 100) + steps);
 }
 
 void BA1::player_MouseUp(const platform::MouseEvent& event) {

@@ -6,6 +6,7 @@
 #include "app/settings_store.h"
 #include "platform/screen.h"
 #include "playback/bar_math.h"
+#include "playback/session.h"
 
 namespace pelmora::app {
 
@@ -23,13 +24,14 @@ constexpr int kCaptionHeight = 40;
 void BA1::restore_remembered() {
   const settings::Settings& options = settings_store.get();
   if (has_player()) {
-    if (options.volume)
-      QvodC->set_volume(static_cast<int>(std::clamp(*options.volume, 0LL, 100LL)));
-    const int volume = std::clamp(QvodC->volume(), 0, 100);
+    if (options.volume) {
+      session().set_volume(static_cast<int>(std::clamp(*options.volume, 0LL, 100LL)));
+    }
+    const int volume = std::clamp(session().volume(), 0, 100);
     bo_v.set_left(playback::bars::volume_thumb(volume, yin.width() - bo_v.width()));
     bo_y.set_width(bo_v.left());
     if (options.mute == 2) {
-      QvodC->set_mute(true);
+      session().set_mute(true);
       show_mute(MuteButton::kMuted, true);
     }
   }
@@ -49,7 +51,8 @@ void BA1::restore_remembered() {
 void BA1::keep_remembered() {
   settings::SettingsFile file(settings_store.path());
   if (has_player()) {
-    file.write(keys::kOptions, keys::kVolume, std::to_string(std::clamp(QvodC->volume(), 0, 100)));
+    file.write(keys::kOptions, keys::kVolume,
+               std::to_string(std::clamp(session().volume(), 0, 100)));
     file.write(keys::kOptions, keys::kMute, chrome.mute == MuteButton::kMuted ? "2" : "1");
   }
   // Only a window at its own place: a maximised or compact window is somewhere the next start

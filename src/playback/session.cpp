@@ -1,5 +1,6 @@
 #include "playback/session.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "app/settings_store.h"
@@ -18,6 +19,11 @@ using platform::PlayState;
 constexpr int kNextEpisodePermille = 601;
 // Ticks of the retry timer between a failed fetch and its retry (50 s each).
 constexpr int kRetryTicks = 2;
+// How long the player may take to begin an item before the user is told it did not: an engine
+// item waits for the engine (which answers within its own time-outs), any other at once.
+constexpr int kBeginMs = 5000;
+constexpr int kEngineBeginMs = 20000;
+constexpr const char* kNotBegunText = "播放失败：播放器没有开始播放，请重试";
 
 NextEpisode next_in(NextEpisode::State state, std::string address = {},
                     std::string play_link = {}) {
@@ -41,15 +47,29 @@ std::optional<std::int64_t> Episode::number() const {
   return web::whole_number(key.v1);
 }
 
-Session::Session(platform::PlayerControl* player, platform::HttpFetch& http, lists::ListPlace lists,
-                 settings::Store& settings, std::string service_url, SessionHost& host)
-    : player_(player),
+Session::Session(std::unique_ptr<platform::PlayerControl> player, platform::HttpFetch& http,
+                 lists::ListPlace lists, settings::Store& settings, std::string service_url,
+                 SessionHost& host, SessionTimers timers)
+    : player_(std::move(player)),
       lists_(std::move(lists)),
       settings_(settings),
       service_url_(std::move(service_url)),
       host_(host),
+      timers_(timers),
       episode_request_(http),
-      next_request_(http) {}
+      next_request_(http) {
+  if (player_ != nullptr) player_->set_listener(this);
+  timers_.end.on_timer = [this] { end_timer(); };
+  timers_.retry.on_timer = [this] { retry_tick(); };
+  timers_.load_watch.on_timer = [this] { not_begun(); };
+}
+
+Session::~Session() {
+  if (player_ != nullptr) player_->set_listener(nullptr);
+  timers_.end.on_timer = nullptr;
+  timers_.retry.on_timer = nullptr;
+  timers_.load_watch.on_timer = nullptr;
+}
 
 const Episode* Session::episode() const {
   if (const auto* network = std::get_if<NetworkEpisode>(&current_)) return &network->episode;
@@ -84,14 +104,27 @@ void Session::start(Start start) {
   current_ = std::move(start.item);
   next_ = NextEpisode{};
   resume_pos_ = start.resume;
-  resume_done_ = false;
+  // Nothing of the new item has played yet: a stop before its first tick saves nothing.
+  last_position_ = 0;
+  stopped_ = false;
+  // The item before may have ended a moment ago: its end step is moot now.
+  timers_.end.set_timer_enabled(false);
+  // Until its first frame is out, the advert panel stands in for the picture (never the last
+  // frame of the item before).
+  host_.show_picture(false);
 
   if (start.web_page.empty()) {
     if (player_ != nullptr) {
-      player_->set_media_address(start.address);
-      player_->play();
+      // The item starts at its resume point, so its first picture is that of the resume point.
+      player_->play_from(start.address, std::max(start.resume, 0));
+      // The engine may take its time to find the item (it says so when it gives up); any other
+      // address is begun by the player at once.
+      timers_.load_watch.set_timer_enabled(false);
+      timers_.load_watch.set_interval(start.address.starts_with("qvod://") ? kEngineBeginMs
+                                                                           : kBeginMs);
+      timers_.load_watch.set_timer_enabled(true);
     }
-    if (!host_.monitor_running()) host_.set_monitor_running(true);
+    if (!timers_.monitor.timer_enabled()) timers_.monitor.set_timer_enabled(true);
   } else {
     host_.show_web_player(start.web_page);
   }
@@ -120,11 +153,158 @@ void Session::save_position() {
 void Session::stop() {
   save_position();
   last_position_ = 0;
-  host_.set_monitor_running(false);
+  timers_.monitor.set_timer_enabled(false);
+  timers_.end.set_timer_enabled(false);
+  timers_.load_watch.set_timer_enabled(false);
+  stopped_ = true;
   if (player_ != nullptr) player_->stop();
 }
 
-TransportView Session::tick(bool shutdown_armed) {
+bool Session::loaded() const {
+  return player_ != nullptr && !player_->media_address().empty();
+}
+
+std::string Session::address() const {
+  return player_ != nullptr ? player_->media_address() : std::string();
+}
+
+PlayState Session::state() const {
+  return player_ != nullptr ? player_->play_state() : PlayState::kReady;
+}
+
+int Session::position() const {
+  return player_ != nullptr ? player_->position() : 0;
+}
+
+int Session::duration() const {
+  return player_ != nullptr ? player_->duration() : 0;
+}
+
+int Session::volume() const {
+  return player_ != nullptr ? player_->volume() : 0;
+}
+
+Toggle Session::toggle_pause() {
+  if (!loaded() || web_kind()) return Toggle::kNothing;
+  const PlayState now = player_->play_state();
+  // Still opening, buffering or waiting: the player is not yet where a press could act.
+  if (static_cast<int>(now) > static_cast<int>(PlayState::kPlaying)) return Toggle::kNothing;
+  // A finished item plays again from here only after the stop button stopped it.
+  if (now == PlayState::kReady && !stopped_) return Toggle::kNothing;
+  if (now == PlayState::kPlaying) {
+    player_->pause();
+    return Toggle::kPaused;
+  }
+  // After a stop the item starts again where it stood, as its history entry would start it.
+  if (stopped_ && resume_pos_ > 0) {
+    player_->play_from(player_->media_address(), resume_pos_);
+  } else {
+    player_->play();
+  }
+  stopped_ = false;
+  if (!timers_.monitor.timer_enabled()) timers_.monitor.set_timer_enabled(true);
+  return Toggle::kPlays;
+}
+
+void Session::play() {
+  if (state() != PlayState::kPlaying) toggle_pause();
+}
+
+void Session::pause() {
+  if (state() == PlayState::kPlaying) toggle_pause();
+}
+
+void Session::seek(int seconds) {
+  if (!loaded()) return;
+  // A seek back from the end (or anywhere) calls off the end step: the item plays on.
+  timers_.end.set_timer_enabled(false);
+  player_->set_position(std::max(seconds, 0));
+}
+
+void Session::seek_by(int delta) {
+  if (!loaded()) return;
+  const int from = player_->position();
+  if (from <= 0) return;
+  int target = std::max(from + delta, 0);
+  const int length = player_->duration();
+  if (length > 0 && target > length) target = std::max(length - 2, 0);
+  seek(target);
+}
+
+void Session::set_volume(int percent) {
+  if (player_ != nullptr) player_->set_volume(std::clamp(percent, 0, 100));
+}
+
+void Session::set_mute(bool mute) {
+  if (player_ != nullptr) player_->set_mute(mute);
+}
+
+void Session::set_full_screen(bool full_screen) {
+  if (player_ != nullptr) player_->set_full_screen(full_screen);
+}
+
+void Session::set_ad_page(const std::string& address) {
+  if (player_ != nullptr) player_->set_ad_page_address(address);
+}
+
+void Session::player_event(platform::PlayerEvent event) {
+  using platform::PlayerEvent;
+  // Whatever the player tells, it has begun the item.
+  timers_.load_watch.set_timer_enabled(false);
+  switch (event) {
+    case PlayerEvent::kOpening:
+    case PlayerEvent::kLoaded:
+      break;
+    case PlayerEvent::kFirstFrame:
+      host_.show_picture(true);
+      host_.refresh();
+      break;
+    case PlayerEvent::kSeekDone:
+      host_.refresh();
+      break;
+    case PlayerEvent::kEnded: {
+      const bool balloons = settings_.get().shows_balloons();
+      if (balloons && host_.shutdown_armed()) {
+        host_.balloon("即将播放完毕，正准备自动关机！");
+      } else if (balloons && next_.prepared()) {
+        host_.balloon("正在准备播放下一集！");
+      }
+      // The end step follows in two seconds, unless a seek or a start calls it off.
+      timers_.end.set_timer_enabled(false);
+      timers_.end.set_timer_enabled(true);
+      host_.refresh();
+      break;
+    }
+    case PlayerEvent::kFailed:
+    case PlayerEvent::kIdle:
+      timers_.end.set_timer_enabled(false);
+      host_.show_picture(false);
+      host_.refresh();
+      break;
+  }
+}
+
+void Session::end_timer() {
+  timers_.end.set_timer_enabled(false);
+  host_.show_finished();
+  if (const std::optional<std::string> link = end_step(host_.shutdown_armed())) {
+    host_.play_link(*link);
+  }
+}
+
+void Session::not_begun() {
+  timers_.load_watch.set_timer_enabled(false);
+  // The player never began the item: it is let go of, and the user is told, instead of a wait
+  // that would never end. Play (or any other item) starts afresh.
+  save_position();
+  timers_.monitor.set_timer_enabled(false);
+  stopped_ = true;
+  if (player_ != nullptr) player_->stop();
+  host_.show_picture(false);
+  host_.set_status(kNotBegunText);
+}
+
+TransportView Session::tick() {
   TransportView view;
   if (player_ == nullptr) return view;
   const platform::PlayerReadings reading = player_->readings();
@@ -136,18 +316,13 @@ TransportView Session::tick(bool shutdown_armed) {
   // point in the history list).
   last_position_ = reading.state == PlayState::kReady ? 1 : reading.position;
   // The last two seconds of an item whose length is known: the end-of-playback step follows.
+  // The last two seconds of an item whose length is known, with balloons off: the monitor leaves
+  // the display as it is (the end step follows the player's end of the item).
   const bool balloons = settings_.get().shows_balloons();
-  if (reading.duration > 0 && reading.duration - 2 < reading.position && reading.position > 0) {
-    host_.start_end_timer();
-    if (!balloons) {
-      view.held = true;
-      return view;
-    }
-    if (shutdown_armed) {
-      host_.balloon("即将播放完毕，正准备自动关机！");
-    } else if (next_.prepared()) {
-      host_.balloon("正在准备播放下一集！");
-    }
+  if (!balloons && reading.duration > 0 && reading.duration - 2 < reading.position &&
+      reading.position > 0) {
+    view.held = true;
+    return view;
   }
 
   const bool waiting_retry = next_.state == NextEpisode::State::kFailed && next_.retry_waiting;
@@ -165,11 +340,6 @@ TransportView Session::tick(bool shutdown_armed) {
 
   int position = reading.position;
   if (reading.state == PlayState::kPlaying) {
-    if (resume_pos_ > 0 && !resume_done_) {
-      if (player_->position() < resume_pos_) player_->set_position(resume_pos_);
-      resume_done_ = true;
-      position = player_->position();
-    }
     view.picture = true;
     resume_pos_ = position;
     view.next_notice_off = true;
@@ -201,7 +371,7 @@ TransportView Session::tick(bool shutdown_armed) {
 
 std::optional<std::string> Session::end_step(bool shutdown_armed) {
   if (shutdown_armed) {
-    host_.set_monitor_running(false);
+    timers_.monitor.set_timer_enabled(false);
     host_.shut_down();
     return std::nullopt;
   }
@@ -209,14 +379,14 @@ std::optional<std::string> Session::end_step(bool shutdown_armed) {
   last_position_ = 1;
   if (next_.state == NextEpisode::State::kFailed) return end_of_item();
   if (!next_.prepared()) return std::nullopt;
-  host_.set_monitor_running(false);
+  timers_.monitor.set_timer_enabled(false);
   host_.show_next_notice();
   return end_of_item();
 }
 
 std::optional<std::string> Session::end_of_item() {
   if (!settings_.get().autoplays()) {
-    host_.set_monitor_running(true);
+    timers_.monitor.set_timer_enabled(true);
     return std::nullopt;
   }
   if (next_.state == NextEpisode::State::kNone) return std::nullopt;
@@ -282,7 +452,7 @@ void Session::next_found(const web::EpisodeKey& key, const std::string& next_epi
       next_.retry_waiting = true;
       next_.retry_ticks = 0;
       host_.balloon("读取下一集数据出错，稍后将重新读取！");
-      host_.start_retry_timer(true);
+      timers_.retry.set_timer_enabled(true);
       break;
   }
 }
@@ -290,7 +460,7 @@ void Session::next_found(const web::EpisodeKey& key, const std::string& next_epi
 void Session::retry_tick() {
   ++next_.retry_ticks;
   if (next_.retry_ticks < kRetryTicks) return;
-  host_.start_retry_timer(false);
+  timers_.retry.set_timer_enabled(false);
   // The retry's last steps follow the fetch's reply, as they would follow a fetch that waited.
   fetch_next([this] {
     next_.retry_waiting = false;
@@ -308,7 +478,8 @@ void Session::search(const web::EpisodeKey& key, std::function<void(const std::s
           found(web::play_link_for(key, reply, reply.source_kind, key.v1).link());
         } else if (body.empty() || reply.kind == web::ResourceReply::Kind::kNone ||
                    reply.kind == web::ResourceReply::Kind::kNotReady) {
-          next_ = next_in(NextEpisode::State::kNone);
+          // What follows the item that plays is that item's own: a look-up of another episode
+          // that found nothing leaves it as it is.
           host_.set_status("读取数据出错，请重试");
         } else {
           host_.balloon("读取数据出错，请返回重试！");

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 
 #include "lists/list_files.h"
+#include "platform/controls.h"
 #include "platform/http_fetch.h"
 #include "platform/player_control.h"
 #include "web/link_grammar.h"
@@ -108,17 +110,21 @@ struct TransportView {
   int downloaded_permille = 0;
 };
 
+// The timers the session runs its steps on. They are controls of the window (the backend drives
+// them, and a test's virtual clock), handed to the session, which alone starts and stops them.
+struct SessionTimers {
+  platform::Timer& monitor;     // the status monitor, once a second; its tick is the window's
+  platform::Timer& end;         // the end step, two seconds after an item's end
+  platform::Timer& retry;       // the retry of a failed next-episode fetch
+  platform::Timer& load_watch;  // an item that has not begun some seconds after its start
+};
+
 // What the session asks of the window and the desktop around it.
 class SessionHost {
  public:
   virtual ~SessionHost() = default;
   virtual void balloon(const std::string& text) = 0;
   virtual void set_status(const std::string& text) = 0;
-  // The status monitor's timer, the end-of-playback timer and the retry timer.
-  virtual void set_monitor_running(bool running) = 0;
-  virtual bool monitor_running() const = 0;
-  virtual void start_end_timer() = 0;
-  virtual void start_retry_timer(bool running) = 0;
   virtual void show_next_notice() = 0;
   // A service page for the user: the episode list pane, the web player pane.
   virtual void show_episode_list(const std::string& url) = 0;
@@ -128,18 +134,41 @@ class SessionHost {
   // settings first when `read_settings`); giving the event loop a turn.
   virtual void start_terminal(bool read_settings) = 0;
   virtual void shut_down() = 0;
+  // Whether the computer is to shut down at the end of the item.
+  virtual bool shutdown_armed() const = 0;
+  // The player's picture in place of the advert panel (true: its first frame is out), or the
+  // panel in its place (false).
+  virtual void show_picture(bool picture) = 0;
+  // What the player shows changed (an event of the player): the transport is drawn now, not at
+  // the monitor's next tick.
+  virtual void refresh() = 0;
+  // The item's end step begins: nothing plays any more ("播放完毕").
+  virtual void show_finished() = 0;
+  // The end step's next episode: its play link is to be played now.
+  virtual void play_link(const std::string& link) = 0;
 };
+
+// What the play / pause command did.
+enum class Toggle { kNothing, kPlays, kPaused };
 
 // What the status line says when a step asks for an episode the programme does not have.
 inline constexpr const char* kNoLaterEpisode = "已经是最后一集了";
 inline constexpr const char* kNoEarlierEpisode = "已经是第一集了";
 
-class Session {
+class Session final : public platform::PlayerListener {
  public:
-  Session(platform::PlayerControl* player, platform::HttpFetch& http, lists::ListPlace lists,
-          settings::Store& settings, std::string service_url, SessionHost& host);
+  // The session owns the player (null when none could be made) and the timers' handlers.
+  Session(std::unique_ptr<platform::PlayerControl> player, platform::HttpFetch& http,
+          lists::ListPlace lists, settings::Store& settings, std::string service_url,
+          SessionHost& host, SessionTimers timers);
+  ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
+
+  // The player, for the desktop's wiring of its picture; the program commands it through the
+  // session only.
+  platform::PlayerControl* player() const { return player_.get(); }
+  bool has_player() const { return player_ != nullptr; }
 
   const CurrentItem& current() const { return current_; }
   const NextEpisode& next() const { return next_; }
@@ -154,8 +183,21 @@ class Session {
   // How many items have started so far: a new count is a new item, even of the same file.
   std::uint64_t starts() const { return starts_; }
 
+  // ---- What the player does, as the transport and the desktop read it ----
+  // An address is loaded in the player.
+  bool loaded() const;
+  // The address loaded in the player; empty when none.
+  std::string address() const;
+  platform::PlayState state() const;
+  int position() const;
+  int duration() const;
+  int volume() const;
+  // The end step is under way (the item ended and the next step follows).
+  bool end_pending() const { return timers_.end.timer_enabled(); }
+
   // Starts an item: the next-episode state begins afresh, requests still on their way for the
-  // item before are dropped, the player (or the web player page) starts, the lists learn of it.
+  // item before are dropped, the player (or the web player page) starts at the item's resume
+  // point, the lists learn of it.
   void start(Start start);
   // An entry of another kind from the network list: the episode list page plays it with its own
   // play link; until then its episode is the one on view and nothing of it is saved.
@@ -165,11 +207,27 @@ class Session {
   // Saves where the item stood at the last tick in its history list, and lets it play on (the
   // computer is about to sleep).
   void save_position();
-  // Resuming after a pause seeks back to where it stood once it plays.
-  void resume_after_pause() { resume_done_ = false; }
 
-  // The status monitor's step. `shutdown_armed` tells the end-of-item balloons which to say.
-  TransportView tick(bool shutdown_armed);
+  // ---- Commands of the transport ----
+  // Play / pause: a paused, stopped or (after a stop) finished item plays, a playing one pauses;
+  // nothing for a web-kind episode, nothing loaded, or a player still opening its item.
+  Toggle toggle_pause();
+  // Plays or pauses when it does not already.
+  void play();
+  void pause();
+  // Seeks to `seconds` (within the item); any end step under way is called off.
+  void seek(int seconds);
+  // Seeks by `delta` seconds from the position: never before 0, and a seek past the end lands
+  // two seconds before it.
+  void seek_by(int delta);
+  void set_volume(int percent);
+  void set_mute(bool mute);
+  void set_full_screen(bool full_screen);
+  // The page the player shows as its advert area.
+  void set_ad_page(const std::string& address);
+
+  // The status monitor's step.
+  TransportView tick();
   // The end-of-playback step, once the end timer ran out: the computer shuts down when that is
   // armed; otherwise a prepared next episode (or, after a failed fetch, the episode list page)
   // follows as `end_of_item` says. Returns the play link to play now, if any.
@@ -195,22 +253,32 @@ class Session {
   // The next episode's request is on its way.
   bool next_request_pending() const { return next_request_.pending(); }
 
+  // The player's events.
+  void player_event(platform::PlayerEvent event) override;
+
  private:
   void drop_requests();
   void next_found(const web::EpisodeKey& key, const std::string& next_episode,
                   const std::string& body);
   std::string resource_url(std::string_view id, std::string_view v, std::string_view episode) const;
 
-  platform::PlayerControl* player_;
+  // The end timer ran out.
+  void end_timer();
+  // The load watch ran out before the player began the item.
+  void not_begun();
+
+  std::unique_ptr<platform::PlayerControl> player_;
   lists::ListPlace lists_;
   settings::Store& settings_;
   std::string service_url_;
   SessionHost& host_;
+  SessionTimers timers_;
 
   CurrentItem current_;
   NextEpisode next_;
-  int resume_pos_ = 0;  // seconds to seek to once after a start, 0 for none
-  bool resume_done_ = false;
+  int resume_pos_ = 0;  // where the item resumed, then where it stood at the last tick
+  // The item was stopped by the user (a finished item plays again only after that).
+  bool stopped_ = false;
   int last_position_ = 0;  // the position saved when the item stops
   std::uint64_t starts_ = 0;
   // Ticks that leave the status line to a message shown by a step.

@@ -1,5 +1,7 @@
 #include "playback/shutdown_notice.h"
 
+#include "platform/key_codes.h"
+
 namespace pelmora::playback {
 
 namespace {
@@ -7,7 +9,6 @@ namespace {
 // The notice's size in pixels.
 constexpr int kWidth = 320;
 constexpr int kHeight = 120;
-constexpr int kKeyEscape = 27;
 
 }  // namespace
 
@@ -25,7 +26,7 @@ ShutdownNotice::ShutdownNotice() : Form("shutdown_notice") {
   countdown.on_timer = [this] { tick(); };
   set_key_preview(true);
   on_key_down = [this](int key_code, int) {
-    if (key_code == kKeyEscape) user_cancelled();
+    if (key_code == platform::keys::kEscape) user_cancelled();
   };
   // Closing the notice from the window system is cancelling too: it never shuts down unseen.
   on_close_request = [this] { user_cancelled(); };

@@ -28,12 +28,6 @@ constexpr std::string_view kRefusedText =
 constexpr std::string_view kRefusedStatus = "无法播放该地址";
 constexpr int kTitleWidth = 30;
 
-// Buttons of other parts of the window pressed from here.
-constexpr int kStopButton = 1;
-constexpr int kPlaybackTab = 9;
-constexpr int kNowPlayingTab = 11;
-constexpr int kLocalListTab = 16;
-
 using playback::Start;
 
 // A stored position in seconds as the window keeps it; 0 when it is not a number.
@@ -123,7 +117,7 @@ void BA1::play_episode_link(const std::string& url) {
     show_status(std::string(kRefusedStatus));
     return;
   }
-  bo_but_Click(kStopButton);
+  stop();
   const std::string episode = link.key().text();
   Start start;
   start.terminal = Start::Terminal::kFromSettings;
@@ -147,8 +141,8 @@ void BA1::play_episode_link(const std::string& url) {
                                                 number_or_zero(link.v1)};
   }
   start_item(std::move(start), ItemView::kAsTabShows);
-  npc_Click(kPlaybackTab);
-  npc_Click(kNowPlayingTab);
+  show_tab(Tab::kPlayback);
+  show_tab(Tab::kNowPlaying);
 }
 
 void BA1::open_list_entry(const std::string& url) {
@@ -166,7 +160,7 @@ void BA1::open_list_entry(const std::string& url) {
     show_status(std::string(kRefusedStatus));
     return;
   }
-  bo_but_Click(kStopButton);
+  stop();
 
   if (list_file == lists::kLocalList) {
     const std::string display_name = field(fields, 0);
@@ -212,7 +206,7 @@ void BA1::open_list_entry(const std::string& url) {
     session().mark_web_episode(playback::Episode::of(episode));
     Web5.navigate(service_url(web::episode_list_path(episode, v + v1)));
   }
-  npc_Click(kNowPlayingTab);
+  show_tab(Tab::kNowPlaying);
 }
 
 std::optional<std::string> BA1::command_item(std::string command) {
@@ -237,7 +231,7 @@ void BA1::l_com(std::string command) {
     return;
   }
   start_item(new_local_file(*item), ItemView::kAsTabShows);
-  npc_Click(kPlaybackTab);
+  show_tab(Tab::kPlayback);
 }
 
 void BA1::play_chosen_file(const std::string& path) {
@@ -245,11 +239,11 @@ void BA1::play_chosen_file(const std::string& path) {
     refuse_item(path);
     return;
   }
-  bo_but_Click(kStopButton);
+  stop();
   // A new file starts from its beginning, whatever the item before was to resume at, and from
   // nothing of the series that played before it.
   start_item(new_local_file(path), ItemView::kPlayer);
-  npc_Click(kLocalListTab);
+  show_tab(Tab::kLocalList);
 }
 
 void BA1::delete_list_entry(const std::string& url) {
@@ -265,23 +259,19 @@ void BA1::delete_list_entry(const std::string& url) {
 void BA1::search_episode(const std::string& url) {
   const web::EpisodeKey key = web::EpisodeKey::parse(web::payload_of(web::Scheme::kSearch, url));
   show_status("正在搜索资源，请稍后");
-  npc_Click(kPlaybackTab);
+  show_tab(Tab::kPlayback);
   session().search(key, [this](const std::string& play_link) { play_episode_link(play_link); });
 }
 
-bool BA1::can_step_episode(int direction) const {
-  return session().can_step(direction == 1);
+bool BA1::can_step_episode(Direction direction) const {
+  return session().can_step(direction == Direction::kPrevious);
 }
 
-void BA1::step_episode(int direction, std::function<void()> finished) {
+void BA1::step_episode(Direction direction, std::function<void()> finished) {
   // The found episode is played as its play link would be.
   session().step(
-      direction == 1, [this](const std::string& play_link) { play_episode_link(play_link); },
-      std::move(finished));
-}
-
-void BA1::Timer4_Timer() {
-  session().retry_tick();
+      direction == Direction::kPrevious,
+      [this](const std::string& play_link) { play_episode_link(play_link); }, std::move(finished));
 }
 
 void BA1::end_of_item() {

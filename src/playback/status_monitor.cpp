@@ -33,7 +33,7 @@ void BA1::show_picture(bool playing, bool paused) {
 }
 
 void BA1::Timer1_Timer() {
-  const playback::TransportView view = session().tick(shutdown_armed());
+  const playback::TransportView view = session().tick();
   if (!view.loaded) {
     show_playing(false, false);
     show_status("准备就绪");
@@ -77,16 +77,12 @@ void BA1::Timer1_Timer() {
   }
 }
 
-void BA1::Timer2_Timer() {
+void BA1::show_finished() {
   bo_ad.set_visible(true);
   player_view.set_visible(false);
   show_status("播放完毕");
   // Nothing plays any more: the play / pause button offers play again.
   show_playing(false, true);
-  Timer2.set_timer_enabled(false);
-  if (const std::optional<std::string> link = session().end_step(shutdown_armed())) {
-    play_episode_link(*link);
-  }
 }
 
 }  // namespace pelmora::app

@@ -3,8 +3,11 @@
 // control of the player area to its handler.
 #include "app/main_window.h"
 
+#include <algorithm>
+
 #include "platform/backend.h"
 #include "platform/dialogs.h"
+#include "platform/key_codes.h"
 #include "playback/bar_math.h"
 #include "playback/button_cells.h"
 #include "playback/session.h"
@@ -21,17 +24,6 @@ using platform::PlayState;
 namespace cells = playback::cells;
 
 using namespace playback::transport_button;
-
-// Frame buttons pressed from here.
-constexpr int kSidePanelToggle = 6;
-constexpr int kPlaybackTab = 9;
-constexpr int kLocalListTab = 16;
-
-constexpr int kKeySpace = 32;
-constexpr int kKeyLeft = 37;
-constexpr int kKeyUp = 38;
-constexpr int kKeyRight = 39;
-constexpr int kKeyDown = 40;
 
 // The tooltips the buttons start with; those of buttons 0, 2 and 6 are their state.
 constexpr const char* kButtonTips[] = {"播放",   "停止",     "静音",   "全屏",    "打开文件",
@@ -53,7 +45,6 @@ void BA1::wire_playback() {
   player_view.set_visible(false);
 
   Timer1.on_timer = [this] { Timer1_Timer(); };
-  Timer2.on_timer = [this] { Timer2_Timer(); };
   Timer3.on_timer = [this] { Timer3_Timer(); };
 
   for (int index = 0; index < static_cast<int>(bo_but.size()); ++index) {
@@ -80,75 +71,112 @@ void BA1::wire_playback() {
   wire_player_mouse();
 }
 
+void BA1::toggle_pause() {
+  switch (session().toggle_pause()) {
+    case playback::Toggle::kPlays:
+      show_playing(true, true);
+      break;
+    case playback::Toggle::kPaused:
+      show_picture(false, true);
+      show_status("已暂停");
+      show_playing(false, true);
+      break;
+    case playback::Toggle::kNothing:
+      return;
+  }
+  refresh_hover_label(kPlayPause);
+}
+
+void BA1::stop() {
+  if (plays_web_page() || !session().loaded()) return;
+  bo_ad.set_visible(true);
+  player_view.set_visible(false);
+  session().stop();
+  show_playing(false, true);
+  show_status("已停止");
+  refresh_hover_label(kPlayPause);
+}
+
+void BA1::toggle_mute() {
+  show_mute(chrome.mute == MuteButton::kSoundOn ? MuteButton::kMuted : MuteButton::kSoundOn, true);
+  session().set_mute(chrome.mute == MuteButton::kMuted);
+  refresh_hover_label(kMute);
+}
+
+void BA1::enter_full_screen() {
+  if (session().state() != PlayState::kPlaying) return;
+  show_tab(Tab::kPlayback);
+  // The button's hover label would stay over the picture once full screen ends.
+  p1.set_visible(false);
+  session().set_full_screen(true);
+}
+
+void BA1::open_file() {
+  p1.set_visible(false);
+  const std::optional<std::string> path =
+      services().dialogs.open_file("选择播放文件", kOpenFileFilter);
+  if (!path || path->empty()) return;
+  play_chosen_file(*path);
+}
+
+void BA1::step_from_bar(Direction direction) {
+  const int index = direction == Direction::kPrevious ? kPreviousEpisode : kNextEpisode;
+  // The button stays disabled until the step is over (its reply arrived, or a later episode
+  // request dropped it), so a second press cannot ask the service again. A disabled button
+  // hears no more of the pointer: its hover label and lit cell go now.
+  refresh_hover_label(index);
+  bo_but[index].set_enabled(false);
+  step_episode(direction, [this, index] { bo_but[index].set_enabled(true); });
+}
+
+void BA1::refresh_hover_label(int index) {
+  platform::PictureBox& button = bo_but[index];
+  if (!button.has_capture() && !p1.visible()) return;
+  if (!button.enabled() || index == kPreviousEpisode || index == kNextEpisode) {
+    button.release_capture();
+    p1.set_visible(false);
+    if (const auto cell =
+            cells::hover_cell(index, chrome.playing, chrome.mute == MuteButton::kSoundOn, false)) {
+      cells::paint(button, ppt, *cell);
+    }
+    return;
+  }
+  // The pointer is still on the button: its label says the tip the button offers now.
+  if (button.has_capture()) bo_tip.set_caption(button.tool_tip());
+}
+
 void BA1::bo_but_Click(int index) {
-  platform::PlayerControl* const qvod_c = player();
-  const bool loaded = qvod_c != nullptr && !qvod_c->media_address().empty();
   platform::PictureBox& button = bo_but[index];
   switch (index) {
-    case kPlayPause: {
-      if (!loaded || Pic2.visible()) return;
-      const int state = static_cast<int>(qvod_c->play_state());
-      if (state > static_cast<int>(PlayState::kPlaying)) return;
-      // A finished item plays again from here only after the stop button stopped it.
-      if (state < 1 && !chrome.status_says_stopped) return;
-      if (!chrome.playing) {
-        // The monitor seeks back to the last position once playing resumes.
-        session().resume_after_pause();
-        qvod_c->play();
-        if (!Timer1.timer_enabled()) Timer1.set_timer_enabled(true);
-        show_playing(true, true);
-      } else {
-        qvod_c->pause();
-        show_picture(false, true);
-        show_status("已暂停");
-        show_playing(false, true);
-      }
+    case kPlayPause:
+      toggle_pause();
       return;
-    }
-    case kStop: {
-      if (Pic2.visible() || !loaded) return;
-      bo_ad.set_visible(true);
-      player_view.set_visible(false);
-      session().stop();
-      show_playing(false, true);
-      show_status("已停止");
+    case kStop:
+      stop();
       return;
-    }
     case kMute:
-      show_mute(chrome.mute == MuteButton::kSoundOn ? MuteButton::kMuted : MuteButton::kSoundOn,
-                true);
-      if (qvod_c != nullptr) qvod_c->set_mute(chrome.mute == MuteButton::kMuted);
+      toggle_mute();
       return;
     case kFullScreen:
-      if (qvod_c == nullptr || qvod_c->play_state() != PlayState::kPlaying) return;
-      npc_Click(kPlaybackTab);
-      // The button's hover label would stay over the picture once full screen ends.
-      p1.set_visible(false);
-      qvod_c->set_full_screen(true);
+      if (session().state() != PlayState::kPlaying) return;
+      enter_full_screen();
       cells::paint(button, ppt, {cells::kAwayStrip, 50});
       return;
-    case kOpenFile: {
+    case kOpenFile:
       cells::paint(button, ppt, {cells::kAwayStrip, 25});
-      p1.set_visible(false);
-      const std::optional<std::string> path =
-          services().dialogs.open_file("选择播放文件", kOpenFileFilter);
-      if (!path || path->empty()) return;
-      play_chosen_file(*path);
+      open_file();
       return;
-    }
     case kPreviousEpisode:
+      step_from_bar(Direction::kPrevious);
+      return;
     case kNextEpisode:
-      // The button stays disabled until the step is over (its reply arrived, or a later
-      // episode request dropped it), so a second press cannot ask the service again.
-      button.set_enabled(false);
-      step_episode(index == kPreviousEpisode ? 1 : 2,
-                   [this, index] { bo_but[index].set_enabled(true); });
+      step_from_bar(Direction::kNext);
       return;
     case kShutdownMenu:
       if (shutdown_menu != nullptr) popup_menu(*shutdown_menu);
       return;
     case kSidePanel:
-      npc_Click(kSidePanelToggle);
+      toggle_side_panel();
       return;
     default:
       return;
@@ -188,64 +216,48 @@ void BA1::bo_but_MouseMove(int index, const platform::MouseEvent& event) {
 }
 
 void BA1::adp_Click() {
-  bo_but_Click(kPlayPause);
+  toggle_pause();
+}
+
+void BA1::seek_by(int seconds) {
+  session().seek_by(seconds);
+  // The thumb and the time follow the seek at once; the monitor's tick keeps them there.
+  const int position = std::max(session().position(), 0);
+  const int duration = session().duration();
+  gunt1.set_left(playback::bars::seek_thumb(position, duration, gunt.width() - gunt1.width()));
+  times.set_caption(playback::status::time_display(position, duration));
 }
 
 void BA1::Form_KeyDown(int key_code, int) {
   // Keys typed into the search box are its text's: a space in a search word must not pause the
-  // film, nor the arrows that move through the text seek it.
-  if (!qvod.visible() || chrome.typing_search) return;
-  services().backend.pump_events();
-  platform::PlayerControl* const qvod_c = player();
-  const int span = gunt.width() - gunt1.width();
-  const auto show_volume = [this](platform::PlayerControl& control) {
-    const int volume = control.volume();
-    show_status("音量：" + std::to_string(volume) + "%");
-    bo_v.set_left(playback::bars::volume_thumb(volume, yin.width() - bo_v.width()));
-    bo_y.set_width(bo_v.left());
-  };
+  // film, nor the arrows that move through the text seek it. A service page that plays takes
+  // the keys itself.
+  if (plays_web_page() || chrome.typing_search) return;
   switch (key_code) {
-    case kKeySpace:
-      bo_but_Click(kPlayPause);
+    case platform::keys::kSpace:
+      toggle_pause();
       break;
-    case kKeyLeft:
-      Timer1.set_timer_enabled(false);
-      if (qvod_c != nullptr && qvod_c->position() > 0) {
-        qvod_c->set_position(qvod_c->position() - 10);
-        if (qvod_c->position() < 0) qvod_c->set_position(0);
-        const int position = qvod_c->position();
-        const int duration = qvod_c->duration();
-        gunt1.set_left(playback::bars::seek_thumb(position, duration, span));
-        times.set_caption(playback::status::time_display(position, duration));
-      }
+    case platform::keys::kLeft:
+      seek_by(-10);
       break;
-    case kKeyRight:
-      Timer1.set_timer_enabled(false);
-      if (qvod_c != nullptr && qvod_c->position() > 0) {
-        qvod_c->set_position(qvod_c->position() + 10);
-        services().backend.pump_events();
-        if (qvod_c->duration() < qvod_c->position()) qvod_c->set_position(qvod_c->duration() - 2);
-        // The thumb runs ten seconds ahead of the position read back; the next tick of the
-        // monitor puts it right.
-        const int position = qvod_c->position();
-        const int duration = qvod_c->duration();
-        gunt1.set_left(playback::bars::seek_thumb(position + 10, duration, span));
-        times.set_caption(playback::status::time_display(position, duration));
-      }
+    case platform::keys::kRight:
+      seek_by(10);
       break;
-    case kKeyUp:
-    case kKeyDown:
+    case platform::keys::kUp:
+    case platform::keys::kDown:
       show_mute(MuteButton::kAfterVolumeKey, false);
-      if (qvod_c != nullptr) {
-        qvod_c->set_mute(false);
-        qvod_c->set_volume(qvod_c->volume() + (key_code == kKeyUp ? 10 : -10));
-        show_volume(*qvod_c);
+      session().set_mute(false);
+      session().set_volume(session().volume() + (key_code == platform::keys::kUp ? 10 : -10));
+      {
+        const int volume = session().volume();
+        show_status("音量：" + std::to_string(volume) + "%");
+        bo_v.set_left(playback::bars::volume_thumb(volume, yin.width() - bo_v.width()));
+        bo_y.set_width(bo_v.left());
       }
       break;
     default:
       break;
   }
-  Timer1.set_timer_enabled(true);
 }
 
 }  // namespace pelmora::app

@@ -50,15 +50,13 @@ TransportRemote::TransportRemote(app::BA1& window) : window_(window) {}
 // The player holds an item and the transport bar acts on it (an item that plays as a web page
 // has its own controls in the page).
 bool TransportRemote::loaded() const {
-  const platform::PlayerControl* player = window_.player();
-  return window_.loaded() && player != nullptr && !player->media_address().empty() &&
-         !window_.Pic2.visible();
+  return window_.loaded() && window_.session().loaded() && !window_.plays_web_page();
 }
 
 MediaState TransportRemote::state() {
   MediaState state;
-  const platform::PlayerControl* player = window_.player();
-  const std::string address = player != nullptr ? player->media_address() : std::string();
+  const playback::Session& session = window_.session();
+  const std::string address = session.loaded() ? session.address() : std::string();
   if (address.empty()) {
     last_address_.clear();
     last_start_ = 0;
@@ -68,23 +66,24 @@ MediaState TransportRemote::state() {
     last_start_ = window_.session().starts();
     ++item_;
   }
-  if (player != nullptr) state.volume = player->volume();
+  if (session.has_player()) state.volume = session.volume();
   if (!loaded()) return state;
   state.item = item_;
-  state.status = status_of(player->play_state());
+  state.status = status_of(session.state());
   state.title = window_.chrome.title;
-  state.length = std::max(player->duration(), 0);
+  state.length = std::max(session.duration(), 0);
   state.can_play = true;
   state.can_pause = true;
   state.can_seek = state.length > 0;
   state.can_go_next =
-      window_.bo_but[kNextEpisode].enabled() && window_.can_step_episode(kNextEpisode);
-  state.can_go_previous = window_.bo_but[kPreviousEpisode].enabled() && window_.can_step_episode(1);
+      window_.bo_but[kNextEpisode].enabled() && window_.can_step_episode(app::Direction::kNext);
+  state.can_go_previous = window_.bo_but[kPreviousEpisode].enabled() &&
+                          window_.can_step_episode(app::Direction::kPrevious);
   return state;
 }
 
 int TransportRemote::position() const {
-  return loaded() ? std::max(window_.player()->position(), 0) : 0;
+  return loaded() ? std::max(window_.session().position(), 0) : 0;
 }
 
 void TransportRemote::raise() {
@@ -106,7 +105,7 @@ void TransportRemote::quit() {
 // in the second after an item started would find it behind, so it is brought in line first, as
 // the monitor's next tick would.
 void TransportRemote::catch_up_play_button() {
-  const PlayState state = window_.player()->play_state();
+  const PlayState state = window_.session().state();
   if (state == PlayState::kPlaying && !window_.chrome.playing) {
     window_.show_playing(true, true);
   } else if (state == PlayState::kPaused && window_.chrome.playing) {
@@ -117,44 +116,46 @@ void TransportRemote::catch_up_play_button() {
 void TransportRemote::play_pause() {
   if (!loaded()) return;
   catch_up_play_button();
-  window_.bo_but_Click(kPlayPause);
+  window_.toggle_pause();
 }
 
 // Play and Pause click the button only when it would do what was asked.
 void TransportRemote::play() {
   if (!loaded()) return;
   catch_up_play_button();
-  if (!window_.chrome.playing) window_.bo_but_Click(kPlayPause);
+  if (!window_.chrome.playing) window_.toggle_pause();
 }
 
 void TransportRemote::pause() {
   if (!loaded()) return;
   catch_up_play_button();
-  if (window_.chrome.playing) window_.bo_but_Click(kPlayPause);
+  if (window_.chrome.playing) window_.toggle_pause();
 }
 
 void TransportRemote::stop() {
-  if (loaded()) window_.bo_but_Click(kStop);
+  if (loaded()) window_.stop();
 }
 
 void TransportRemote::next() {
-  if (loaded() && window_.bo_but[kNextEpisode].enabled()) window_.bo_but_Click(kNextEpisode);
+  if (loaded() && window_.bo_but[kNextEpisode].enabled()) {
+    window_.step_from_bar(app::Direction::kNext);
+  }
 }
 
 void TransportRemote::previous() {
   if (loaded() && window_.bo_but[kPreviousEpisode].enabled()) {
-    window_.bo_but_Click(kPreviousEpisode);
+    window_.step_from_bar(app::Direction::kPrevious);
   }
 }
 
 void TransportRemote::seek_to(int seconds) {
   if (!loaded()) return;
-  platform::PlayerControl& player = *window_.player();
-  player.set_position(std::max(seconds, 0));
+  playback::Session& session = window_.session();
   // As after every seek of the seek bar: a target past the end lands two seconds before it.
-  if (player.duration() < player.position()) player.set_position(player.duration() - 2);
-  const int position = player.position();
-  const int duration = player.duration();
+  const int length = session.duration();
+  session.seek(length > 0 && seconds > length ? length - 2 : std::max(seconds, 0));
+  const int position = session.position();
+  const int duration = session.duration();
   window_.gunt1.set_left(
       bars::seek_thumb(position, duration, window_.gunt.width() - window_.gunt1.width()));
   window_.times.set_caption(status::time_display(position, duration));
@@ -165,14 +166,14 @@ void TransportRemote::set_volume(int percent) {
   percent = std::clamp(percent, 0, 100);
   // As the volume bar: unmute, place the thumb, fill the bar, write and show the volume.
   window_.show_mute(app::MuteButton::kSoundOn, false);
-  platform::PlayerControl* player = window_.player();
-  if (player != nullptr) player->set_mute(false);
+  playback::Session& session = window_.session();
+  session.set_mute(false);
   const int max = window_.yin.width() - window_.bo_v.width();
   window_.bo_v.set_left(bars::volume_thumb(percent, max));
   window_.bo_y.set_width(window_.bo_v.left());
-  if (player == nullptr) return;
-  player->set_volume(percent);
-  window_.show_status("音量：" + std::to_string(player->volume()) + "%");
+  if (!session.has_player()) return;
+  session.set_volume(percent);
+  window_.show_status("音量：" + std::to_string(session.volume()) + "%");
 }
 
 void TransportRemote::open(const std::string& address) {

@@ -139,7 +139,7 @@ void BA1::wire_shell() {
   on_mouse_up = [this](const MouseEvent& event) { Form_MouseUp(event); };
   on_dbl_click = [this] { Form_DblClick(); };
   // A double click on the playing picture shows it full screen (and, there, leaves).
-  player_view.on_dbl_click = [this] { bo_but_Click(3); };
+  player_view.on_dbl_click = [this] { enter_full_screen(); };
   on_system_drag_end = [this](const platform::SystemDrag& drag) { system_drag_ended(drag); };
   for (int index = 0; index <= 16; ++index) {
     npc[index].on_click = [this, index] { npc_Click(index); };
@@ -228,46 +228,15 @@ void BA1::npc_Click(int index) {
       paint_normal(0);
       npc[0].refresh();
       break;
-    case 1:  // maximise / restore; the window system sizes the window within its limits
-      set_window_state(window_state() == WindowState::kMaximized ? WindowState::kNormal
-                                                                 : WindowState::kMaximized);
-      show_window_state();
-      npc[1].refresh();
+    case 1:
+      toggle_maximised();
       break;
-    case 2: {  // close
+    case 2:  // close
       paint_normal(2);
-      const settings::Settings& options = settings_store.get();
-      const long long ts = options.close_asked;
-      const long long quit = options.close_quits;
-      if (ts == 3) {
-        // The question is asked once per settings file; the answer decides every later close.
-        // Dismissed without an answer, it leaves the window and the settings as they are and
-        // comes again on the next close.
-        const platform::Answer answer = services().dialogs.message_box(
-            "提示：", "关闭 Pelmora 最小化到托盘吗？", platform::MessageButtons::kYesNo,
-            platform::MessageIcon::kQuestion);
-        if (answer != platform::Answer::kYes && answer != platform::Answer::kNo) break;
-        settings_store.write_option(settings::keys::kCloseAsked, "1");
-        if (answer == platform::Answer::kYes) {
-          settings_store.write_option(settings::keys::kCloseQuits, "2");
-          hide_to_tray();
-        } else {
-          settings_store.write_option(settings::keys::kCloseQuits, "1");
-          ttt_v();
-        }
-      } else if (quit == 1) {
-        ttt_v();
-      } else {
-        hide_to_tray();
-      }
+      close_window();
       break;
-    }
     case 4:  // pin
-      chrome.pinned = !chrome.pinned;
-      paint_button(4, 6, {chrome.pinned ? 48 : 0, 0, 24, 24});
-      show_pin();
-      zhi_d(chrome.pinned ? 1 : 0);
-      npc[4].refresh();
+      toggle_pin();
       break;
     case 5:  // main menu
       paint_normal(5);
@@ -275,13 +244,7 @@ void BA1::npc_Click(int index) {
       if (pop_up_main_menu) pop_up_main_menu(npc[5].left() - 15, npc[5].top() + 20);
       break;
     case 6:  // side panel
-      chrome.side_panel_shown = !chrome.side_panel_shown;
-      l2.set_visible(chrome.side_panel_shown);
-      for (platform::PictureBox* toggle : {&npc[6], &bo_but[8]}) {
-        toggle->set_tool_tip(chrome.side_panel_shown ? "关闭侧栏" : "显示侧栏");
-      }
-      side_panel_split();
-      qvod_Resize();
+      toggle_side_panel();
       break;
     case 3:
     case 7:
@@ -298,6 +261,59 @@ void BA1::npc_Click(int index) {
     default:  // the side panel's header bar and unknown indices do nothing
       break;
   }
+}
+
+void BA1::toggle_maximised() {
+  // The window system sizes the window within its limits.
+  set_window_state(window_state() == WindowState::kMaximized ? WindowState::kNormal
+                                                             : WindowState::kMaximized);
+  show_window_state();
+  npc[npc_button::kMaximise].refresh();
+}
+
+void BA1::close_window() {
+  const settings::Settings& options = settings_store.get();
+  const long long ts = options.close_asked;
+  const long long quit = options.close_quits;
+  if (ts == 3) {
+    // The question is asked once per settings file; the answer decides every later close.
+    // Dismissed without an answer, it leaves the window and the settings as they are and comes
+    // again on the next close.
+    const platform::Answer answer = services().dialogs.message_box(
+        "提示：", "关闭 Pelmora 最小化到托盘吗？", platform::MessageButtons::kYesNo,
+        platform::MessageIcon::kQuestion);
+    if (answer != platform::Answer::kYes && answer != platform::Answer::kNo) return;
+    settings_store.write_option(settings::keys::kCloseAsked, "1");
+    if (answer == platform::Answer::kYes) {
+      settings_store.write_option(settings::keys::kCloseQuits, "2");
+      hide_to_tray();
+    } else {
+      settings_store.write_option(settings::keys::kCloseQuits, "1");
+      ttt_v();
+    }
+  } else if (quit == 1) {
+    ttt_v();
+  } else {
+    hide_to_tray();
+  }
+}
+
+void BA1::toggle_pin() {
+  chrome.pinned = !chrome.pinned;
+  paint_button(npc_button::kPin, 6, {chrome.pinned ? 48 : 0, 0, 24, 24});
+  show_pin();
+  zhi_d(chrome.pinned ? 1 : 0);
+  npc[npc_button::kPin].refresh();
+}
+
+void BA1::toggle_side_panel() {
+  chrome.side_panel_shown = !chrome.side_panel_shown;
+  l2.set_visible(chrome.side_panel_shown);
+  for (platform::PictureBox* toggle : {&npc[npc_button::kSidePanel], &bo_but[8]}) {
+    toggle->set_tool_tip(chrome.side_panel_shown ? "关闭侧栏" : "显示侧栏");
+  }
+  side_panel_split();
+  qvod_Resize();
 }
 
 void BA1::hide_to_tray() {
@@ -408,7 +424,7 @@ void BA1::Form_MouseUp(const MouseEvent& event) {
 }
 
 void BA1::Form_DblClick() {
-  if (chrome.mini_mode == 0) npc_Click(1);
+  if (chrome.mini_mode == 0) toggle_maximised();
 }
 
 void BA1::hook_minmax(int min_width, int min_height, int max_width, int max_height) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "platform/player_control.h"
+#include "playback/session.h"
 
 namespace pelmora::app {
 
@@ -13,8 +13,6 @@ using platform::AccessRole;
 using platform::AccessValue;
 
 constexpr int kVolumeStep = 10;  // percent per arrow key, as the window's Up and Down keys
-constexpr int kSeekLeftKey = 37;
-constexpr int kSeekRightKey = 39;
 
 }  // namespace
 
@@ -47,13 +45,10 @@ void BA1::wire_access() {
   // steps as a click at the next tenth of the bar.
   gunt.set_access(AccessRole::kSlider, "播放进度");
   gunt.access_value = [this] {
-    const platform::PlayerControl* control = player();
-    if (control == nullptr) return AccessValue{};
-    return AccessValue{std::max(0, control->position()), 0, std::max(0, control->duration())};
+    if (!has_player()) return AccessValue{};
+    return AccessValue{std::max(0, session().position()), 0, std::max(0, session().duration())};
   };
-  gunt.on_step = [this](int direction) {
-    Form_KeyDown(direction > 0 ? kSeekRightKey : kSeekLeftKey, 0);
-  };
+  gunt.on_step = [this](int direction) { seek_by(direction > 0 ? 10 : -10); };
   yin.set_access(AccessRole::kSlider, "音量");
   const auto volume_span = [this] { return std::max(1, yin.width() - bo_v.width()); };
   yin.access_value = [this, volume_span] {

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "platform/backend.h"
+#include "playback/session.h"
 
 namespace pelmora::shell::layout {
 
@@ -280,7 +281,7 @@ void BA1::qvod_Resize() {
   in.bar_width = bo_foot.scale_width();
   in.form_width = scale_width();
   in.knob = bo_v.rect();
-  in.volume = has_player() ? player()->volume() : 0;
+  in.volume = has_player() ? session().volume() : 0;
   in.compact = chrome.mini_mode == 1;
   const layout::PlayerArea area = layout::player_area(in);
 

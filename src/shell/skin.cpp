@@ -166,7 +166,7 @@ void BA1::p_p(int skin_number) {
   chrome.skin_loaded = 1;
   paint_all();
   select_side_tab(chrome.cur_side_tab, 1);
-  npc_Click(chrome.cur_tab);
+  tab_click(chrome.cur_tab);
 }
 
 void BA1::paint_frame() {

@@ -20,6 +20,10 @@ constexpr int kCompactButton = 15;
 
 }  // namespace
 
+void BA1::show_tab(Tab tab) {
+  tab_click(index_of(tab));
+}
+
 void BA1::tab_click(int index) {
   switch (index) {
     case 3:  // novels
@@ -150,7 +154,7 @@ void BA1::select_side_tab(int index, int force) {
 void BA1::enter_compact_mode() {
   // The TV and music pages have no player to keep on top.
   if (chrome.cur_tab > kPlaybackTab) return;
-  npc_Click(kPlaybackTab);
+  show_tab(Tab::kPlayback);
   set_window_state(platform::WindowState::kNormal);
   // Compact mode is always on top; the pin keeps the user's own choice.
   zhi_d(1);

@@ -11,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "playback/engine_files.h"
-#include "playback/transport_buttons.h"
+#include "playback/session.h"
 #include "tray/tips_form.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
@@ -72,7 +72,7 @@ void BA1::qk_xw() {
   if (!platform::files::list_folder(folder, "*.*", names))
     return;  // empty or missing: nothing to show
   // A window kept on top would cover the file manager: take it off the top first.
-  if (chrome.pinned) npc_Click(4);
+  if (chrome.pinned) toggle_pin();
   services_.launcher.open_folder(folder);
 }
 
@@ -178,7 +178,6 @@ void BA1::eee() {
 namespace pelmora::tray {
 
 // Transport buttons the player's menu presses.
-using namespace playback::transport_button;
 
 PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::MenuItem& main_menu)
     : bo_menu(&owner, "bo_menu"),
@@ -196,31 +195,28 @@ PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::Menu
       tr_play(&owner, "tr_play"),
       tr_s1(&owner, "tr_s1"),
       window_(window) {
-  const auto press = [&window](int button) {
-    return [&window, button] { window.bo_but_Click(button); };
-  };
   struct Entry {
     platform::MenuItem* item;
     const char* caption;
-    int button;
+    std::function<void()> command;  // none for a separator
   };
   const Entry entries[] = {
-      {&bo_play, "播放", kPlayPause},
-      {&bo_stop, "停止", kStop},
-      {&bo_full, "全屏", kFullScreen},
-      {&bo_mute, "静音", kMute},
-      {&bo_s1, "-", -1},
-      {&bo_open, "打开文件", kOpenFile},
-      {&bo_s2, "-", -1},
-      {&bo_prev, "上一集", kPreviousEpisode},
-      {&bo_next, "下一集", kNextEpisode},
+      {&bo_play, "播放", [&window] { window.toggle_pause(); }},
+      {&bo_stop, "停止", [&window] { window.stop(); }},
+      {&bo_full, "全屏", [&window] { window.enter_full_screen(); }},
+      {&bo_mute, "静音", [&window] { window.toggle_mute(); }},
+      {&bo_s1, "-", {}},
+      {&bo_open, "打开文件", [&window] { window.open_file(); }},
+      {&bo_s2, "-", {}},
+      {&bo_prev, "上一集", [&window] { window.step_from_bar(app::Direction::kPrevious); }},
+      {&bo_next, "下一集", [&window] { window.step_from_bar(app::Direction::kNext); }},
   };
   // A top-level menu is never in a menu bar: invisible, captioned with its name.
   bo_menu.set_caption(bo_menu.name());
   bo_menu.set_visible(false);
   for (const Entry& entry : entries) {
     entry.item->set_caption(entry.caption);
-    if (entry.button >= 0) entry.item->on_click = press(entry.button);
+    if (entry.command) entry.item->on_click = entry.command;
     bo_menu.add_item(*entry.item);
   }
 
@@ -235,7 +231,7 @@ PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::Menu
     window.set_focus();
   };
   tr_play.set_caption("播放");
-  tr_play.on_click = press(kPlayPause);
+  tr_play.on_click = [&window] { window.toggle_pause(); };
   tr_s1.set_caption("-");
   for (platform::MenuItem* item : {&tr_show, &tr_play, &tr_s1}) tray_menu.add_item(*item);
   for (platform::MenuItem* entry : main_menu.items()) {
@@ -248,18 +244,18 @@ PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::Menu
 }
 
 void PlayerMenus::refresh() {
-  platform::PlayerControl* const player = window_.player();
-  const bool loaded = player != nullptr && !player->media_address().empty();
+  const playback::Session& session = window_.session();
+  const bool loaded = session.loaded();
   const char* play_caption = window_.chrome.playing ? "暂停" : "播放";
   for (platform::MenuItem* item : {&bo_play, &tr_play}) {
     item->set_caption(play_caption);
     item->set_enabled(loaded);
   }
   bo_stop.set_enabled(loaded);
-  bo_full.set_enabled(player != nullptr && player->play_state() == platform::PlayState::kPlaying);
+  bo_full.set_enabled(session.state() == platform::PlayState::kPlaying);
   bo_mute.set_caption(window_.chrome.mute == app::MuteButton::kMuted ? "取消静音" : "静音");
-  bo_prev.set_enabled(window_.can_step_episode(1));
-  bo_next.set_enabled(window_.can_step_episode(2));
+  bo_prev.set_enabled(window_.can_step_episode(app::Direction::kPrevious));
+  bo_next.set_enabled(window_.can_step_episode(app::Direction::kNext));
 }
 
 }  // namespace pelmora::tray

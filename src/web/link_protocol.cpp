@@ -54,7 +54,6 @@ void BA1::wire_web() {
   Web5.on_before_navigate2 = [this](const std::string& url, bool& cancel) {
     Web5_BeforeNavigate2(url, cancel);
   };
-  Timer4.on_timer = [this] { Timer4_Timer(); };
 }
 
 void BA1::Web1_BeforeNavigate2(const std::string& url, bool& cancel) {

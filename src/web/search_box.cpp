@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "platform/key_codes.h"
 
 namespace pelmora::app {
 
@@ -61,11 +62,11 @@ void BA1::soc_Click() {
   }
   // The word is sent as typed, leading and trailing blanks included.
   Web1.navigate(service_url("search.asp?searchword=") + query_value(word));
-  if (chrome.cur_tab != 8) npc_Click(8);
+  if (chrome.cur_tab != index_of(Tab::kFilmLibrary)) show_tab(Tab::kFilmLibrary);
 }
 
 void BA1::soso_KeyDown(int key_code) {
-  if (key_code == 13) soc_Click();
+  if (key_code == platform::keys::kReturn) soc_Click();
 }
 
 void BA1::soso_Click() {

@@ -21,6 +21,7 @@
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/qt/mpv_player.h"
 #include "platform/qt/web_pane.h"
+#include "playback/session.h"
 #include "support/media_clip.h"
 #include "support/temp_folder.h"
 
@@ -157,11 +158,12 @@ TEST(HighDensityWindow, KeepsItsLayoutAndDrawsTheSkinSharp) {
 
   // The video fills its area, at the finer grid.
   ba1.Form_LinkExecute(clip);
-  auto* mpv = dynamic_cast<MpvPlayer*>(ba1.player());
+  auto* mpv = dynamic_cast<MpvPlayer*>(ba1.session().player());
   ASSERT_NE(mpv, nullptr);
   ASSERT_TRUE(wait_for(
       [&] {
-        return ba1.player()->play_state() == PlayState::kPlaying && ba1.player_view.visible();
+        return ba1.session().player()->play_state() == PlayState::kPlaying &&
+               ba1.player_view.visible();
       },
       30000))
       << ba1.zhun.caption() << " / " << mpv->last_error();

@@ -616,7 +616,7 @@ class MonitorOnRealPlayer : public ::testing::Test {
     window = std::make_unique<app::BA1>(*services, config, folder.path(), "");
     headless.backend.attach(*window);
     window->load();
-    ASSERT_NE(window->player(), nullptr);
+    ASSERT_NE(window->session().player(), nullptr);
   }
   // Runs Qt's event loop and the window's timers side by side for `ms` of real time.
   void run_window_for(int ms) {

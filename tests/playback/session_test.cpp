@@ -2,6 +2,8 @@
 // the settings file, and a resource service on loopback; what it asks of the window recorded.
 #include "playback/session.h"
 
+#include "platform/form.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -28,19 +30,16 @@ const std::string kRetryBalloon = "读取下一集数据出错，稍后将重新
 
 // What the session asked of the window.
 struct RecordedHost final : SessionHost {
-  Strings balloons, statuses, episode_lists, web_pages, titles;
-  bool monitor = false;
-  int end_timer_starts = 0;
-  bool retry_timer = false;
+  Strings balloons, statuses, episode_lists, web_pages, titles, played_links;
   bool next_notice = false;
   Strings terminal_starts;
   int shutdowns = 0;
+  bool armed = false;
+  std::vector<bool> pictures;  // every show_picture, in order
+  int refreshes = 0;
+  int finished = 0;
   void balloon(const std::string& text) override { balloons.push_back(text); }
   void set_status(const std::string& text) override { statuses.push_back(text); }
-  void set_monitor_running(bool running) override { monitor = running; }
-  bool monitor_running() const override { return monitor; }
-  void start_end_timer() override { ++end_timer_starts; }
-  void start_retry_timer(bool running) override { retry_timer = running; }
   void show_next_notice() override { next_notice = true; }
   void show_episode_list(const std::string& url) override { episode_lists.push_back(url); }
   void show_web_player(const std::string& url) override { web_pages.push_back(url); }
@@ -49,6 +48,20 @@ struct RecordedHost final : SessionHost {
     terminal_starts.push_back(read_settings ? "settings" : "known");
   }
   void shut_down() override { ++shutdowns; }
+  bool shutdown_armed() const override { return armed; }
+  void show_picture(bool picture) override { pictures.push_back(picture); }
+  void refresh() override { ++refreshes; }
+  void show_finished() override { ++finished; }
+  void play_link(const std::string& link) override { played_links.push_back(link); }
+};
+
+// The window's timers the session runs on, driven by the headless backend's virtual clock.
+struct TimerForm final : platform::Form {
+  TimerForm() : Form("timers") {}
+  platform::Timer monitor{this, "Timer1", 1000, false};
+  platform::Timer end{this, "Timer2", 2000, false};
+  platform::Timer retry{this, "Timer4", 50000, false};
+  platform::Timer load_watch{this, "load_watch", 5000, false};
 };
 
 class SessionTest : public ::testing::Test {
@@ -65,6 +78,7 @@ class SessionTest : public ::testing::Test {
     set_option("s_h", "2");
     set_option("s_bo", "2");
     set_option("s_pao", "2");
+    headless.backend.attach(timers);
   }
   void set_option(std::string_view key, std::string_view value) {
     settings::write_ini(store.path(), "S_q", key, value);
@@ -99,7 +113,7 @@ class SessionTest : public ::testing::Test {
     player.position_s = position;
     player.duration_s = duration;
     player.permille = permille;
-    return session.tick(false);
+    return session.tick();
   }
   static std::string prepared_link(const std::string& episode) {
     return "eeqvod://qvod&&&" + text::url_escape(kNextAddress) + "&&&abc&&&n4&&&77&&&1&&&" +
@@ -111,11 +125,18 @@ class SessionTest : public ::testing::Test {
   headless::HeadlessPlatform headless;
   platform::CurlFetch http{
       [this](std::function<void()> task) { headless.backend.post(std::move(task)); }, 1000, 1500};
-  headless::ScriptedPlayer player;
+  std::unique_ptr<headless::ScriptedPlayer> made = std::make_unique<headless::ScriptedPlayer>();
+  headless::ScriptedPlayer& player = *made;
   settings::Store store{settings::settings_path(folder.path())};
   RecordedHost host;
-  Session session{
-      &player, http, lists::ListPlace{folder.path(), nullptr}, store, service.base_url(), host};
+  TimerForm timers;
+  Session session{std::move(made),
+                  http,
+                  lists::ListPlace{folder.path(), nullptr},
+                  store,
+                  service.base_url(),
+                  host,
+                  SessionTimers{timers.monitor, timers.end, timers.retry, timers.load_watch}};
   std::mutex mutex;
   std::map<std::string, Reply> replies;
   Strings queries;
@@ -163,7 +184,7 @@ TEST_F(SessionTest, TheServiceSaysWhetherThereIsANextEpisodeOrNotYetOrFails) {
     EXPECT_EQ(session.next().state, state) << id;
   }
   EXPECT_EQ(host.balloons, Strings(2, kRetryBalloon));
-  EXPECT_TRUE(host.retry_timer);
+  EXPECT_TRUE(timers.retry.timer_enabled());
 }
 
 TEST_F(SessionTest, AFailedFetchIsAskedAgainAfterTwoRetryTicks) {
@@ -183,7 +204,7 @@ TEST_F(SessionTest, AFailedFetchIsAskedAgainAfterTwoRetryTicks) {
   session.retry_tick();
   settle();
   EXPECT_EQ(asked().size(), 2u);
-  EXPECT_FALSE(host.retry_timer);
+  EXPECT_FALSE(timers.retry.timer_enabled());
   EXPECT_EQ(session.next().state, State::kReady);
   EXPECT_FALSE(session.next().retry_waiting);
 }
@@ -227,31 +248,100 @@ TEST_F(SessionTest, TheEndOfAnItemPlaysThePreparedEpisodeOrLetsTheListPageOpenIt
 
   // Automatic playing off: the monitor runs on, nothing follows.
   set_option("s_bo", "1");
-  host.monitor = false;
+  timers.monitor.set_timer_enabled(false);
   EXPECT_EQ(session.end_of_item(), std::nullopt);
-  EXPECT_TRUE(host.monitor);
+  EXPECT_TRUE(timers.monitor.timer_enabled());
 
   // Armed shutdown wins over everything.
   EXPECT_EQ(session.end_step(true), std::nullopt);
   EXPECT_EQ(host.shutdowns, 1);
 }
 
-// The end of an item is the monitor's, whoever else read the position near it: a seek to the
-// last two seconds and reads of the position (the seek bar, a media-control query) before the
-// item ends must not take the end away from the end-of-playback step.
-TEST_F(SessionTest, TheMonitorSeesTheEndOnceWhateverElseReadThePosition) {
+// The end step follows the player's end of the item, never a reading of its last two seconds;
+// a seek back (also within the two seconds after the end) calls it off, and the item plays on.
+TEST_F(SessionTest, TheEndStepFollowsThePlayersEndAndASeekCallsItOff) {
+  answer("id=77&v=1&v1=4", Reply{200, "n4$" + kNextAddress + "$qvod"});
   play_episode();
-  second(50, 100);
-  EXPECT_EQ(host.end_timer_starts, 0);
-  player.set_position(99);
-  EXPECT_EQ(player.position(), 99);  // the seek bar reads the position back
+  player.show_first_frame(0, 24);
+  session.fetch_next();
+  settle();
+  second(23, 24);
+  EXPECT_FALSE(timers.end.timer_enabled());
+  session.seek(1);
+  headless.backend.advance(3000);
+  EXPECT_EQ(host.finished, 0);
+
   player.reach_end();
-  EXPECT_EQ(player.position(), 0);  // a media-control query after the end
-  player.state = PlayState::kReady;
-  EXPECT_EQ(session.tick(false).position, 100);
-  EXPECT_EQ(host.end_timer_starts, 1);
-  EXPECT_EQ(session.tick(false).position, 0);
-  EXPECT_EQ(host.end_timer_starts, 1);
+  EXPECT_TRUE(timers.end.timer_enabled());
+  EXPECT_EQ(host.balloons, Strings{"正在准备播放下一集！"});
+  headless.backend.advance(1000);
+  session.seek(3);  // the user seeks back within the end step's two seconds
+  headless.backend.advance(3000);
+  EXPECT_EQ(host.finished, 0);
+  EXPECT_TRUE(host.played_links.empty());
+
+  player.reach_end();
+  headless.backend.advance(2000);
+  EXPECT_EQ(host.finished, 1);
+  EXPECT_EQ(host.played_links, Strings{prepared_link("4")});
+}
+
+// An item starts at its resume point in the player's load, so the first picture shown is the
+// resume point's; the picture replaces the advert panel at the first frame, not at a tick.
+TEST_F(SessionTest, TheResumePointGoesWithTheLoadAndThePictureComesWithTheFirstFrame) {
+  Start start;
+  start.item = LocalFile{"/films/a.mp4"};
+  start.address = "/films/a.mp4";
+  start.resume = 42;
+  session.start(std::move(start));
+  EXPECT_EQ(player.calls, (Strings{"MediaAddress=/films/a.mp4", "Play@42"}));
+  EXPECT_EQ(host.pictures, std::vector<bool>{false});
+  player.show_first_frame(42, 100);
+  EXPECT_EQ(host.pictures, (std::vector<bool>{false, true}));
+  EXPECT_GE(host.refreshes, 1);
+  EXPECT_EQ(second(43, 100).position, 43);
+  // No seek follows the start: the item never jumps back to where it resumed.
+  for (const std::string& call : player.calls) EXPECT_FALSE(call.starts_with("Position=")) << call;
+  player.fail(platform::PlayFailure::kBrokenFile);
+  EXPECT_EQ(host.pictures.back(), false);
+}
+
+// An item the player has not begun some seconds after its start is given up and said so; an
+// engine item has longer (the engine answers within its own time-outs), and one the player
+// began is never given up.
+TEST_F(SessionTest, AnItemThePlayerNeverBeginsIsGivenUpAndSaidSo) {
+  Start start;
+  start.item = LocalFile{"/films/a.mp4"};
+  start.address = "/films/a.mp4";
+  session.start(std::move(start));
+  headless.backend.advance(4900);
+  EXPECT_EQ(player.calls.back(), "Play");
+  headless.backend.advance(200);
+  EXPECT_EQ(player.calls.back(), "Stop");
+  EXPECT_EQ(host.statuses.back(), "播放失败：播放器没有开始播放，请重试");
+  EXPECT_FALSE(timers.monitor.timer_enabled());
+  // Play starts it afresh.
+  EXPECT_EQ(session.toggle_pause(), Toggle::kPlays);
+
+  play_episode();
+  headless.backend.advance(15000);
+  player.report(platform::PlayerEvent::kOpening);
+  headless.backend.advance(60000);
+  EXPECT_NE(player.calls.back(), "Stop");
+}
+
+// A look-up of another programme that finds nothing leaves what follows the playing item alone.
+TEST_F(SessionTest, AFailedLookUpOfAnotherProgrammeLeavesTheNextEpisodeAlone) {
+  set_option("s_h", "1");
+  play_episode();
+  session.search(web::EpisodeKey::parse("88-1-1-zzz"), [](const std::string&) {});
+  settle();
+  EXPECT_EQ(host.statuses.back(), "读取数据出错，请重试");
+  EXPECT_EQ(session.next().state, State::kNotAsked);
+  set_option("s_h", "2");
+  second(10, 100, 700);
+  settle();
+  EXPECT_EQ(asked().back(), "id=77&v=1&v1=4");
 }
 
 TEST_F(SessionTest, StopSavesThePositionUnderTheItemsOwnList) {
@@ -261,7 +351,7 @@ TEST_F(SessionTest, StopSavesThePositionUnderTheItemsOwnList) {
   session.stop();
   EXPECT_EQ(player.calls.back(), "Stop");
   EXPECT_NE(folder.read("date.dat").find("|640\r\n"), std::string::npos);
-  EXPECT_FALSE(host.monitor);
+  EXPECT_FALSE(timers.monitor.timer_enabled());
   // A web-kind episode saves nothing.
   Start page;
   page.item = WebEpisode{Episode::of("77-1-3-abc")};

@@ -40,9 +40,10 @@ class EndOfItem : public pelmora::testing::MainWindowTest {
     player().position_s = 99;
     return ba1;
   }
-  // The tick that notices the last two seconds, then the end-of-playback tick two seconds on.
+  // The player reaches the item's end, then the end-of-playback step two seconds on.
   void run_to_end() {
     headless.backend.advance(1000);
+    player().reach_end();
     ASSERT_TRUE(window->Timer2.timer_enabled());
     headless.backend.advance(2000);
   }
@@ -55,7 +56,7 @@ class EndOfItem : public pelmora::testing::MainWindowTest {
     return seen;
   }
   headless::ScriptedPlayer& player() const {
-    return *static_cast<headless::ScriptedPlayer*>(window->player());
+    return *static_cast<headless::ScriptedPlayer*>(window->session().player());
   }
   std::string list_page(const std::string& episode) const {
     return service.base_url() + "pp.htm?13-2-5-x-" + episode;
@@ -152,7 +153,8 @@ TEST_F(EndOfItem, AfterAFailedFetchTheEpisodeListOpensTheNextAndWithoutOneNothin
   EXPECT_FALSE(ba1.next_s.visible());
 
   BA1& other = open_ending(Next::kNotAsked);
-  other.Timer2_Timer();
+  other.Timer2.set_timer_enabled(true);
+  other.Timer2.raise_timer();
   EXPECT_EQ(other.zhun.caption(), "播放完毕");
   EXPECT_TRUE(followers().empty());
   EXPECT_TRUE(other.Timer1.timer_enabled());
@@ -167,8 +169,8 @@ TEST_F(EndOfItem, AnEndedItemEndsOnceAndResumesFromItsStartAfterwards) {
   BA1& ba1 = open_ending(Next::kFailed);
   ASSERT_TRUE(lists::add_task(ba1.list_place(), 12, "name", "label", "qvod%3A//a", 2, 5, 40));
   headless.backend.advance(1000);
-  ASSERT_TRUE(ba1.Timer2.timer_enabled());
   player().reach_end();
+  ASSERT_TRUE(ba1.Timer2.timer_enabled());
   headless.backend.advance(30000);
   EXPECT_EQ(followers(), std::vector<std::string>{list_page("26")});
   EXPECT_FALSE(ba1.Timer2.timer_enabled());

@@ -174,20 +174,19 @@ TEST_F(StatusMonitor, MovesTheTimeDisplayThumbAndDownloadBar) {
   EXPECT_EQ(ba1.times.caption(), "01:00 / 00:00");
 }
 
-TEST_F(StatusMonitor, SeeksBackToTheResumePositionOnceWhenPlayingBegins) {
+// The resume point went to the player with the item: no tick seeks, whatever the player reads.
+TEST_F(StatusMonitor, TheMonitorNeverSeeksToTheResumePoint) {
   BA1& ba1 = open_loaded();
   resume_at(ba1, 150);
   player().position_s = 2;
   player().state = PlayState::kConnecting;
   tick();
-  EXPECT_EQ(calls_of("Position=150"), 0);
   player().state = PlayState::kPlaying;
   tick();
-  EXPECT_EQ(calls_of("Position=150"), 1);
-  EXPECT_EQ(ba1.session().resume_position(), 150);
-  player().position_s = 20;  // the user went back; no second seek
+  EXPECT_EQ(calls_of("Position=150"), 0);
+  player().position_s = 20;  // the user went back
   tick();
-  EXPECT_EQ(calls_of("Position=150"), 1);
+  EXPECT_EQ(calls_of("Position=150"), 0);
   EXPECT_EQ(ba1.session().resume_position(), 20);
 }
 
@@ -200,7 +199,7 @@ TEST_F(StatusMonitor, NoResumeSeekWhenAlreadyPastThePosition) {
   EXPECT_EQ(calls_of("Position=30"), 0);
 }
 
-TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloons) {
+TEST_F(StatusMonitor, LastTwoSecondsWithoutBalloonsLeaveTheDisplayAsItIs) {
   set_setting("S_q", "s_pao", "1");
   BA1& ba1 = open_loaded();
   player().state = PlayState::kPlaying;
@@ -210,7 +209,8 @@ TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloon
   ba1.zhun.set_caption("播放中(5 Kbps/S)");
   ASSERT_FALSE(ba1.Timer2.timer_enabled());
   ba1.Timer1_Timer();
-  EXPECT_TRUE(ba1.Timer2.timer_enabled());
+  // The end step waits for the player's end of the item.
+  EXPECT_FALSE(ba1.Timer2.timer_enabled());
   EXPECT_EQ(ba1.session().last_position(), 99);
   EXPECT_EQ(ba1.zhun.caption(), "播放中(5 Kbps/S)");
   EXPECT_EQ(ba1.times.caption(), "00:00 /00:00");
@@ -218,7 +218,7 @@ TEST_F(StatusMonitor, LastTwoSecondsStartTheEndTimerAndStopTheTickWithoutBalloon
   EXPECT_TRUE(headless.tray.balloons.empty());
 }
 
-TEST_F(StatusMonitor, LastTwoSecondsAnnounceShutdownOrTheNextEpisodeWhenBalloonsAreOn) {
+TEST_F(StatusMonitor, TheEndAnnouncesShutdownOrTheNextEpisodeWhenBalloonsAreOn) {
   set_setting("S_q", "s_pao", "2");
   service.on("/h.asp", [](const std::string&, const std::string&) {
     return pelmora::testing::LoopbackServer::Reply{200, "n4$qvod://next|$qvod"};
@@ -231,12 +231,15 @@ TEST_F(StatusMonitor, LastTwoSecondsAnnounceShutdownOrTheNextEpisodeWhenBalloons
   player().duration_s = 100;
   player().position_s = 99;
   ba1.Timer1_Timer();
-  ba1.kaiqi_Click();
-  ba1.Timer1_Timer();
-  EXPECT_EQ(balloon_texts(),
-            (std::vector<std::string>{"正在准备播放下一集！", "即将播放完毕，正准备自动关机！"}));
   // With balloons on, the tick goes on to the status line.
   EXPECT_EQ(ba1.zhun.caption(), "播放中(0 Kbps)");
+  player().reach_end();
+  player().set_position(50);  // sought back: the item plays on, and ends again
+  player().state = PlayState::kPlaying;
+  ba1.kaiqi_Click();
+  player().reach_end();
+  EXPECT_EQ(balloon_texts(),
+            (std::vector<std::string>{"正在准备播放下一集！", "即将播放完毕，正准备自动关机！"}));
 }
 
 TEST_F(StatusMonitor, AnItemThatEndsWithNothingNextLeavesThePlayButtonOfferingPlay) {
@@ -246,8 +249,8 @@ TEST_F(StatusMonitor, AnItemThatEndsWithNothingNextLeavesThePlayButtonOfferingPl
   player().position_s = 99;
   ba1.show_playing(true, false);
   ba1.Timer1_Timer();
+  player().reach_end();
   ASSERT_TRUE(ba1.Timer2.timer_enabled());
-  player().state = PlayState::kReady;
   headless.backend.advance(2000);
   EXPECT_EQ(ba1.zhun.caption(), "播放完毕");
   EXPECT_EQ(ba1.bo_but[0].tool_tip(), "播放");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "playback/session.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::playback {
@@ -85,7 +86,7 @@ TEST_F(Remote, StateFollowsThePlayerAndTheTitleTheWindowShows) {
   // Another file is another item; an item playing as a web page is not the player's.
   ba1.Form_LinkExecute(folder.file("film two.mkv"));
   EXPECT_NE(remote.state().item, first);
-  ba1.Pic2.set_visible(true);
+  ba1.session().mark_web_episode(playback::Episode::of("1-1-1-x"));
   EXPECT_EQ(remote.state().status, PlaybackStatus::kStopped);
   EXPECT_FALSE(remote.state().can_play);
 }
@@ -114,13 +115,9 @@ TEST_F(Remote, PlayPauseAndStopAreTheTransportBarsOwnClicks) {
   EXPECT_NE(folder.read("date_f.dat").find("film one.mp4|" + clip + "|61"), std::string::npos);
   EXPECT_EQ(ba1.zhun.caption(), "已停止");
   EXPECT_EQ(remote.state().status, PlaybackStatus::kStopped);
-  // And playing again resumes there through the status monitor.
+  // And playing again resumes there: the player is given the place with the item.
   remote.play();
-  EXPECT_EQ(count("Play"), 3);
-  player().state = PlayState::kPlaying;
-  player().position_s = 0;
-  tick();
-  EXPECT_EQ(player().calls.back(), "Position=61");
+  EXPECT_EQ(player().calls.back(), "Play@61");
 }
 
 TEST_F(Remote, PauseWorksBeforeTheStatusMonitorHasSeenTheItemPlay) {

@@ -84,7 +84,7 @@ void MainWindowTest::play_local_file(app::BA1& ba1, const std::string& path) {
 }
 
 headless::ScriptedPlayer& MainWindowTest::player() {
-  return *static_cast<headless::ScriptedPlayer*>(window->player());
+  return *static_cast<headless::ScriptedPlayer*>(window->session().player());
 }
 
 std::string MainWindowTest::setting(std::string_view section, std::string_view key) {

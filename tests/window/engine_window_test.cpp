@@ -123,7 +123,7 @@ class EngineWindow : public ::testing::Test {
   }
 
   app::BA1& ba1() { return program->main_window(); }
-  MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().player()); }
+  MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().session().player()); }
   std::string downloads() const { return folder.file("downloads") + "/"; }
   int frames() { return player().frames_shown(); }
   bool playing() { return player().play_state() == PlayState::kPlaying && frames() > 0; }

@@ -50,6 +50,30 @@ void ScriptedPlayer::play() {
   }
 }
 
+void ScriptedPlayer::play_from(const std::string& value, int seconds) {
+  address = value;
+  calls.push_back("MediaAddress=" + value);
+  calls.push_back(seconds > 0 ? "Play@" + std::to_string(seconds) : "Play");
+  forget_end();
+  played_ = address;
+  position_s = seconds;
+  state = PlayState::kPlaying;
+  failure_reason = platform::PlayFailure::kNone;
+}
+
+void ScriptedPlayer::report(platform::PlayerEvent event) {
+  if (listener_ != nullptr) listener_->player_event(event);
+}
+
+void ScriptedPlayer::show_first_frame(int position, int duration) {
+  state = PlayState::kPlaying;
+  position_s = position;
+  duration_s = duration;
+  report(platform::PlayerEvent::kOpening);
+  report(platform::PlayerEvent::kLoaded);
+  report(platform::PlayerEvent::kFirstFrame);
+}
+
 void ScriptedPlayer::pause() {
   calls.push_back("Pause");
   if (state == PlayState::kPlaying) state = PlayState::kPaused;
@@ -66,8 +90,10 @@ void ScriptedPlayer::stop() {
 void ScriptedPlayer::reach_end() {
   state = PlayState::kReady;
   position_s = 0;
+  const bool new_end = !finished_;
   if (!finished_) end_held_ = !end_seen_;
   finished_ = true;
+  if (new_end) report(platform::PlayerEvent::kEnded);
 }
 
 void ScriptedPlayer::fail(platform::PlayFailure why) {
@@ -77,6 +103,7 @@ void ScriptedPlayer::fail(platform::PlayFailure why) {
   duration_s = 0;
   played_.clear();
   forget_end();
+  report(platform::PlayerEvent::kFailed);
 }
 
 platform::PlayerReadings ScriptedPlayer::readings() {

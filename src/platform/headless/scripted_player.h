@@ -28,7 +28,7 @@ class ScriptedPlayer final : public platform::PlayerControl {
   bool full_screen = false;
   std::string ad_page;
   std::vector<std::string> prepared;  // every address handed to prepare_next
-  // Every call, in order: "MediaAddress=...", "Play", "Pause", "Stop", "Position=12",
+  // Every call, in order: "MediaAddress=...", "Play", "Play@12", "Pause", "Stop", "Position=12",
   // "Volume=60", "Mute=-1", "FullScreen=-1", "PrepareNext=...", "AdPageAddress=...".
   std::vector<std::string> calls;
 
@@ -43,6 +43,9 @@ class ScriptedPlayer final : public platform::PlayerControl {
   int position() const override { return position_s; }
   void set_position(int seconds) override;
   void play() override;
+  // Records the address and "Play", or "Play@12" for a start 12 s into the item.
+  void play_from(const std::string& value, int seconds) override;
+  void set_listener(platform::PlayerListener* value) override { listener_ = value; }
   void pause() override;
   void stop() override;
   platform::PlayState play_state() const override { return state; }
@@ -54,16 +57,23 @@ class ScriptedPlayer final : public platform::PlayerControl {
   void prepare_next(const std::string& value) override;
   void set_ad_page_address(const std::string& value) override;
 
+  // The player tells its listener of `event`, as the desktop player does from its event loop.
+  void report(platform::PlayerEvent event);
+  // The item opens (its length `duration` seconds) and its first picture is out at `position`:
+  // playing, with kOpening, kLoaded and kFirstFrame reported.
+  void show_first_frame(int position, int duration);
   // The item plays to its end: the readings become those of a finished item (state 0 with the
-  // address kept, Position 0, the length kept), as the desktop player gives them.
+  // address kept, Position 0, the length kept), as the desktop player gives them; kEnded is
+  // reported.
   void reach_end();
-  // The item cannot be played: stopped, with the reason.
+  // The item cannot be played: stopped, with the reason; kFailed is reported.
   void fail(platform::PlayFailure why);
 
  private:
   // A new item (or the finished one again) starts with no end seen or held.
   void forget_end();
 
+  platform::PlayerListener* listener_ = nullptr;
   std::string played_;     // the address Play last started; empty after a stop or failure
   bool finished_ = false;  // reach_end was the last word on the item
   bool end_seen_ = false;  // a `readings()` read the item's last two seconds

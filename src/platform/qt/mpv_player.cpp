@@ -201,6 +201,7 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       if (start->playlist_entry_id == entry_id_ && facts_.phase == MpvLoadPhase::kLoading) {
         reset_item_readings();
         facts_.idle_active = false;
+        notify(PlayerEvent::kOpening);
       }
       break;
     }
@@ -212,6 +213,7 @@ void MpvPlayer::handle_event(const mpv_event& event) {
       file_open_ = true;
       ask_readings_again();
       if (pending_seek_ >= 0) seek_to(pending_seek_);
+      notify(PlayerEvent::kLoaded);
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
       // The first picture and sound are ready: the item is loaded and plays (or waits paused).
@@ -224,6 +226,9 @@ void MpvPlayer::handle_event(const mpv_event& event) {
         // The bitrates are known from the first packets on.
         ask_readings_again();
         queue_next();
+        notify(PlayerEvent::kFirstFrame);
+      } else if (loaded()) {
+        notify(PlayerEvent::kSeekDone);
       }
       break;
     case MPV_EVENT_END_FILE: {
@@ -254,6 +259,12 @@ void MpvPlayer::handle_property(uint64_t watched, const mpv_event_property& prop
   switch (static_cast<Watched>(watched)) {
     case Watched::kIdleActive:
       facts_.idle_active = flag_of(property);
+      // mpv let go of an item it had open without the program asking (its end is kept open, a
+      // failure is told as such): nothing plays any more.
+      if (facts_.idle_active && file_open_ && !facts_.eof_reached &&
+          (loaded() || facts_.phase == MpvLoadPhase::kLoading)) {
+        notify(PlayerEvent::kIdle);
+      }
       break;
     case Watched::kPause:
       // While the program's own play or pause is on its way, a change mpv reports is an older
@@ -321,6 +332,7 @@ void MpvPlayer::handle_property(uint64_t watched, const mpv_event_property& prop
 }
 
 void MpvPlayer::failed(int mpv_error) {
+  notify(PlayerEvent::kFailed);
   facts_.phase = MpvLoadPhase::kFailed;
   last_error_ = mpv_error_string(mpv_error);
   failure_ = failure_of(mpv_error, loaded_target_);
@@ -336,6 +348,7 @@ void MpvPlayer::failed(int mpv_error) {
 void MpvPlayer::reached_end() {
   if (facts_.eof_reached) return;
   facts_.eof_reached = true;
+  notify(PlayerEvent::kEnded);
   end_held_ = !end_seen_;
 }
 
@@ -447,6 +460,11 @@ void MpvPlayer::set_position(int seconds) {
   seek_to(seconds);
   time_pos_ = seconds;
   if (duration_ > 0 && seconds < duration_) {
+    // mpv pauses at the end it keeps open; a seek back from there plays on.
+    if (facts_.eof_reached && facts_.pause) {
+      facts_.pause = false;
+      set_flag_async("pause", false);
+    }
     facts_.eof_reached = false;
     end_held_ = false;
     end_seen_ = false;
@@ -459,19 +477,50 @@ void MpvPlayer::seek_to(int seconds) {
   command_async(arguments);
 }
 
+void MpvPlayer::play_from(const std::string& address, int seconds) {
+  address_ = address;
+  if (address_.empty()) return;
+  start_item(std::max(seconds, 0));
+}
+
+void MpvPlayer::start_item(int seconds) {
+  ++item_;
+  start_at_ = seconds;
+  loaded_address_ = address_;
+  // The prepared next item is playing now; nothing follows it until the program says so.
+  if (address_ == next_address_) next_address_.clear();
+  if (is_engine_address(address_)) {
+    open_engine_item();
+  } else {
+    load(address_, seconds, false);
+  }
+}
+
+void MpvPlayer::notify(PlayerEvent event) {
+  events_.emplace_back(item_, event);
+  if (delivery_queued_) return;
+  delivery_queued_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { deliver_events(); }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::deliver_events() {
+  delivery_queued_ = false;
+  std::vector<std::pair<uint64_t, PlayerEvent>> events;
+  events.swap(events_);
+  for (const auto& [item, event] : events) {
+    // A listener's answer may start another item: the rest belongs to the one before.
+    if (item != item_) continue;
+    if (listener_ != nullptr) listener_->player_event(event);
+  }
+}
+
 void MpvPlayer::play() {
   if (address_.empty()) return;
   const bool same_item =
       address_ == loaded_address_ && (facts_.phase == MpvLoadPhase::kLoading || loaded());
   if (!same_item) {
-    loaded_address_ = address_;
-    // The prepared next item is playing now; nothing follows it until the program says so.
-    if (address_ == next_address_) next_address_.clear();
-    if (is_engine_address(address_)) {
-      open_engine_item();
-    } else {
-      load(address_, 0, false);
-    }
+    start_item(0);
     return;
   }
   if (loaded() && facts_.eof_reached) {
@@ -493,6 +542,7 @@ void MpvPlayer::load(const std::string& target, double start, bool paused) {
     facts_.phase = MpvLoadPhase::kFailed;
     last_error_ = "no-player";
     failure_ = PlayFailure::kUnsupportedFormat;
+    notify(PlayerEvent::kFailed);
     return;
   }
   // Synchronous on purpose: loadfile only queues the item and answers with its playlist entry,
@@ -574,6 +624,7 @@ void MpvPlayer::open_engine_item() {
     facts_.phase = MpvLoadPhase::kFailed;
     last_error_ = "no-engine";
     failure_ = PlayFailure::kUnreachable;
+    notify(PlayerEvent::kFailed);
     return;
   }
   QPointer<MpvPlayer> self(this);
@@ -585,9 +636,10 @@ void MpvPlayer::open_engine_item() {
                     self->facts_.phase = MpvLoadPhase::kFailed;
                     self->last_error_ = error;
                     self->failure_ = engine_failure(error);
+                    self->notify(PlayerEvent::kFailed);
                     return;
                   }
-                  self->load(stream, 0, self->facts_.pause);
+                  self->load(stream, self->start_at_, self->facts_.pause);
                 });
 }
 
@@ -639,6 +691,8 @@ void MpvPlayer::stop() {
   const char* arguments[] = {"stop", nullptr};
   if (handle_ != nullptr) mpv_command(handle_, arguments);
   ++engine_request_;
+  // Whatever the stopped item still had to tell is moot.
+  ++item_;
   if (engine_ != nullptr && is_engine_address(loaded_address_)) engine_->close(loaded_address_);
   facts_.phase = MpvLoadPhase::kStopped;
   failure_ = PlayFailure::kNone;

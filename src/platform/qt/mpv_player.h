@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/player_control.h"
 #include "platform/qt/download_engine.h"
@@ -87,6 +89,8 @@ class MpvPlayer : public QObject, public PlayerControl {
   int position() const override;
   void set_position(int seconds) override;
   void play() override;
+  void play_from(const std::string& address, int seconds) override;
+  void set_listener(PlayerListener* listener) override { listener_ = listener; }
   void pause() override;
   void stop() override;
   PlayState play_state() const override;
@@ -132,6 +136,12 @@ class MpvPlayer : public QObject, public PlayerControl {
   void full_screen_requested(bool full_screen);
 
  private:
+  // Opens the media address as a new item from `seconds`.
+  void start_item(int seconds);
+  // Tells the listener of `event` for the current item, from the event loop (never from inside
+  // a call of the player); an event of an item replaced or stopped before it is delivered goes.
+  void notify(PlayerEvent event);
+  void deliver_events();
   // Makes the handle if there is none yet; false when libmpv cannot be started.
   bool ensure_handle();
   void schedule_events();
@@ -165,6 +175,13 @@ class MpvPlayer : public QObject, public PlayerControl {
   void seek_to(int seconds);
   void render_ready();
   bool loaded() const { return facts_.phase == MpvLoadPhase::kLoaded; }
+
+  PlayerListener* listener_ = nullptr;
+  // Items started so far: an event carries the count of its item.
+  uint64_t item_ = 0;
+  std::vector<std::pair<uint64_t, PlayerEvent>> events_;
+  bool delivery_queued_ = false;
+  int start_at_ = 0;  // where the current item starts, in seconds
 
   std::function<mpv_handle*()> make_handle_;
   mpv_handle* handle_ = nullptr;
