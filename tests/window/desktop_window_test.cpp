@@ -30,6 +30,29 @@ namespace pelmora::window_test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The catalogue's first episode, whose clip the window sessions open in red for a second.
+constexpr char kRedOpeningClip[] = "p101-s1-e01.mp4";
+
+// The demo clips copied into `into`, the first episode's with a red first second, so that the
+// screen tells whether an episode's first frame is what a click shows first. Empty when the
+// clip cannot be made.
+std::string with_red_opening(const std::string& demo, const std::string& into) {
+  fs::create_directories(into);
+  for (const auto& entry : fs::directory_iterator(demo)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name != kRedOpeningClip) {
+      fs::copy_file(entry.path(), fs::path(into) / name);
+    }
+  }
+  const std::string command =
+      std::string("ffmpeg -hide_banner -loglevel error -nostdin -y -i '") + demo + "/" +
+      kRedOpeningClip +
+      "' -vf \"drawbox=x=0:y=0:w=iw:h=ih:color=red:t=fill:enable='lt(t,1)'\" -c:v libx264 "
+      "-preset veryfast -crf 32 -pix_fmt yuv420p -c:a copy -movflags +faststart '" +
+      into + "/" + kRedOpeningClip + "'";
+  return std::system(command.c_str()) == 0 ? into : std::string();
+}
 namespace layout = shell::layout;
 using layout::Rect;
 using pelmora::testing::end_processes_started_from;
@@ -121,6 +144,8 @@ class DesktopByHand : public ::testing::Test {
   void SetUp() override {
     media = demo_media();
     if (media.empty()) GTEST_SKIP() << "the demo clips cannot be made (ffmpeg missing?)";
+    media = with_red_opening(media, folder.file("media"));
+    ASSERT_FALSE(media.empty()) << "the red opening could not be made";
     if (!x.open()) GTEST_SKIP() << "no Xvfb with the XTest extension";
     service::ServiceOptions options;
     options.media_folder = media;
@@ -456,6 +481,33 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   x.click(episode->first, episode->second);
   ASSERT_TRUE(wait_until([&] { return resource_requests() > asked; }, 15000))
       << "the episode click asked the service nothing";
+  // The first picture that replaces the advert panel is the episode's first frame (its red
+  // second), not one the player reached meanwhile.
+  {
+    const Box shown = places.picture();
+    enum class Seen { kNothing, kRed, kOther } seen = Seen::kNothing;
+    wait_until(
+        [&] {
+          const Shot shot = x.grab(shown);
+          int red = 0;
+          int lit = 0;
+          for (int y = shown.y; y < shown.y + shown.height; y += 4) {
+            for (int at = shown.x; at < shown.x + shown.width; at += 4) {
+              const Rgb pixel = shot.at(at, y);
+              red += pixel.r > 180 && pixel.g < 80 && pixel.b < 80;
+              lit += !pixel.near(Rgb{0x21, 0x21, 0x21}, 16);
+            }
+          }
+          const int all = (shown.width / 4) * (shown.height / 4);
+          if (red * 2 > all)
+            seen = Seen::kRed;
+          else if (lit * 10 > all * 6)
+            seen = Seen::kOther;
+          return seen != Seen::kNothing;
+        },
+        30000);
+    EXPECT_EQ(seen, Seen::kRed) << "the episode's first frame did not show first";
+  }
   EXPECT_TRUE(wait_until([&] { return orange_in(places.on_screen(tabs.playback)) > 40; }, 10000));
   ASSERT_TRUE(wait_until([&] { return picture_moves(); }, 30000)) << "nothing plays";
   EXPECT_NE(home_file("date.dat").find("|"), std::string::npos);
