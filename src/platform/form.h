@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -88,6 +89,13 @@ class Form : public Control {
   void set_owner(Form* owner) { owner_ = owner; }
   bool key_preview() const { return key_preview_; }
   void set_key_preview(bool preview) { key_preview_ = preview; }
+  // The keys whose key-down comes again and again while the key is held (the toolkit's
+  // auto-repeat); any other key acts once per press.
+  bool key_repeats(int key_code) const {
+    return std::find(repeating_keys_.begin(), repeating_keys_.end(), key_code) !=
+           repeating_keys_.end();
+  }
+  void set_repeating_keys(std::vector<int> key_codes) { repeating_keys_ = std::move(key_codes); }
 
   // The order in which the Tab key walks the window's controls (controls with a role, text boxes
   // that are tab stops, browser panes); Shift+Tab walks it backwards. Hidden controls are passed
@@ -190,6 +198,7 @@ class Form : public Control {
   bool ever_shown_ = false;
   bool top_most_ = false;
   bool key_preview_ = false;
+  std::vector<int> repeating_keys_;
   WindowState window_state_ = WindowState::kNormal;
   Control* captured_ = nullptr;
   Backend* backend_ = nullptr;

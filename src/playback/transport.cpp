@@ -56,6 +56,9 @@ void BA1::wire_playback() {
   }
   adp.on_click = [this] { adp_Click(); };
   on_key_down = [this](int key_code, int shift) { Form_KeyDown(key_code, shift); };
+  // Held arrows go on seeking and stepping the volume; Space acts once per press.
+  set_repeating_keys(
+      {platform::keys::kLeft, platform::keys::kRight, platform::keys::kUp, platform::keys::kDown});
 
   yin.on_mouse_down = [this](const platform::MouseEvent& event) { yin_MouseDown(event); };
   bo_y.on_mouse_down = [this](const platform::MouseEvent& event) { bo_y_MouseDown(event); };

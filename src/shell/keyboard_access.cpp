@@ -51,8 +51,9 @@ void BA1::wire_access() {
   gunt.on_step = [this](int direction) { seek_by(direction > 0 ? 10 : -10); };
   yin.set_access(AccessRole::kSlider, "音量");
   const auto volume_span = [this] { return std::max(1, yin.width() - bo_v.width()); };
-  yin.access_value = [this, volume_span] {
-    return AccessValue{bo_v.left() * 100 / volume_span(), 0, 100};
+  // The volume the player uses, not the thumb's place read back.
+  yin.access_value = [this] {
+    return AccessValue{has_player() ? std::clamp(session().volume(), 0, 100) : 0, 0, 100};
   };
   yin.on_step = [this, volume_span](int direction) {
     const int now = bo_v.left() * 100 / volume_span();

@@ -221,6 +221,14 @@ TEST_F(ByScreenReaderAndKeyboard, ReadsPressesAndWalksTheWindow) {
   ASSERT_TRUE(await(ATSPI_ROLE_PUSH_BUTTON, "暂停", 30000))
       << "Enter on the episode played nothing";
   ASSERT_TRUE(wait_until([&] { return picture_moves(); }, 30000));
+  // Starting the episode moved no focus: Space pauses and plays (it used to land on the
+  // compact-mode button and change the window).
+  const Box playing_frame = frame();
+  x.key(XK_space);
+  EXPECT_TRUE(wait_until([&] { return !picture_moves(); }, 5000)) << "Space after Enter";
+  EXPECT_EQ(frame(), playing_frame) << "Space after Enter changed the window";
+  x.key(XK_space);
+  ASSERT_TRUE(wait_until([&] { return picture_moves(); }, 8000));
   // The seek bar reads the played seconds (the clips last 24); Left steps ten back.
   const Node seek = await(ATSPI_ROLE_SLIDER, "播放进度");
   ASSERT_TRUE(wait_until([&] { return value_of(seek) >= 6; }, 10000));

@@ -315,9 +315,13 @@ class DesktopByHand : public ::testing::Test {
     return false;
   }
   std::size_t resource_requests() { return demo->seen().resource_requests.size(); }
-  std::string last_resource_query() {
+  // The resource requests from the `from`-th on, joined: a step's own request, followed at once
+  // by the next episode asked for ahead once the stepped-to episode plays.
+  std::string resource_queries_since(std::size_t from) {
     const auto requests = demo->seen().resource_requests;
-    return requests.empty() ? std::string() : requests.back().query;
+    std::string queries;
+    for (std::size_t i = from; i < requests.size(); ++i) queries += requests[i].query + " ";
+    return queries;
   }
 
   // A popup menu of the program: its window and the place of each of its entries, found by
@@ -554,6 +558,19 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const int wheeled_down = volume_fill();
   for (int notch = 0; notch < 2; ++notch) x.click(volume.center_x(), volume.center_y(), 4);
   EXPECT_TRUE(wait_until([&] { return volume_fill() > wheeled_down + 3; }, 3000));
+  // A held key goes on acting: Down held lowers the volume step after step, Up raises it.
+  const int before_hold = volume_fill();
+  x.hold(XK_Down, 1500);
+  EXPECT_TRUE(wait_until([&] { return volume_fill() <= std::max(before_hold - 25, 0); }, 3000))
+      << "held Down: volume fill " << volume_fill() << " from " << before_hold;
+  const int held_down = volume_fill();
+  x.hold(XK_Up, 1500);
+  EXPECT_TRUE(wait_until([&] { return volume_fill() >= held_down + 25; }, 3000))
+      << "held Up: volume fill " << volume_fill() << " from " << held_down;
+  // The volume keys leave the mute button offering an extra unmute click; the volume bar puts
+  // it back to offering mute.
+  x.click(volume.x + 40, volume.center_y());
+  EXPECT_TRUE(wait_until([&] { return std::abs(volume_fill() - 40) <= 2; }, 3000));
 
   // ---- The seek bar: a click seeks to its place, a drag of the thumb seeks to where it is let
   // go, and the arrow keys step ten seconds.
@@ -627,12 +644,14 @@ TEST_F(DesktopByHand, ALongSessionOfClicksAndKeysWithoutAWindowManager) {
   const Box next = places.transport(7);
   x.click(next.center_x(), next.center_y());
   EXPECT_TRUE(wait_until([&] { return resource_requests() > before; }, 10000));
-  EXPECT_NE(last_resource_query().find("v1=2"), std::string::npos) << last_resource_query();
+  EXPECT_NE(resource_queries_since(before).find("v1=2 "), std::string::npos)
+      << resource_queries_since(before);
   before = resource_requests();
   const Box previous = places.transport(5);
   x.click(previous.center_x(), previous.center_y());
   EXPECT_TRUE(wait_until([&] { return resource_requests() > before; }, 10000));
-  EXPECT_NE(last_resource_query().find("v1=1"), std::string::npos) << last_resource_query();
+  EXPECT_NE(resource_queries_since(before).find("v1=1 "), std::string::npos)
+      << resource_queries_since(before);
   ASSERT_TRUE(wait_until([&] { return picture_plays(); }, 30000));
   // Previous on the first episode asks nothing and says so on the status line.
   const Box status_bar = places.in_player(places.area().status_bar);

@@ -273,6 +273,16 @@ class XSession {
     XSync(display_, False);
     pause_ms(rest_ms);
   }
+  // Holds a key down for `ms`, as a person holding it (the X server repeats it meanwhile).
+  void hold(KeySym symbol, int ms) {
+    const KeyCode code = XKeysymToKeycode(display_, symbol);
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XSync(display_, False);
+    pause_ms(ms);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    XSync(display_, False);
+    pause_ms(120);
+  }
   // Types printable ASCII text on a US keyboard.
   void type(const std::string& text) {
     struct Punctuation {

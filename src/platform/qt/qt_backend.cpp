@@ -972,7 +972,12 @@ class FormWindow final : public MouseWidget<QWidget> {
     }
     if (!form_.key_preview()) return false;
     const int code = key_code_of(key);
-    if (code == 0 || key->isAutoRepeat()) return false;
+    // A held key repeats its key-down only where the form asks for it (a held arrow seeks or
+    // steps the volume on; a held Space must not toggle pause again and again).
+    if (code == 0 || (key->isAutoRepeat() &&
+                      (event->type() == QEvent::KeyRelease || !form_.key_repeats(code)))) {
+      return false;
+    }
     // A focused control's own keys are the control's (Space presses it instead of playing).
     if (const Control* focused = control_of(QApplication::focusWidget());
         focused != nullptr && access::takes_key(*focused, code)) {

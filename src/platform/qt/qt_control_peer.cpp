@@ -1,6 +1,7 @@
 #include "platform/qt/qt_control_peer.h"
 
 #include <QtGui/QCursor>
+#include <QtWidgets/QApplication>
 
 #include "platform/qt/accessible_controls.h"
 
@@ -56,6 +57,15 @@ void QtControlPeer::changed(Control&, Property what) {
       apply_geometry();
       break;
     case Property::kVisible:
+      if (!model_.visible()) {
+        // Hidden with the keyboard focus inside, Qt would hand the focus to whatever control
+        // comes next (a catalogue pane taken off screen by a click on its episode gave it to the
+        // compact-mode button, and Space then opened compact mode): it goes to the window.
+        QWidget* focused = QApplication::focusWidget();
+        if (focused != nullptr && (focused == widget_ || widget_->isAncestorOf(focused))) {
+          widget_->window()->setFocus(Qt::OtherFocusReason);
+        }
+      }
       widget_->setVisible(model_.visible());
       break;
     case Property::kEnabled:
