@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -282,6 +284,41 @@ TEST_F(MpvPlayerTest, PlaysALocalClipPausesSeeksAndEndsOnItsLastFrame) {
 // The end of an item is the status monitor's reading, once, whoever else reads the position:
 // after a seek into the last two seconds and plain reads there (the seek bar, the desktop's
 // media controls) it is still held; when the monitor read the last two seconds, none follows.
+// What the player tells of an item on a real clip: it begins, opens and shows its first picture
+// at the place it was started from, lands a seek, and ends once; a missing file fails; a stopped
+// item tells nothing more.
+TEST_F(MpvPlayerTest, TellsWhatHappensToTheItemAsItHappens) {
+  using platform::PlayerEvent;
+  struct Heard final : platform::PlayerListener {
+    std::vector<PlayerEvent> events;
+    void player_event(PlayerEvent event) override { events.push_back(event); }
+    int count(PlayerEvent event) const {
+      return static_cast<int>(std::count(events.begin(), events.end(), event));
+    }
+  } heard;
+  player->set_listener(&heard);
+  player->play_from(clip().path, 1);
+  ASSERT_TRUE(run_until([&] { return heard.count(PlayerEvent::kFirstFrame) > 0; }));
+  EXPECT_EQ(heard.events, (std::vector<PlayerEvent>{PlayerEvent::kOpening, PlayerEvent::kLoaded,
+                                                    PlayerEvent::kFirstFrame}));
+  EXPECT_EQ(player->position(), 1);  // the first picture is the start point's
+  player->set_position(0);
+  EXPECT_TRUE(run_until([&] { return heard.count(PlayerEvent::kSeekDone) == 1; }));
+  ASSERT_TRUE(run_until([&] { return heard.count(PlayerEvent::kEnded) > 0; }, 8000));
+  run_for(500);
+  EXPECT_EQ(heard.count(PlayerEvent::kEnded), 1);
+
+  heard.events.clear();
+  player->play_from(clip().path + ".gone", 0);
+  EXPECT_TRUE(run_until([&] { return heard.count(PlayerEvent::kFailed) == 1; }));
+  heard.events.clear();
+  player->play_from(clip().path, 0);
+  player->stop();
+  run_for(800);
+  EXPECT_EQ(heard.count(PlayerEvent::kFirstFrame), 0);
+  player->set_listener(nullptr);
+}
+
 TEST_F(MpvPlayerTest, TheReadingsSeeTheEndOnceWhoeverElseReadsThePosition) {
   start(clip().path);
   ASSERT_TRUE(run_until([&] { return player->duration() == 3; }));
