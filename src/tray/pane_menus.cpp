@@ -237,7 +237,10 @@ PlayerMenus::PlayerMenus(platform::Form& owner, app::BA1& window, platform::Menu
   for (platform::MenuItem* entry : main_menu.items()) {
     auto mirror = std::make_unique<platform::MenuItem>(&owner, "tr_" + entry->name());
     mirror->set_caption(entry->caption());
-    mirror->on_click = [entry] { entry->raise_click(); };
+    // The same command as the main menu's entry (whatever that entry's handler does).
+    mirror->on_click = [entry] {
+      if (entry->on_click) entry->on_click();
+    };
     tray_menu.add_item(*mirror);
     main_entries_.push_back(std::move(mirror));
   }

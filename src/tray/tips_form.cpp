@@ -126,11 +126,7 @@ void tip::wire_menus() {
     quxiao.set_checked(false);
     w.kaiqi_Click();
   };
-  quxiao.on_click = [this, &w] {
-    kaiqi.set_checked(false);
-    quxiao.set_checked(true);
-    w.quxiao_Click();
-  };
+  quxiao.on_click = [this] { disarm_shutdown(); };
 
   green.on_click = [&w] { w.p_p(0); };
   blue.on_click = [&w] { w.p_p(1); };
@@ -218,6 +214,12 @@ void tip::Form_Resize() {
     Pi[index].move(kPageTwips.left / twips, kPageTwips.top / twips, kPageTwips.width / twips,
                    kPageTwips.height / twips);
   }
+}
+
+void tip::disarm_shutdown() {
+  kaiqi.set_checked(false);
+  quxiao.set_checked(true);
+  main_.quxiao_Click();
 }
 
 void tip::cmdnext_Click() {

@@ -77,6 +77,8 @@ class tip : public platform::Form {
   void Form_Load();
   void Form_Resize();
   void cmdnext_Click();
+  // The shutdown menu's second entry: the shutdown is disarmed and the marks follow.
+  void disarm_shutdown();
   void cmdclose_Click();
 
  private:

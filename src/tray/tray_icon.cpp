@@ -85,7 +85,7 @@ void BA1::wire_tray() {
     popup_menu(player_menus.bo_menu);
   };
   // Disarming from the shutdown notice goes through the menu, whose check marks follow.
-  disarm_shutdown = [this] { tip_form().quxiao.raise_click(); };
+  disarm_shutdown = [this] { tip_form().disarm_shutdown(); };
   exit_recommendation_hook = [this](bool show) {
     if (show) {
       recommend_form().show();
