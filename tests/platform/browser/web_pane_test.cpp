@@ -30,6 +30,7 @@
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
 #include "support/virtual_screen.h"
+#include "util/link_schemes.h"
 
 namespace pelmora::platform::qt {
 namespace {
@@ -89,6 +90,9 @@ void run_in_own_process(bool on_screen = false) {
   ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
+// How often a pane got the player ready for a link that plays.
+int plays_ahead = 0;
+
 // The application of a test's own process, with the engine and the link schemes set up first.
 QApplication& application() {
   static QApplication* app = [] {
@@ -103,7 +107,16 @@ QApplication& application() {
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
       qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
-    register_link_schemes();
+    // The program's links, counting the times a pane gets the player ready.
+    PaneLinks own;
+    for (const std::string_view link : links::kPaneLinks) {
+      own.schemes.emplace_back(links::scheme_name(link));
+    }
+    for (const std::string_view link : links::kPlayingLinks) {
+      own.playing.emplace_back(links::scheme_name(link));
+    }
+    own.play_ahead = [] { ++plays_ahead; };
+    register_link_schemes(std::move(own));
     static int argc = 1;
     static char name[] = "platform_browser_tests";
     static char* argv[] = {name, nullptr};
@@ -227,6 +240,7 @@ class WebPaneTest : public ::testing::Test {
 TEST_F(WebPaneTest, LinksOfTheProgramsSchemesArriveAsWrittenAndThePageStays) {
   if (delegated_) return;
   open_home();
+  const int ahead = plays_ahead;
   ASSERT_EQ(before_, std::vector<std::string>{url()}) << "the program's own navigation once";
   cancel_ = [](const std::string& address) { return address.find("://") != std::string::npos; };
   for (const char* id : {"razavov", "open", "delk"}) {
@@ -246,6 +260,7 @@ TEST_F(WebPaneTest, LinksOfTheProgramsSchemesArriveAsWrittenAndThePageStays) {
   EXPECT_EQ(title(), "home");
   EXPECT_EQ(run_js(QStringLiteral("window.stayed")).toString(), QStringLiteral("yes"));
   EXPECT_TRUE(errors_.empty());
+  EXPECT_EQ(plays_ahead - ahead, 2) << "each link that plays readies the player; list links do not";
 }
 
 TEST_F(WebPaneTest, AWebLinkTheProgramLetsGoLoadsAndTheEndMarkerIsCancelled) {
