@@ -30,10 +30,10 @@
 #include "app/main_window.h"
 #include "demo_service.h"
 #include "desktop_program.h"
+#include "platform/browser/web_pane.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
-#include "platform/qt/mpv_player.h"
-#include "platform/qt/web_pane.h"
+#include "platform/player/mpv_player.h"
 #include "playback/session.h"
 
 extern "C" const char* __asan_default_options() {

@@ -25,7 +25,7 @@
 #include "lists/list_files.h"
 #include "platform/curl/curl_fetch.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/qt/mpv_engine.h"
+#include "platform/player/mpv_engine.h"
 #include "playback/session.h"
 
 extern char** environ;

@@ -47,7 +47,7 @@ function(pelmora_find_terminal directory)
 endfunction()
 pelmora_find_terminal(${PROJECT_SOURCE_DIR})
 if(PELMORA_TERMINAL_TARGET)
-  # lib/pelmora beside bin/: the program looks for it there (platform/engine_program.h).
+  # lib/pelmora beside bin/: the program looks for it there (engine_client/engine_program.h).
   install(TARGETS ${PELMORA_TERMINAL_TARGET} RUNTIME DESTINATION lib/pelmora COMPONENT main)
 endif()
 

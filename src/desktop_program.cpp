@@ -13,28 +13,28 @@
 #include <string_view>
 
 #include "app/settings_store.h"
+#include "engine_client/engine_client.h"
+#include "engine_client/engine_files.h"
+#include "engine_client/engine_program.h"
 #include "lists/list_files.h"
+#include "platform/browser/web_pane.h"
 #include "platform/curl/curl_fetch.h"
-#include "platform/engine_program.h"
-#include "platform/posix/command_power.h"
-#include "platform/posix/ifaddrs_adapters.h"
-#include "platform/posix/proc_process_table.h"
-#include "platform/posix/spawn_launcher.h"
-#include "platform/posix/system_clock.h"
-#include "platform/qt/drop_target.h"
-#include "platform/qt/engine_client.h"
-#include "platform/qt/local_instance_channel.h"
-#include "platform/qt/mpris_service.h"
-#include "platform/qt/mpv_engine.h"
-#include "platform/qt/mpv_player.h"
-#include "platform/qt/qt_backend.h"
-#include "platform/qt/qt_services.h"
-#include "platform/qt/qt_translations.h"
-#include "platform/qt/screensaver_inhibitor.h"
-#include "platform/qt/shutdown_delay.h"
-#include "platform/qt/web_pane.h"
+#include "platform/desktop/local_instance_channel.h"
+#include "platform/desktop/mpris_service.h"
+#include "platform/desktop/qt_services.h"
+#include "platform/desktop/qt_translations.h"
+#include "platform/desktop/screensaver_inhibitor.h"
+#include "platform/desktop/shutdown_delay.h"
+#include "platform/player/mpv_engine.h"
+#include "platform/player/mpv_player.h"
 #include "platform/services.h"
-#include "playback/engine_files.h"
+#include "platform/system/command_power.h"
+#include "platform/system/ifaddrs_adapters.h"
+#include "platform/system/proc_process_table.h"
+#include "platform/system/spawn_launcher.h"
+#include "platform/system/system_clock.h"
+#include "platform/ui/drop_target.h"
+#include "platform/ui/qt_backend.h"
 #include "playback/session.h"
 #include "playback/transport_remote.h"
 
@@ -176,13 +176,16 @@ struct DesktopProgram::Parts {
                 if (window.loaded() && window.has_player()) window.session().save_position();
               }) {
     QApplication::setWindowIcon(program_icon());
-    backend.set_web_profile(
+    QWebEngineProfile* profile =
         make_profile(QString::fromStdString(this->options.program_folder),
                      {QString::fromUtf8(lists::kNetworkPage.data(), lists::kNetworkPage.size()),
                       QString::fromUtf8(lists::kLocalPage.data(), lists::kLocalPage.size())},
-                     qApp));
-    backend.set_video_widget_provider([this](Form& form) -> QWidget* {
-      if (&form != &window) return nullptr;
+                     qApp);
+    backend.set_pane_maker([profile](WebBrowser& pane, QWidget* parent) {
+      return std::unique_ptr<QtControlPeer>(make_web_pane(pane, parent, profile));
+    });
+    backend.set_video_widget_provider([this](PictureBox& box) -> QWidget* {
+      if (&box != &window.player_view) return nullptr;
       auto* mpv = dynamic_cast<MpvPlayer*>(window.session().player());
       return mpv != nullptr ? mpv->video_widget() : nullptr;
     });

@@ -23,16 +23,18 @@
 #include "app/command_path.h"
 #include "app/main_window.h"
 #include "desktop_program.h"
-#include "platform/posix/memory_policy.h"
-#include "platform/posix/termination_signals.h"
+#include "platform/browser/pane_rest.h"
+#include "platform/browser/view_warm_up.h"
+#include "platform/browser/web_pane.h"
+#include "platform/desktop/lag_probe.h"
+#include "platform/desktop/local_instance_channel.h"
+#include "platform/player/mpv_library.h"
+#include "platform/player/mpv_player.h"
 #include "platform/program_folder.h"
-#include "platform/qt/lag_probe.h"
-#include "platform/qt/local_instance_channel.h"
-#include "platform/qt/mpv_player.h"
-#include "platform/qt/pane_rest.h"
-#include "platform/qt/view_warm_up.h"
-#include "platform/qt/web_pane.h"
 #include "playback/session.h"
+#include "platform/system/memory_policy.h"
+#include "platform/system/termination_signals.h"
+#include "util/link_schemes.h"
 
 // In a build with AddressSanitizer: the browser engine inside Qt WebEngine frees memory with a
 // size of its own allocator's, which the sanitizer reports as a mismatch, and keeps caches
@@ -100,7 +102,8 @@ long long epoch_ms() {
 }
 
 // The first episode of the catalogue, in the page's terms.
-constexpr char kFirstEpisode[] = "document.querySelector('a[href^=\"razavov://\"]')";
+const std::string kFirstEpisode =
+    "document.querySelector('a[href^=\"" + std::string(links::kSearch) + "\"]')";
 
 // Reports when the first frame of what plays is drawn.
 void report_first_frame(app::BA1& window, QObject* parent) {
@@ -119,7 +122,7 @@ void click_first_episode(app::BA1& window) {
   auto* web1 = dynamic_cast<platform::qt::WebPanePeer*>(window.Web1.peer());
   platform::qt::report_lag_now();
   std::fprintf(stderr, "pelmora-timing click %lld\n", epoch_ms());
-  web1->view()->page()->runJavaScript(QString::fromLatin1(kFirstEpisode) + ".click();");
+  web1->view()->page()->runJavaScript(QString::fromStdString(kFirstEpisode) + ".click();");
   report_first_frame(window, web1->view());
 }
 
@@ -131,7 +134,7 @@ void show_first_episode(app::BA1& window) {
   view->page()->runJavaScript(
       QString("(() => { const r = %1.getBoundingClientRect();"
               " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-          .arg(QLatin1String(kFirstEpisode)),
+          .arg(QString::fromStdString(kFirstEpisode)),
       [&window, view = QPointer<QWebEngineView>(view)](const QVariant& result) {
         const QVariantList centre = result.toList();
         if (!view || centre.size() != 2) return;
@@ -317,7 +320,18 @@ int main(int argc, char** argv) {
     }
   }
   platform::qt::share_browser_processes();
-  platform::qt::register_link_schemes();
+  {
+    // The program's links reach the panes; one that plays loads the player's library meanwhile.
+    platform::qt::PaneLinks links;
+    for (const std::string_view link : links::kPaneLinks) {
+      links.schemes.emplace_back(links::scheme_name(link));
+    }
+    for (const std::string_view link : links::kPlayingLinks) {
+      links.playing.emplace_back(links::scheme_name(link));
+    }
+    links.play_ahead = platform::qt::preload_player_library;
+    platform::qt::register_link_schemes(std::move(links));
+  }
   // The player's picture is a native window inside the main window; its siblings (the panes,
   // the bars, every control) stay drawn by the window itself rather than each becoming a
   // native window of its own, which the window's composition of its browser panes cannot draw.

@@ -7,6 +7,7 @@
 #include "resources/embedded.h"
 #include "util/display_width.h"
 #include "util/html_text.h"
+#include "util/link_schemes.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 
@@ -62,13 +63,15 @@ void append_row(std::string& rows, std::string_view number, std::string_view che
   rows += number;
   rows += "</dd><dd><a title=\"";
   text::append_html_escaped(rows, title);
-  rows += "\" href=open://";
+  rows += "\" href=";
+  rows += links::kOpen;
   rows += number;
   rows += '-';
   rows += check;
   rows += '>';
   text::append_html_escaped(rows, shown);
-  rows += "</a></dd><span><a href=delk://";
+  rows += "</a></dd><span><a href=";
+  rows += links::kDelete;
   rows += number;
   rows += '-';
   rows += check;

@@ -1,7 +1,5 @@
 #include "platform/control.h"
 
-#include "platform/form.h"
-
 namespace pelmora::platform {
 
 namespace {
@@ -16,17 +14,13 @@ std::uint64_t next_z_order() {
 }  // namespace
 
 Control::Control(Form* form, std::string name, int index)
-    : form_(form),
-      name_(std::move(name)),
-      index_(index),
-      container_(form),
-      z_order_(next_z_order()) {
-  if (form_ != nullptr) form_->register_control(this);
+    : form_(form), name_(std::move(name)), index_(index), z_order_(next_z_order()) {
+  if (form_ != nullptr) joined(*form_, *this);
 }
 
 Control::~Control() {
   if (peer_ != nullptr) peer_->released(*this);
-  if (form_ != nullptr) form_->unregister_control(this);
+  if (form_ != nullptr) left(*form_, *this);
 }
 
 void Control::set_container(Control* container) {
@@ -90,7 +84,7 @@ void Control::set_cursor(Cursor cursor) {
 }
 
 void Control::set_capture() {
-  if (form_ != nullptr) form_->capture_changed(this, true);
+  if (form_ != nullptr) capture_moved(*form_, *this, true);
   captured_ = true;
   notify(Property::kCapture);
 }
@@ -98,7 +92,7 @@ void Control::set_capture() {
 void Control::release_capture() {
   if (!captured_) return;
   captured_ = false;
-  if (form_ != nullptr) form_->capture_changed(this, false);
+  if (form_ != nullptr) capture_moved(*form_, *this, false);
   notify(Property::kCapture);
 }
 

@@ -13,6 +13,7 @@
 // program does.
 namespace pelmora::platform {
 
+class Backend;
 class Form;
 class Control;
 
@@ -111,6 +112,8 @@ class Control {
   const std::string& name() const { return name_; }
   int index() const { return index_; }
   Form* form() const { return form_; }
+  // The backend the control's form is attached to; null without a form or before attach.
+  const Backend* backend() const;
 
   // The control that contains this one (a picture box or the form); null for a form.
   Control* container() const { return container_; }
@@ -204,6 +207,11 @@ class Control {
   virtual void caption_changed() {}
 
  private:
+  // The form's side of a control's arrival, departure and capture (kept with the form).
+  static void joined(Form& form, Control& control);
+  static void left(Form& form, Control& control);
+  static void capture_moved(Form& form, Control& control, bool taken);
+
   Form* form_;
   std::string name_;
   int index_;

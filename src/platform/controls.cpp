@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/backend.h"
-#include "platform/form.h"
 #include "util/text_columns.h"
 
 namespace pelmora::platform {
@@ -33,7 +32,7 @@ void Label::set_auto_size(bool auto_size) {
 }
 
 void Label::fit() {
-  const Backend* backend = form() != nullptr ? form()->backend() : nullptr;
+  const Backend* backend = this->backend();
   const TextExtent extent =
       backend != nullptr ? backend->measure_text(caption()) : estimate_text(caption());
   move(left(), top(), extent.width, extent.height);

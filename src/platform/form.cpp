@@ -7,6 +7,23 @@
 
 namespace pelmora::platform {
 
+void Control::joined(Form& form, Control& control) {
+  control.container_ = &form;
+  form.register_control(&control);
+}
+
+void Control::left(Form& form, Control& control) {
+  form.unregister_control(&control);
+}
+
+void Control::capture_moved(Form& form, Control& control, bool taken) {
+  form.capture_changed(&control, taken);
+}
+
+const Backend* Control::backend() const {
+  return form_ != nullptr ? form_->backend() : nullptr;
+}
+
 Form::Form(std::string name) : Control(nullptr, std::move(name)) {}
 
 Form::~Form() {

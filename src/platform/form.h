@@ -50,12 +50,12 @@ struct SystemDrag {
 // A window. Its controls are members of the derived class; each registers itself here when it is
 // constructed, so a backend can walk them and attach its peers. The form's own position and size
 // are in twips; its scale (inner) size is in pixels.
-class Form : public Control {
+class Form : public Control, public PointerHost {
  public:
   explicit Form(std::string name);
   ~Form() override;
 
-  const std::vector<Control*>& controls() const { return controls_; }
+  const std::vector<Control*>& controls() const override { return controls_; }
   Control* find(std::string_view name, int index = -1) const;
 
   // Twips per pixel of the screen the form is on (15 at the standard density).
@@ -107,16 +107,17 @@ class Form : public Control {
   void set_focus_mark_color(Color color) { focus_mark_color_ = color; }
 
   // The control holding the mouse capture, if any.
-  Control* captured() const { return captured_; }
+  Control* captured() const override { return captured_; }
 
   // The window's mouse: backends (and tests) hand it the pointer's events in form pixels and it
   // routes them to the controls.
   Pointer& pointer() { return pointer_; }
   // A control's rectangle in the form's pixels (its place through all its containers); a control
   // that does not belong to this form's tree of containers gives an empty rectangle.
-  Rect form_rect(const Control& control) const;
+  Rect form_rect(const Control& control) const override;
   // The control shows: it and every container up to the form are visible.
-  bool shows(const Control& control) const;
+  bool shows(const Control& control) const override;
+  Control& surface() override { return *this; }
 
   // The backend the form is attached to; null before attach.
   Backend* backend() const { return backend_; }

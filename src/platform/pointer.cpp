@@ -1,7 +1,6 @@
 #include "platform/pointer.h"
 
 #include "platform/controls.h"
-#include "platform/form.h"
 
 namespace pelmora::platform {
 
@@ -24,7 +23,7 @@ Control* Pointer::control_under(int x, int y, bool& blocked) const {
   blocked = false;
   // Down the containers from the form: at each level the topmost visible child under the point
   // (children are clipped to their container, as on screen).
-  const Control* container = &form_;
+  const Control* container = &form_.surface();
   Control* found = nullptr;
   int local_x = x;
   int local_y = y;
@@ -59,7 +58,7 @@ Control* Pointer::target_at(int x, int y) const {
   bool blocked = false;
   Control* under = control_under(x, y, blocked);
   if (blocked) return nullptr;
-  return under != nullptr ? under : &form_;
+  return under != nullptr ? under : &form_.surface();
 }
 
 void Pointer::forget(const Control* control) {
@@ -137,7 +136,7 @@ void Pointer::deliver(const Event& event) {
     Control* under = control_under(event.x, event.y, blocked);
     if (blocked) return;
     while (under != nullptr && !under->on_wheel) under = under->container();
-    (under != nullptr ? under : static_cast<Control*>(&form_))->raise_wheel(event.delta);
+    (under != nullptr ? under : &form_.surface())->raise_wheel(event.delta);
     return;
   }
   Control* const target = target_at(event.x, event.y);

@@ -1,12 +1,23 @@
 #pragma once
 
 #include <deque>
+#include <vector>
 
 #include "platform/control.h"
 
 namespace pelmora::platform {
 
-class Form;
+// What the pointer needs of the window it serves: the form as a control, its controls, the
+// control holding the capture and which controls show where. The form is one.
+class PointerHost {
+ public:
+  virtual ~PointerHost() = default;
+  virtual Control& surface() = 0;
+  virtual const std::vector<Control*>& controls() const = 0;
+  virtual Control* captured() const = 0;
+  virtual Rect form_rect(const Control& control) const = 0;
+  virtual bool shows(const Control& control) const = 0;
+};
 
 // Where the mouse goes inside one window. Both backends hand every pointer event of a form's
 // window to its Pointer in the form's pixels; the Pointer picks the control that receives it and
@@ -22,7 +33,7 @@ class Form;
 // always handled before its release.
 class Pointer {
  public:
-  explicit Pointer(Form& form) : form_(form) {}
+  explicit Pointer(PointerHost& form) : form_(form) {}
   Pointer(const Pointer&) = delete;
   Pointer& operator=(const Pointer&) = delete;
 
@@ -70,7 +81,7 @@ class Pointer {
   // point lies over a disabled control.
   Control* control_under(int x, int y, bool& blocked) const;
 
-  Form& form_;
+  PointerHost& form_;
   Control* pressed_ = nullptr;
   MouseButton pressed_button_ = MouseButton::kNone;
   bool pressed_clicks_ = true;

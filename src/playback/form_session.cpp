@@ -1,11 +1,11 @@
 // The playback session on the main window: the window's side of the session (status line,
 // timers, panes, balloons, the engine's terminal) and the session's life with the window.
 #include "app/main_window.h"
+#include "engine_client/engine_files.h"
 #include "platform/backend.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
 #include "platform/screen.h"
-#include "playback/engine_files.h"
 #include "playback/session.h"
 #include "playback/shutdown_notice.h"
 

@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 
 #include "app/settings_store.h"
+#include "engine_client/engine_files.h"
 #include "platform/http_fetch.h"
 #include "platform/launcher.h"
-#include "playback/engine_files.h"
 #include "playback/session.h"
 
 namespace pelmora::app {

@@ -4,12 +4,12 @@
 
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "engine_client/engine_files.h"
 #include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
-#include "playback/engine_files.h"
 
 namespace pelmora::settings_dialog {
 

@@ -4,15 +4,16 @@
 #include "tray/pane_menus.h"
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "engine_client/engine_files.h"
 #include "lists/download_match.h"
 #include "lists/list_lines.h"
 #include "lists/list_pages.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
-#include "playback/engine_files.h"
 #include "playback/session.h"
 #include "tray/tips_form.h"
+#include "util/link_schemes.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 
@@ -86,7 +87,7 @@ bool BA1::M_M1_oncontextmenu(const std::string&) {
 }
 
 bool BA1::M_M3_oncontextmenu(const std::string& href) {
-  if (href.find("open://") == std::string::npos) return false;
+  if (href.find(links::kOpen) == std::string::npos) return false;
   chrome.list_link = href;
   popup_menu(tip_form().webc);
   return false;
@@ -99,17 +100,17 @@ bool BA1::M_M5_oncontextmenu(const std::string& href) {
 void BA1::CCC() {
   if (chrome.list_link.find("//") == std::string::npos) return;
   // The row's own link, as a click on it would give it.
-  open_list_entry("open://" + without(chrome.list_link, "open://"));
+  open_list_entry(std::string(links::kOpen) + without(chrome.list_link, links::kOpen));
 }
 
 void BA1::ddd() {
   if (chrome.list_link.find("//") == std::string::npos) return;
-  delete_list_entry("delk://" + without(chrome.list_link, "open://"));
+  delete_list_entry(std::string(links::kDelete) + without(chrome.list_link, links::kOpen));
 }
 
 void BA1::eee() {
   if (chrome.list_link.find("//") == std::string::npos) return;
-  std::string line_number = without(without(chrome.list_link, "open://"), "delk://");
+  std::string line_number = without(without(chrome.list_link, links::kOpen), links::kDelete);
   if (line_number.ends_with('/')) line_number.pop_back();
 
   // A row of the program's own page names its record's check after the number ("3-5f0a12c4").
@@ -169,7 +170,7 @@ void BA1::eee() {
     }
   }
 
-  delete_list_entry("delk://" + line_number);
+  delete_list_entry(std::string(links::kDelete) + line_number);
   if (!plays_network_item()) Web5.refresh();
 }
 

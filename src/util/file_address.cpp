@@ -1,5 +1,6 @@
 #include "util/file_address.h"
 
+#include "util/link_schemes.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 #include "util/utf16.h"
@@ -51,16 +52,17 @@ bool plain_name(std::string_view name) {
 bool player_may_play(std::string_view address) {
   if (address.starts_with('/')) return true;
   if (local_file_of(address)) return true;
-  for (const std::string_view scheme : {"http://", "https://", "qvod://"}) {
+  for (const std::string_view scheme :
+       {std::string_view("http://"), std::string_view("https://"), links::kEngine}) {
     if (starts_with_ignoring_case(address, scheme) && address.size() > scheme.size()) return true;
   }
   return false;
 }
 
 std::string address_name(std::string_view address) {
-  if (starts_with_ignoring_case(address, "qvod://")) {
+  if (starts_with_ignoring_case(address, links::kEngine)) {
     // qvod://SIZE|HASH|NAME|
-    std::string_view rest = address.substr(7);
+    std::string_view rest = address.substr(links::kEngine.size());
     for (int field = 0; field < 2; ++field) {
       const auto bar = rest.find('|');
       if (bar == std::string_view::npos) return {};
@@ -86,7 +88,7 @@ std::string address_name(std::string_view address) {
 
 std::optional<std::string> local_file_of(std::string_view address) {
   if (!starts_with_ignoring_case(address, "file://")) return std::nullopt;
-  std::string_view rest = address.substr(7);
+  std::string_view rest = address.substr(links::kEngine.size());
   if (starts_with_ignoring_case(rest, "localhost/")) rest.remove_prefix(9);
   // Anything but an empty host names another machine.
   if (!rest.starts_with('/')) return std::nullopt;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/link_schemes.h"
+
 // The program's own link schemes, which the service's pages and the list pages use to ask for an
 // action, and the texts built from them: the episode key, the play link, the service addresses of
 // the resource request, the episode list page and the web player page. Pure text work, so that
@@ -34,10 +36,10 @@ struct SchemeRule {
 };
 
 inline constexpr std::array<SchemeRule, 4> kSchemes{{
-    {Scheme::kSearch, "razavov://", SchemePlace::kAnywhere, SlashRule::kOneTrailing},
-    {Scheme::kPlay, "eeqvod://", SchemePlace::kAnywhere, SlashRule::kOneTrailing},
-    {Scheme::kOpen, "open://", SchemePlace::kAtStart, SlashRule::kOneTrailing},
-    {Scheme::kDelete, "delk://", SchemePlace::kAtStart, SlashRule::kEvery},
+    {Scheme::kSearch, links::kSearch, SchemePlace::kAnywhere, SlashRule::kOneTrailing},
+    {Scheme::kPlay, links::kPlay, SchemePlace::kAnywhere, SlashRule::kOneTrailing},
+    {Scheme::kOpen, links::kOpen, SchemePlace::kAtStart, SlashRule::kOneTrailing},
+    {Scheme::kDelete, links::kDelete, SchemePlace::kAtStart, SlashRule::kEvery},
 }};
 
 const SchemeRule& rule_of(Scheme scheme);

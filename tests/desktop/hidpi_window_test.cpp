@@ -17,10 +17,10 @@
 
 #include "app/main_window.h"
 #include "desktop_program.h"
+#include "platform/browser/web_pane.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
-#include "platform/qt/mpv_player.h"
-#include "platform/qt/web_pane.h"
+#include "platform/player/mpv_player.h"
 #include "playback/session.h"
 #include "support/media_clip.h"
 #include "support/temp_folder.h"

@@ -5,9 +5,9 @@
 
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "engine_client/engine_files.h"
 #include "lists/list_files.h"
 #include "platform/http_fetch.h"
-#include "playback/engine_files.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::app {

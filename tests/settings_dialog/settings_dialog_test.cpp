@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "engine_client/engine_files.h"
 #include "platform/files.h"
-#include "playback/engine_files.h"
 #include "support/main_window_fixture.h"
 
 namespace pelmora::settings_dialog {

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/qt/web_pane.h"
+#include "platform/browser/web_pane.h"
 #include "support/virtual_screen.h"
 
 namespace pelmora::testing::window {
