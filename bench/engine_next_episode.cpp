@@ -30,6 +30,7 @@
 #include "app/main_window.h"
 #include "demo_service.h"
 #include "desktop_program.h"
+#include "engine_client/engine_stream_player.h"
 #include "platform/browser/web_pane.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -108,7 +109,8 @@ int main(int argc, char** argv) {
     DesktopProgram program({work + "/home", "", &dialogs, &power});
     if (!program.start()) return 1;
     app::BA1& ba1 = program.main_window();
-    auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(ba1.session().player());
+    auto& player = *dynamic_cast<platform::qt::MpvPlayer*>(
+        platform::qt::behind_streams(ba1.session().player()));
     auto frames = [&] { return player.frames_shown(); };
     auto playing = [&] { return player.play_state() == PlayState::kPlaying && frames() > 0; };
     wait_for([&] { return ba1.Pic1.visible(); }, 30000);

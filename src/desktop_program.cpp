@@ -16,6 +16,7 @@
 #include "engine_client/engine_client.h"
 #include "engine_client/engine_files.h"
 #include "engine_client/engine_program.h"
+#include "engine_client/engine_stream_player.h"
 #include "lists/list_files.h"
 #include "platform/browser/web_pane.h"
 #include "platform/curl/curl_fetch.h"
@@ -151,7 +152,8 @@ struct DesktopProgram::Parts {
                                                     : std::string("none");
                                        },
                                        config.service_url)),
-        player_engine(player_outputs(), &download_engine),
+        player_engine(player_outputs()),
+        stream_players(player_engine, download_engine),
         services{backend,
                  clock,
                  http,
@@ -163,7 +165,7 @@ struct DesktopProgram::Parts {
                  this->options.power != nullptr ? *this->options.power : power,
                  screen,
                  adapters,
-                 player_engine},
+                 stream_players},
         window(services, config, this->options.program_folder, this->options.command_line),
         host(window, backend, dialogs, this->options.program_folder),
         remote(window),
@@ -186,12 +188,12 @@ struct DesktopProgram::Parts {
     });
     backend.set_video_widget_provider([this](PictureBox& box) -> QWidget* {
       if (&box != &window.player_view) return nullptr;
-      auto* mpv = dynamic_cast<MpvPlayer*>(window.session().player());
+      auto* mpv = dynamic_cast<MpvPlayer*>(behind_streams(window.session().player()));
       return mpv != nullptr ? mpv->video_widget() : nullptr;
     });
     // The player's FullScreen shows its picture over the whole screen; leaving full screen by
     // Escape or a double click writes it back to off.
-    if (auto* mpv = dynamic_cast<MpvPlayer*>(window.session().player())) {
+    if (auto* mpv = dynamic_cast<MpvPlayer*>(behind_streams(window.session().player()))) {
       QObject::connect(mpv, &MpvPlayer::full_screen_requested, qApp,
                        [this](bool on) { backend.set_video_full_screen(window, on); });
       backend.set_full_screen_left_handler([mpv](const Form&) { mpv->set_full_screen(false); });
@@ -246,6 +248,8 @@ struct DesktopProgram::Parts {
   IfaddrsAdapters adapters;
   EngineClient download_engine;
   MpvEngine player_engine;
+  // The players the window makes: engine addresses resolved to their stream first.
+  EngineStreamPlayerEngine stream_players;
   QtBackend backend;
   Services services;
   app::BA1 window;

@@ -23,6 +23,7 @@
 #include "app/command_path.h"
 #include "app/main_window.h"
 #include "desktop_program.h"
+#include "engine_client/engine_stream_player.h"
 #include "platform/browser/pane_rest.h"
 #include "platform/browser/view_warm_up.h"
 #include "platform/browser/web_pane.h"
@@ -31,9 +32,9 @@
 #include "platform/player/mpv_library.h"
 #include "platform/player/mpv_player.h"
 #include "platform/program_folder.h"
-#include "playback/session.h"
 #include "platform/system/memory_policy.h"
 #include "platform/system/termination_signals.h"
+#include "playback/session.h"
 #include "util/link_schemes.h"
 
 // In a build with AddressSanitizer: the browser engine inside Qt WebEngine frees memory with a
@@ -109,7 +110,8 @@ const std::string kFirstEpisode =
 void report_first_frame(app::BA1& window, QObject* parent) {
   auto* watch = new QTimer(parent);
   QObject::connect(watch, &QTimer::timeout, [&window, watch] {
-    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.session().player());
+    auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(
+        platform::qt::behind_streams(window.session().player()));
     if (mpv == nullptr || !mpv->picture_shown()) return;
     std::fprintf(stderr, "pelmora-timing first-frame %lld\n", epoch_ms());
     watch->stop();
@@ -162,7 +164,8 @@ void report_timing(DesktopProgram& program) {
     // benchmark plays the same clip at that size in standalone mpv).
     auto* picture_watch = new QTimer(qApp);
     QObject::connect(picture_watch, &QTimer::timeout, [&window, picture_watch] {
-      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(window.session().player());
+      auto* mpv = dynamic_cast<platform::qt::MpvPlayer*>(
+          platform::qt::behind_streams(window.session().player()));
       const QWidget* video = mpv != nullptr ? mpv->video_widget() : nullptr;
       if (video == nullptr || !mpv->picture_shown() || !video->isVisible()) return;
       std::fprintf(stderr, "pelmora-timing picture %lld %d %d\n", epoch_ms(), video->width(),

@@ -17,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "desktop_program.h"
+#include "engine_client/engine_stream_player.h"
 #include "platform/browser/web_pane.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -158,7 +159,7 @@ TEST(HighDensityWindow, KeepsItsLayoutAndDrawsTheSkinSharp) {
 
   // The video fills its area, at the finer grid.
   ba1.Form_LinkExecute(clip);
-  auto* mpv = dynamic_cast<MpvPlayer*>(ba1.session().player());
+  auto* mpv = dynamic_cast<MpvPlayer*>(platform::qt::behind_streams(ba1.session().player()));
   ASSERT_NE(mpv, nullptr);
   ASSERT_TRUE(wait_for(
       [&] {

@@ -21,6 +21,7 @@
 #include "app/settings_store.h"
 #include "demo_service.h"
 #include "desktop_program.h"
+#include "engine_client/engine_stream_player.h"
 #include "platform/browser/web_pane.h"
 #include "platform/headless/recorders.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -123,7 +124,9 @@ class EngineWindow : public ::testing::Test {
   }
 
   app::BA1& ba1() { return program->main_window(); }
-  MpvPlayer& player() { return *dynamic_cast<MpvPlayer*>(ba1().session().player()); }
+  MpvPlayer& player() {
+    return *dynamic_cast<MpvPlayer*>(platform::qt::behind_streams(ba1().session().player()));
+  }
   std::string downloads() const { return folder.file("downloads") + "/"; }
   int frames() { return player().frames_shown(); }
   bool playing() { return player().play_state() == PlayState::kPlaying && frames() > 0; }

@@ -10,8 +10,7 @@
 
 namespace pelmora::platform::qt {
 
-MpvEngine::MpvEngine(MpvOutputs outputs, DownloadEngine* download_engine)
-    : outputs_(outputs), download_engine_(download_engine) {
+MpvEngine::MpvEngine(MpvOutputs outputs) : outputs_(outputs) {
   std::setlocale(LC_NUMERIC, "C");
 }
 
@@ -106,10 +105,8 @@ std::unique_ptr<PlayerControl> MpvEngine::create() {
 
 std::unique_ptr<MpvPlayer> MpvEngine::create_player() {
   if (!available()) return nullptr;
-  auto player =
-      std::make_unique<MpvPlayer>([outputs = outputs_] { return make_handle(outputs); }, outputs_);
-  player->set_download_engine(download_engine_);
-  return player;
+  return std::make_unique<MpvPlayer>([outputs = outputs_] { return make_handle(outputs); },
+                                     outputs_);
 }
 
 }  // namespace pelmora::platform::qt

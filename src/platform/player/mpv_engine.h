@@ -15,8 +15,7 @@ namespace pelmora::platform::qt {
 // sets LC_NUMERIC back to "C".
 class MpvEngine final : public PlayerEngine {
  public:
-  // `download_engine` (not owned, may be null) serves the engine addresses of every player made.
-  explicit MpvEngine(MpvOutputs outputs = {}, DownloadEngine* download_engine = nullptr);
+  explicit MpvEngine(MpvOutputs outputs = {});
   ~MpvEngine() override;
   MpvEngine(const MpvEngine&) = delete;
   MpvEngine& operator=(const MpvEngine&) = delete;
@@ -32,7 +31,6 @@ class MpvEngine final : public PlayerEngine {
 
  private:
   MpvOutputs outputs_;
-  DownloadEngine* download_engine_ = nullptr;
   std::optional<bool> available_;
 };
 

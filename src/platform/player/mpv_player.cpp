@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include "platform/player/engine_play_state.h"
 #include "platform/player/mpv_video_widget.h"
 #include "platform/player/mpv_video_window.h"
 
@@ -425,9 +424,6 @@ int MpvPlayer::position() const {
 }
 
 int MpvPlayer::transfer_rate() const {
-  if (is_engine_address(loaded_address_)) {
-    return engine_ != nullptr && loaded_address_ == address_ ? engine_->status(address_).rate : 0;
-  }
   if (!loaded() || !facts_.network || cache_speed_ <= 0) return 0;
   return static_cast<int>(std::min<int64_t>(cache_speed_ / 1024, 2000000000));
 }
@@ -440,8 +436,6 @@ int MpvPlayer::stream_rate() const {
 
 int MpvPlayer::download_permille() const {
   if (address_.empty() || loaded_address_ != address_) return 0;
-  if (is_engine_address(address_))
-    return engine_ != nullptr ? engine_->status(address_).permille : 0;
   if (is_local_address(address_)) return facts_.phase == MpvLoadPhase::kFailed ? 0 : 1000;
   if (!loaded()) return 0;
   if (cache_complete_) return 1000;
@@ -490,11 +484,7 @@ void MpvPlayer::start_item(int seconds) {
   loaded_address_ = address_;
   // The prepared next item is playing now; nothing follows it until the program says so.
   if (address_ == next_address_) next_address_.clear();
-  if (is_engine_address(address_)) {
-    open_engine_item();
-  } else {
-    load(address_, seconds, false);
-  }
+  load(address_, seconds, false);
 }
 
 void MpvPlayer::notify(PlayerEvent event) {
@@ -613,49 +603,12 @@ void MpvPlayer::queue_next() {
   next_queued_ = mpv_command(handle_, append) >= 0;
 }
 
-void MpvPlayer::open_engine_item() {
-  reset_item_readings();
-  facts_.pause = false;
-  facts_.network = true;
-  facts_.phase = MpvLoadPhase::kLoading;
-  last_error_.clear();
-  failure_ = PlayFailure::kNone;
-  const uint64_t request = ++engine_request_;
-  if (engine_ == nullptr) {
-    facts_.phase = MpvLoadPhase::kFailed;
-    last_error_ = "no-engine";
-    failure_ = PlayFailure::kUnreachable;
-    notify(PlayerEvent::kFailed);
-    return;
-  }
-  QPointer<MpvPlayer> self(this);
-  engine_->open(address_, DownloadEngine::Role::kPlay,
-                [self, request](const std::string& stream, const std::string& error) {
-                  // Stopped or replaced meanwhile: the answer is for an item gone.
-                  if (!self || self->engine_request_ != request) return;
-                  if (stream.empty()) {
-                    self->facts_.phase = MpvLoadPhase::kFailed;
-                    self->last_error_ = error;
-                    self->failure_ = engine_failure(error);
-                    self->notify(PlayerEvent::kFailed);
-                    return;
-                  }
-                  self->load(stream, self->start_at_, self->facts_.pause);
-                });
-}
-
 PlayFailure MpvPlayer::failure() const {
-  // The engine's error while it serves the item says why the item stopped.
-  if (engine_ != nullptr && is_engine_address(loaded_address_)) {
-    const EngineStatus status = engine_->status(loaded_address_);
-    if (status.state == EngineStatus::State::kError) return engine_failure(status.error);
-  }
   return failure_;
 }
 
 PlayState MpvPlayer::play_state() const {
-  if (engine_ == nullptr || !is_engine_address(loaded_address_)) return derive_play_state(facts_);
-  return engine_play_state(facts_, engine_->status(loaded_address_));
+  return derive_play_state(facts_);
 }
 
 PlayerReadings MpvPlayer::readings() {
@@ -673,9 +626,6 @@ PlayerReadings MpvPlayer::readings() {
 
 void MpvPlayer::prepare_next(const std::string& address) {
   next_address_ = address;
-  if (engine_ != nullptr && is_engine_address(address)) {
-    engine_->open(address, DownloadEngine::Role::kNext, {});
-  }
   queue_next();
 }
 
@@ -691,10 +641,8 @@ void MpvPlayer::stop() {
   // item that follows it at once (a second start's file, a history entry) and end that item.
   const char* arguments[] = {"stop", nullptr};
   if (handle_ != nullptr) mpv_command(handle_, arguments);
-  ++engine_request_;
   // Whatever the stopped item still had to tell is moot.
   ++item_;
-  if (engine_ != nullptr && is_engine_address(loaded_address_)) engine_->close(loaded_address_);
   facts_.phase = MpvLoadPhase::kStopped;
   failure_ = PlayFailure::kNone;
   next_queued_ = false;  // mpv's stop clears its playlist (an opened next stream stays open)

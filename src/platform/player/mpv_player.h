@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/download_engine.h"
 #include "platform/player/mpv_play_state.h"
 #include "platform/player_control.h"
 
@@ -60,12 +59,10 @@ struct MpvOutputs {
 // PrepareNext of an address mpv reads itself (http, https) puts it behind the current item in
 // mpv's playlist: mpv opens it and fills its cache once the current item is read in full, and
 // a later Play of that address takes the stream already opened. mpv never moves on to it by
-// itself (keep-open=always): the program decides what follows. An engine address is handed to
-// the download engine to download behind the playing item.
+// itself (keep-open=always): the program decides what follows.
 //
-// Engine addresses ("qvod://...") play through the download engine: Play asks it for the stream
-// address (the item reads as loading meanwhile) and gives that to mpv; DownloadPermille and
-// TransferRate are the engine's, and the state says why the picture waits (engine_play_state).
+// The download engine's addresses reach it already resolved to their stream (see the engine
+// client's EngineStreamPlayer): this player knows nothing of the engine.
 class MpvPlayer : public QObject, public PlayerControl {
   Q_OBJECT
 
@@ -127,10 +124,6 @@ class MpvPlayer : public QObject, public PlayerControl {
   const std::string& last_error() const { return last_error_; }
   const MpvPlaybackFacts& facts() const { return facts_; }
 
-  // The download engine that serves engine addresses; without one they fail to open. Not owned;
-  // it must outlive the player.
-  void set_download_engine(DownloadEngine* engine) { engine_ = engine; }
-
  signals:
   // The program set FullScreen; emitted on every write, also when the value is unchanged.
   void full_screen_requested(bool full_screen);
@@ -159,8 +152,6 @@ class MpvPlayer : public QObject, public PlayerControl {
   // Opens `target` as the current item at `start` seconds, playing or paused.
   void load(const std::string& target, double start, bool paused);
   void reset_item_readings();
-  // Asks the download engine for the stream of the engine address being played.
-  void open_engine_item();
   // The item played to its end (mpv keeps it open there).
   void reached_end();
   // The position of `readings()`: the end once when it would otherwise go unseen (then the
@@ -192,12 +183,10 @@ class MpvPlayer : public QObject, public PlayerControl {
   int pictures_started_ = 0;    // playback (re)starts of items with picture (native window)
   bool output_held_ = false;    // mpv keeps its video output open between items
   std::atomic<bool> drain_queued_{false};
-  DownloadEngine* engine_ = nullptr;
-  uint64_t engine_request_ = 0;  // tells the engine's answer for the current item from older ones
 
   std::string address_;         // MediaAddress as the program set it
   std::string loaded_address_;  // the MediaAddress of the item given to mpv
-  std::string loaded_target_;   // what mpv was given for it (an engine address resolved)
+  std::string loaded_target_;   // what mpv was given for it
   std::string next_address_;
   std::string ad_page_address_;
   std::string last_error_;

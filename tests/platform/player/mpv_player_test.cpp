@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
@@ -29,6 +29,7 @@
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "app/startup.h"
+#include "engine_client/engine_stream_player.h"
 #include "lists/list_files.h"
 #include "platform/curl/curl_fetch.h"
 #include "platform/headless/headless_platform.h"
@@ -576,44 +577,45 @@ class ClipEngine final : public DownloadEngine {
   EngineStatus status(const std::string&) const override { return reading; }
 };
 
+// The engine's addresses reach the player resolved to their stream: the item reads as the
+// engine says while it waits, then as the player plays the stream, with the engine's share and
+// rate; the engine's error and refusal are the item's failure.
 TEST_F(MpvPlayerTest, EngineAddressesPlayThroughTheDownloadEngineWithItsReadings) {
   const std::string address = "qvod://1234|" + std::string(40, 'a') + "|clip.mkv|";
-  start(address);
-  EXPECT_EQ(player->play_state(), PlayState::kStopped);  // no engine
-  EXPECT_EQ(player->download_permille(), 0);
-
   ClipEngine engine;
   engine.stream = clip().path;
   engine.reading = {EngineStatus::State::kMetadata, 0, 0, ""};
-  player->set_download_engine(&engine);
-  player->play();
+  EngineStreamPlayer streams(std::move(player), engine);
+  streams.set_media_address(address);
+  streams.play();
   // Until the engine answers, the state says what it waits for.
-  EXPECT_EQ(player->play_state(), PlayState::kFetchingSeed);
+  EXPECT_EQ(streams.play_state(), PlayState::kFetchingSeed);
+  EXPECT_EQ(streams.download_permille(), 0);
   engine.reading = {EngineStatus::State::kDownloading, 640, 310, ""};
-  ASSERT_TRUE(reaches(PlayState::kPlaying));
+  ASSERT_TRUE(run_until([&] { return streams.play_state() == PlayState::kPlaying; }, 8000));
   EXPECT_EQ(engine.asked, std::vector<std::string>{"play " + address});
-  EXPECT_EQ(player->media_address(), address);
-  EXPECT_EQ(player->download_permille(), 640);
-  EXPECT_EQ(player->transfer_rate(), 310);
+  EXPECT_EQ(streams.media_address(), address);
+  EXPECT_EQ(streams.readings().address, address);
+  EXPECT_EQ(streams.download_permille(), 640);
+  EXPECT_EQ(streams.transfer_rate(), 310);
+  EXPECT_EQ(streams.player().media_address(), clip().path);  // the player knows the stream only
 
   const std::string next = "qvod://99|" + std::string(40, 'b') + "|next.mkv|";
-  player->prepare_next(next);
+  streams.prepare_next(next);
   EXPECT_EQ(engine.asked.back(), "next " + next);
   // The engine losing every source while the item plays is an error state.
   engine.reading = {EngineStatus::State::kError, 640, 0, "no-source"};
-  EXPECT_EQ(player->play_state(), PlayState::kStopped);
-  EXPECT_EQ(player->failure(), PlayFailure::kNoSource);
-  player->stop();
+  EXPECT_EQ(streams.play_state(), PlayState::kStopped);
+  EXPECT_EQ(streams.failure(), PlayFailure::kNoSource);
+  streams.stop();
   EXPECT_EQ(engine.closed, std::vector<std::string>{address});
 
   // A refusal reads stopped with the engine's reason.
   engine.refusal = "unwritable-folder";
   engine.reading = {};
-  player->play();
-  ASSERT_TRUE(run_until([&] { return !player->last_error().empty(); }));
-  EXPECT_EQ(player->last_error(), "unwritable-folder");
-  EXPECT_EQ(player->failure(), PlayFailure::kUnwritableFolder);
-  EXPECT_EQ(player->play_state(), PlayState::kStopped);
+  streams.play();
+  ASSERT_TRUE(run_until([&] { return streams.failure() == PlayFailure::kUnwritableFolder; }, 3000));
+  EXPECT_EQ(streams.play_state(), PlayState::kStopped);
 }
 
 TEST_F(MpvPlayerTest, FullScreenIsARequestAndTheRestIsRemembered) {

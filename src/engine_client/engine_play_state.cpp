@@ -1,4 +1,4 @@
-#include "platform/player/engine_play_state.h"
+#include "engine_client/engine_play_state.h"
 
 #include "engine_words.h"
 
@@ -11,12 +11,11 @@ PlayFailure engine_failure(std::string_view error) {
   return PlayFailure::kUnreachable;
 }
 
-PlayState engine_play_state(const MpvPlaybackFacts& facts, const EngineStatus& status) {
+PlayState engine_play_state(PlayState player, const EngineStatus& status) {
   using State = EngineStatus::State;
   if (status.state == State::kError) return PlayState::kStopped;
-  const PlayState player = derive_play_state(facts);
-  const bool waiting = facts.phase == MpvLoadPhase::kLoading ||
-                       (facts.phase == MpvLoadPhase::kLoaded && player == PlayState::kBuffering);
+  const bool waiting = player == PlayState::kPreparing || player == PlayState::kConnecting ||
+                       player == PlayState::kBuffering;
   if (!waiting) return player;
   switch (status.state) {
     case State::kMetadata:

@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "platform/download_engine.h"
-#include "platform/player/mpv_play_state.h"
 #include "platform/player_control.h"
 
 namespace pelmora::platform::qt {
@@ -13,15 +12,16 @@ namespace pelmora::platform::qt {
 // metadata) as an address that cannot be reached.
 PlayFailure engine_failure(std::string_view error);
 
-// The state code of an item the engine serves: mpv's own reading, except where the engine
+// The state code of an item the engine serves, from the player's own state of its stream
+// (connecting while the stream address is still being asked for), except where the engine
 // knows better why the picture waits:
 //   the engine reports an error                         -> 1 stopped (the error is the reason)
-//   the item is loading (the stream address is being asked for, or mpv opens it) or mpv waits
-//   for data: by the engine's state
+//   the player opens the stream (preparing, connecting) or waits for data (buffering): by the
+//   engine's state
 //       fetching the torrent                            -> 9 downloading the seed
 //       no source yet (or not known yet)                -> 10 connecting
 //       otherwise                                       -> 4 buffering
-//   anything else                                       -> as mpv's reading
-PlayState engine_play_state(const MpvPlaybackFacts& facts, const EngineStatus& status);
+//   anything else                                       -> as the player's state
+PlayState engine_play_state(PlayState player, const EngineStatus& status);
 
 }  // namespace pelmora::platform::qt
