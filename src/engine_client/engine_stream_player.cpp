@@ -160,6 +160,7 @@ void EngineStreamPlayer::prepare_next(const std::string& address) {
     player_->prepare_next(address);
     return;
   }
+  next_ = address;
   engine_.open(address, DownloadEngine::Role::kNext, {});
 }
 

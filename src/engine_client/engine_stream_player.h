@@ -29,6 +29,8 @@ class EngineStreamPlayer final : public PlayerControl, private PlayerListener {
 
   // The player that plays the streams (the desktop wiring reaches its picture through it).
   PlayerControl& player() { return *player_; }
+  // The engine address last handed over to be downloaded ahead; empty before.
+  const std::string& prepared_next() const { return next_; }
 
   std::string media_address() const override { return address_; }
   void set_media_address(const std::string& address) override;
@@ -69,6 +71,7 @@ class EngineStreamPlayer final : public PlayerControl, private PlayerListener {
   PlayerListener* listener_ = nullptr;
   std::string address_;   // MediaAddress as the program set it
   std::string opened_;    // the engine item asked for; empty after a stop
+  std::string next_;      // the engine item downloaded ahead
   bool waiting_ = false;  // the engine's answer has not come yet
   std::string refusal_;   // why the engine gave no stream; empty when it gave one
   // Tells the engine's answer for the current item from older ones; shared with the answers,

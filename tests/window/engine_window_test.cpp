@@ -43,6 +43,7 @@ namespace {
 namespace fs = std::filesystem;
 using pelmora::testing::TempFolder;
 using platform::PlayState;
+using platform::qt::EngineStreamPlayer;
 
 // ---- For every test of this program ----
 
@@ -124,14 +125,17 @@ class EngineWindow : public ::testing::Test {
   }
 
   app::BA1& ba1() { return program->main_window(); }
-  MpvPlayer& player() {
-    return *dynamic_cast<MpvPlayer*>(platform::qt::behind_streams(ba1().session().player()));
+  // The player the program holds (engine addresses, the engine's readings) and the one on
+  // libmpv behind it (the stream, the frames drawn).
+  EngineStreamPlayer& streams() {
+    return *dynamic_cast<EngineStreamPlayer*>(ba1().session().player());
   }
+  MpvPlayer& player() { return dynamic_cast<MpvPlayer&>(streams().player()); }
   std::string downloads() const { return folder.file("downloads") + "/"; }
   int frames() { return player().frames_shown(); }
-  bool playing() { return player().play_state() == PlayState::kPlaying && frames() > 0; }
+  bool playing() { return streams().play_state() == PlayState::kPlaying && frames() > 0; }
   std::string why() {
-    return ba1().zhun.caption() + " / " + player().last_error() + " / " + player().media_address();
+    return ba1().zhun.caption() + " / " + player().last_error() + " / " + streams().media_address();
   }
 
   // Presses the first link of the catalogue whose address begins with `prefix`,
@@ -169,7 +173,7 @@ class EngineWindow : public ::testing::Test {
 TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheDownloadFolder) {
   press_link("razavov://101-1-1-");
   ASSERT_TRUE(wait_for([&] { return playing(); }, 60000)) << why();
-  const std::string first = player().media_address();
+  const std::string first = streams().media_address();
   EXPECT_TRUE(first.starts_with("qvod://")) << first;
   EXPECT_NE(first.find("|p101-s1-e01.mp4|"), std::string::npos);
   // The terminal was started from the player folder the program prepared.
@@ -179,11 +183,11 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
 
   // Past 601 thousandths the next episode goes to the engine, which downloads
   // it ahead.
-  ASSERT_TRUE(wait_for([&] { return !player().prepared_next().empty(); }, 30000))
-      << "downloaded " << player().download_permille() << " next "
+  ASSERT_TRUE(wait_for([&] { return !streams().prepared_next().empty(); }, 30000))
+      << "downloaded " << streams().download_permille() << " next "
       << static_cast<int>(ba1().session().next().state);
-  EXPECT_NE(player().prepared_next().find("|p101-s1-e02.mp4|"), std::string::npos);
-  EXPECT_GT(player().download_permille(), 601);
+  EXPECT_NE(streams().prepared_next().find("|p101-s1-e02.mp4|"), std::string::npos);
+  EXPECT_GT(streams().download_permille(), 601);
   const std::string second_clip = whole_file(media + "/p101-s1-e02.mp4");
   ASSERT_TRUE(
       wait_for([&] { return whole_file(downloads() + "p101-s1-e02.mp4") == second_clip; }, 30000))
@@ -191,7 +195,7 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
 
   // The first episode ends; the next plays from what is in the download folder.
   const int drawn = frames();
-  player().set_position(player().duration() - 3);
+  streams().set_position(streams().duration() - 3);
   ASSERT_TRUE(wait_for(
       [&] {
         const playback::Episode* episode = ba1().session().episode();
@@ -200,8 +204,8 @@ TEST_F(EngineWindow, APressedEpisodePlaysThroughTheEngineAndTheNextComesFromTheD
       30000))
       << "next state " << static_cast<int>(ba1().session().next().state);
   ASSERT_TRUE(wait_for([&] { return playing() && frames() > drawn; }, 30000)) << why();
-  EXPECT_NE(player().media_address().find("|p101-s1-e02.mp4|"), std::string::npos);
-  EXPECT_EQ(player().download_permille(), 1000);
+  EXPECT_NE(streams().media_address().find("|p101-s1-e02.mp4|"), std::string::npos);
+  EXPECT_EQ(streams().download_permille(), 1000);
   EXPECT_EQ(whole_file(downloads() + "p101-s1-e01.mp4"), whole_file(media + "/p101-s1-e01.mp4"));
 }
 
