@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,6 +42,26 @@ inline constexpr std::string_view kMute = "mute";
 inline constexpr std::string_view kLeft = "h_x";
 inline constexpr std::string_view kTop = "h_y";
 }  // namespace keys
+
+// The switches of section "S_q" that the settings dialog shows, written once: the key, the
+// dialog's check box and its caption, in the order start-up writes them and the dialog applies
+// them. A switch holds 2 for on and 1 for off; start-up writes 2 on the first run and wherever
+// the value is 0 or no number.
+struct Switch {
+  std::string_view key;
+  int box;
+  std::string_view caption;
+};
+inline constexpr std::array<Switch, 8> kSwitches{{
+    {keys::kCloseQuits, 5, "关闭软件最小化到托盘"},
+    {keys::kEndEngine, 6, "关闭软件同时关闭快播(Qvod)"},
+    {keys::kRestoreSize, 0, "保存软件界面大小"},
+    {keys::kBufferNext, 1, "自动缓冲下一集"},
+    {keys::kAutoplay, 2, "自动播放下一集"},
+    {keys::kRecordProgress, 3, "记录影片播放进度"},
+    {keys::kLeaveEngine, 7, "启动软件不启动快播(Qvod)"},
+    {keys::kBalloons, 8, "托盘显示气泡提示"},
+}};
 
 // Every setting the program reads, as the file held it when it was read. Switches hold 2 for
 // on and 1 for off; a missing key reads as 0 (a number) or "0" (a text).

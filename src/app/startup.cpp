@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -35,22 +37,26 @@ struct KeyRule {
 // Every key start-up writes on the first run, in the order it writes them, with the rule it
 // repairs by on every start (in the same order). "qvodw" is learned later and not listed.
 namespace keys = settings::keys;
-constexpr KeyRule kKeyTable[] = {
-    {keys::kMain, keys::kName, "Pelmora", Repair::kNone},
-    {keys::kUser, keys::kName, "", Repair::kIdentifier},
-    {keys::kVersion, keys::kName, "3.0", Repair::kExactVersion},
-    {keys::kOptions, keys::kCloseAsked, "3", Repair::kOneOrTwo},
-    {keys::kOptions, keys::kCloseQuits, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kEndEngine, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kRestoreSize, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kWidth, "13590", Repair::kWhenZero},
-    {keys::kOptions, keys::kHeight, "8790", Repair::kWhenZero},
-    {keys::kOptions, keys::kBufferNext, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kAutoplay, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kRecordProgress, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kLeaveEngine, "2", Repair::kWhenZero},
-    {keys::kOptions, keys::kBalloons, "2", Repair::kWhenZero},
-};
+// The switches come from settings::kSwitches, each on at first; the saved window size follows
+// its switch.
+constexpr auto kKeyTable = [] {
+  std::array<KeyRule, 6 + settings::kSwitches.size()> table{};
+  std::size_t at = 0;
+  table[at++] = {keys::kMain, keys::kName, "Pelmora", Repair::kNone};
+  table[at++] = {keys::kUser, keys::kName, "", Repair::kIdentifier};
+  table[at++] = {keys::kVersion, keys::kName, "3.0", Repair::kExactVersion};
+  table[at++] = {keys::kOptions, keys::kCloseAsked, "3", Repair::kOneOrTwo};
+  for (const settings::Switch& entry : settings::kSwitches) {
+    table[at++] = {keys::kOptions, entry.key, "2", Repair::kWhenZero};
+    if (entry.key == keys::kRestoreSize) {
+      table[at++] = {keys::kOptions, keys::kWidth, "13590", Repair::kWhenZero};
+      table[at++] = {keys::kOptions, keys::kHeight, "8790", Repair::kWhenZero};
+    }
+  }
+  return table;
+}();
+static_assert(std::ranges::none_of(kKeyTable, [](const KeyRule& rule) { return rule.key.empty(); }),
+              "every row of the start-up table is filled");
 
 bool breaks_rule(Repair repair, const std::string& value, std::string_view first_run) {
   switch (repair) {

@@ -30,24 +30,10 @@ constexpr platform::Color kHighlight = 0xD77800;
 
 constexpr const char* kPageTitles[] = {"关于软件", "软件设置", "缓存设置"};
 
-// The switches: the check box, the key in section "S_q", the caption. Apply writes them in
-// this order.
-struct Switch {
-  int box;
-  std::string_view key;
-  const char* caption;
-};
-namespace keys = settings::keys;
-constexpr Switch kSwitches[] = {
-    {5, keys::kCloseQuits, "关闭软件最小化到托盘"},
-    {6, keys::kEndEngine, "关闭软件同时关闭快播(Qvod)"},
-    {0, keys::kRestoreSize, "保存软件界面大小"},
-    {1, keys::kBufferNext, "自动缓冲下一集"},
-    {2, keys::kAutoplay, "自动播放下一集"},
-    {3, keys::kRecordProgress, "记录影片播放进度"},
-    {7, keys::kLeaveEngine, "启动软件不启动快播(Qvod)"},
-    {8, keys::kBalloons, "托盘显示气泡提示"},
-};
+// The switches, their check boxes and captions: settings::kSwitches. Apply writes them in its
+// order.
+using settings::kSwitches;
+using settings::Switch;
 
 constexpr std::string_view kBrowseTitle = "请选择影片下载存放的文件夹";
 constexpr std::string_view kChangedText = "接受路径修改成功，可能部分电脑需要重启才能生效！";
