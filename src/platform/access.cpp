@@ -3,17 +3,18 @@
 #include <algorithm>
 
 #include "platform/form.h"
+#include "platform/key_codes.h"
 
 namespace pelmora::platform::access {
 
 namespace {
 
-constexpr int kEnter = 13;
-constexpr int kSpace = 32;
-constexpr int kLeft = 37;
-constexpr int kUp = 38;
-constexpr int kRight = 39;
-constexpr int kDown = 40;
+using keys::kDown;
+using keys::kLeft;
+using keys::kRight;
+using keys::kSpace;
+using keys::kUp;
+constexpr int kEnter = keys::kReturn;
 
 bool is_arrow(int key_code) {
   return key_code >= kLeft && key_code <= kDown;

@@ -83,10 +83,6 @@ class ControlPeer {
 
 enum class MouseButton { kNone = 0, kLeft = 1, kRight = 2, kMiddle = 4 };
 
-// Key codes of the keys dialogs answer (virtual-key codes, as key events report them).
-inline constexpr int kKeyReturn = 13;
-inline constexpr int kKeyEscape = 27;
-
 // Mouse input in the control's own pixels, as the toolkit reports it.
 struct MouseEvent {
   MouseButton button = MouseButton::kNone;

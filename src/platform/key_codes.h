@@ -13,5 +13,6 @@ constexpr int kLeft = 37;
 constexpr int kUp = 38;
 constexpr int kRight = 39;
 constexpr int kDown = 40;
+constexpr int kDelete = 46;
 
 }  // namespace pelmora::platform::keys

@@ -8,6 +8,7 @@
 #include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/key_codes.h"
 #include "platform/launcher.h"
 #include "platform/process_table.h"
 
@@ -144,8 +145,8 @@ BA3::BA3(app::BA1& main_window) : Form("BA3"), main_(main_window) {
   set_owner(&main_window);
   set_key_preview(true);
   on_key_down = [this](int key_code, int) {
-    if (key_code == platform::kKeyEscape) cmdCancel_Click();
-    if (key_code == platform::kKeyReturn) cmdOK_Click();
+    if (key_code == platform::keys::kEscape) cmdCancel_Click();
+    if (key_code == platform::keys::kReturn) cmdOK_Click();
   };
   Frame2.on_mouse_down = [this](const platform::MouseEvent& event) {
     if (event.button == platform::MouseButton::kLeft) start_system_move();

@@ -13,10 +13,13 @@ namespace skin = shell::skin;
 
 namespace {
 
-constexpr int kPlaybackTab = 9;
-constexpr int kTvTab = 13;
-constexpr int kMusicTab = 14;
-constexpr int kCompactButton = 15;
+constexpr int kPlaybackTab = index_of(Tab::kPlayback);
+constexpr int kTvTab = index_of(Tab::kTv);
+constexpr int kMusicTab = index_of(Tab::kMusic);
+constexpr int kCompactButton = npc_button::kCompact;
+constexpr int kNowPlayingTab = index_of(Tab::kNowPlaying);
+constexpr int kNetworkListTab = index_of(Tab::kNetworkList);
+constexpr int kLocalListTab = index_of(Tab::kLocalList);
 
 }  // namespace
 
@@ -26,9 +29,9 @@ void BA1::show_tab(Tab tab) {
 
 void BA1::tab_click(int index) {
   switch (index) {
-    case 3:  // novels
-    case 7:  // recommendations
-    case 8:  // film library
+    case index_of(Tab::kNovels):
+    case index_of(Tab::kRecommendations):
+    case index_of(Tab::kFilmLibrary):
       select_tab(index);
       break;
     case kPlaybackTab:
@@ -53,9 +56,9 @@ void BA1::tab_click(int index) {
       chrome.tv_page = 2;
       select_tab(kMusicTab);
       break;
-    case 11:
-    case 12:
-    case 16:
+    case kNowPlayingTab:
+    case kNetworkListTab:
+    case kLocalListTab:
       select_side_tab(index, 0);
       break;
     case kCompactButton:
@@ -71,16 +74,16 @@ namespace {
 // The pane each main tab shows while selected (TV and music share one).
 platform::PictureBox* tab_pane(BA1& window, int index) {
   switch (index) {
-    case 8:
+    case index_of(Tab::kFilmLibrary):
       return &window.zzp;
-    case 9:
+    case index_of(Tab::kPlayback):
       return &window.zz;
-    case 13:
-    case 14:
+    case index_of(Tab::kTv):
+    case index_of(Tab::kMusic):
       return &window.ying;
-    case 7:
+    case index_of(Tab::kRecommendations):
       return &window.yingyong;
-    case 3:
+    case index_of(Tab::kNovels):
       return &window.xiaoshuo;
     default:
       return nullptr;
@@ -90,11 +93,11 @@ platform::PictureBox* tab_pane(BA1& window, int index) {
 // The list pane each side-panel sub-tab shows, and the caption of the list label under it.
 platform::PictureBox* side_tab_pane(BA1& window, int index) {
   switch (index) {
-    case 11:
+    case kNowPlayingTab:
       return &window.Pic5;
-    case 12:
+    case kNetworkListTab:
       return &window.Pic3;
-    case 16:
+    case kLocalListTab:
       return &window.Pic4;
     default:
       return nullptr;
@@ -102,7 +105,7 @@ platform::PictureBox* side_tab_pane(BA1& window, int index) {
 }
 
 const char* side_tab_label(int index) {
-  return index == 16 ? "∴ 清空列表" : "∴ 管理任务";
+  return index == kLocalListTab ? "∴ 清空列表" : "∴ 管理任务";
 }
 
 }  // namespace
@@ -143,7 +146,7 @@ void BA1::select_side_tab(int index, int force) {
     const skin::Cell cell = skin::side_tab_cell(index, true);
     paint_button(index, cell.strip, cell.from);
     side_tab_pane(*this, index)->set_visible(true);
-    chrome.list_on_view = index == 16 ? ListOnView::kLocal : ListOnView::kNetwork;
+    chrome.list_on_view = index == kLocalListTab ? ListOnView::kLocal : ListOnView::kNetwork;
     qk.set_caption(side_tab_label(index));
     npc[index].set_selected(true);
     npc[index].refresh();

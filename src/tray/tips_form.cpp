@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "platform/key_codes.h"
 #include "platform/launcher.h"
 #include "settings_dialog/settings_dialog.h"
 
@@ -44,7 +45,8 @@ tip::tip(app::BA1& main_window) : Form("tip"), main_(main_window) {
   set_owner(&main_window);
   set_key_preview(true);
   on_key_down = [this](int key_code, int) {
-    if (key_code == platform::kKeyEscape || key_code == platform::kKeyReturn) cmdclose_Click();
+    if (key_code == platform::keys::kEscape || key_code == platform::keys::kReturn)
+      cmdclose_Click();
   };
   on_mouse_down = [this](const platform::MouseEvent& event) {
     if (event.button == platform::MouseButton::kLeft) start_system_move();

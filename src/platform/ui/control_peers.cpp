@@ -1,5 +1,7 @@
 #include "platform/ui/control_peers.h"
 
+#include "platform/key_codes.h"
+
 #include <algorithm>
 
 #include <QtCore/QCoreApplication>
@@ -112,7 +114,7 @@ class LineEdit final : public QLineEdit {
   void keyPressEvent(QKeyEvent* event) override {
     const int code = key_code_of(event);
     if (code == 13 && model_.on_key_press) {
-      model_.on_key_press(13);
+      model_.on_key_press(keys::kReturn);
       return;
     }
     QLineEdit::keyPressEvent(event);

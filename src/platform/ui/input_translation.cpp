@@ -1,5 +1,7 @@
 #include "platform/ui/input_translation.h"
 
+#include "platform/key_codes.h"
+
 #include <algorithm>
 
 #include <QtCore/QCoreApplication>
@@ -51,26 +53,26 @@ int key_code_of(const QKeyEvent* event) {
   const int key = event->key();
   switch (key) {
     case Qt::Key_Space:
-      return 32;
+      return keys::kSpace;
     case Qt::Key_Left:
-      return 37;
+      return keys::kLeft;
     case Qt::Key_Up:
-      return 38;
+      return keys::kUp;
     case Qt::Key_Right:
-      return 39;
+      return keys::kRight;
     case Qt::Key_Down:
-      return 40;
+      return keys::kDown;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return 13;
+      return keys::kReturn;
     case Qt::Key_Escape:
-      return 27;
+      return keys::kEscape;
     case Qt::Key_Backspace:
-      return 8;
+      return keys::kBackspace;
     case Qt::Key_Tab:
-      return 9;
+      return keys::kTab;
     case Qt::Key_Delete:
-      return 46;
+      return keys::kDelete;
     default:
       break;
   }
