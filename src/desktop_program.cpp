@@ -145,13 +145,14 @@ struct DesktopProgram::Parts {
                         : std::make_unique<LocalInstanceChannel>("Pelmora|BA1")),
         power(config.shutdown_command.empty() ? CommandPower::default_command()
                                               : config.shutdown_command),
-        download_engine(engine_options([this] { start_terminal(); },
-                                       [this] {
-                                         return window.settings_store.get().end_engine == 2
-                                                    ? engine_program::own_identity()
-                                                    : std::string("none");
-                                       },
-                                       config.service_url)),
+        download_engine(
+            engine_options([this] { start_terminal(); },
+                           [this] {
+                             return window.settings_store.get().ends_engine_with_program()
+                                        ? engine_program::own_identity()
+                                        : std::string("none");
+                           },
+                           config.service_url)),
         player_engine(player_outputs()),
         stream_players(player_engine, download_engine),
         services{backend,
@@ -288,9 +289,9 @@ bool DesktopProgram::start() {
   if (app::Main(context) != app::StartupResult::kMainWindowShown || p.window.ended()) return false;
   // Only the window that stays answers the desktop's media controls.
   p.mpris.publish();
-  p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
+  p.engine_ends_with_program = p.window.settings_store.get().ends_engine_with_program();
   QObject::connect(&p.media_watch, &QTimer::timeout, [&p] {
-    p.engine_ends_with_program = p.window.settings_store.get().end_engine == 2;
+    p.engine_ends_with_program = p.window.settings_store.get().ends_engine_with_program();
     p.watch.check();
     p.delay.set_held(p.window.loaded() &&
                      p.watch.last().status != platform::PlaybackStatus::kStopped);

@@ -175,7 +175,7 @@ void BA1::Form_Load() {
   const settings::Settings& options = settings_store.get();
   user_id = options.user_id;
   version = options.version;
-  if (options.restore_size == 2) {
+  if (options.restores_size()) {
     set_width(static_cast<int>(options.width_twips));
     set_height(static_cast<int>(options.height_twips));
   }

@@ -89,6 +89,13 @@ struct Settings {
   bool autoplays() const { return autoplay == "2"; }
   bool buffers_next() const { return buffer_next == 2; }
   bool shows_balloons() const { return balloons == 2; }
+  // The close question is still to be asked; closing ends the program (else: to the tray).
+  bool asks_on_close() const { return close_asked == 3; }
+  bool close_quits_program() const { return close_quits == 1; }
+  bool ends_engine_with_program() const { return end_engine == 2; }
+  bool restores_size() const { return restore_size == 2; }
+  bool leaves_engine_at_start() const { return leave_engine == 1; }
+  bool starts_muted() const { return mute == 2; }
   // The number a switch of the S_q section holds, by its key (the settings dialog's table).
   long long switch_value(std::string_view key) const;
 };

@@ -17,7 +17,7 @@ void BA1::Timer3_Timer() {
   platform::ProcessTable& processes = services().processes;
   std::string terminal_path;
   // "qvodqi" 1 leaves the engine's programs alone.
-  if (settings_store.get().leave_engine != 1) {
+  if (!settings_store.get().leaves_engine_at_start()) {
     const std::string player_path = engine::terminate_all(processes, engine::kPlayerProgram);
     if (!player_path.empty()) player_dir = engine::remove_all(player_path, engine::kPlayerProgram);
     terminal_path = engine::running_path(processes, engine::kTerminalProgram);

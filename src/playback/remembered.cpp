@@ -30,7 +30,7 @@ void BA1::restore_remembered() {
     const int volume = std::clamp(session().volume(), 0, 100);
     bo_v.set_left(playback::bars::volume_thumb(volume, yin.width() - bo_v.width()));
     bo_y.set_width(bo_v.left());
-    if (options.mute == 2) {
+    if (options.starts_muted()) {
       session().set_mute(true);
       show_mute(MuteButton::kMuted, true);
     }

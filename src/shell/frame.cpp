@@ -273,9 +273,8 @@ void BA1::toggle_maximised() {
 
 void BA1::close_window() {
   const settings::Settings& options = settings_store.get();
-  const long long ts = options.close_asked;
-  const long long quit = options.close_quits;
-  if (ts == 3) {
+  const bool quits = options.close_quits_program();
+  if (options.asks_on_close()) {
     // The question is asked once per settings file; the answer decides every later close.
     // Dismissed without an answer, it leaves the window and the settings as they are and comes
     // again on the next close.
@@ -291,7 +290,7 @@ void BA1::close_window() {
       settings_store.write_option(settings::keys::kCloseQuits, "1");
       ttt_v();
     }
-  } else if (quit == 1) {
+  } else if (quits) {
     ttt_v();
   } else {
     hide_to_tray();
