@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include "playback/session.h"
-
 #include "app/settings_store.h"
 #include "platform/files.h"
 #include "platform/instance_channel.h"
@@ -200,7 +198,6 @@ void BA1::Form_Load() {
   chrome.home_error = 0;
   chrome.ad_error = 0;
   exit_recommendation = false;
-  session().set_ad_page(service_url("js/ads/qvodad.html"));
   set_key_preview(true);
   restore_remembered();
   if (!command_line_.empty()) l_com(command_line_);

@@ -69,6 +69,8 @@ void BA1::PlaybackPartsDeleter::operator()(PlaybackParts* parts) const {
 
 void BA1::wire_session() {
   playback_.reset(new PlaybackParts(*this));
+  // The page the player shows as its advert area.
+  playback_->session.set_ad_page(service_url("js/ads/qvodad.html"));
 }
 
 playback::Session& BA1::session() {
