@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   if (!demo.start()) return 1;
   ::setenv("PELMORA_SERVICE_URL", demo.base_url().c_str(), 1);
 
-  platform::qt::register_link_schemes();
+  register_program_links();
   QApplication application(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   headless::ScriptedDialogs dialogs;

@@ -38,6 +38,7 @@
 #include "platform/ui/qt_backend.h"
 #include "playback/session.h"
 #include "playback/transport_remote.h"
+#include "util/link_schemes.h"
 
 namespace pelmora {
 
@@ -267,6 +268,18 @@ struct DesktopProgram::Parts {
   // "qvodk" as last read on the user-interface thread, for `end_engine_at_once` on another.
   std::atomic<bool> engine_ends_with_program{false};
 };
+
+void register_program_links(std::function<void()> play_ahead) {
+  platform::qt::PaneLinks own;
+  for (const std::string_view link : links::kPaneLinks) {
+    own.schemes.emplace_back(links::scheme_name(link));
+  }
+  for (const std::string_view link : links::kPlayingLinks) {
+    own.playing.emplace_back(links::scheme_name(link));
+  }
+  own.play_ahead = std::move(play_ahead);
+  platform::qt::register_link_schemes(std::move(own));
+}
 
 DesktopProgram::DesktopProgram(Options options)
     : parts_(std::make_unique<Parts>(std::move(options))) {}

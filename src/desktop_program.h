@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,11 @@ class QtBackend;
 }  // namespace pelmora::platform
 
 namespace pelmora {
+
+// Hands the program's link schemes to the browser panes: those they intercept and those whose
+// links lead to an episode playing; `play_ahead` runs when the pointer rests on such a link.
+// Before the QApplication is made; the first call counts.
+void register_program_links(std::function<void()> play_ahead = {});
 
 // The desktop program put together: the real Linux services, the Qt backend, the browser
 // profile, the player engine, the tray and the instance channel around the main window. It is

@@ -323,18 +323,8 @@ int main(int argc, char** argv) {
     }
   }
   platform::qt::share_browser_processes();
-  {
-    // The program's links reach the panes; one that plays loads the player's library meanwhile.
-    platform::qt::PaneLinks links;
-    for (const std::string_view link : links::kPaneLinks) {
-      links.schemes.emplace_back(links::scheme_name(link));
-    }
-    for (const std::string_view link : links::kPlayingLinks) {
-      links.playing.emplace_back(links::scheme_name(link));
-    }
-    links.play_ahead = platform::qt::preload_player_library;
-    platform::qt::register_link_schemes(std::move(links));
-  }
+  // The program's links reach the panes; one that plays loads the player's library meanwhile.
+  register_program_links(platform::qt::preload_player_library);
   // The player's picture is a native window inside the main window; its siblings (the panes,
   // the bars, every control) stay drawn by the window itself rather than each becoming a
   // native window of its own, which the window's composition of its browser panes cannot draw.

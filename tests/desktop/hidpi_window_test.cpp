@@ -68,7 +68,7 @@ QApplication& application() {
     ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     ::unsetenv("QT_QPA_PLATFORM");
-    register_link_schemes();
+    register_program_links();
     static int argc = 1;
     static char name[] = "desktop_tests";
     static char* argv[] = {name, nullptr};

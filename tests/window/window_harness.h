@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/browser/web_pane.h"
+#include "desktop_program.h"
 #include "support/virtual_screen.h"
 
 namespace pelmora::testing::window {
@@ -45,7 +45,7 @@ inline QApplication& application() {
   ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
   // No session bus on the virtual screen: Qt would start one and may wait for it.
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-  platform::qt::register_link_schemes();
+  register_program_links();
   // As the program's own start sets it: the player's native picture window leaves its siblings
   // drawn by the window.
   QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);

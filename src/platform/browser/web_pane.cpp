@@ -29,7 +29,6 @@
 
 #include "platform/browser/pane_rest.h"
 #include "platform/browser/view_warm_up.h"
-#include "util/link_schemes.h"
 
 namespace pelmora::platform::qt {
 
@@ -319,17 +318,6 @@ void register_link_schemes(PaneLinks links) {
   // may read it (the player's font set-up does): a crash. Set here, before any thread runs, the
   // engine's write only replaces the value in place.
   ::setenv("force_s3tc_enable", "true", 0);
-}
-
-void register_link_schemes() {
-  PaneLinks own;
-  for (const std::string_view link : links::kPaneLinks) {
-    own.schemes.emplace_back(links::scheme_name(link));
-  }
-  for (const std::string_view link : links::kPlayingLinks) {
-    own.playing.emplace_back(links::scheme_name(link));
-  }
-  register_link_schemes(std::move(own));
 }
 
 QWebEngineProfile* make_profile(const QString& program_folder, const QStringList& list_pages,

@@ -36,8 +36,6 @@ struct PaneLinks {
 // instead of being blocked by Chromium, and lets the engine share its OpenGL contexts with the
 // widgets. Must be called before the QApplication exists; the first call counts.
 void register_link_schemes(PaneLinks links);
-// The same with the program's own link table (util/link_schemes.h), nothing run ahead.
-void register_link_schemes();
 
 // The one persistent profile of the program's panes: storage and cache under
 // `program_folder` + "/web", a handler for each link scheme (it fails the request quietly: a
