@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/window_buttons.h"
+
 namespace pelmora::app {
 
 // Which history list the side panel's list label offers.
@@ -27,10 +29,10 @@ struct ChromeState {
   std::string title;
 
   // The frame and the tabs.
-  bool topmost = false;      // the window is on top (pinned, or in compact mode)
-  int mini_mode = 0;         // 1 in compact mode
-  int cur_tab = 8;           // the main tab on view
-  int cur_side_tab = 12;     // the side panel's sub-tab on view
+  bool topmost = false;                       // the window is on top (pinned, or in compact mode)
+  int mini_mode = 0;                          // 1 in compact mode
+  int cur_tab = index_of(Tab::kFilmLibrary);  // the main tab on view
+  int cur_side_tab = index_of(Tab::kNetworkList);  // the side panel's sub-tab on view
   int tv_page = 0;           // which page the TV and music pane holds: 1 TV, 2 music
   int skin_loaded = 0;       // 1 once a skin's strips are loaded
   bool resizing = false;     // a border resize is under way

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/window_buttons.h"
 #include "shell/layout.h"
 
 namespace pelmora::shell::skin {
@@ -50,18 +51,18 @@ Cell caption_cell(int strip, int x) {
 // The left edge of each main tab's cell in ppt(7) and ppt(8).
 int tab_x(int index) {
   switch (index) {
-    case 8:
-      return 0;  // film library
-    case 9:
-      return 58;  // playback
-    case 13:
-      return 116;  // TV
-    case 14:
-      return 174;  // music
-    case 7:
-      return 232;  // recommendations
-    case 3:
-      return 290;  // novels
+    case app::index_of(app::Tab::kFilmLibrary):
+      return 0;
+    case app::index_of(app::Tab::kPlayback):
+      return 58;
+    case app::index_of(app::Tab::kTv):
+      return 116;
+    case app::index_of(app::Tab::kMusic):
+      return 174;
+    case app::index_of(app::Tab::kRecommendations):
+      return 232;
+    case app::index_of(app::Tab::kNovels):
+      return 290;
     default:
       return -1;
   }
@@ -70,12 +71,12 @@ int tab_x(int index) {
 // The left edge of each sub-tab's column in ppt(9).
 int side_tab_x(int index) {
   switch (index) {
-    case 11:
-      return 0;  // now playing
-    case 12:
-      return 60;  // history
-    case 16:
-      return 120;  // local list
+    case app::index_of(app::Tab::kNowPlaying):
+      return 0;
+    case app::index_of(app::Tab::kNetworkList):
+      return 60;
+    case app::index_of(app::Tab::kLocalList):
+      return 120;
     default:
       return -1;
   }
