@@ -1,26 +1,11 @@
 #include "engine_client/engine_stream_player.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "engine_client/engine_play_state.h"
 #include "util/link_schemes.h"
 
 namespace pelmora::platform::qt {
 
-namespace {
-
-// Whether the address belongs to the download engine ("qvod://...", any case).
-bool is_engine_address(std::string_view address) {
-  const std::string_view scheme = links::kEngine;
-  return address.size() >= scheme.size() &&
-         std::equal(scheme.begin(), scheme.end(), address.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-}  // namespace
+using links::is_engine_address;
 
 EngineStreamPlayer::EngineStreamPlayer(std::unique_ptr<PlayerControl> player,
                                        DownloadEngine& engine)
@@ -101,15 +86,15 @@ void EngineStreamPlayer::stop() {
 }
 
 int EngineStreamPlayer::duration() const {
-  return serves_item() && without_stream() ? 0 : player_->duration();
+  return awaits_stream() ? 0 : player_->duration();
 }
 
 int EngineStreamPlayer::position() const {
-  return serves_item() && without_stream() ? 0 : player_->position();
+  return awaits_stream() ? 0 : player_->position();
 }
 
 int EngineStreamPlayer::stream_rate() const {
-  return serves_item() && without_stream() ? 0 : player_->stream_rate();
+  return awaits_stream() ? 0 : player_->stream_rate();
 }
 
 int EngineStreamPlayer::transfer_rate() const {
@@ -123,7 +108,6 @@ int EngineStreamPlayer::download_permille() const {
 }
 
 PlayState EngineStreamPlayer::play_state() const {
-  if (!is_engine_address(address_)) return player_->play_state();
   if (!serves_item()) return player_->play_state();
   if (!refusal_.empty()) return PlayState::kStopped;
   return engine_play_state(waiting_ ? PlayState::kConnecting : player_->play_state(),
@@ -131,7 +115,7 @@ PlayState EngineStreamPlayer::play_state() const {
 }
 
 PlayFailure EngineStreamPlayer::failure() const {
-  if (!is_engine_address(address_) || !serves_item()) return player_->failure();
+  if (!serves_item()) return player_->failure();
   if (!refusal_.empty()) return engine_failure(refusal_);
   // The engine's error while it serves the item says why the item stopped.
   const EngineStatus status = engine_.status(address_);
@@ -145,7 +129,7 @@ PlayerReadings EngineStreamPlayer::readings() {
   readings.address = address_;
   readings.state = play_state();
   readings.failure = failure();
-  if (serves_item() && without_stream()) {
+  if (awaits_stream()) {
     readings.position = 0;
     readings.duration = 0;
     readings.stream_rate = 0;

@@ -63,8 +63,9 @@ class EngineStreamPlayer final : public PlayerControl, private PlayerListener {
   void open_item(int seconds);
   // The media address is an engine item the engine was asked for (and not stopped since).
   bool serves_item() const;
-  // The engine's stream has not reached the player yet (asked, refused).
-  bool without_stream() const { return waiting_ || !refusal_.empty(); }
+  // The engine's stream of that item has not reached the player (still asked for, or refused):
+  // the player behind reads nothing of it.
+  bool awaits_stream() const { return serves_item() && (waiting_ || !refusal_.empty()); }
 
   std::unique_ptr<PlayerControl> player_;
   DownloadEngine& engine_;

@@ -6,6 +6,7 @@
 #include "app/settings_store.h"
 #include "playback/status_text.h"
 #include "util/file_address.h"
+#include "util/link_schemes.h"
 #include "util/text_helpers.h"
 #include "util/url_codec.h"
 
@@ -120,8 +121,8 @@ void Session::start(Start start) {
       // The engine may take its time to find the item (it says so when it gives up); any other
       // address is begun by the player at once.
       timers_.load_watch.set_timer_enabled(false);
-      timers_.load_watch.set_interval(start.address.starts_with("qvod://") ? kEngineBeginMs
-                                                                           : kBeginMs);
+      timers_.load_watch.set_interval(links::is_engine_address(start.address) ? kEngineBeginMs
+                                                                              : kBeginMs);
       timers_.load_watch.set_timer_enabled(true);
     }
     if (!timers_.monitor.timer_enabled()) timers_.monitor.set_timer_enabled(true);
@@ -293,13 +294,9 @@ void Session::end_timer() {
 }
 
 void Session::not_begun() {
-  timers_.load_watch.set_timer_enabled(false);
   // The player never began the item: it is let go of, and the user is told, instead of a wait
   // that would never end. Play (or any other item) starts afresh.
-  save_position();
-  timers_.monitor.set_timer_enabled(false);
-  stopped_ = true;
-  if (player_ != nullptr) player_->stop();
+  stop();
   host_.show_picture(false);
   host_.set_status(kNotBegunText);
 }
@@ -315,7 +312,6 @@ TransportView Session::tick() {
   // finished player's position of 0 must not undo it (a stop would then keep an old resume
   // point in the history list).
   last_position_ = reading.state == PlayState::kReady ? 1 : reading.position;
-  // The last two seconds of an item whose length is known: the end-of-playback step follows.
   // The last two seconds of an item whose length is known, with balloons off: the monitor leaves
   // the display as it is (the end step follows the player's end of the item).
   const bool balloons = settings_.get().shows_balloons();

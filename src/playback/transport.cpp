@@ -135,7 +135,8 @@ void BA1::step_from_bar(Direction direction) {
 void BA1::refresh_hover_label(int index) {
   platform::PictureBox& button = bo_but[index];
   if (!button.has_capture() && !p1.visible()) return;
-  if (!button.enabled() || index == kPreviousEpisode || index == kNextEpisode) {
+  // An episode step's button goes disabled next and hears no more of the pointer.
+  if (index == kPreviousEpisode || index == kNextEpisode) {
     button.release_capture();
     p1.set_visible(false);
     if (const auto cell =

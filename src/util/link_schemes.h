@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 // The program's own link schemes, written once: the service's pages and the list pages ask for
@@ -19,6 +20,17 @@ inline constexpr std::array<std::string_view, 5> kPaneLinks{kSearch, kPlay, kOpe
                                                             kEngine};
 // The links that lead to an episode playing.
 inline constexpr std::array<std::string_view, 2> kPlayingLinks{kSearch, kPlay};
+
+// Whether the address is an item of the download engine ("qvod://...", in any case).
+constexpr bool is_engine_address(std::string_view address) {
+  if (address.size() < kEngine.size()) return false;
+  for (std::size_t i = 0; i < kEngine.size(); ++i) {
+    const char c = address[i];
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kEngine[i]) return false;
+  }
+  return true;
+}
 
 // The scheme's name without "://" ("razavov").
 constexpr std::string_view scheme_name(std::string_view link) {

@@ -1,5 +1,7 @@
 #include "platform/player/mpv_play_state.h"
 
+#include "util/link_schemes.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -54,7 +56,7 @@ bool is_local_address(std::string_view address) {
 }
 
 bool is_engine_address(std::string_view address) {
-  return scheme_of(address) == "qvod";
+  return links::is_engine_address(address);
 }
 
 }  // namespace pelmora::platform::qt
